@@ -1,0 +1,49 @@
+#include "payload/hexcodec.h"
+
+#include "core/exception.h"
+
+namespace corvane {
+
+std::int32_t HexToInt(const ByteString& token) {
+    std::uint32_t value = 0;
+    for (char c : token) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        unsigned digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            throw EConvertError("No Hex-Number");
+        value = (value << 4) + digit;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+ByteString HexStrToData(const ByteString& text) {
+    ByteString data;
+    data.reserve(text.size() / 3 + 1);
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t space = text.find(' ', start);
+        const std::size_t end = space == ByteString::npos ? text.size() : space;
+        data.push_back(static_cast<char>(HexToInt(text.substr(start, end - start)) & 0xFF));
+        if (space == ByteString::npos)
+            return data;
+        start = space + 1;
+    }
+}
+
+ByteString StrToHexView(const ByteString& data) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    ByteString view(data.size() * 3, ' ');
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        view[i * 3 + 1] = kDigits[byte >> 4];
+        view[i * 3 + 2] = kDigits[byte & 0x0F];
+    }
+    return view;
+}
+
+} // namespace corvane

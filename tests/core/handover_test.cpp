@@ -1,0 +1,105 @@
+#include "core/handover.h"
+
+#include "core/exception.h"
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+using namespace corvane;
+
+namespace {
+
+TEST(HandOver, RunsWorkOnTheUiThreadFromItsEventLoopAndWaits) {
+    const auto uiThread = std::this_thread::get_id();
+    std::vector<int> order;
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 100; ++i) {
+            Synchronize([&, i] {
+                EXPECT_EQ(std::this_thread::get_id(), uiThread);
+                order.push_back(i);
+            });
+            // The work has run by the time Synchronize returns.
+            EXPECT_EQ(order.size(), static_cast<std::size_t>(i + 1));
+        }
+        returned = true;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    });
+    QCoreApplication::exec();
+    worker.join();
+    EXPECT_TRUE(returned);
+    ASSERT_EQ(order.size(), 100u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(order[i], i);
+}
+
+TEST(HandOver, CarriesAnExceptionBackToTheWorker) {
+    ByteString caught;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        try {
+            Synchronize([] { throw EConvertError("No Hex-Number"); });
+        } catch (const EConvertError& e) {
+            caught = e.Message();
+        }
+        done = true;
+        WakeUiThread();
+    });
+    ServeHandOversUntil([&] { return done.load(); });
+    worker.join();
+    EXPECT_EQ(caught, "No Hex-Number");
+}
+
+TEST(HandOver, OnTheUiThreadRunsAtOnce) {
+    int ran = 0;
+    Synchronize([&] { ++ran; });
+    EXPECT_EQ(ran, 1);
+}
+
+TEST(HandOver, InterleavedWorkersKeepTheirOwnOrderAndNeverMix) {
+    std::vector<std::pair<int, int>> seen;
+    std::atomic<int> finished{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 4; ++w) {
+        workers.emplace_back([&, w] {
+            for (int i = 0; i < 200; ++i)
+                Synchronize([&, w, i] { seen.emplace_back(w, i); });
+            ++finished;
+            WakeUiThread();
+        });
+    }
+    ServeHandOversUntil([&] { return finished.load() == 4; });
+    for (auto& t : workers)
+        t.join();
+    ASSERT_EQ(seen.size(), 800u);
+    int next[4] = {0, 0, 0, 0};
+    for (const auto& [w, i] : seen)
+        EXPECT_EQ(i, next[w]++);
+}
+
+TEST(HandOver, EndingReleasesAWaitingWorkerAndDropsLaterWork) {
+    // The UI thread runs no event loop here, so a request the worker queues can only end by being
+    // released; whether it is queued before or after the ending, it must not run.
+    std::atomic<bool> started{false};
+    std::atomic<int> ran{0};
+    std::thread worker([&] {
+        started = true;
+        Synchronize([&] { ++ran; });
+        Synchronize([&] { ++ran; });
+    });
+    while (!started)
+        std::this_thread::yield();
+    BeginEnding();
+    worker.join();
+    EXPECT_EQ(ran.load(), 0);
+    EXPECT_TRUE(EndingBegun());
+    Synchronize([&] { ++ran; });
+    EXPECT_EQ(ran.load(), 0);
+}
+
+} // namespace
