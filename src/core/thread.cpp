@@ -20,9 +20,7 @@ void Thread::Start() {
 }
 
 void Thread::Run() {
-    {
-        std::lock_guard lock(mutex_);
-    }
+    { std::lock_guard lock(mutex_); }
     try {
         Execute();
     } catch (...) {

@@ -15,10 +15,13 @@ HINSTANCE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT) {
     // xdg-open may wait for the browser, so a shell starts it in the background and ends at once;
     // the opener is left to init and nothing here waits on it. The address is an argument, never
     // part of the shell's command text.
-    char* argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"),
+    char* argv[] = {const_cast<char*>("sh"),
+                    const_cast<char*>("-c"),
                     const_cast<char*>("command -v xdg-open >/dev/null || exit 1; "
                                       "xdg-open \"$1\" </dev/null >/dev/null 2>&1 &"),
-                    const_cast<char*>("sh"), const_cast<char*>(file), nullptr};
+                    const_cast<char*>("sh"),
+                    const_cast<char*>(file),
+                    nullptr};
     pid_t shell;
     if (posix_spawn(&shell, "/bin/sh", nullptr, nullptr, argv, environ) != 0)
         return reinterpret_cast<HINSTANCE>(kFailed);

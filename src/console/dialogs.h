@@ -1,0 +1,23 @@
+#pragma once
+// The window's modal boxes, behind an interface so that tests can answer them without a screen.
+
+#include "core/bytestring.h"
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // The error box: stop icon, OK, caption "Corvane", modal to the application.
+    virtual void ShowError(const corvane::ByteString& text) = 0;
+    // The information box: no icon, one OK button that is both default and cancel.
+    virtual void ShowInformation(const corvane::ByteString& text) = 0;
+    // The confirmation box with "&Yes" (default) and "&No" (cancel); true only for Yes.
+    virtual bool Confirm(const corvane::ByteString& text) = 0;
+};
+
+// The real boxes, on the screen.
+class ScreenDialogs : public Dialogs {
+public:
+    void ShowError(const corvane::ByteString& text) override;
+    void ShowInformation(const corvane::ByteString& text) override;
+    bool Confirm(const corvane::ByteString& text) override;
+};

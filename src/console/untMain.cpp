@@ -1,0 +1,296 @@
+#include "console/untMain.h"
+
+#include "console/dialogs.h"
+#include "console/logo.h"
+#include "core/handover.h"
+#include "platform/shell.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+
+TfrmMain* frmMain = nullptr;
+bool ManyTimesSerial = false;
+bool ManyTimesUDP = false;
+
+namespace {
+
+// The layout is fixed in pixels for an 11-pixel sans-serif face; the first family found is used.
+QFont WindowFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+QFont PaneFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Lucida Console"), QStringLiteral("Liberation Mono"),
+                      QStringLiteral("DejaVu Sans Mono")});
+    font.setStyleHint(QFont::Monospace);
+    font.setPixelSize(11);
+    return font;
+}
+
+template <class W, class... Args>
+W* Make(QWidget* parent, const char* name, QRect geometry, Args&&... args) {
+    auto* widget = new W(parent, std::forward<Args>(args)...);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+    auto* group = Make<QGroupBox>(parent, name, geometry);
+    group->setTitle(QString::fromLatin1(caption));
+    return group;
+}
+
+TButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+    auto* button = Make<TButton>(parent, name, geometry);
+    button->setText(QString::fromLatin1(caption));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+    auto* box = Make<QCheckBox>(parent, name, geometry);
+    box->setText(QString::fromLatin1(caption));
+    return box;
+}
+
+QFrame* MakePanel(QWidget* parent, const char* name) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(1);
+    return panel;
+}
+
+const QColor kClosed(255, 0, 0);
+
+} // namespace
+
+TfrmMain::TfrmMain(Dialogs& dialogs) : dialogs_(dialogs), errors_(dialogs) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Corvane"));
+    setWindowIcon(LogoIcon());
+    setFont(WindowFont());
+    CreateControls();
+    SetTabOrder();
+
+    // At log-off or shutdown the program agrees to end without asking.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { sessionEnding_ = true; });
+
+    frmMain = this;
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+    // From here on nothing touches the panes: a worker's hand-over is dropped, not waited for.
+    corvane::BeginEnding();
+    frmMain = nullptr;
+}
+
+void TfrmMain::CreateControls() {
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    About1 = MainMenu1->addAction(QStringLiteral("About"));
+    About1->setObjectName(QStringLiteral("About1"));
+    Exit1 = MainMenu1->addAction(QStringLiteral("Exit"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+
+    client = new QWidget(this);
+    setCentralWidget(client);
+    client->setAutoFillBackground(true);
+    pnlTools = MakePanel(client, "pnlTools");
+    pnlLog = MakePanel(client, "pnlLog");
+    client->installEventFilter(this);
+
+    grpbxLog = MakeGroup(pnlLog, "grpbxLog", "Log", QRect(1, 1, 757, 362));
+    pnlLog->installEventFilter(this);
+    mmLog = Make<TLogPane>(grpbxLog, "mmLog", QRect(2, 15, 753, 162));
+    Splitter1 = Make<TSplitter>(
+        grpbxLog, "Splitter1", QRect(2, 177, 753, 3), [this] { return mmLogHeight_; },
+        [this] { return LogGroupMaxTopHeight(); });
+    ToolBar1 = Make<QFrame>(grpbxLog, "ToolBar1", QRect(2, 331, 753, 29));
+    btnClearLog = MakeButton(ToolBar1, "btnClearLog", "Clear", QRect(0, 2, 75, 22));
+    mmLogRec = Make<TLogPane>(grpbxLog, "mmLogRec", QRect(2, 180, 753, 151));
+    mmLog->setFont(PaneFont());
+    mmLogRec->setFont(PaneFont());
+    grpbxLog->installEventFilter(this);
+
+    imgLogo = Make<TImage>(pnlTools, "imgLogo", QRect(272, 16, 151, 32), LogoPicture());
+
+    grpbxComPort = MakeGroup(pnlTools, "grpbxComPort", "Serial port", QRect(8, 8, 257, 49));
+    cmbxComPorts = Make<QComboBox>(grpbxComPort, "cmbxComPorts", QRect(8, 16, 73, 21));
+    cmbxBaudRate = Make<QComboBox>(grpbxComPort, "cmbxBaudRate", QRect(88, 16, 65, 21));
+    cmbxBaudRate->setEditable(true);
+    cmbxBaudRate->setInsertPolicy(QComboBox::NoInsert);
+    cmbxBaudRate->addItems(
+        {"115200", "57600", "28800", "19200", "14400", "7200", "3600", "2400", "1200"});
+    cmbxBaudRate->setCurrentIndex(3);
+    shpComPortState =
+        Make<TShape>(grpbxComPort, "shpComPortState", QRect(160, 18, 17, 17), kClosed);
+    btnOpenComPort = MakeButton(grpbxComPort, "btnOpenComPort", "Open", QRect(182, 14, 65, 25));
+
+    grpbxSendToUDPPort = MakeGroup(pnlTools, "grpbxSendToUDPPort", "Send data  to UDP port",
+                                   QRect(432, 8, 321, 129));
+    grpbxUDP = MakeGroup(grpbxSendToUDPPort, "grpbxUDP", "UDP", QRect(8, 16, 249, 49));
+    edtUDPPort = Make<QLineEdit>(grpbxUDP, "edtUDPPort", QRect(8, 14, 41, 21));
+    edtUDPPort->setText(QStringLiteral("4001"));
+    shpUDPPortState = Make<TShape>(grpbxUDP, "shpUDPPortState", QRect(56, 16, 17, 17), kClosed);
+    edtHost = Make<QLineEdit>(grpbxUDP, "edtHost", QRect(80, 12, 89, 21));
+    chkbxOnlyFromThis =
+        MakeCheckBox(grpbxUDP, "chkbxOnlyFromThis", "Only from this", QRect(80, 32, 89, 15));
+    chkbxOnlyFromThis->setToolTip(QStringLiteral("Receive packet only from this host"));
+    btnOpenUDPPort = MakeButton(grpbxUDP, "btnOpenUDPPort", "Open", QRect(174, 12, 65, 25));
+    edtUDPData = Make<QLineEdit>(grpbxSendToUDPPort, "edtUDPData", QRect(8, 68, 305, 21));
+    chkbxManyTimesUDP =
+        MakeCheckBox(grpbxSendToUDPPort, "chkbxManyTimesUDP", "Many Times", QRect(8, 96, 81, 17));
+    spnedtSendTimeUDP =
+        Make<TSpinEdit>(grpbxSendToUDPPort, "spnedtSendTimeUDP", QRect(96, 96, 65, 22), 600, 0, 0);
+    spnedtSendTimeUDP->setEnabled(false);
+    chkbxRawDataUDP =
+        MakeCheckBox(grpbxSendToUDPPort, "chkbxRawDataUDP", "Raw data", QRect(168, 96, 65, 17));
+    btnSendUDP = MakeButton(grpbxSendToUDPPort, "btnSendUDP", "Send", QRect(246, 96, 65, 25));
+    btnSendUDP->setEnabled(false);
+
+    grpbxSendToComPort = MakeGroup(pnlTools, "grpbxSendToComPort", "Send data  to serial port",
+                                   QRect(8, 56, 417, 81));
+    edtData = Make<QLineEdit>(grpbxSendToComPort, "edtData", QRect(8, 20, 401, 21));
+    chkbxManyTimes =
+        MakeCheckBox(grpbxSendToComPort, "chkbxManyTimes", "Many Times", QRect(8, 48, 81, 17));
+    spnedtSendTime =
+        Make<TSpinEdit>(grpbxSendToComPort, "spnedtSendTime", QRect(104, 48, 65, 22), 700, 0, 0);
+    spnedtSendTime->setEnabled(false);
+    chkbxRawData =
+        MakeCheckBox(grpbxSendToComPort, "chkbxRawData", "Raw data", QRect(208, 48, 65, 17));
+    btnWriteToPort =
+        MakeButton(grpbxSendToComPort, "btnWriteToPort", "Send", QRect(342, 48, 65, 25));
+    btnWriteToPort->setEnabled(false);
+
+    tmrSendSerial = new TTimer(this);
+    tmrSendSerial->setObjectName(QStringLiteral("tmrSendSerial"));
+    tmrSendUDP = new TTimer(this);
+    tmrSendUDP->setObjectName(QStringLiteral("tmrSendUDP"));
+
+    using Source = ErrorDisplay::Source;
+    Bind(About1, &QAction::triggered, &TfrmMain::About1Click);
+    Bind(Exit1, &QAction::triggered, &TfrmMain::Exit1Click);
+    Bind(btnClearLog, &QPushButton::clicked, &TfrmMain::btnClearLogClick);
+    Bind(imgLogo, &TImage::Click, &TfrmMain::imgLogoClick);
+    connect(Splitter1, &TSplitter::Moved, this, [this](int height) {
+        mmLogHeight_ = height;
+        LayOutLogGroup();
+    });
+    Bind(btnOpenComPort, &QPushButton::clicked, &TfrmMain::btnOpenComPortClick);
+    Bind(chkbxManyTimes, &QCheckBox::clicked, &TfrmMain::chkbxManyTimesClick);
+    Bind(btnWriteToPort, &QPushButton::clicked, &TfrmMain::btnWriteToPortClick);
+    Bind(tmrSendSerial, &TTimer::Timer, &TfrmMain::tmrSendSerialTimer, Source::Repeating);
+    Bind(btnOpenUDPPort, &QPushButton::clicked, &TfrmMain::btnOpenUDPPortClick);
+    Bind(chkbxManyTimesUDP, &QCheckBox::clicked, &TfrmMain::chkbxManyTimesUDPClick);
+    Bind(btnSendUDP, &QPushButton::clicked, &TfrmMain::btnSendUDPClick);
+    Bind(tmrSendUDP, &TTimer::Timer, &TfrmMain::tmrSendUDPTimer, Source::Repeating);
+
+    // Outer size 767 x 563 at 317, 180; the client area under the menu bar is 759 x 509.
+    move(317, 180);
+    resize(759, 509 + MainMenu1->sizeHint().height());
+}
+
+void TfrmMain::SetTabOrder() {
+    // Siblings in the order of their Tab column, parents before their children.
+    const QWidget* chain[] = {
+        cmbxBaudRate, cmbxComPorts,      btnOpenComPort,  chkbxManyTimesUDP, spnedtSendTimeUDP,
+        btnSendUDP,   edtUDPData,        chkbxRawDataUDP, btnOpenUDPPort,    edtUDPPort,
+        edtHost,      chkbxOnlyFromThis, chkbxManyTimes,  spnedtSendTime,    btnWriteToPort,
+        edtData,      chkbxRawData,      mmLog,           btnClearLog,       mmLogRec,
+    };
+    for (std::size_t i = 1; i < std::size(chain); ++i)
+        setTabOrder(const_cast<QWidget*>(chain[i - 1]), const_cast<QWidget*>(chain[i]));
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        if (watched == client) {
+            // pnlTools is docked at the top at a fixed height; pnlLog takes the rest.
+            pnlTools->setGeometry(0, 0, client->width(), 145);
+            pnlLog->setGeometry(0, 145, client->width(), std::max(0, client->height() - 145));
+        } else if (watched == pnlLog) {
+            grpbxLog->setGeometry(1, 1, std::max(0, pnlLog->width() - 2),
+                                  std::max(0, pnlLog->height() - 2));
+        } else if (watched == grpbxLog) {
+            LayOutLogGroup();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+int TfrmMain::LogGroupMaxTopHeight() const {
+    // Room for the smallest lower pane, the splitter and the tool bar: 30 + 3 + 29.
+    return grpbxLog->height() - 62;
+}
+
+void TfrmMain::LayOutLogGroup() {
+    // Inside the group's caption and two-pixel border: mmLog keeps its height at the top, the
+    // splitter sits under it, the tool bar at the bottom, and mmLogRec fills what is left.
+    const int left = 2;
+    const int top = 15;
+    const int width = std::max(0, grpbxLog->width() - 4);
+    const int bottom = grpbxLog->height() - 2;
+    mmLog->setGeometry(left, top, width, mmLogHeight_);
+    Splitter1->setGeometry(left, top + mmLogHeight_, width, 3);
+    ToolBar1->setGeometry(left, bottom - 29, width, 29);
+    const int recTop = top + mmLogHeight_ + 3;
+    mmLogRec->setGeometry(left, recTop, width, std::max(0, bottom - 29 - recTop));
+}
+
+void TfrmMain::FormCreate() {
+    // An 8-bit counter from 1 that stops when it wraps to 0: COM1 .. COM255, item i is port i + 1.
+    for (std::uint8_t n = 1; n != 0; ++n)
+        cmbxComPorts->addItem(QStringLiteral("COM%1").arg(n));
+    cmbxComPorts->setCurrentIndex(0);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (sessionEnding_) {
+        event->accept();
+        return;
+    }
+    bool exit = false;
+    errors_.Run(this, ErrorDisplay::Source::Event, [&] { exit = dialogs_.Confirm("Exit?"); });
+    if (exit)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TfrmMain::AddToLog(const corvane::ByteString& line) {
+    corvane::Synchronize([&] { mmLog->Append(line); });
+}
+
+void TfrmMain::AddToLogRec(const corvane::ByteString& line) {
+    corvane::Synchronize([&] { mmLogRec->Append(line); });
+}
+
+void TfrmMain::btnClearLogClick() {
+    mmLog->Clear();
+    mmLogRec->Clear();
+}
+
+void TfrmMain::About1Click() {
+    dialogs_.ShowInformation(std::string("Corvane\r\n"
+                                         "Written by the Corvane developers\r\n") +
+                             kWebAddress + "\r\nsupport@example.org");
+}
+
+void TfrmMain::Exit1Click() {
+    close();
+}
+
+void TfrmMain::imgLogoClick() {
+    // Whether a browser could be started is not reported: the link is a courtesy.
+    ShellExecuteA(reinterpret_cast<HWND>(winId()), "open", kWebAddress, nullptr, nullptr,
+                  SW_SHOWNORMAL);
+}

@@ -1,0 +1,137 @@
+#pragma once
+// The main window: every control of the layout as a field of its own name, the handlers bound to
+// their events, and the two log panes that the links write to.
+
+#include "console/errordisplay.h"
+#include "console/logpane.h"
+#include "console/tbutton.h"
+#include "console/timage.h"
+#include "console/tshape.h"
+#include "console/tspinedit.h"
+#include "console/tsplitter.h"
+#include "console/ttimer.h"
+#include "core/logpanes.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+
+class Dialogs;
+
+class TfrmMain : public QMainWindow, public corvane::LogPanes {
+    Q_OBJECT
+
+public:
+    explicit TfrmMain(Dialogs& dialogs);
+    ~TfrmMain() override;
+
+    // LogPanes: any thread; a worker's line is handed over to the UI thread.
+    void AddToLog(const corvane::ByteString& line) override;
+    void AddToLogRec(const corvane::ByteString& line) override;
+
+    // layout
+    QWidget* client;
+    QFrame* pnlTools;
+    QFrame* pnlLog;
+    QGroupBox* grpbxLog;
+    TLogPane* mmLog;
+    TSplitter* Splitter1;
+    QFrame* ToolBar1;
+    TButton* btnClearLog;
+    TLogPane* mmLogRec;
+    TImage* imgLogo;
+
+    // serial group
+    QGroupBox* grpbxComPort;
+    QComboBox* cmbxComPorts;
+    QComboBox* cmbxBaudRate;
+    TShape* shpComPortState;
+    TButton* btnOpenComPort;
+
+    // serial send group
+    QGroupBox* grpbxSendToComPort;
+    QLineEdit* edtData;
+    QCheckBox* chkbxManyTimes;
+    TSpinEdit* spnedtSendTime;
+    QCheckBox* chkbxRawData;
+    TButton* btnWriteToPort;
+
+    // UDP group
+    QGroupBox* grpbxSendToUDPPort;
+    QGroupBox* grpbxUDP;
+    QLineEdit* edtUDPPort;
+    TShape* shpUDPPortState;
+    QLineEdit* edtHost;
+    QCheckBox* chkbxOnlyFromThis;
+    TButton* btnOpenUDPPort;
+    QLineEdit* edtUDPData;
+    QCheckBox* chkbxManyTimesUDP;
+    TSpinEdit* spnedtSendTimeUDP;
+    QCheckBox* chkbxRawDataUDP;
+    TButton* btnSendUDP;
+
+    // non-visual components
+    TTimer* tmrSendSerial;
+    TTimer* tmrSendUDP;
+    QMenuBar* MainMenu1;
+    QAction* About1;
+    QAction* Exit1;
+
+    // handlers of the window
+    void FormCreate();
+    void btnClearLogClick();
+    void About1Click();
+    void Exit1Click();
+    void imgLogoClick();
+
+    // handlers of the serial link
+    void btnOpenComPortClick();
+    void chkbxManyTimesClick();
+    void btnWriteToPortClick();
+    void tmrSendSerialTimer();
+
+    // handlers of the UDP link
+    void btnOpenUDPPortClick();
+    void chkbxManyTimesUDPClick();
+    void btnSendUDPClick();
+    void tmrSendUDPTimer();
+
+    static constexpr const char* kWebAddress = "https://corvane.example.org/";
+
+protected:
+    // FormClose: every request to close the window asks "Exit?" first.
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void SetTabOrder();
+    void LayOutLogGroup();
+    int LogGroupMaxTopHeight() const;
+
+    // Connects signal to handler through the central error display.
+    template <class Sender, class Signal>
+    void Bind(Sender* sender, Signal signal, void (TfrmMain::*handler)(),
+              ErrorDisplay::Source kind = ErrorDisplay::Source::Event) {
+        connect(sender, signal, this, [this, sender, handler, kind] {
+            errors_.Run(sender, kind, [this, handler] { (this->*handler)(); });
+        });
+    }
+
+    Dialogs& dialogs_;
+    ErrorDisplay errors_;
+    int mmLogHeight_ = 162;
+    bool sessionEnding_ = false;
+};
+
+// The one main window while it exists.
+extern TfrmMain* frmMain;
+
+// Whether the Send buttons start a repetition; set only by the "Many Times" check boxes.
+extern bool ManyTimesSerial;
+extern bool ManyTimesUDP;

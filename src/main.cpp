@@ -1,0 +1,5 @@
+#include "console/startup.h"
+
+int main(int argc, char** argv) {
+    return RunApplication(argc, argv);
+}
