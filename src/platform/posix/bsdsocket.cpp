@@ -1,0 +1,145 @@
+#include "platform/posix/bsdsocket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace corvane::bsd {
+namespace {
+
+sockaddr_in ToSockaddr(Endpoint endpoint) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = endpoint.port;
+    address.sin_addr.s_addr = endpoint.address;
+    return address;
+}
+
+Endpoint FromSockaddr(const sockaddr_in& address) {
+    return {address.sin_addr.s_addr, address.sin_port};
+}
+
+} // namespace
+
+int Socket(SocketType type, int protocol) {
+    const int kind = type == SocketType::Datagram ? SOCK_DGRAM : SOCK_STREAM;
+    return ::socket(AF_INET, kind | SOCK_CLOEXEC, protocol);
+}
+
+int Bind(int fd, Endpoint local) {
+    const sockaddr_in address = ToSockaddr(local);
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+int LocalEndpoint(int fd, Endpoint& local) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) < 0)
+        return -1;
+    local = FromSockaddr(address);
+    return 0;
+}
+
+int SetBroadcast(int fd, bool on) {
+    const int value = on ? 1 : 0;
+    return ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &value, sizeof value);
+}
+
+long ReceiveFrom(int fd, void* buffer, std::size_t capacity, Endpoint& from, bool& truncated) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    // MSG_TRUNC makes a datagram socket report the datagram's full length, so a cut is visible.
+    const ssize_t count =
+        ::recvfrom(fd, buffer, capacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&address), &length);
+    if (count < 0)
+        return -1;
+    from = FromSockaddr(address);
+    truncated = static_cast<std::size_t>(count) > capacity;
+    return count;
+}
+
+long SendTo(int fd, const void* buffer, std::size_t count, Endpoint to) {
+    const sockaddr_in address = ToSockaddr(to);
+    return ::sendto(fd, buffer, count, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&address),
+                    sizeof address);
+}
+
+int Shutdown(int fd, ShutdownHow how) {
+    const int bsdHow = how == ShutdownHow::Receive ? SHUT_RD
+                       : how == ShutdownHow::Send  ? SHUT_WR
+                                                   : SHUT_RDWR;
+    return ::shutdown(fd, bsdHow);
+}
+
+int Close(int fd) {
+    return ::close(fd);
+}
+
+int Poll(std::vector<PollEntry>& entries, int timeoutMs) {
+    std::vector<pollfd> fds(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        fds[i].fd = entries[i].fd;
+        fds[i].events = static_cast<short>((entries[i].wantRead ? POLLIN : 0) |
+                                           (entries[i].wantWrite ? POLLOUT : 0) |
+                                           (entries[i].wantExcept ? POLLPRI : 0));
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int left = timeoutMs;
+    int result;
+    while ((result = ::poll(fds.data(), fds.size(), left)) < 0 && errno == EINTR) {
+        if (timeoutMs >= 0) {
+            const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            left = rest.count() > 0 ? static_cast<int>(rest.count()) : 0;
+        }
+    }
+    if (result < 0)
+        return -1;
+    int ready = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const short got = fds[i].revents;
+        PollEntry& entry = entries[i];
+        entry.invalid = got & POLLNVAL;
+        // An error or hang-up is reported by the next receive, so it counts as readable.
+        entry.readable = entry.wantRead && (got & (POLLIN | POLLERR | POLLHUP));
+        entry.writable = entry.wantWrite && (got & (POLLOUT | POLLERR | POLLHUP));
+        entry.exceptional = entry.wantExcept && (got & POLLPRI);
+        if (entry.invalid || entry.readable || entry.writable || entry.exceptional)
+            ++ready;
+    }
+    return ready;
+}
+
+LookupStatus Lookup(const char* name, std::vector<std::uint32_t>& addresses) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM; // one answer per address instead of one per socket type
+    addrinfo* answer = nullptr;
+    switch (::getaddrinfo(name, nullptr, &hints, &answer)) {
+    case 0:
+        break;
+    case EAI_NONAME:
+        return LookupStatus::NotFound;
+    case EAI_AGAIN:
+        return LookupStatus::TryAgain;
+    case EAI_NODATA:
+    case EAI_ADDRFAMILY:
+        return LookupStatus::NoData;
+    case EAI_SYSTEM:
+        return LookupStatus::SystemError;
+    default:
+        return LookupStatus::NoRecovery;
+    }
+    addresses.clear();
+    for (const addrinfo* entry = answer; entry; entry = entry->ai_next)
+        addresses.push_back(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
+    ::freeaddrinfo(answer);
+    return addresses.empty() ? LookupStatus::NoData : LookupStatus::Found;
+}
+
+} // namespace corvane::bsd

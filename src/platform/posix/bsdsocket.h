@@ -1,0 +1,51 @@
+#pragma once
+// The BSD socket calls under the Winsock layer, in plain types. The system's socket headers define
+// macros that clash with the Windows constants, so they are included by bsdsocket.cpp alone, and
+// winsock.cpp speaks to them through this header. Every call returns -1 with errno set on failure,
+// as the call it wraps does.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace corvane::bsd {
+
+// An IPv4 address and port, both in network byte order.
+struct Endpoint {
+    std::uint32_t address = 0;
+    std::uint16_t port = 0;
+};
+
+enum class SocketType { Stream, Datagram };
+enum class ShutdownHow { Receive, Send, Both };
+
+// An IPv4 socket, closed on exec.
+int Socket(SocketType type, int protocol);
+int Bind(int fd, Endpoint local);
+int LocalEndpoint(int fd, Endpoint& local);
+int SetBroadcast(int fd, bool on);
+
+// Takes one datagram. When it was longer than capacity, truncated is set and the result is its
+// full length; its tail is gone.
+long ReceiveFrom(int fd, void* buffer, std::size_t capacity, Endpoint& from, bool& truncated);
+long SendTo(int fd, const void* buffer, std::size_t count, Endpoint to);
+int Shutdown(int fd, ShutdownHow how);
+int Close(int fd);
+
+struct PollEntry {
+    int fd = -1;
+    bool wantRead = false, wantWrite = false, wantExcept = false;
+    bool readable = false, writable = false, exceptional = false;
+    bool invalid = false; // not an open descriptor
+};
+
+// Waits until an entry is ready, or timeoutMs milliseconds (-1: for ever). Returns the number of
+// entries with any outcome set; a signal does not cut the wait short.
+int Poll(std::vector<PollEntry>& entries, int timeoutMs);
+
+enum class LookupStatus { Found, NotFound, TryAgain, NoRecovery, NoData, SystemError };
+
+// The IPv4 addresses of name, in the resolver's order. SystemError leaves errno set.
+LookupStatus Lookup(const char* name, std::vector<std::uint32_t>& addresses);
+
+} // namespace corvane::bsd

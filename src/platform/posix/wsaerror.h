@@ -1,0 +1,9 @@
+#pragma once
+// Where a failed BSD call's errno becomes the Winsock error number: one table for every call.
+
+namespace corvane::winsock {
+
+// The WSAE... number for errno; WSASYSCALLFAILURE for one that has no Winsock counterpart.
+int WsaErrorFromErrno(int error);
+
+} // namespace corvane::winsock
