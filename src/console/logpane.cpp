@@ -10,6 +10,7 @@ TLogPane::TLogPane(QWidget* parent) : QPlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTabChangesFocus(true);  // Tab moves on to the next control, as in every other control
     setUndoRedoEnabled(false); // an undo history would hold every line ever logged a second time
 }
 

@@ -64,6 +64,8 @@ int RunApplication(int argc, char** argv) {
     }
     window->show();
     QApplication::exec();
+    // From here on nothing touches the panes: a worker's hand-over is dropped, not waited for.
+    corvane::BeginEnding();
     window.reset();
     return 0;
 }

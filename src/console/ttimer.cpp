@@ -30,6 +30,7 @@ void TTimer::Restart() {
     if (!enabled_ || interval_ == 0)
         return;
     timer_.start(static_cast<int>(std::min(interval_, kMaxPeriod)));
-    if (!timer_.isActive())
+    // QTimer keeps its id 0 when the platform refused; isActive() does not tell in every version.
+    if (timer_.timerId() <= 0)
         throw corvane::EOutOfResources("Not enough timers available");
 }

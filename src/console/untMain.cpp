@@ -81,15 +81,13 @@ TfrmMain::TfrmMain(Dialogs& dialogs) : dialogs_(dialogs), errors_(dialogs) {
     SetTabOrder();
 
     // At log-off or shutdown the program agrees to end without asking.
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] { sessionEnding_ = true; });
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &TfrmMain::SessionEnding);
 
     frmMain = this;
     FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
-    // From here on nothing touches the panes: a worker's hand-over is dropped, not waited for.
-    corvane::BeginEnding();
     frmMain = nullptr;
 }
 

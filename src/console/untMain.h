@@ -101,6 +101,9 @@ public:
     void btnSendUDPClick();
     void tmrSendUDPTimer();
 
+    // The desktop session is ending (log-off, shutdown): the program agrees to end unasked.
+    void SessionEnding() { sessionEnding_ = true; }
+
     static constexpr const char* kWebAddress = "https://corvane.example.org/";
 
 protected:

@@ -1,0 +1,265 @@
+#include "console/untMain.h"
+#include "recordingdialogs.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class Window : public ::testing::Test {
+protected:
+    RecordingDialogs dialogs;
+    TfrmMain frm{dialogs};
+};
+
+struct Placement {
+    const char* name;
+    const char* parent;
+    QRect geometry;
+};
+
+TEST_F(Window, EveryControlStandsWhereTheLayoutPutsIt) {
+    frm.show();
+    const Placement table[] = {
+        {"pnlTools", "", QRect(0, 0, 759, 145)},
+        {"pnlLog", "", QRect(0, 145, 759, 364)},
+        {"grpbxLog", "pnlLog", QRect(1, 1, 757, 362)},
+        {"mmLog", "grpbxLog", QRect(2, 15, 753, 162)},
+        {"Splitter1", "grpbxLog", QRect(2, 177, 753, 3)},
+        {"ToolBar1", "grpbxLog", QRect(2, 331, 753, 29)},
+        {"btnClearLog", "ToolBar1", QRect(0, 2, 75, 22)},
+        {"mmLogRec", "grpbxLog", QRect(2, 180, 753, 151)},
+        {"imgLogo", "pnlTools", QRect(272, 16, 151, 32)},
+        {"grpbxComPort", "pnlTools", QRect(8, 8, 257, 49)},
+        {"grpbxSendToUDPPort", "pnlTools", QRect(432, 8, 321, 129)},
+        {"grpbxSendToComPort", "pnlTools", QRect(8, 56, 417, 81)},
+        {"cmbxComPorts", "grpbxComPort", QRect(8, 16, 73, 21)},
+        {"cmbxBaudRate", "grpbxComPort", QRect(88, 16, 65, 21)},
+        {"shpComPortState", "grpbxComPort", QRect(160, 18, 17, 17)},
+        {"btnOpenComPort", "grpbxComPort", QRect(182, 14, 65, 25)},
+        {"edtData", "grpbxSendToComPort", QRect(8, 20, 401, 21)},
+        {"chkbxManyTimes", "grpbxSendToComPort", QRect(8, 48, 81, 17)},
+        {"spnedtSendTime", "grpbxSendToComPort", QRect(104, 48, 65, 22)},
+        {"chkbxRawData", "grpbxSendToComPort", QRect(208, 48, 65, 17)},
+        {"btnWriteToPort", "grpbxSendToComPort", QRect(342, 48, 65, 25)},
+        {"grpbxUDP", "grpbxSendToUDPPort", QRect(8, 16, 249, 49)},
+        {"edtUDPPort", "grpbxUDP", QRect(8, 14, 41, 21)},
+        {"shpUDPPortState", "grpbxUDP", QRect(56, 16, 17, 17)},
+        {"edtHost", "grpbxUDP", QRect(80, 12, 89, 21)},
+        {"chkbxOnlyFromThis", "grpbxUDP", QRect(80, 32, 89, 15)},
+        {"btnOpenUDPPort", "grpbxUDP", QRect(174, 12, 65, 25)},
+        {"edtUDPData", "grpbxSendToUDPPort", QRect(8, 68, 305, 21)},
+        {"chkbxManyTimesUDP", "grpbxSendToUDPPort", QRect(8, 96, 81, 17)},
+        {"spnedtSendTimeUDP", "grpbxSendToUDPPort", QRect(96, 96, 65, 22)},
+        {"chkbxRawDataUDP", "grpbxSendToUDPPort", QRect(168, 96, 65, 17)},
+        {"btnSendUDP", "grpbxSendToUDPPort", QRect(246, 96, 65, 25)},
+    };
+    EXPECT_EQ(frm.centralWidget()->size(), QSize(759, 509));
+    for (const auto& p : table) {
+        auto* widget = frm.findChild<QWidget*>(QString::fromLatin1(p.name));
+        ASSERT_NE(widget, nullptr) << p.name;
+        EXPECT_EQ(widget->geometry(), p.geometry) << p.name;
+        const QString parent = widget->parentWidget()->objectName();
+        if (*p.parent) {
+            EXPECT_EQ(parent, QString::fromLatin1(p.parent)) << p.name;
+        }
+    }
+}
+
+TEST_F(Window, ResizingMovesOnlyTheLogGroup) {
+    frm.show();
+    frm.resize(frm.width() + 100, frm.height() + 80);
+    QApplication::processEvents();
+    EXPECT_EQ(frm.pnlTools->geometry(), QRect(0, 0, 859, 145));
+    EXPECT_EQ(frm.grpbxComPort->geometry(), QRect(8, 8, 257, 49));
+    EXPECT_EQ(frm.grpbxLog->size(), QSize(857, 442));
+    EXPECT_EQ(frm.mmLog->geometry(), QRect(2, 15, 853, 162)); // its height stays
+    EXPECT_EQ(frm.ToolBar1->geometry(), QRect(2, 411, 853, 29));
+    EXPECT_EQ(frm.mmLogRec->geometry(), QRect(2, 180, 853, 231));
+}
+
+TEST_F(Window, StartsWithEveryControlInItsInitialState) {
+    EXPECT_EQ(frm.windowTitle(), "Corvane");
+    ASSERT_EQ(frm.cmbxComPorts->count(), 255);
+    EXPECT_EQ(frm.cmbxComPorts->itemText(0), "COM1");
+    EXPECT_EQ(frm.cmbxComPorts->itemText(254), "COM255");
+    EXPECT_EQ(frm.cmbxComPorts->currentIndex(), 0);
+    EXPECT_FALSE(frm.cmbxComPorts->isEditable());
+    const QStringList bauds = {"115200", "57600", "28800", "19200", "14400",
+                               "7200",   "3600",  "2400",  "1200"};
+    ASSERT_EQ(frm.cmbxBaudRate->count(), bauds.size());
+    for (int i = 0; i < bauds.size(); ++i)
+        EXPECT_EQ(frm.cmbxBaudRate->itemText(i), bauds[i]);
+    EXPECT_TRUE(frm.cmbxBaudRate->isEditable());
+    EXPECT_EQ(frm.cmbxBaudRate->currentText(), "19200");
+
+    for (TShape* lamp : {frm.shpComPortState, frm.shpUDPPortState})
+        EXPECT_EQ(lamp->BrushColor(), QColor(255, 0, 0));
+    for (TButton* open : {frm.btnOpenComPort, frm.btnOpenUDPPort}) {
+        EXPECT_EQ(open->text(), "Open");
+        EXPECT_TRUE(open->isEnabled());
+        EXPECT_EQ(open->Tag, 0);
+    }
+    for (TButton* send : {frm.btnWriteToPort, frm.btnSendUDP}) {
+        EXPECT_EQ(send->text(), "Send");
+        EXPECT_FALSE(send->isEnabled());
+        EXPECT_EQ(send->Tag, 0);
+    }
+    EXPECT_FALSE(frm.spnedtSendTime->isEnabled());
+    EXPECT_EQ(frm.spnedtSendTime->Value(), 700);
+    EXPECT_FALSE(frm.spnedtSendTimeUDP->isEnabled());
+    EXPECT_EQ(frm.spnedtSendTimeUDP->Value(), 600);
+    for (QCheckBox* box : {frm.chkbxManyTimes, frm.chkbxRawData, frm.chkbxManyTimesUDP,
+                           frm.chkbxRawDataUDP, frm.chkbxOnlyFromThis})
+        EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
+    EXPECT_EQ(frm.chkbxOnlyFromThis->toolTip(), "Receive packet only from this host");
+    EXPECT_EQ(frm.edtUDPPort->text(), "4001");
+    EXPECT_TRUE(frm.edtData->text().isEmpty());
+    EXPECT_TRUE(frm.edtHost->text().isEmpty());
+    EXPECT_FALSE(frm.tmrSendSerial->Enabled());
+    EXPECT_EQ(frm.tmrSendSerial->Interval(), 1000u);
+    EXPECT_FALSE(frm.tmrSendUDP->Enabled());
+    EXPECT_TRUE(frm.mmLog->toPlainText().isEmpty());
+    EXPECT_TRUE(frm.mmLogRec->toPlainText().isEmpty());
+    EXPECT_FALSE(ManyTimesSerial);
+    EXPECT_FALSE(ManyTimesUDP);
+    EXPECT_EQ(frm.grpbxSendToComPort->title(), "Send data  to serial port");
+    EXPECT_EQ(frm.grpbxSendToUDPPort->title(), "Send data  to UDP port");
+    EXPECT_EQ(frm.About1->text(), "About");
+    EXPECT_EQ(frm.Exit1->text(), "Exit");
+    EXPECT_EQ(frm.imgLogo->pixmap().size(), QSize(151, 32));
+}
+
+TEST_F(Window, CaptionsAndValuesFitTheirControlsWhole) {
+    frm.show();
+    // Check boxes: the caption must fit beside the indicator.
+    for (QCheckBox* box : {frm.chkbxManyTimes, frm.chkbxRawData, frm.chkbxManyTimesUDP,
+                           frm.chkbxRawDataUDP, frm.chkbxOnlyFromThis}) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.text = box->text();
+        const QRect caption =
+            box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+        EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()), caption.width())
+            << box->text().toStdString();
+    }
+    // Combo boxes: the longest item beside the arrow.
+    frm.cmbxComPorts->setCurrentIndex(254);
+    for (QComboBox* combo : {frm.cmbxComPorts, frm.cmbxBaudRate}) {
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        option.editable = combo->isEditable();
+        const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                           QStyle::SC_ComboBoxEditField, combo);
+        for (const char* text : {"COM255", "19200", "115200"}) {
+            if (combo->findText(text) >= 0) {
+                EXPECT_LE(combo->fontMetrics().horizontalAdvance(text), field.width()) << text;
+            }
+        }
+    }
+    for (TButton* button : {frm.btnOpenComPort, frm.btnClearLog, frm.btnWriteToPort})
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width());
+}
+
+TEST_F(Window, TabMovesThroughTheControlsInTheLayoutsOrder) {
+    // Disabled controls are passed over by Tab; enable them to see the whole order.
+    for (QWidget* w : std::initializer_list<QWidget*>{frm.spnedtSendTime, frm.spnedtSendTimeUDP,
+                                                      frm.btnWriteToPort, frm.btnSendUDP})
+        w->setEnabled(true);
+    frm.show();
+    QApplication::setActiveWindow(&frm);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frm));
+    const QWidget* expected[] = {
+        frm.cmbxBaudRate,      frm.cmbxComPorts,   frm.btnOpenComPort, frm.chkbxManyTimesUDP,
+        frm.spnedtSendTimeUDP, frm.btnSendUDP,     frm.edtUDPData,     frm.chkbxRawDataUDP,
+        frm.btnOpenUDPPort,    frm.edtUDPPort,     frm.edtHost,        frm.chkbxOnlyFromThis,
+        frm.chkbxManyTimes,    frm.spnedtSendTime, frm.btnWriteToPort, frm.edtData,
+        frm.chkbxRawData,      frm.mmLog,          frm.btnClearLog,    frm.mmLogRec,
+    };
+    const_cast<QWidget*>(expected[0])->setFocus();
+    for (std::size_t i = 1; i < std::size(expected); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        // A spin edit's focus sits in its text part.
+        if (focus && focus->parentWidget() == expected[i])
+            focus = focus->parentWidget();
+        EXPECT_EQ(focus, expected[i])
+            << "after " << expected[i - 1]->objectName().toStdString() << " came "
+            << (focus ? focus->objectName().toStdString() : "");
+    }
+}
+
+TEST_F(Window, ClearEmptiesBothPanes) {
+    frm.AddToLog("one");
+    frm.AddToLogRec("two");
+    frm.btnClearLog->click();
+    EXPECT_TRUE(frm.mmLog->toPlainText().isEmpty());
+    EXPECT_TRUE(frm.mmLogRec->toPlainText().isEmpty());
+    frm.AddToLogRec("-> 01");
+    EXPECT_EQ(frm.mmLogRec->toPlainText(), "-> 01\n");
+}
+
+TEST_F(Window, EveryCloseRequestAsksAndOnlyYesCloses) {
+    frm.show();
+    dialogs.answer = false;
+    frm.Exit1->trigger();
+    EXPECT_TRUE(frm.isVisible());
+    frm.close();
+    EXPECT_TRUE(frm.isVisible());
+    ASSERT_EQ(dialogs.confirmations.size(), 2u);
+    EXPECT_EQ(dialogs.confirmations[0], "Exit?");
+
+    dialogs.answer = true;
+    frm.Exit1->trigger();
+    EXPECT_FALSE(frm.isVisible());
+    EXPECT_EQ(dialogs.confirmations.size(), 3u);
+}
+
+TEST_F(Window, SessionEndClosesWithoutAsking) {
+    frm.show();
+    frm.SessionEnding();
+    frm.close();
+    EXPECT_FALSE(frm.isVisible());
+    EXPECT_TRUE(dialogs.confirmations.empty());
+}
+
+TEST_F(Window, AboutShowsFourLines) {
+    frm.About1->trigger();
+    ASSERT_EQ(dialogs.informations.size(), 1u);
+    const auto& text = dialogs.informations[0];
+    EXPECT_EQ(text.rfind("Corvane\r\n", 0), 0u);
+    int lines = 1;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+         at = text.find("\r\n", at + 2))
+        ++lines;
+    EXPECT_EQ(lines, 4);
+    EXPECT_NE(text.find(TfrmMain::kWebAddress), std::string::npos);
+    EXPECT_NE(text.find("@example.org"), std::string::npos);
+}
+
+TEST_F(Window, SplitterDragSetsTheUpperPaneHeightWithinItsLimits) {
+    frm.show();
+    auto drag = [&](int dy) {
+        const QPoint start(10, 1);
+        QTest::mousePress(frm.Splitter1, Qt::LeftButton, {}, start);
+        QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(0, dy)),
+                         frm.Splitter1->mapToGlobal(QPointF(start + QPoint(0, dy))), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frm.Splitter1, &move);
+        QTest::mouseRelease(frm.Splitter1, Qt::LeftButton, {}, start + QPoint(0, dy));
+    };
+    drag(40);
+    EXPECT_EQ(frm.mmLog->height(), 202);
+    EXPECT_EQ(frm.Splitter1->y(), 15 + 202);
+    EXPECT_EQ(frm.mmLogRec->geometry(), QRect(2, 220, 753, 111));
+    drag(1000); // no further than the group's height less 62
+    EXPECT_EQ(frm.mmLog->height(), 362 - 62);
+    drag(-(300 - 31)); // 31: just above the minimum
+    EXPECT_EQ(frm.mmLog->height(), 31);
+    drag(-1); // ends at 30: collapses
+    EXPECT_EQ(frm.mmLog->height(), 0);
+}
+
+} // namespace

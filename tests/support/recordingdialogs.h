@@ -1,0 +1,30 @@
+#pragma once
+// Dialogs for tests: records every box instead of showing it, and answers the confirmation with
+// a scripted answer. onError, when set, runs once, inside the next error box, as the event loop
+// would while a real box is open.
+
+#include "console/dialogs.h"
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+class RecordingDialogs : public Dialogs {
+public:
+    std::vector<corvane::ByteString> errors;
+    std::vector<corvane::ByteString> informations;
+    std::vector<corvane::ByteString> confirmations;
+    bool answer = false;
+    std::function<void()> onError;
+
+    void ShowError(const corvane::ByteString& text) override {
+        errors.push_back(text);
+        if (auto hook = std::exchange(onError, nullptr))
+            hook();
+    }
+    void ShowInformation(const corvane::ByteString& text) override { informations.push_back(text); }
+    bool Confirm(const corvane::ByteString& text) override {
+        confirmations.push_back(text);
+        return answer;
+    }
+};
