@@ -50,7 +50,6 @@ void ShowApplicationError(const corvane::Exception& e) {
 int RunApplication(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
     ApplyWindowStyle();
     corvane::InstallHandOver();
 

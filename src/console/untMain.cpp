@@ -14,21 +14,11 @@ bool ManyTimesUDP = false;
 
 namespace {
 
-// The layout is fixed in pixels for an 11-pixel sans-serif face; the first family found is used.
-QFont WindowFont() {
+// The layout is fixed in pixels for 11-pixel faces; the first family of the list found is used.
+QFont LayoutFont(const QStringList& families, QFont::StyleHint hint) {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
-}
-
-QFont PaneFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("Lucida Console"), QStringLiteral("Liberation Mono"),
-                      QStringLiteral("DejaVu Sans Mono")});
-    font.setStyleHint(QFont::Monospace);
+    font.setFamilies(families);
+    font.setStyleHint(hint);
     font.setPixelSize(11);
     return font;
 }
@@ -76,7 +66,8 @@ TfrmMain::TfrmMain(Dialogs& dialogs) : dialogs_(dialogs), errors_(dialogs) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Corvane"));
     setWindowIcon(LogoIcon());
-    setFont(WindowFont());
+    setFont(
+        LayoutFont({"MS Sans Serif", "Liberation Sans", "Arimo", "DejaVu Sans"}, QFont::SansSerif));
     CreateControls();
     SetTabOrder();
 
@@ -115,8 +106,10 @@ void TfrmMain::CreateControls() {
     ToolBar1 = Make<QFrame>(grpbxLog, "ToolBar1", QRect(2, 331, 753, 29));
     btnClearLog = MakeButton(ToolBar1, "btnClearLog", "Clear", QRect(0, 2, 75, 22));
     mmLogRec = Make<TLogPane>(grpbxLog, "mmLogRec", QRect(2, 180, 753, 151));
-    mmLog->setFont(PaneFont());
-    mmLogRec->setFont(PaneFont());
+    const QFont paneFont =
+        LayoutFont({"Lucida Console", "Liberation Mono", "DejaVu Sans Mono"}, QFont::Monospace);
+    mmLog->setFont(paneFont);
+    mmLogRec->setFont(paneFont);
     grpbxLog->installEventFilter(this);
 
     imgLogo = Make<TImage>(pnlTools, "imgLogo", QRect(272, 16, 151, 32), LogoPicture());
