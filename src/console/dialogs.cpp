@@ -2,7 +2,7 @@
 
 #include "core/codepage.h"
 
-#include <QApplication>
+#include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -21,6 +21,12 @@ void Prepare(QMessageBox& box, QMessageBox::Icon icon, const corvane::ByteString
     box.setWindowModality(Qt::ApplicationModal);
 }
 
+// The information and confirmation boxes centre their row of buttons under the text.
+void CentreButtons(QMessageBox& box) {
+    if (auto* buttons = box.findChild<QDialogButtonBox*>())
+        buttons->setCenterButtons(true);
+}
+
 } // namespace
 
 void ScreenDialogs::ShowError(const corvane::ByteString& text) {
@@ -36,6 +42,7 @@ void ScreenDialogs::ShowInformation(const corvane::ByteString& text) {
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(ok);
+    CentreButtons(box);
     box.exec();
 }
 
@@ -46,6 +53,7 @@ bool ScreenDialogs::Confirm(const corvane::ByteString& text) {
     QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
+    CentreButtons(box);
     box.exec();
     return box.clickedButton() == yes;
 }
