@@ -14,7 +14,9 @@ public:
     Thread() = default;
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
-    // Waits for the thread if it is still running; a free-on-terminate thread deletes itself.
+    // Joins the thread. By then Execute must have returned: a derived class whose members Execute
+    // uses ends the thread (Terminate, WaitFor) before they are destroyed. A free-on-terminate
+    // thread deletes itself.
     virtual ~Thread();
 
     // Begins Execute on a new thread. Called once.
