@@ -1,0 +1,27 @@
+#include "udp/idudpbase.h"
+
+namespace corvane {
+
+void TIdUDPBase::SetActive(bool value) {
+    if (value == IsActive())
+        return;
+    if (value)
+        AcquireBinding();
+    else
+        ReleaseBindings();
+}
+
+void TIdUDPBase::SetBroadcastEnabled(bool value) {
+    if (value == broadcastEnabled_)
+        return;
+    broadcastEnabled_ = value;
+    if (IsActive())
+        ApplyBroadcast();
+}
+
+void TIdUDPBase::SendDatagram(const ByteString& host, int port, const ByteString& data) {
+    const ByteString address = StackInstance()->HostToAddress(host);
+    AcquireBinding().SendBytesTo(address, port, data.data(), static_cast<int>(data.size()));
+}
+
+} // namespace corvane

@@ -1,0 +1,70 @@
+#include "udp/idudpserver.h"
+
+#include "udp/idudplistenerthread.h"
+
+namespace corvane {
+using namespace winsock;
+
+TIdUDPServer::TIdUDPServer() = default;
+
+TIdUDPServer::~TIdUDPServer() {
+    SetActive(false);
+}
+
+bool TIdUDPServer::IsActive() {
+    const TIdSocketHandle* current = currentBinding_.load();
+    return current && current->Allocated();
+}
+
+TIdSocketHandle& TIdUDPServer::AcquireBinding() {
+    if (TIdSocketHandle* current = currentBinding_.load())
+        return *current;
+    if (bindings_.Count() == 0)
+        bindings_.Add();
+    for (int i = 0; i < bindings_.Count(); ++i) {
+        TIdSocketHandle& binding = bindings_.Items(i);
+        binding.OpenSocket(SOCK_DGRAM, 0);
+        binding.BindSocket();
+    }
+    currentBinding_.store(&bindings_.Items(0));
+    listener_ = std::make_unique<TIdUDPListenerThread>(*this, BufferSize());
+    listener_->Start();
+    ApplyBroadcast();
+    return *currentBinding_.load();
+}
+
+void TIdUDPServer::ReleaseBindings() {
+    // Without a listener there is nothing to release, also when a delivery run by the wait below
+    // asks for a deactivation again.
+    if (!currentBinding_.load() || !listener_)
+        return;
+    const std::unique_ptr<TIdUDPListenerThread> listener = std::move(listener_);
+    listener->Stop();
+    // On the UI thread this wait runs the deliveries the listener hands over meanwhile; the
+    // listener ends when its readiness wait returns. Only then are the sockets closed: a socket
+    // closed under the listener could be reused by another open before its next receive.
+    listener->WaitFor();
+    for (int i = 0; i < bindings_.Count(); ++i)
+        bindings_.Items(i).DropSocket();
+    currentBinding_.store(nullptr);
+}
+
+void TIdUDPServer::ApplyBroadcast() {
+    if (!currentBinding_.load())
+        return;
+    TIdStack& stack = *StackInstance();
+    const int value = BroadcastEnabled() ? -1 : 0;
+    for (int i = 0; i < bindings_.Count(); ++i) {
+        stack.CheckSocketResult(
+            stack.SetSocketOption(bindings_.Items(i).OsSocket(), SOL_SOCKET, SO_BROADCAST,
+                                  reinterpret_cast<const char*>(&value), sizeof value));
+    }
+}
+
+void TIdUDPServer::DeliverDatagram(Stream& data, TIdSocketHandle& binding) {
+    currentBinding_.store(&binding);
+    if (onUDPRead_)
+        onUDPRead_(*this, data, binding);
+}
+
+} // namespace corvane

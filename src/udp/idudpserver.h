@@ -1,0 +1,65 @@
+#pragma once
+// The UDP endpoint: its bindings, one listener thread for all of them, and the hand-over of each
+// received datagram to OnUDPRead on the UI thread. Sends leave from the binding that received
+// last, so that replies to their source port come back to the listener.
+
+#include "core/stream.h"
+#include "udp/idudpbase.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace corvane {
+
+class TIdUDPServer;
+class TIdUDPListenerThread;
+
+// AData holds exactly the datagram, positioned at its first byte, and lives only during the call;
+// ABinding received it, and its SenderIP and SenderPort name the sender.
+using TUDPReadEvent =
+    std::function<void(TIdUDPServer& Sender, Stream& AData, TIdSocketHandle& ABinding)>;
+
+class TIdUDPServer : public TIdUDPBase {
+public:
+    TIdUDPServer();
+    // Deactivates (waiting for the listener), then frees the bindings.
+    ~TIdUDPServer() override;
+
+    TIdSocketHandles& Bindings() { return bindings_; }
+    // The port of bindings created from now on; changing it never touches existing ones.
+    int DefaultPort() const { return bindings_.DefaultPort(); }
+    void SetDefaultPort(int port) { bindings_.SetDefaultPort(port); }
+    const TUDPReadEvent& OnUDPRead() const { return onUDPRead_; }
+    void SetOnUDPRead(TUDPReadEvent handler) { onUDPRead_ = std::move(handler); }
+    // True: deliver on the listener thread; false: on the UI thread.
+    bool ThreadedEvent() const { return threadedEvent_.load(); }
+    void SetThreadedEvent(bool value) { threadedEvent_.store(value); }
+    // The binding that sends; null while inactive.
+    TIdSocketHandle* CurrentBinding() const { return currentBinding_.load(); }
+    // Exists exactly while active.
+    TIdUDPListenerThread* Listener() const { return listener_.get(); }
+
+protected:
+    // Opens and binds every binding (creating one at DefaultPort when there is none), then starts
+    // the listener. The first failure raises; bindings before it stay bound.
+    TIdSocketHandle& AcquireBinding() override;
+    // Stops the listener, waits for it to end (at most its readiness wait), running the
+    // deliveries it hands over meanwhile, then closes every socket. Bindings keep their IP and
+    // Port.
+    void ReleaseBindings() override;
+    bool IsActive() override;
+    void ApplyBroadcast() override;
+    virtual void DeliverDatagram(Stream& data, TIdSocketHandle& binding);
+
+private:
+    friend class TIdUDPListenerThread;
+
+    TIdSocketHandles bindings_;
+    TUDPReadEvent onUDPRead_;
+    std::atomic<bool> threadedEvent_{false};
+    std::atomic<TIdSocketHandle*> currentBinding_{nullptr};
+    std::unique_ptr<TIdUDPListenerThread> listener_;
+};
+
+} // namespace corvane
