@@ -79,6 +79,7 @@ TfrmMain::TfrmMain(Dialogs& dialogs) : dialogs_(dialogs), errors_(dialogs) {
 }
 
 TfrmMain::~TfrmMain() {
+    IdUDPServer1.reset();
     frmMain = nullptr;
 }
 
@@ -166,6 +167,11 @@ void TfrmMain::CreateControls() {
     tmrSendSerial->setObjectName(QStringLiteral("tmrSendSerial"));
     tmrSendUDP = new TTimer(this);
     tmrSendUDP->setObjectName(QStringLiteral("tmrSendUDP"));
+    IdUDPServer1 = std::make_unique<corvane::TIdUDPServer>();
+    IdUDPServer1->SetDefaultPort(4001);
+    IdUDPServer1->SetOnUDPRead(
+        [this](corvane::TIdUDPServer& sender, corvane::Stream& data,
+               corvane::TIdSocketHandle& binding) { IdUDPServer1UDPRead(sender, data, binding); });
 
     using Source = ErrorDisplay::Source;
     Bind(About1, &QAction::triggered, &TfrmMain::About1Click);

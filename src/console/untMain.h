@@ -11,6 +11,8 @@
 #include "console/tsplitter.h"
 #include "console/ttimer.h"
 #include "core/logpanes.h"
+#include "core/stream.h"
+#include "udp/idudpserver.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -20,6 +22,8 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+
+#include <memory>
 
 class Dialogs;
 
@@ -78,6 +82,8 @@ public:
     // non-visual components
     TTimer* tmrSendSerial;
     TTimer* tmrSendUDP;
+    // Deactivated in the destructor, before the controls its handler reads are gone.
+    std::unique_ptr<corvane::TIdUDPServer> IdUDPServer1;
     QMenuBar* MainMenu1;
     QAction* About1;
     QAction* Exit1;
@@ -100,6 +106,11 @@ public:
     void chkbxManyTimesUDPClick();
     void btnSendUDPClick();
     void tmrSendUDPTimer();
+    // Not bound through the error display: the endpoint drops what this raises.
+    void IdUDPServer1UDPRead(corvane::TIdUDPServer& Sender, corvane::Stream& AData,
+                             corvane::TIdSocketHandle& ABinding);
+    // The whole content of stream, from its first byte whatever its position.
+    static corvane::ByteString StreamToStr(corvane::Stream& stream);
 
     // The desktop session is ending (log-off, shutdown): the program agrees to end unasked.
     void SessionEnding() { sessionEnding_ = true; }

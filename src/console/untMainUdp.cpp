@@ -1,6 +1,101 @@
+// The UDP panel: opening and closing the endpoint, sending once or at the interval of the spin
+// edit, and showing every received datagram in the lower pane.
 #include "console/untMain.h"
 
-void TfrmMain::btnOpenUDPPortClick() {}
-void TfrmMain::chkbxManyTimesUDPClick() {}
-void TfrmMain::btnSendUDPClick() {}
-void TfrmMain::tmrSendUDPTimer() {}
+#include "core/codepage.h"
+#include "core/inttext.h"
+#include "payload/hexcodec.h"
+
+using corvane::ByteString;
+
+namespace {
+
+const QColor kOpenLamp(0, 255, 0);
+const QColor kClosedLamp(255, 0, 0);
+
+void ShowEndpointState(TfrmMain& form) {
+    form.shpUDPPortState->SetBrushColor(form.IdUDPServer1->Active() ? kOpenLamp : kClosedLamp);
+}
+
+void StopRepetition(TfrmMain& form) {
+    form.tmrSendUDP->SetEnabled(false);
+    form.btnSendUDP->Tag = 0;
+    form.btnSendUDP->setText(QStringLiteral("Send"));
+}
+
+// One datagram with the payload of the edit line to the typed host; logged only once sent.
+void SendOnce(TfrmMain& form) {
+    const ByteString text = corvane::ToCodePage(form.edtUDPData->text());
+    const ByteString payload =
+        form.chkbxRawDataUDP->isChecked() ? text : corvane::HexStrToData(text);
+    const ByteString host = corvane::ToCodePage(form.edtHost->text());
+    form.IdUDPServer1->SendDatagram(host, form.IdUDPServer1->DefaultPort(), payload);
+    form.AddToLog("<- " + corvane::ToCodePage(form.edtUDPData->text()));
+}
+
+} // namespace
+
+void TfrmMain::btnOpenUDPPortClick() {
+    if (btnOpenUDPPort->Tag == 0) {
+        const std::int32_t port = corvane::StrToInt(corvane::ToCodePage(edtUDPPort->text()));
+        IdUDPServer1->SetDefaultPort(port);
+        // The endpoint keeps the port of the binding an earlier Open made; the operator means the
+        // port typed now, so the kept binding takes it before it is bound again.
+        if (!IdUDPServer1->Active() && IdUDPServer1->Bindings().Count() > 0)
+            IdUDPServer1->Bindings().Items(0).SetPort(port);
+        IdUDPServer1->SetActive(true);
+        ShowEndpointState(*this);
+        btnOpenUDPPort->Tag = 1;
+        btnOpenUDPPort->setText(QStringLiteral("Close"));
+        btnSendUDP->setEnabled(true);
+    } else {
+        // A repetition left running would re-activate the closed endpoint with its next tick.
+        StopRepetition(*this);
+        IdUDPServer1->SetActive(false);
+        ShowEndpointState(*this);
+        btnOpenUDPPort->Tag = 0;
+        btnOpenUDPPort->setText(QStringLiteral("Open"));
+        btnSendUDP->setEnabled(false);
+    }
+}
+
+void TfrmMain::chkbxManyTimesUDPClick() {
+    ManyTimesUDP = chkbxManyTimesUDP->isChecked();
+    spnedtSendTimeUDP->setEnabled(ManyTimesUDP);
+}
+
+void TfrmMain::btnSendUDPClick() {
+    // A button that reads "Stop" stops, whatever "Many Times" says by now.
+    if (btnSendUDP->Tag == 1) {
+        StopRepetition(*this);
+        return;
+    }
+    if (!ManyTimesUDP) {
+        SendOnce(*this);
+        return;
+    }
+    // The spin edit's value is taken as an unsigned count of milliseconds.
+    tmrSendUDP->SetInterval(static_cast<std::uint32_t>(spnedtSendTimeUDP->Value()));
+    tmrSendUDP->SetEnabled(true);
+    btnSendUDP->Tag = 1;
+    btnSendUDP->setText(QStringLiteral("Stop"));
+}
+
+void TfrmMain::tmrSendUDPTimer() {
+    SendOnce(*this);
+}
+
+void TfrmMain::IdUDPServer1UDPRead(corvane::TIdUDPServer&, corvane::Stream& AData,
+                                   corvane::TIdSocketHandle& ABinding) {
+    const ByteString data = StreamToStr(AData);
+    if (chkbxOnlyFromThis->isChecked())
+        AddToLogRec("->" + corvane::StrToHexView(data));
+    else
+        AddToLogRec("-> (" + ABinding.SenderIP() + ") :" + corvane::StrToHexView(data));
+}
+
+ByteString TfrmMain::StreamToStr(corvane::Stream& stream) {
+    corvane::StringStream copy;
+    copy.CopyFrom(stream, 0);
+    return copy.DataString();
+}

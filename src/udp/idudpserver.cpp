@@ -40,9 +40,15 @@ void TIdUDPServer::ReleaseBindings() {
         return;
     const std::unique_ptr<TIdUDPListenerThread> listener = std::move(listener_);
     listener->Stop();
-    // On the UI thread this wait runs the deliveries the listener hands over meanwhile; the
-    // listener ends when its readiness wait returns. Only then are the sockets closed: a socket
-    // closed under the listener could be reused by another open before its next receive.
+    // Shutting the receiving side down makes the listener's readiness wait return at once rather
+    // than at its time-out; for a datagram socket the call reports "not connected", which is of
+    // no concern here.
+    TIdStack& stack = *StackInstance();
+    for (int i = 0; i < bindings_.Count(); ++i)
+        stack.ShutdownSocket(bindings_.Items(i).OsSocket(), SD_RECEIVE);
+    // On the UI thread this wait runs the deliveries the listener hands over meanwhile. Only when
+    // the listener has ended are the sockets closed: a socket closed under it could be reused by
+    // another open before its next receive.
     listener->WaitFor();
     for (int i = 0; i < bindings_.Count(); ++i)
         bindings_.Items(i).DropSocket();

@@ -44,7 +44,7 @@ protected:
     // Opens and binds every binding (creating one at DefaultPort when there is none), then starts
     // the listener. The first failure raises; bindings before it stay bound.
     TIdSocketHandle& AcquireBinding() override;
-    // Stops the listener, waits for it to end (at most its readiness wait), running the
+    // Stops the listener, wakes its readiness wait and waits for it to end, running the
     // deliveries it hands over meanwhile, then closes every socket. Bindings keep their IP and
     // Port.
     void ReleaseBindings() override;
