@@ -1,0 +1,413 @@
+#include "platform/posix/serialport.h"
+
+#include "platform/posix/errors.h"
+#include "platform/posix/overlapped.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace corvane::posix {
+namespace {
+
+// How much the I/O thread reads before it hands bytes to waiting operations: enough to keep up
+// with any line rate, small enough that a reader is never kept waiting long.
+constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kReadPerRound = 16 * kChunk;
+
+std::optional<std::chrono::steady_clock::time_point>
+DeadlineAfter(std::chrono::steady_clock::time_point now, unsigned long long ms) {
+    if (ms == 0)
+        return std::nullopt;
+    return now + std::chrono::milliseconds(ms);
+}
+
+bool Passed(const std::optional<std::chrono::steady_clock::time_point>& deadline,
+            std::chrono::steady_clock::time_point now) {
+    return deadline && *deadline <= now;
+}
+
+} // namespace
+
+DWORD SerialPort::Open(const std::string& path, std::shared_ptr<SerialPort>& port) {
+    int fd = -1;
+    if (const DWORD error = OpenTty(path, fd); error != ERROR_SUCCESS)
+        return error;
+    const int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd < 0) {
+        const DWORD error = Win32ErrorFromErrno(errno, ErrnoContext::Opening);
+        CloseTty(fd);
+        return error;
+    }
+    port.reset(new SerialPort(fd, wakeFd));
+    port->io_ = std::thread([raw = port.get()] { raw->Run(); });
+    return ERROR_SUCCESS;
+}
+
+SerialPort::SerialPort(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {
+    // What a Windows driver reports for a port nobody has configured yet.
+    settings_.DCBlength = sizeof(DCB);
+    settings_.fBinary = 1;
+    settings_.fDtrControl = DTR_CONTROL_ENABLE;
+    settings_.fRtsControl = RTS_CONTROL_ENABLE;
+    settings_.XonLim = 2048;
+    settings_.XoffLim = 512;
+    ReadLineErrorCounts(fd_, errorCounts_);
+}
+
+void SerialPort::Close() {
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return;
+        closed_ = true;
+        if (wait_)
+            FinishWait(ERROR_OPERATION_ABORTED, 0);
+        if (read_)
+            FinishRead(ERROR_OPERATION_ABORTED);
+        if (write_)
+            FinishWrite(ERROR_OPERATION_ABORTED);
+    }
+    Wake();
+    io_.join();
+    CloseTty(fd_);
+    close(wakeFd_);
+}
+
+void SerialPort::Wake() {
+    const eventfd_t one = 1;
+    eventfd_write(wakeFd_, one);
+}
+
+void SerialPort::Run() {
+    std::vector<char> chunk(kChunk);
+    for (;;) {
+        pollfd fds[2] = {{fd_, 0, 0}, {wakeFd_, POLLIN, 0}};
+        int timeout;
+        {
+            std::lock_guard lock(mutex_);
+            if (closed_)
+                return;
+            // A hung-up tty reports POLLHUP for ever; poll() skips a negative descriptor.
+            if (hungUp_)
+                fds[0].fd = -1;
+            else
+                fds[0].events = static_cast<short>(POLLIN | (write_ ? POLLOUT : 0));
+            timeout = MsUntilNextDeadline(Clock::now());
+        }
+        if (poll(fds, 2, timeout) < 0 && errno != EINTR) {
+            std::lock_guard lock(mutex_);
+            hungUp_ = true;
+        }
+        if (fds[1].revents & POLLIN) {
+            eventfd_t drained;
+            eventfd_read(wakeFd_, &drained);
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
+            ReadDevice(chunk);
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return;
+        if ((fds[0].revents & POLLOUT) && write_) {
+            if (const DWORD error = WriteSome(); error != ERROR_SUCCESS)
+                FinishWrite(error);
+        }
+        ServePending(Clock::now());
+    }
+}
+
+void SerialPort::ReadDevice(std::vector<char>& chunk) {
+    for (std::size_t total = 0; total < kReadPerRound;) {
+        const ssize_t n = read(fd_, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return;
+        std::lock_guard lock(mutex_);
+        if (n <= 0) {
+            // End of file or an error on a tty: the device or the other end of the pty is gone.
+            hungUp_ = true;
+            return;
+        }
+        if (queue_.Push(chunk.data(), static_cast<std::size_t>(n)) < static_cast<std::size_t>(n))
+            overflowed_ = true;
+        total += static_cast<std::size_t>(n);
+    }
+}
+
+int SerialPort::MsUntilNextDeadline(Clock::time_point now) const {
+    std::optional<Clock::time_point> next;
+    const auto consider = [&](const std::optional<Clock::time_point>& deadline) {
+        if (deadline && (!next || *deadline < *next))
+            next = deadline;
+    };
+    if (read_) {
+        consider(read_->totalDeadline);
+        consider(read_->intervalDeadline);
+    }
+    if (write_)
+        consider(write_->deadline);
+    if (!next)
+        return -1;
+    if (*next <= now)
+        return 0;
+    // Rounded up, so the thread never wakes just before the deadline and polls again at once.
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
+    return static_cast<int>(std::min<long long>(ms, INT_MAX));
+}
+
+void SerialPort::ServePending(Clock::time_point now) {
+    if (wait_) {
+        if (hungUp_)
+            FinishWait(ERROR_GEN_FAILURE, 0);
+        else if ((mask_ & EV_RXCHAR) && queue_.Size() > 0)
+            FinishWait(ERROR_SUCCESS, EV_RXCHAR);
+    }
+    if (read_) {
+        const std::size_t taken = queue_.Pop(read_->buffer + read_->got, read_->size - read_->got);
+        read_->got += static_cast<DWORD>(taken);
+        if (taken > 0 && timeouts_.ReadIntervalTimeout != 0)
+            read_->intervalDeadline =
+                now + std::chrono::milliseconds(timeouts_.ReadIntervalTimeout);
+        if (read_->got == read_->size || Passed(read_->totalDeadline, now) ||
+            Passed(read_->intervalDeadline, now))
+            FinishRead(ERROR_SUCCESS);
+        else if (hungUp_)
+            FinishRead(ERROR_GEN_FAILURE);
+    }
+    if (write_) {
+        // A write that runs out of time still succeeds, with the count written so far.
+        if (write_->done == write_->data.size() || Passed(write_->deadline, now))
+            FinishWrite(ERROR_SUCCESS);
+        else if (hungUp_)
+            FinishWrite(ERROR_GEN_FAILURE);
+    }
+}
+
+DWORD SerialPort::WriteSome() {
+    while (write_->done < write_->data.size()) {
+        const ssize_t n =
+            write(fd_, write_->data.data() + write_->done, write_->data.size() - write_->done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            break;
+        if (n < 0)
+            return Win32ErrorFromErrno(errno, ErrnoContext::Using);
+        write_->done += static_cast<DWORD>(n);
+    }
+    return ERROR_SUCCESS;
+}
+
+void SerialPort::FinishWait(DWORD error, DWORD mask) {
+    *wait_->mask = mask;
+    CompleteOverlapped(*wait_->overlapped, error, 0);
+    wait_.reset();
+}
+
+void SerialPort::FinishRead(DWORD error) {
+    CompleteOverlapped(*read_->overlapped, error, read_->got);
+    read_.reset();
+}
+
+void SerialPort::FinishWrite(DWORD error) {
+    CompleteOverlapped(*write_->overlapped, error, write_->done);
+    write_.reset();
+}
+
+DWORD SerialPort::GetState(DCB& dcb) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    DCB current = settings_;
+    if (const DWORD error = ReadLineSettings(fd_, current); error != ERROR_SUCCESS)
+        return error;
+    dcb = current;
+    return ERROR_SUCCESS;
+}
+
+DWORD SerialPort::SetState(const DCB& dcb) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    const DWORD error = WriteLineSettings(fd_, dcb);
+    if (error == ERROR_SUCCESS)
+        settings_ = dcb;
+    return error;
+}
+
+DWORD SerialPort::GetTimeouts(COMMTIMEOUTS& timeouts) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    timeouts = timeouts_;
+    return ERROR_SUCCESS;
+}
+
+DWORD SerialPort::SetTimeouts(const COMMTIMEOUTS& timeouts) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    timeouts_ = timeouts;
+    return ERROR_SUCCESS;
+}
+
+DWORD SerialPort::Purge(DWORD flags) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    if ((flags & PURGE_RXABORT) && read_)
+        FinishRead(ERROR_OPERATION_ABORTED);
+    if ((flags & PURGE_TXABORT) && write_)
+        FinishWrite(ERROR_OPERATION_ABORTED);
+    if (flags & PURGE_RXCLEAR) {
+        queue_.Clear();
+        overflowed_ = false;
+    }
+    return FlushTty(fd_, flags & PURGE_RXCLEAR, flags & PURGE_TXCLEAR);
+}
+
+DWORD SerialPort::SetMask(DWORD mask) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    mask_ = mask;
+    if (wait_)
+        FinishWait(ERROR_SUCCESS, 0);
+    return ERROR_SUCCESS;
+}
+
+DWORD SerialPort::Escape(DWORD function) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    switch (function) {
+    case SETRTS:
+    case CLRRTS:
+        return SetModemLine(fd_, ModemLine::Rts, function == SETRTS);
+    case SETDTR:
+    case CLRDTR:
+        return SetModemLine(fd_, ModemLine::Dtr, function == SETDTR);
+    case SETBREAK:
+    case CLRBREAK:
+        return SetBreak(fd_, function == SETBREAK);
+    case SETXOFF:
+    case SETXON:
+        return SuspendOutput(fd_, function == SETXOFF);
+    default:
+        return ERROR_INVALID_PARAMETER;
+    }
+}
+
+DWORD SerialPort::WaitEvent(DWORD& mask, OVERLAPPED& overlapped) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    if (mask_ == 0 || wait_)
+        return ERROR_INVALID_PARAMETER;
+    if (hungUp_)
+        return ERROR_GEN_FAILURE;
+    BeginOverlapped(overlapped);
+    wait_ = PendingWait{&mask, &overlapped};
+    if ((mask_ & EV_RXCHAR) && queue_.Size() > 0) {
+        FinishWait(ERROR_SUCCESS, EV_RXCHAR);
+        return ERROR_SUCCESS;
+    }
+    return ERROR_IO_PENDING;
+}
+
+DWORD SerialPort::ClearError(DWORD* errors, COMSTAT* stat) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    DWORD found = overflowed_ ? CE_RXOVER : 0;
+    overflowed_ = false;
+    LineErrorCounts now;
+    if (ReadLineErrorCounts(fd_, now)) {
+        if (now.frame != errorCounts_.frame)
+            found |= CE_FRAME;
+        if (now.overrun != errorCounts_.overrun)
+            found |= CE_OVERRUN;
+        if (now.parity != errorCounts_.parity)
+            found |= CE_RXPARITY;
+        if (now.brk != errorCounts_.brk)
+            found |= CE_BREAK;
+        errorCounts_ = now;
+    }
+    if (errors)
+        *errors = found;
+    if (stat) {
+        *stat = COMSTAT{};
+        stat->cbInQue = static_cast<DWORD>(queue_.Size());
+        stat->cbOutQue = write_ ? static_cast<DWORD>(write_->data.size() - write_->done) : 0;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* got, OVERLAPPED& overlapped) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    if (read_)
+        return ERROR_INVALID_PARAMETER;
+    if (hungUp_)
+        return ERROR_GEN_FAILURE;
+    if (got)
+        *got = 0;
+    const auto now = Clock::now();
+    const COMMTIMEOUTS& t = timeouts_;
+    BeginOverlapped(overlapped);
+    read_ =
+        PendingRead{static_cast<char*>(buffer), size, 0, &overlapped, std::nullopt, std::nullopt};
+    read_->got = static_cast<DWORD>(queue_.Pop(read_->buffer, size));
+    const bool returnAtOnce = t.ReadIntervalTimeout == MAXDWORD &&
+                              t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
+    if (read_->got == size || returnAtOnce) {
+        if (got)
+            *got = read_->got;
+        FinishRead(ERROR_SUCCESS);
+        return ERROR_SUCCESS;
+    }
+    read_->totalDeadline =
+        DeadlineAfter(now, 1ULL * t.ReadTotalTimeoutMultiplier * size + t.ReadTotalTimeoutConstant);
+    if (read_->got > 0 && t.ReadIntervalTimeout != 0)
+        read_->intervalDeadline = DeadlineAfter(now, t.ReadIntervalTimeout);
+    Wake();
+    return ERROR_IO_PENDING;
+}
+
+DWORD SerialPort::Write(const void* data, DWORD size, DWORD* done, OVERLAPPED& overlapped) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    if (write_)
+        return ERROR_INVALID_PARAMETER;
+    if (hungUp_)
+        return ERROR_GEN_FAILURE;
+    if (done)
+        *done = 0;
+    const auto now = Clock::now();
+    BeginOverlapped(overlapped);
+    const char* bytes = static_cast<const char*>(data);
+    write_ = PendingWrite{std::vector<char>(bytes, bytes + size), 0, &overlapped,
+                          DeadlineAfter(now, 1ULL * timeouts_.WriteTotalTimeoutMultiplier * size +
+                                                 timeouts_.WriteTotalTimeoutConstant)};
+    if (const DWORD error = WriteSome(); error != ERROR_SUCCESS) {
+        FinishWrite(error);
+        return error;
+    }
+    if (write_->done == size) {
+        if (done)
+            *done = size;
+        FinishWrite(ERROR_SUCCESS);
+        return ERROR_SUCCESS;
+    }
+    Wake();
+    return ERROR_IO_PENDING;
+}
+
+} // namespace corvane::posix

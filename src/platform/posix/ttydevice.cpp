@@ -1,0 +1,234 @@
+// The termios2 interface, which takes any baud rate as a number (BOTHER), lives only in the
+// kernel's headers; they clash with <termios.h>, so this file is the only one that speaks to the
+// tty driver and it includes nothing from glibc's termios.
+#include "platform/posix/ttydevice.h"
+
+#include "platform/posix/errors.h"
+
+#include <asm/termbits.h>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace corvane::posix {
+namespace {
+
+DWORD LastErrno() {
+    return Win32ErrorFromErrno(errno, ErrnoContext::Using);
+}
+
+DWORD Ioctl(int fd, unsigned long request, auto argument) {
+    return ioctl(fd, request, argument) == 0 ? ERROR_SUCCESS : LastErrno();
+}
+
+bool ValidSettings(const DCB& dcb) {
+    if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY ||
+        dcb.StopBits > TWOSTOPBITS)
+        return false;
+    // As on Windows: 1.5 stop bits only with 5 data bits, 2 stop bits never with 5.
+    if (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize != 5)
+        return false;
+    if (dcb.StopBits == TWOSTOPBITS && dcb.ByteSize == 5)
+        return false;
+    // Linux has neither DTR handshaking nor RTS toggling.
+    return dcb.fDtrControl != DTR_CONTROL_HANDSHAKE && dcb.fRtsControl != RTS_CONTROL_TOGGLE;
+}
+
+tcflag_t SizeFlag(BYTE byteSize) {
+    switch (byteSize) {
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    default:
+        return CS8;
+    }
+}
+
+tcflag_t ParityFlags(BYTE parity) {
+    switch (parity) {
+    case ODDPARITY:
+        return PARENB | PARODD;
+    case EVENPARITY:
+        return PARENB;
+    case MARKPARITY: // "stick" parity: PARODD picks a parity bit of 1
+        return PARENB | CMSPAR | PARODD;
+    case SPACEPARITY:
+        return PARENB | CMSPAR;
+    default:
+        return 0;
+    }
+}
+
+constexpr tcflag_t kFramingMask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+
+// A UART makes its rate by dividing a clock, so drivers report the nearest rate they can make.
+// Within 2% both ends still sample every bit of a character correctly.
+bool CloseEnough(speed_t got, speed_t wanted) {
+    return std::llabs(static_cast<long long>(got) - static_cast<long long>(wanted)) * 50 <=
+           static_cast<long long>(wanted);
+}
+
+} // namespace
+
+DWORD OpenTty(const std::string& path, int& fd) {
+    fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Win32ErrorFromErrno(errno, ErrnoContext::Opening);
+    termios2 line{};
+    int exclusive = 0;
+    DWORD error = Ioctl(fd, TCGETS2, &line);
+    // Root gets past another program's TIOCEXCL; it still counts as holding the port.
+    if (error == ERROR_SUCCESS && ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
+        error = ERROR_ACCESS_DENIED;
+    if (error == ERROR_SUCCESS && flock(fd, LOCK_EX | LOCK_NB) != 0)
+        error = Win32ErrorFromErrno(errno, ErrnoContext::Opening);
+    if (error == ERROR_SUCCESS)
+        error = Ioctl(fd, TIOCEXCL, 0);
+    if (error != ERROR_SUCCESS) {
+        close(fd);
+        fd = -1;
+    }
+    return error;
+}
+
+void CloseTty(int fd) {
+    // The exclusive flag stays on the tty after close; clear it so the next open is not refused.
+    ioctl(fd, TIOCNXCL, 0);
+    close(fd);
+}
+
+DWORD ReadLineSettings(int fd, DCB& dcb) {
+    termios2 line{};
+    if (const DWORD error = Ioctl(fd, TCGETS2, &line); error != ERROR_SUCCESS)
+        return error;
+    dcb.BaudRate = line.c_ospeed;
+    dcb.fBinary = 1;
+    switch (line.c_cflag & CSIZE) {
+    case CS5:
+        dcb.ByteSize = 5;
+        break;
+    case CS6:
+        dcb.ByteSize = 6;
+        break;
+    case CS7:
+        dcb.ByteSize = 7;
+        break;
+    default:
+        dcb.ByteSize = 8;
+    }
+    if (!(line.c_cflag & PARENB))
+        dcb.Parity = NOPARITY;
+    else if (line.c_cflag & CMSPAR)
+        dcb.Parity = (line.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
+    else
+        dcb.Parity = (line.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
+    if (!(line.c_cflag & CSTOPB))
+        dcb.StopBits = ONESTOPBIT;
+    else
+        dcb.StopBits = dcb.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
+    dcb.fParity = (line.c_iflag & INPCK) ? 1 : 0;
+    dcb.fOutxCtsFlow = (line.c_cflag & CRTSCTS) ? 1 : 0;
+    if (line.c_cflag & CRTSCTS)
+        dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    else if (dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fOutX = (line.c_iflag & IXON) ? 1 : 0;
+    dcb.fInX = (line.c_iflag & IXOFF) ? 1 : 0;
+    dcb.XonChar = static_cast<char>(line.c_cc[VSTART]);
+    dcb.XoffChar = static_cast<char>(line.c_cc[VSTOP]);
+    return ERROR_SUCCESS;
+}
+
+DWORD WriteLineSettings(int fd, const DCB& dcb) {
+    if (!ValidSettings(dcb))
+        return ERROR_INVALID_PARAMETER;
+    termios2 old{};
+    if (const DWORD error = Ioctl(fd, TCGETS2, &old); error != ERROR_SUCCESS)
+        return error;
+
+    termios2 line = old;
+    line.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXON |
+                      IXOFF | IXANY | IMAXBEL | INPCK | IGNPAR);
+    line.c_iflag |= IGNBRK; // a break is a line event, not a zero byte in the data
+    if (dcb.fParity)
+        line.c_iflag |= INPCK;
+    if (dcb.fOutX)
+        line.c_iflag |= IXON;
+    if (dcb.fInX)
+        line.c_iflag |= IXOFF;
+    line.c_oflag &= ~OPOST;
+    line.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOKE | ICANON | ISIG | IEXTEN);
+    line.c_cflag &= ~(kFramingMask | CBAUD | (CBAUD << IBSHIFT));
+    line.c_cflag |= CREAD | CLOCAL | SizeFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
+    if (dcb.StopBits != ONESTOPBIT)
+        line.c_cflag |= CSTOPB;
+    if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        line.c_cflag |= CRTSCTS;
+    // The rate as a number in both directions; a Bxxx code must never go into this flag word.
+    line.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+    line.c_ospeed = line.c_ispeed = dcb.BaudRate;
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+    line.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+    line.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+    if (const DWORD error = Ioctl(fd, TCSETS2, &line); error != ERROR_SUCCESS)
+        return error;
+
+    termios2 kept{};
+    if (const DWORD error = Ioctl(fd, TCGETS2, &kept); error != ERROR_SUCCESS)
+        return error;
+    if ((kept.c_cflag & kFramingMask) != (line.c_cflag & kFramingMask) ||
+        !CloseEnough(kept.c_ospeed, dcb.BaudRate)) {
+        ioctl(fd, TCSETS2, &old);
+        return ERROR_INVALID_PARAMETER;
+    }
+    // Devices without modem lines (pseudo-terminals) refuse these; the line settings still hold.
+    if (dcb.fDtrControl != DTR_CONTROL_HANDSHAKE)
+        SetModemLine(fd, ModemLine::Dtr, dcb.fDtrControl == DTR_CONTROL_ENABLE);
+    if (dcb.fRtsControl != RTS_CONTROL_HANDSHAKE)
+        SetModemLine(fd, ModemLine::Rts, dcb.fRtsControl == RTS_CONTROL_ENABLE);
+    return ERROR_SUCCESS;
+}
+
+DWORD FlushTty(int fd, bool input, bool output) {
+    if (input && output)
+        return Ioctl(fd, TCFLSH, TCIOFLUSH);
+    if (input)
+        return Ioctl(fd, TCFLSH, TCIFLUSH);
+    if (output)
+        return Ioctl(fd, TCFLSH, TCOFLUSH);
+    return ERROR_SUCCESS;
+}
+
+DWORD SetModemLine(int fd, ModemLine line, bool raised) {
+    const int bits = line == ModemLine::Rts ? TIOCM_RTS : TIOCM_DTR;
+    return Ioctl(fd, raised ? TIOCMBIS : TIOCMBIC, &bits);
+}
+
+DWORD SetBreak(int fd, bool on) {
+    return Ioctl(fd, on ? TIOCSBRK : TIOCCBRK, 0);
+}
+
+DWORD SuspendOutput(int fd, bool suspended) {
+    return Ioctl(fd, TCXONC, suspended ? TCOOFF : TCOON);
+}
+
+bool ReadLineErrorCounts(int fd, LineErrorCounts& counts) {
+    serial_icounter_struct icount{};
+    if (ioctl(fd, TIOCGICOUNT, &icount) != 0)
+        return false;
+    counts.frame = icount.frame;
+    counts.overrun = icount.overrun + icount.buf_overrun;
+    counts.parity = icount.parity;
+    counts.brk = icount.brk;
+    return true;
+}
+
+} // namespace corvane::posix

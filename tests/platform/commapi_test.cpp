@@ -1,0 +1,413 @@
+#include "platform/commapi.h"
+
+#include "platform/posix/handletable.h"
+#include "ptydevice.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/file.h>
+#include <termios.h>
+
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace corvane;
+using namespace corvane::testing;
+
+namespace {
+
+HANDLE OpenCom(unsigned number) {
+    const std::string path = "\\\\.\\COM" + std::to_string(number);
+    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OVERLAPPED, nullptr);
+}
+
+// One pty linked as COM7, opened as a port, and an event for its operations.
+class OpenPort : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder.Link(7, device.SlavePath());
+        port = OpenCom(7);
+        ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+        overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+    }
+    void TearDown() override {
+        if (port != INVALID_HANDLE_VALUE)
+            CloseHandle(port);
+        CloseHandle(overlapped.hEvent);
+    }
+
+    // Waits for a pending operation and returns its byte count; fails the test on an error.
+    DWORD Finish() {
+        DWORD count = 0;
+        EXPECT_TRUE(GetOverlappedResult(port, &overlapped, &count, TRUE)) << GetLastError();
+        return count;
+    }
+
+    // The bytes queued; the errors reported on the way are gathered in seenErrors.
+    DWORD Queued() {
+        COMSTAT stat{};
+        DWORD errors = 0;
+        EXPECT_TRUE(ClearCommError(port, &errors, &stat));
+        seenErrors |= errors;
+        return stat.cbInQue;
+    }
+
+    // Waits, through WaitCommEvent, until at least size bytes are queued.
+    void AwaitQueued(DWORD size) {
+        while (Queued() < size) {
+            DWORD mask = 0;
+            if (!WaitCommEvent(port, &mask, &overlapped)) {
+                ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+                Finish();
+            }
+        }
+    }
+
+    PortsFolder folder;
+    PtyDevice device;
+    HANDLE port = INVALID_HANDLE_VALUE;
+    OVERLAPPED overlapped{};
+    DWORD seenErrors = 0;
+};
+
+struct LineCase {
+    DWORD baud;
+    BYTE byteSize;
+    BYTE parity;
+    BYTE stopBits;
+    unsigned cflag; // the framing bits expected on the tty
+};
+
+TEST_F(OpenPort, LineSettingsReachTheTtyAndReadBack) {
+    // A pty keeps any rate and the stop bits, but only 8 data bits without parity.
+    const LineCase cases[] = {
+        {19200, 8, NOPARITY, TWOSTOPBITS, CS8 | CSTOPB}, {14400, 8, NOPARITY, ONESTOPBIT, CS8},
+        {28800, 8, NOPARITY, TWOSTOPBITS, CS8 | CSTOPB}, {7200, 8, NOPARITY, ONESTOPBIT, CS8},
+        {3600, 8, NOPARITY, TWOSTOPBITS, CS8 | CSTOPB},  {4000000, 8, NOPARITY, ONESTOPBIT, CS8},
+        {1234567, 8, NOPARITY, ONESTOPBIT, CS8},
+    };
+    constexpr unsigned kFraming = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+    for (const LineCase& c : cases) {
+        DCB dcb{};
+        ASSERT_TRUE(GetCommState(port, &dcb));
+        dcb.BaudRate = c.baud;
+        dcb.ByteSize = c.byteSize;
+        dcb.Parity = c.parity;
+        dcb.StopBits = c.stopBits;
+        ASSERT_TRUE(SetCommState(port, &dcb)) << c.baud << " " << GetLastError();
+
+        const SlaveLine line = ReadSlaveLine(device.Master());
+        EXPECT_EQ(line.ospeed, c.baud);
+        EXPECT_EQ(line.ispeed, c.baud);
+        EXPECT_EQ(line.cflag & kFraming, c.cflag) << c.baud;
+        EXPECT_EQ(line.cflag & (CREAD | CLOCAL), unsigned{CREAD | CLOCAL});
+        EXPECT_EQ(line.lflag & (ICANON | ECHO | ISIG), 0u);
+        EXPECT_EQ(line.oflag & OPOST, 0u);
+        EXPECT_EQ(line.iflag & (ICRNL | IXON | IXOFF | ISTRIP), 0u);
+
+        DCB back{};
+        ASSERT_TRUE(GetCommState(port, &back));
+        EXPECT_EQ(back.BaudRate, c.baud);
+        EXPECT_EQ(back.ByteSize, c.byteSize);
+        EXPECT_EQ(back.Parity, c.parity);
+        EXPECT_EQ(back.StopBits, c.stopBits);
+    }
+}
+
+TEST_F(OpenPort, SettingsOutsideTheRangesOrNotKeptAreRefusedAndLeaveTheLine) {
+    DCB good{};
+    ASSERT_TRUE(GetCommState(port, &good));
+    good.BaudRate = 9600;
+    good.ByteSize = 8;
+    good.Parity = NOPARITY;
+    good.StopBits = ONESTOPBIT;
+    ASSERT_TRUE(SetCommState(port, &good));
+
+    const auto with = [&](auto change) {
+        DCB dcb = good;
+        change(dcb);
+        return dcb;
+    };
+    DCB refused[] = {
+        with([](DCB& d) { d.BaudRate = 0; }),
+        with([](DCB& d) { d.ByteSize = 9; }),
+        with([](DCB& d) { d.ByteSize = 4; }),
+        with([](DCB& d) { d.Parity = 5; }),
+        with([](DCB& d) { d.StopBits = 3; }),
+        with([](DCB& d) { d.StopBits = ONE5STOPBITS; }),
+        with([](DCB& d) { d.ByteSize = 5, d.StopBits = TWOSTOPBITS; }),
+        with([](DCB& d) { d.fDtrControl = DTR_CONTROL_HANDSHAKE; }),
+        with([](DCB& d) { d.fRtsControl = RTS_CONTROL_TOGGLE; }),
+        // Valid on Windows, but the pty does not keep them: found out by reading the line back.
+        with([](DCB& d) { d.ByteSize = 7, d.Parity = EVENPARITY; }),
+        with([](DCB& d) { d.Parity = ODDPARITY; }),
+        with([](DCB& d) { d.Parity = MARKPARITY; }),
+        with([](DCB& d) { d.ByteSize = 5, d.StopBits = ONE5STOPBITS; }),
+    };
+    for (DCB& dcb : refused) {
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_FALSE(SetCommState(port, &dcb));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+        const SlaveLine line = ReadSlaveLine(device.Master());
+        EXPECT_EQ(line.ospeed, 9600u);
+        EXPECT_EQ(line.cflag & (CSIZE | PARENB | CSTOPB), unsigned{CS8});
+    }
+}
+
+TEST_F(OpenPort, TimeoutsAreKeptPerPort) {
+    COMMTIMEOUTS set{1, 2, 3, 10, 100};
+    ASSERT_TRUE(SetCommTimeouts(port, &set));
+    COMMTIMEOUTS got{};
+    ASSERT_TRUE(GetCommTimeouts(port, &got));
+    EXPECT_EQ(got.ReadIntervalTimeout, 1u);
+    EXPECT_EQ(got.ReadTotalTimeoutMultiplier, 2u);
+    EXPECT_EQ(got.ReadTotalTimeoutConstant, 3u);
+    EXPECT_EQ(got.WriteTotalTimeoutMultiplier, 10u);
+    EXPECT_EQ(got.WriteTotalTimeoutConstant, 100u);
+}
+
+TEST_F(OpenPort, WrittenBytesReachTheDevice) {
+    const ByteString payload("\x01\x03\x00\x00\xFF", 5);
+    DWORD written = 0;
+    if (!WriteFile(port, payload.data(), 5, &written, &overlapped)) {
+        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        written = Finish();
+    }
+    EXPECT_EQ(written, 5u);
+    EXPECT_EQ(device.Read(5), payload);
+}
+
+TEST_F(OpenPort, AWriteTheDeviceDoesNotTakeEndsWithTheCountWrittenSoFar) {
+    // Nobody reads the master, so the pty fills up and the rest can only time out.
+    COMMTIMEOUTS timeouts{0, 0, 0, 0, 50};
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    const ByteString payload(1 << 20, 'x');
+    DWORD written = 0;
+    ASSERT_FALSE(WriteFile(port, payload.data(), payload.size(), &written, &overlapped));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    written = Finish();
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, payload.size());
+    EXPECT_EQ(device.Read(written).size(), written);
+}
+
+TEST_F(OpenPort, WaitCommEventIsPendingUntilBytesArriveThenCompletesAtOnce) {
+    DWORD mask = 0xDEAD;
+    ASSERT_FALSE(WaitCommEvent(port, &mask, &overlapped));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT);
+    device.Write("abc");
+    Finish();
+    EXPECT_EQ(mask, EV_RXCHAR);
+
+    AwaitQueued(3);
+    mask = 0;
+    EXPECT_TRUE(WaitCommEvent(port, &mask, &overlapped)); // bytes queued: no waiting
+    EXPECT_EQ(mask, EV_RXCHAR);
+    EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0);
+}
+
+TEST_F(OpenPort, ReadFileTakesFromTheQueue) {
+    device.Write("hello");
+    AwaitQueued(5);
+    char buffer[5] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(port, buffer, 3, &got, &overlapped));
+    EXPECT_EQ(ByteString(buffer, got), "hel");
+    EXPECT_EQ(Queued(), 2u);
+
+    // More than is queued: the read waits for the rest, then ends at its time-out.
+    COMMTIMEOUTS timeouts{0, 0, 20, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    ASSERT_FALSE(ReadFile(port, buffer, 5, &got, &overlapped));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_EQ(Finish(), 2u);
+    EXPECT_EQ(ByteString(buffer, 2), "lo");
+
+    // A pending read is filled as bytes come.
+    timeouts = {0, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    ASSERT_FALSE(ReadFile(port, buffer, 4, &got, &overlapped));
+    device.Write("wxyz");
+    EXPECT_EQ(Finish(), 4u);
+    EXPECT_EQ(ByteString(buffer, 4), "wxyz");
+}
+
+TEST_F(OpenPort, ClosingThePortEndsAPendingWaitOfAnotherThread) {
+    DWORD mask = 0xDEAD;
+    DWORD waitResult = 0;
+    BOOL ok = TRUE;
+    DWORD error = 0;
+    ASSERT_FALSE(WaitCommEvent(port, &mask, &overlapped));
+    std::thread waiter([&] {
+        waitResult = WaitForSingleObject(overlapped.hEvent, INFINITE);
+        DWORD count;
+        ok = GetOverlappedResult(port, &overlapped, &count, FALSE);
+        error = GetLastError();
+    });
+    ASSERT_TRUE(CloseHandle(port));
+    waiter.join();
+    EXPECT_EQ(waitResult, WAIT_OBJECT_0);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(mask, 0u);
+
+    // The old handle leads nowhere, even once a new port is open on the same device.
+    const HANDLE old = port;
+    port = OpenCom(7);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    EXPECT_NE(port, old);
+    DWORD written = 0;
+    EXPECT_FALSE(WriteFile(old, "x", 1, &written, &overlapped));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    DCB dcb{};
+    EXPECT_FALSE(GetCommState(old, &dcb));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(CloseHandle(old));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(device.ReadAvailable(), "");
+}
+
+TEST_F(OpenPort, ChangingTheMaskEndsAPendingWaitWithNoEvent) {
+    DWORD mask = 0xDEAD;
+    ASSERT_FALSE(WaitCommEvent(port, &mask, &overlapped));
+    ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+    Finish();
+    EXPECT_EQ(mask, 0u);
+}
+
+TEST_F(OpenPort, AFullQueueDropsWhatDoesNotFitAndSaysSoOnce) {
+    constexpr DWORD kQueue = 4 * 1024 * 1024;
+    std::thread writer([&] { device.Write(ByteString(kQueue, 'q')); });
+    AwaitQueued(kQueue);
+    writer.join();
+    EXPECT_EQ(seenErrors, 0u); // 4 MiB fit
+
+    device.Write("!");
+    while (seenErrors == 0)
+        EXPECT_EQ(Queued(), kQueue);
+    EXPECT_EQ(seenErrors, CE_RXOVER);
+    DWORD errors = 0;
+    ASSERT_TRUE(ClearCommError(port, &errors, nullptr));
+    EXPECT_EQ(errors, 0u);
+}
+
+TEST_F(OpenPort, PurgeEmptiesTheInputQueue) {
+    device.Write("12345");
+    AwaitQueued(5);
+    ASSERT_TRUE(PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR));
+    EXPECT_EQ(Queued(), 0u);
+}
+
+TEST_F(OpenPort, AHangUpEndsAPendingWaitWithAnError) {
+    DWORD mask = 0;
+    ASSERT_FALSE(WaitCommEvent(port, &mask, &overlapped));
+    device.CloseMaster();
+    DWORD count = 0;
+    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &count, TRUE));
+    EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+    EXPECT_FALSE(WaitCommEvent(port, &mask, &overlapped));
+    EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+}
+
+TEST_F(OpenPort, ModemLinesFailHarmlesslyOnAPseudoTerminal) {
+    EXPECT_FALSE(EscapeCommFunction(port, SETRTS));
+    EXPECT_FALSE(EscapeCommFunction(port, SETDTR));
+    EXPECT_FALSE(EscapeCommFunction(port, 42));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    device.Write("ok");
+    AwaitQueued(2);
+}
+
+TEST(CreateFileA, MissingAndForeignNamesAreNotFound) {
+    PortsFolder folder;
+    folder.Link(9, "/dev/nonexistent-corvane-device");
+    for (const char* name :
+         {"\\\\.\\COM9", "\\\\.\\COM250", "COM0", "\\\\.\\COM07", "LPT1", "/dev/null", ""}) {
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_EQ(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr),
+                  INVALID_HANDLE_VALUE)
+            << name;
+        EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << name;
+    }
+}
+
+TEST(CreateFileA, APortInUseIsRefusedWithAccessDenied) {
+    PortsFolder folder;
+    PtyDevice device;
+    folder.Link(3, device.SlavePath());
+    folder.Link(255, device.SlavePath());
+
+    const HANDLE first = OpenCom(3);
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenCom(255), INVALID_HANDLE_VALUE); // same device under another number
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    ASSERT_TRUE(CloseHandle(first));
+
+    // Another program holding the device.
+    const int other = open(device.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(OpenCom(3), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    close(other);
+
+    const HANDLE again = OpenCom(255);
+    ASSERT_NE(again, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(again));
+}
+
+TEST(Events, ManualAndAutoReset) {
+    const HANDLE manual = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE automatic = CreateEventA(nullptr, FALSE, TRUE, nullptr);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+    ASSERT_TRUE(SetEvent(manual));
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(manual, INFINITE), WAIT_OBJECT_0);
+    ASSERT_TRUE(ResetEvent(manual));
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+
+    EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_TIMEOUT);
+
+    EXPECT_EQ(CreateEventA(nullptr, TRUE, FALSE, "named"), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+
+    const std::size_t open = posix::OpenHandleCount();
+    EXPECT_TRUE(CloseHandle(manual));
+    EXPECT_TRUE(CloseHandle(automatic));
+    EXPECT_EQ(posix::OpenHandleCount(), open - 2);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(SetEvent(manual));
+}
+
+TEST(Events, SetFromAnotherThreadEndsAnInfiniteWait) {
+    const HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    std::thread setter([&] { SetEvent(event); });
+    EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
+    setter.join();
+    CloseHandle(event);
+}
+
+TEST(FormatMessageA, GivesTheSystemTextWithItsLineBreak) {
+    char buffer[256];
+    const auto format = [&](DWORD code, DWORD size) {
+        return FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                              code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, size,
+                              nullptr);
+    };
+    ASSERT_EQ(format(ERROR_ACCESS_DENIED, 256), 19u);
+    EXPECT_STREQ(buffer, "Access is denied.\r\n");
+    ASSERT_GT(format(ERROR_FILE_NOT_FOUND, 256), 0u);
+    EXPECT_STREQ(buffer, "The system cannot find the file specified.\r\n");
+    EXPECT_EQ(format(ERROR_ACCESS_DENIED, 19), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(format(4242, 256), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_MR_MID_NOT_FOUND);
+}
+
+} // namespace
