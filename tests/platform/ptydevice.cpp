@@ -93,6 +93,10 @@ ByteString PtyDevice::ReadAvailable() const {
     }
 }
 
+void PtyDevice::StopTakingOutput() const {
+    Check(tcflow(slave_, TCOOFF) == 0, "tcflow");
+}
+
 void PtyDevice::CloseMaster() {
     if (master_ >= 0)
         close(master_);

@@ -41,6 +41,9 @@ public:
     ByteString Read(std::size_t size) const;
     // Reads whatever is there now, without waiting.
     ByteString ReadAvailable() const;
+    // Suspends the port's output, as a device that has sent XOFF: from now on nothing the port
+    // writes gets through.
+    void StopTakingOutput() const;
     // Hangs up: the port side then sees the device gone.
     void CloseMaster();
 

@@ -309,11 +309,13 @@ DWORD SerialPort::WaitEvent(DWORD& mask, OVERLAPPED& overlapped) {
         return ERROR_INVALID_HANDLE;
     if (mask_ == 0 || wait_)
         return ERROR_INVALID_PARAMETER;
-    if (hungUp_)
+    const bool ready = (mask_ & EV_RXCHAR) && queue_.Size() > 0;
+    // What came before a hang-up can still be read; only then does the port report it.
+    if (hungUp_ && !ready)
         return ERROR_GEN_FAILURE;
     BeginOverlapped(overlapped);
     wait_ = PendingWait{&mask, &overlapped};
-    if ((mask_ & EV_RXCHAR) && queue_.Size() > 0) {
+    if (ready) {
         FinishWait(ERROR_SUCCESS, EV_RXCHAR);
         return ERROR_SUCCESS;
     }
@@ -354,7 +356,7 @@ DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* got, OVERLAPPED& overlap
         return ERROR_INVALID_HANDLE;
     if (read_)
         return ERROR_INVALID_PARAMETER;
-    if (hungUp_)
+    if (hungUp_ && queue_.Size() == 0)
         return ERROR_GEN_FAILURE;
     if (got)
         *got = 0;

@@ -1,0 +1,126 @@
+#include "serial/comport.h"
+
+#include "payload/hexcodec.h"
+#include "serial/messages.h"
+#include "serial/serialstate.h"
+
+#include <string>
+
+namespace corvane {
+namespace {
+
+using namespace serial;
+
+// Every field a flag word of 1 leaves: binary mode and nothing else, so no flow control of any
+// kind and DTR and RTS under the program's own control.
+void SetFixedLine(DCB& dcb, DWORD baudRate) {
+    dcb.BaudRate = baudRate;
+    dcb.fBinary = 1;
+    dcb.fParity = 0;
+    dcb.fOutxCtsFlow = 0;
+    dcb.fOutxDsrFlow = 0;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fDsrSensitivity = 0;
+    dcb.fTXContinueOnXoff = 0;
+    dcb.fOutX = 0;
+    dcb.fInX = 0;
+    dcb.fErrorChar = 0;
+    dcb.fNull = 0;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fAbortOnError = 0;
+    dcb.fDummy2 = 0;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = TWOSTOPBITS;
+}
+
+// A write of n bytes ends within 100 + 10 * n ms; a read as soon as its bytes are there.
+constexpr COMMTIMEOUTS kTimeouts{1, 1, 1, 10, 100};
+
+void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudRate) {
+    DCB dcb{};
+    if (!GetCommState(port, &dcb)) {
+        panes.AddToLog(kReadSettingsError + path);
+        dcb = DCB{};
+    }
+    SetFixedLine(dcb, baudRate);
+    if (!SetCommState(port, &dcb))
+        panes.AddToLog(kWriteSettingsError + path);
+
+    COMMTIMEOUTS timeouts{};
+    if (!GetCommTimeouts(port, &timeouts))
+        panes.AddToLog(kReadSettingsError + path);
+    timeouts = kTimeouts;
+    if (!SetCommTimeouts(port, &timeouts))
+        panes.AddToLog(kWriteSettingsError + path);
+
+    if (!PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR))
+        panes.AddToLog(kPurgeError + path);
+    if (!SetCommMask(port, EV_RXCHAR))
+        panes.AddToLog(kMaskError + path);
+    // Devices without modem lines refuse these; that is no reason to give up the port.
+    EscapeCommFunction(port, SETRTS);
+    EscapeCommFunction(port, SETDTR);
+}
+
+} // namespace
+
+ByteString ComPortPath(BYTE portNumber) {
+    return "\\\\.\\COM" + std::to_string(portNumber);
+}
+
+HANDLE OpenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
+    HANDLE port = INVALID_HANDLE_VALUE;
+    try {
+        const ByteString path = ComPortPath(portNumber);
+        port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OVERLAPPED, nullptr);
+        if (port == INVALID_HANDLE_VALUE)
+            panes.AddToLog(kInvalidHandle);
+        else
+            Configure(panes, port, path, baudRate);
+    } catch (...) {
+        const DWORD code = GetLastError();
+        panes.AddToLog(kOpenError + std::to_string(code) + " - " + SystemErrorText(code));
+    }
+    // Only an open port gets a write event: the close step releases it, and a failed attempt has
+    // no close step, so an event made for it would never be released.
+    WriteOverlapped = OVERLAPPED{};
+    if (port != INVALID_HANDLE_VALUE)
+        WriteOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    return port;
+}
+
+void SendData(LogPanes& panes, const ByteString& payload) {
+    if (payload.empty())
+        return;
+    try {
+        const DWORD size = static_cast<DWORD>(payload.size());
+        DWORD written = 0;
+        BOOL ok = WriteFile(hComPort, payload.data(), size, &written, &WriteOverlapped);
+        const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+        panes.AddToLog(kSentArrow + StrToHexView(payload));
+        if (!ok && error == ERROR_IO_PENDING) {
+            WaitForSingleObject(WriteOverlapped.hEvent, INFINITE);
+            ok = GetOverlappedResult(hComPort, &WriteOverlapped, &written, FALSE);
+        }
+        // Logging the attempt and staying silent about its failure would report it as sent.
+        if (!ok || written != size)
+            panes.AddToLog(kSendDataError);
+    } catch (...) {
+        panes.AddToLog(kSendDataError);
+    }
+}
+
+ByteString SystemErrorText(DWORD code) {
+    char buffer[256];
+    DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, sizeof buffer, nullptr);
+    while (length > 0 &&
+           (static_cast<unsigned char>(buffer[length - 1]) <= 32 || buffer[length - 1] == '.'))
+        --length;
+    return ByteString(buffer, length);
+}
+
+} // namespace corvane

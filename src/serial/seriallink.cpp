@@ -1,0 +1,27 @@
+#include "serial/seriallink.h"
+
+#include "serial/comport.h"
+#include "serial/serialstate.h"
+#include "serial/untRxThread.h"
+
+namespace corvane {
+
+bool OpenSerialLink(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
+    const HANDLE port = OpenComPort(panes, portNumber, baudRate);
+    if (port == INVALID_HANDLE_VALUE) {
+        AttachComPort(port, nullptr);
+        return false;
+    }
+    auto* worker = new RxThread(panes);
+    AttachComPort(port, worker);
+    worker->Start(); // frees itself when it ends
+    return true;
+}
+
+void CloseSerialLink() {
+    CloseHandle(hComPort);
+    CloseHandle(WriteOverlapped.hEvent);
+    TerminateRxThread();
+}
+
+} // namespace corvane

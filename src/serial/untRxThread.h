@@ -1,0 +1,31 @@
+#pragma once
+// The serial receive worker: while the port is open it waits for the device to send, reads
+// everything queued, and shows it as one "-> " hex line per read in the lower pane, with a 100 ms
+// pause after every read. It reports its start, its end and its read errors in the upper pane.
+// Every line is handed to the UI thread and stands in the pane before the worker goes on.
+
+#include "core/logpanes.h"
+#include "core/thread.h"
+#include "platform/commapi.h"
+
+namespace corvane {
+
+class RxThread : public Thread {
+public:
+    // The worker frees itself when it ends; panes must outlive it, or the ending must have begun.
+    explicit RxThread(LogPanes& panes) : panes_(panes) {}
+
+protected:
+    void Execute() override;
+
+private:
+    // One receive step: wait for bytes, count them, read them, show them.
+    void RcvData();
+    void AddToLog(const ByteString& line);
+    void AddToLogRec(const ByteString& line);
+
+    LogPanes& panes_;
+    OVERLAPPED overlapped_{}; // for the wait and the read; its event lives as long as Execute
+};
+
+} // namespace corvane

@@ -1,0 +1,78 @@
+#pragma once
+// The two log panes as the serial tests see them: every line in the order the UI thread appended
+// it, with the pane it went to. Appending anywhere but on the UI thread fails the test. A line can
+// be made to fail once, as a pane that raises would.
+
+#include "core/exception.h"
+#include "core/handover.h"
+#include "core/logpanes.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace corvane::testing {
+
+enum class Pane { Log, LogRec };
+
+struct Line {
+    Pane pane;
+    ByteString text;
+};
+
+class RecordingPanes : public LogPanes {
+public:
+    void AddToLog(const ByteString& line) override { Append(Pane::Log, line); }
+    void AddToLogRec(const ByteString& line) override { Append(Pane::LogRec, line); }
+
+    std::vector<ByteString> Of(Pane pane) const {
+        std::vector<ByteString> lines;
+        for (const Line& line : lines_)
+            if (line.pane == pane)
+                lines.push_back(line.text);
+        return lines;
+    }
+    std::vector<ByteString> Log() const { return Of(Pane::Log); }
+    std::vector<ByteString> LogRec() const { return Of(Pane::LogRec); }
+    const std::vector<Line>& All() const { return lines_; }
+    void Clear() { lines_.clear(); }
+
+    // The next line that pane gets raises instead of standing in the pane.
+    void FailNext(Pane pane) { failNext_ = pane; }
+
+private:
+    void Append(Pane pane, const ByteString& line) {
+        EXPECT_TRUE(IsUiThread()) << "appended off the UI thread: " << line;
+        if (failNext_ == pane) {
+            failNext_.reset();
+            throw Exception("pane failed");
+        }
+        lines_.push_back({pane, line});
+    }
+
+    std::vector<Line> lines_;
+    std::optional<Pane> failNext_;
+};
+
+// Runs hand-overs on this (the UI) thread until done() holds, or for at most a minute; returns
+// done(). A ticker wakes the wait now and then, for conditions no hand-over changes.
+inline bool ServeUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    std::atomic<bool> stop{false};
+    std::thread ticker([&] {
+        while (!stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            WakeUiThread();
+        }
+    });
+    ServeHandOversUntil([&] { return done() || std::chrono::steady_clock::now() > deadline; });
+    stop = true;
+    ticker.join();
+    return done();
+}
+
+} // namespace corvane::testing
