@@ -117,6 +117,7 @@ void TfrmMain::CreateControls() {
 
     grpbxComPort = MakeGroup(pnlTools, "grpbxComPort", "Serial port", QRect(8, 8, 257, 49));
     cmbxComPorts = Make<QComboBox>(grpbxComPort, "cmbxComPorts", QRect(8, 16, 73, 21));
+    cmbxComPorts->installEventFilter(this);
     cmbxBaudRate = Make<QComboBox>(grpbxComPort, "cmbxBaudRate", QRect(88, 16, 65, 21));
     cmbxBaudRate->setEditable(true);
     cmbxBaudRate->setInsertPolicy(QComboBox::NoInsert);
@@ -209,6 +210,8 @@ void TfrmMain::SetTabOrder() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == cmbxComPorts && event->type() == QEvent::ToolTip)
+        UpdateComPortHint();
     if (event->type() == QEvent::Resize) {
         if (watched == client) {
             // pnlTools is docked at the top at a fixed height; pnlLog takes the rest.

@@ -100,6 +100,9 @@ public:
     void chkbxManyTimesClick();
     void btnWriteToPortClick();
     void tmrSendSerialTimer();
+    // Names the device behind the selected port in the port list's tooltip, as it is when the
+    // tooltip is about to show.
+    void UpdateComPortHint();
 
     // handlers of the UDP link
     void btnOpenUDPPortClick();

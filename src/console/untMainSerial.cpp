@@ -1,6 +1,99 @@
+// The serial groups of the main window: opening and closing the COM port, sending the payload of
+// the edit line once or at the interval of the spin edit, and the port list's tooltip.
 #include "console/untMain.h"
 
-void TfrmMain::btnOpenComPortClick() {}
-void TfrmMain::chkbxManyTimesClick() {}
-void TfrmMain::btnWriteToPortClick() {}
-void TfrmMain::tmrSendSerialTimer() {}
+#include "core/codepage.h"
+#include "core/inttext.h"
+#include "payload/hexcodec.h"
+#include "platform/comports.h"
+#include "serial/comport.h"
+#include "serial/seriallink.h"
+
+using corvane::ByteString;
+
+namespace {
+
+const QColor kOpenLamp(0, 255, 0);
+const QColor kClosedLamp(255, 0, 0);
+
+// Back to Armed: the timer off, the button reading "Send", the boxes and the spin edit enabled.
+void StopRepetition(TfrmMain& form) {
+    form.tmrSendSerial->SetEnabled(false);
+    form.chkbxManyTimes->setEnabled(true);
+    form.chkbxRawData->setEnabled(true);
+    form.spnedtSendTime->setEnabled(true);
+    form.btnWriteToPort->Tag = 0;
+    form.btnWriteToPort->setText(QStringLiteral("Send"));
+}
+
+// The text of the edit line as it is now, raw or in hex notation, to the port.
+void SendOnce(TfrmMain& form) {
+    const ByteString text = corvane::ToCodePage(form.edtData->text());
+    corvane::SendData(form, form.chkbxRawData->isChecked() ? text : corvane::HexStrToData(text));
+}
+
+} // namespace
+
+void TfrmMain::btnOpenComPortClick() {
+    if (btnOpenComPort->Tag == 0) {
+        const auto baudRate =
+            static_cast<DWORD>(corvane::StrToInt(corvane::ToCodePage(cmbxBaudRate->currentText())));
+        const auto portNumber = static_cast<BYTE>(cmbxComPorts->currentIndex() + 1);
+        if (!corvane::OpenSerialLink(*this, portNumber, baudRate))
+            return;
+        cmbxComPorts->setEnabled(false);
+        cmbxBaudRate->setEnabled(false);
+        btnWriteToPort->setEnabled(true);
+        shpComPortState->SetBrushColor(kOpenLamp);
+        btnOpenComPort->setText(QStringLiteral("Close"));
+        btnOpenComPort->Tag = 1;
+    } else {
+        corvane::CloseSerialLink();
+        // A repetition left running would log a send for a port that is closed at every tick,
+        // behind a disabled button that reads "Stop".
+        if (btnWriteToPort->Tag != 0)
+            StopRepetition(*this);
+        cmbxComPorts->setEnabled(true);
+        cmbxBaudRate->setEnabled(true);
+        btnWriteToPort->setEnabled(false);
+        shpComPortState->SetBrushColor(kClosedLamp);
+        btnOpenComPort->setText(QStringLiteral("Open"));
+        btnOpenComPort->Tag = 0;
+    }
+}
+
+void TfrmMain::chkbxManyTimesClick() {
+    ManyTimesSerial = chkbxManyTimes->isChecked();
+    spnedtSendTime->setEnabled(ManyTimesSerial);
+}
+
+void TfrmMain::btnWriteToPortClick() {
+    if (!ManyTimesSerial) {
+        SendOnce(*this);
+        return;
+    }
+    if (btnWriteToPort->Tag != 0) {
+        StopRepetition(*this);
+        return;
+    }
+    // The spin edit's value is taken as an unsigned count of milliseconds; the first send comes
+    // one interval from now.
+    tmrSendSerial->SetInterval(static_cast<std::uint32_t>(spnedtSendTime->Value()));
+    tmrSendSerial->SetEnabled(true);
+    chkbxManyTimes->setEnabled(false);
+    chkbxRawData->setEnabled(false);
+    spnedtSendTime->setEnabled(false);
+    btnWriteToPort->Tag = 1;
+    btnWriteToPort->setText(QStringLiteral("Stop"));
+}
+
+void TfrmMain::tmrSendSerialTimer() {
+    SendOnce(*this);
+}
+
+void TfrmMain::UpdateComPortHint() {
+    const unsigned number = static_cast<unsigned>(cmbxComPorts->currentIndex() + 1);
+    cmbxComPorts->setToolTip(QStringLiteral("COM%1: %2")
+                                 .arg(number)
+                                 .arg(QString::fromStdString(corvane::DescribeComPort(number))));
+}

@@ -1,0 +1,306 @@
+// The serial groups of the main window, driven by clicks, with pseudo-terminals as the devices.
+#include "console/untMain.h"
+#include "core/codepage.h"
+#include "core/handover.h"
+#include "ptydevice.h"
+#include "recordingdialogs.h"
+#include "serial/messages.h"
+#include "serial/serialstate.h"
+
+#include <QHelpEvent>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <termios.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+using corvane::ByteString;
+using corvane::testing::PortsFolder;
+using corvane::testing::PtyDevice;
+using corvane::testing::ReadSlaveLine;
+namespace msg = corvane::serial;
+
+const QColor kGreen(0, 255, 0);
+const QColor kRed(255, 0, 0);
+
+std::vector<ByteString> Lines(const TLogPane* pane) {
+    std::vector<ByteString> lines;
+    for (const QString& line : pane->toPlainText().split(u'\n', Qt::SkipEmptyParts))
+        lines.push_back(corvane::ToCodePage(line.trimmed()));
+    return lines;
+}
+
+std::size_t CountSent(const TLogPane* pane) {
+    const auto lines = Lines(pane);
+    return static_cast<std::size_t>(std::count_if(
+        lines.begin(), lines.end(), [](const ByteString& l) { return l.rfind("<-", 0) == 0; }));
+}
+
+class SerialPanel : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ManyTimesSerial = false; // process-wide: an earlier window's clicks may have set it
+        folder.Link(7, device.SlavePath());
+        frm.cmbxComPorts->setCurrentIndex(6); // COM7
+    }
+    void TearDown() override {
+        if (frm.btnOpenComPort->Tag != 0)
+            frm.btnOpenComPort->click();
+        // The worker appends to this window's panes until it has let go.
+        EXPECT_TRUE(QTest::qWaitFor([] { return !corvane::RxThreadRegistered(); }, 60000));
+    }
+
+    bool WaitFor(const std::function<bool()>& condition) {
+        return QTest::qWaitFor(condition, 60000);
+    }
+    bool Has(const TLogPane* pane, const ByteString& line) {
+        const auto lines = Lines(pane);
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    // Runs the event loop through several periods of a 20 ms timer: long enough for any timer
+    // that ticks at all (an interval-0 QTimer would tick at every pass) to have ticked.
+    void RunTimerPeriods(int periods) {
+        QTimer clock;
+        int ticks = 0;
+        QObject::connect(&clock, &QTimer::timeout, [&] { ++ticks; });
+        clock.start(20);
+        ASSERT_TRUE(WaitFor([&] { return ticks >= periods; }));
+    }
+
+    void ExpectClosed() {
+        EXPECT_EQ(frm.btnOpenComPort->Tag, 0);
+        EXPECT_EQ(frm.btnOpenComPort->text(), "Open");
+        EXPECT_EQ(frm.shpComPortState->BrushColor(), kRed);
+        EXPECT_TRUE(frm.cmbxComPorts->isEnabled());
+        EXPECT_TRUE(frm.cmbxBaudRate->isEnabled());
+        EXPECT_FALSE(frm.btnWriteToPort->isEnabled());
+    }
+    void ExpectOpen() {
+        EXPECT_EQ(frm.btnOpenComPort->Tag, 1);
+        EXPECT_EQ(frm.btnOpenComPort->text(), "Close");
+        EXPECT_EQ(frm.shpComPortState->BrushColor(), kGreen);
+        EXPECT_FALSE(frm.cmbxComPorts->isEnabled());
+        EXPECT_FALSE(frm.cmbxBaudRate->isEnabled());
+        EXPECT_TRUE(frm.btnWriteToPort->isEnabled());
+    }
+    // Armed: "Many Times" checked, no repetition running.
+    void ExpectArmed() {
+        EXPECT_FALSE(frm.tmrSendSerial->Enabled());
+        EXPECT_EQ(frm.btnWriteToPort->Tag, 0);
+        EXPECT_EQ(frm.btnWriteToPort->text(), "Send");
+        EXPECT_TRUE(frm.chkbxManyTimes->isEnabled());
+        EXPECT_TRUE(frm.chkbxRawData->isEnabled());
+        EXPECT_TRUE(frm.spnedtSendTime->isEnabled());
+    }
+    void Open() {
+        frm.btnOpenComPort->click();
+        ASSERT_EQ(frm.btnOpenComPort->Tag, 1) << Lines(frm.mmLog).size();
+        ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLog, msg::kRxStarted); }));
+    }
+    void StartRepetition(int interval) {
+        frm.chkbxManyTimes->click();
+        frm.spnedtSendTime->SetValue(interval);
+        frm.btnWriteToPort->click();
+    }
+
+    PortsFolder folder;
+    PtyDevice device;
+    RecordingDialogs dialogs;
+    TfrmMain frm{dialogs};
+};
+
+TEST_F(SerialPanel, OpenAndCloseSwitchTheGroupAndTheWorker) {
+    ExpectClosed();
+    Open();
+    ExpectOpen();
+    const auto line = ReadSlaveLine(device.Master());
+    EXPECT_EQ(line.ospeed, 19200u);
+    EXPECT_EQ(line.cflag & (CSIZE | PARENB | CSTOPB), unsigned{CS8 | CSTOPB});
+
+    frm.btnOpenComPort->click();
+    ExpectClosed();
+    ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLog, msg::kRxEnded); }));
+    EXPECT_EQ(Lines(frm.mmLog), (std::vector<ByteString>{msg::kRxStarted, msg::kRxEnded}));
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(SerialPanel, TheBaudTextIsIntegerText) {
+    frm.cmbxBaudRate->setEditText("$4B00");
+    Open();
+    EXPECT_EQ(ReadSlaveLine(device.Master()).ospeed, 19200u);
+    frm.btnOpenComPort->click();
+
+    frm.cmbxBaudRate->setEditText("14400");
+    Open();
+    EXPECT_EQ(ReadSlaveLine(device.Master()).ospeed, 14400u);
+    frm.btnOpenComPort->click();
+
+    frm.cmbxBaudRate->setEditText("fast");
+    frm.btnOpenComPort->click();
+    EXPECT_EQ(dialogs.errors, std::vector<ByteString>{"'fast' is not a valid integer value."});
+    ExpectClosed();
+}
+
+TEST_F(SerialPanel, ABusyPortLogsInvalidHandleValueAndStaysClosed) {
+    const HANDLE holder = CreateFileA("\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    frm.btnOpenComPort->click();
+    ExpectClosed();
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{"INVALID_HANDLE_VALUE"});
+    CloseHandle(holder);
+}
+
+TEST_F(SerialPanel, TheLastEntryOpensCom255) {
+    folder.Link(255, device.SlavePath());
+    frm.cmbxComPorts->setCurrentIndex(254);
+    Open();
+    ExpectOpen();
+}
+
+TEST_F(SerialPanel, TheTooltipNamesTheDeviceBehindTheSelectedPort) {
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), frm.cmbxComPorts->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(frm.cmbxComPorts, &help);
+    EXPECT_EQ(frm.cmbxComPorts->toolTip(),
+              QString::fromStdString("COM7: " + device.SlavePath() + " (link " + folder.Path() +
+                                     "/COM7)"));
+    frm.cmbxComPorts->setCurrentIndex(33);
+    QCoreApplication::sendEvent(frm.cmbxComPorts, &help);
+    EXPECT_EQ(frm.cmbxComPorts->toolTip(), "COM34: /dev/ttyUSB1");
+}
+
+TEST_F(SerialPanel, SendWritesHexRawAndEmptyPayloads) {
+    Open();
+    frm.edtData->setText("01 03 00 00");
+    frm.btnWriteToPort->click();
+    EXPECT_EQ(device.Read(4), ByteString("\x01\x03\x00\x00", 4));
+
+    frm.edtData->setText("");
+    frm.btnWriteToPort->click(); // hex: one zero byte
+    EXPECT_EQ(device.Read(1), ByteString(1, '\0'));
+
+    frm.chkbxRawData->click();
+    frm.edtData->setText("AT\x01");
+    frm.btnWriteToPort->click();
+    EXPECT_EQ(device.Read(3), "AT\x01");
+    frm.edtData->setText("");
+    frm.btnWriteToPort->click(); // raw: nothing at all
+
+    EXPECT_EQ(Lines(frm.mmLog), (std::vector<ByteString>{msg::kRxStarted, "<-  01 03 00 00",
+                                                         "<-  00", "<-  41 54 01"}));
+    EXPECT_EQ(device.ReadAvailable(), "");
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(SerialPanel, ABadHexPayloadIsShownAndNothingIsSent) {
+    Open();
+    frm.edtData->setText("01 0G");
+    frm.btnWriteToPort->click();
+    EXPECT_EQ(dialogs.errors, std::vector<ByteString>{"No Hex-Number."});
+    EXPECT_EQ(CountSent(frm.mmLog), 0u);
+    EXPECT_EQ(device.ReadAvailable(), "");
+}
+
+TEST_F(SerialPanel, ManyTimesRepeatsAtTheIntervalWithTheTextOfEachTick) {
+    Open();
+    frm.chkbxManyTimes->click();
+    EXPECT_TRUE(ManyTimesSerial);
+    EXPECT_TRUE(frm.spnedtSendTime->isEnabled());
+    frm.edtData->setText("AA");
+    frm.spnedtSendTime->SetValue(30);
+    frm.btnWriteToPort->click();
+    // Nothing at the click: the first send is the first tick's, one interval later.
+    EXPECT_EQ(CountSent(frm.mmLog), 0u);
+    EXPECT_TRUE(frm.tmrSendSerial->Enabled());
+    EXPECT_EQ(frm.tmrSendSerial->Interval(), 30u);
+    EXPECT_EQ(frm.btnWriteToPort->Tag, 1);
+    EXPECT_EQ(frm.btnWriteToPort->text(), "Stop");
+    EXPECT_FALSE(frm.chkbxManyTimes->isEnabled());
+    EXPECT_FALSE(frm.chkbxRawData->isEnabled());
+    EXPECT_FALSE(frm.spnedtSendTime->isEnabled());
+
+    ASSERT_TRUE(WaitFor([&] { return CountSent(frm.mmLog) >= 2; }));
+    frm.edtData->setText("BB");
+    ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLog, "<-  BB"); }));
+    frm.btnWriteToPort->click();
+    ExpectArmed();
+    const std::size_t sent = CountSent(frm.mmLog);
+    RunTimerPeriods(5);
+    EXPECT_EQ(CountSent(frm.mmLog), sent);
+    const ByteString bytes = device.ReadAvailable();
+    EXPECT_EQ(bytes.size(), sent);
+    EXPECT_EQ(bytes.substr(0, 2), "\xAA\xAA");
+    EXPECT_EQ(bytes.back(), '\xBB');
+}
+
+TEST_F(SerialPanel, IntervalZeroReadsStopAndNeverSends) {
+    Open();
+    frm.edtData->setText("01");
+    StartRepetition(0);
+    EXPECT_EQ(frm.btnWriteToPort->text(), "Stop");
+    EXPECT_TRUE(frm.tmrSendSerial->Enabled());
+    RunTimerPeriods(5);
+    EXPECT_EQ(CountSent(frm.mmLog), 0u);
+    EXPECT_EQ(device.ReadAvailable(), "");
+}
+
+TEST_F(SerialPanel, ClosingThePortStopsARepetition) {
+    Open();
+    frm.edtData->setText("01");
+    StartRepetition(20);
+    ASSERT_TRUE(WaitFor([&] { return CountSent(frm.mmLog) >= 1; }));
+    frm.btnOpenComPort->click();
+    ExpectClosed();
+    ExpectArmed();
+    const std::size_t sent = CountSent(frm.mmLog);
+    RunTimerPeriods(5);
+    EXPECT_EQ(CountSent(frm.mmLog), sent);
+    EXPECT_FALSE(Has(frm.mmLog, msg::kSendDataError));
+}
+
+TEST_F(SerialPanel, ReceivedBytesShowInTheLowerPane) {
+    Open();
+    frm.edtData->setText("01 03 00 00");
+    frm.btnWriteToPort->click();
+    EXPECT_EQ(device.Read(4), ByteString("\x01\x03\x00\x00", 4));
+    device.Write(ByteString("\x01\x03\x02\x00\x2A", 5));
+    ASSERT_TRUE(WaitFor([&] { return !Lines(frm.mmLogRec).empty(); }));
+    EXPECT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"->  01 03 02 00 2A"});
+}
+
+// Leaving the program with the port open does not stop the worker; the process must still end
+// cleanly while it runs and the device keeps sending.
+void EndWhileReceiving() {
+    PortsFolder folder;
+    PtyDevice device;
+    folder.Link(7, device.SlavePath());
+    RecordingDialogs dialogs;
+    auto frm = std::make_unique<TfrmMain>(dialogs);
+    frm->cmbxComPorts->setCurrentIndex(6);
+    frm->btnOpenComPort->click();
+    if (frm->btnOpenComPort->Tag != 1)
+        std::exit(2);
+    std::thread talker([&] {
+        for (;;)
+            device.Write("chatter");
+    });
+    talker.detach();
+    if (!QTest::qWaitFor([&] { return !Lines(frm->mmLogRec).empty(); }, 60000))
+        std::exit(3);
+    corvane::BeginEnding();
+    frm.reset();
+    std::exit(0);
+}
+
+TEST(SerialEnding, TheProcessEndsCleanlyWithThePortOpen) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(EndWhileReceiving(), ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace
