@@ -163,6 +163,16 @@ TEST_F(UdpPanel, ABadHexTokenSendsAndLogsNothing) {
     EXPECT_TRUE(frm.mmLog->toPlainText().isEmpty());
 }
 
+TEST_F(UdpPanel, ABroadcastIsRefusedWithTheSocketErrorAndNothingIsLogged) {
+    OpenToMyself();
+    frm.edtHost->setText("127.255.255.255");
+    frm.edtUDPData->setText("01");
+    frm.btnSendUDP->click();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0], "Socket Error # 10013\r\nAccess denied.");
+    EXPECT_TRUE(frm.mmLog->toPlainText().isEmpty());
+}
+
 TEST_F(UdpPanel, ManyTimesSendsAtEveryTickUntilStop) {
     OpenToMyself();
     frm.edtUDPData->setText("07");

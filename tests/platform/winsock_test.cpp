@@ -224,16 +224,6 @@ TEST_F(Winsock, SelectKeepsOnlyTheReadySocketsInTheirOrder) {
     EXPECT_EQ(set.fd_array[1], c);
 }
 
-TEST_F(Winsock, SelectEndsByItsTimeOutWithAnEmptySet) {
-    const SOCKET idle = Bound(1);
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(idle, &set);
-    const timeval wait{0, 20'000};
-    EXPECT_EQ(select(0, &set, nullptr, nullptr, &wait), 0);
-    EXPECT_EQ(set.fd_count, 0u);
-}
-
 TEST_F(Winsock, SelectRefusesEmptySetsAndClosedSockets) {
     fd_set set;
     FD_ZERO(&set);
@@ -261,13 +251,6 @@ TEST_F(Winsock, FdSetHoldsEachSocketOnceAndAtMost64) {
     EXPECT_EQ(set.fd_count, static_cast<u_int>(FD_SETSIZE));
     EXPECT_TRUE(FD_ISSET(63, &set));
     EXPECT_FALSE(FD_ISSET(64, &set));
-}
-
-TEST_F(Winsock, OnlyIPv4DatagramAndStreamSocketsAreOffered) {
-    EXPECT_EQ(socket(23, SOCK_DGRAM, 0), INVALID_SOCKET);
-    EXPECT_EQ(WSAGetLastError(), WSAEAFNOSUPPORT);
-    EXPECT_EQ(socket(AF_INET, 3, 0), INVALID_SOCKET);
-    EXPECT_EQ(WSAGetLastError(), WSAESOCKTNOSUPPORT);
 }
 
 TEST_F(Winsock, TheLastErrorBelongsToTheFailingThread) {

@@ -249,20 +249,6 @@ TEST(StackLifetime, TheFirstUserCreatesTheStackAndTheLastFreesIt) {
     EXPECT_NE(StackInstance(), nullptr);
 }
 
-TEST(StackExceptions, EveryOneIsAnEIdExceptionWithItsOwnName) {
-    const auto check = [](const EIdException& e, const char* name) {
-        EXPECT_STREQ(e.ClassName(), name);
-    };
-    check(EIdCouldNotBindSocket("m"), "EIdCouldNotBindSocket");
-    check(EIdPackageSizeTooBig("m"), "EIdPackageSizeTooBig");
-    check(EIdNotAllBytesSent("m"), "EIdNotAllBytesSent");
-    check(EIdStackSetSizeExceeded("m"), "EIdStackSetSizeExceeded");
-    check(EIdStackInitializationFailed("m"), "EIdStackInitializationFailed");
-    check(EIdSocketError(10048, "m"), "EIdSocketError");
-    EXPECT_THROW(throw EIdCouldNotBindSocket("m"), EIdSocketHandleError);
-    EXPECT_THROW(throw EIdStackSetSizeExceeded("m"), EIdStackError);
-}
-
 TEST(StackExceptions, TheLibraryLoadFailureNamesTheLibraryAndTheLoadersError) {
     const auto withoutError = EIdWS2StubError::LoadFailure("WS2_32.DLL", 0, "ignored");
     EXPECT_EQ(withoutError.Message(), "Error on loading Winsock2 library (WS2_32.DLL)");

@@ -76,6 +76,22 @@ TEST_F(Endpoint, ActivationBindsAllAddressesAndDeliversWithTheSenderOnTheUiThrea
     EXPECT_EQ(received[0].thread, std::this_thread::get_id());
 }
 
+TEST_F(Endpoint, ThreadedEventDeliversOnTheListenerThread) {
+    server.SetThreadedEvent(true);
+    std::atomic<bool> delivered{false};
+    std::thread::id deliveredOn;
+    server.SetOnUDPRead([&](TIdUDPServer&, Stream&, TIdSocketHandle&) {
+        deliveredOn = std::this_thread::get_id();
+        delivered.store(true);
+    });
+    server.SetDefaultPort(0);
+    server.SetActive(true);
+    LoopbackPeer other;
+    ASSERT_TRUE(other.Send(BoundPort(), "t"));
+    ASSERT_TRUE(ServeUntil([&] { return delivered.load(); }));
+    EXPECT_NE(deliveredOn, std::this_thread::get_id());
+}
+
 TEST_F(Endpoint, APortInUseFailsActivationEveryTimeUntilItIsFree) {
     int port;
     {
