@@ -193,6 +193,16 @@ TEST_F(UdpPanel, ManyTimesSendsAtEveryTickUntilStop) {
         EXPECT_EQ(line, "<- 07");
 }
 
+TEST_F(UdpPanel, AnIntervalTextThatIsNotIntegerTextRepeatsAtIntervalZero) {
+    OpenToMyself();
+    frm.spnedtSendTimeUDP->Edit()->setText("abc"); // pasted: typing would refuse letters
+    frm.chkbxManyTimesUDP->click();
+    frm.btnSendUDP->click();
+    EXPECT_EQ(frm.btnSendUDP->text(), "Stop");
+    EXPECT_TRUE(frm.tmrSendUDP->Enabled());
+    EXPECT_EQ(frm.tmrSendUDP->Interval(), 0u); // a timer that never ticks
+}
+
 // Mended: a repetition left running would re-activate the closed endpoint with its next tick.
 TEST_F(UdpPanel, CloseAlsoStopsARepetition) {
     OpenToMyself();
