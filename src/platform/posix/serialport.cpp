@@ -108,7 +108,7 @@ void SerialPort::Run() {
             eventfd_read(wakeFd_, &drained);
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
-            ReadDevice(chunk);
+            ReadDevice(chunk, (fds[0].revents & (POLLHUP | POLLERR)) != 0);
         std::lock_guard lock(mutex_);
         if (closed_)
             return;
@@ -120,16 +120,19 @@ void SerialPort::Run() {
     }
 }
 
-void SerialPort::ReadDevice(std::vector<char>& chunk) {
+void SerialPort::ReadDevice(std::vector<char>& chunk, bool hangUpReported) {
     for (std::size_t total = 0; total < kReadPerRound;) {
         const ssize_t n = read(fd_, chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno == EAGAIN)
+        // Nothing to read now (a line left with VMIN 0 reads 0 bytes when it is merely empty)
+        // means the end only when poll() has reported a hang-up.
+        const bool nothingNow = n == 0 || (n < 0 && errno == EAGAIN);
+        if (nothingNow && !hangUpReported)
             return;
         std::lock_guard lock(mutex_);
         if (n <= 0) {
-            // End of file or an error on a tty: the device or the other end of the pty is gone.
+            // The device or the other end of the pty is gone.
             hungUp_ = true;
             return;
         }

@@ -64,7 +64,7 @@ private:
     SerialPort(int fd, int wakeFd);
 
     void Run();
-    void ReadDevice(std::vector<char>& chunk);
+    void ReadDevice(std::vector<char>& chunk, bool hangUpReported);
     void Wake();
     int MsUntilNextDeadline(Clock::time_point now) const;
 
