@@ -17,7 +17,8 @@
 // - One read, one write and one WaitCommEvent may be pending per port at a time; a second of the
 //   same kind fails with ERROR_INVALID_PARAMETER.
 // - When the device hangs up (the other end of a pseudo-terminal closes, a USB adapter is pulled),
-//   pending operations complete with ERROR_GEN_FAILURE and later ones fail with it.
+//   what it sent before can still be read; after that, pending operations complete with
+//   ERROR_GEN_FAILURE and later ones fail with it.
 // - Errors are Win32 numbers from GetLastError, on the calling thread.
 
 #include "platform/windef.h"

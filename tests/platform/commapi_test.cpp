@@ -313,6 +313,23 @@ TEST_F(OpenPort, AHangUpEndsAPendingWaitWithAnError) {
     EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
 }
 
+TEST_F(OpenPort, WhatCameBeforeAHangUpCanStillBeRead) {
+    device.Write("abc");
+    AwaitQueued(3);
+    device.CloseMaster();
+    DWORD mask = 0;
+    EXPECT_TRUE(WaitCommEvent(port, &mask, &overlapped));
+    char buffer[3];
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(port, buffer, 3, &got, &overlapped));
+    EXPECT_EQ(ByteString(buffer, got), "abc");
+    // Then the hang-up shows, at once or as soon as the port has seen it.
+    if (!WaitCommEvent(port, &mask, &overlapped) && GetLastError() == ERROR_IO_PENDING) {
+        EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &got, TRUE));
+    }
+    EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+}
+
 TEST_F(OpenPort, ModemLinesFailHarmlesslyOnAPseudoTerminal) {
     EXPECT_FALSE(EscapeCommFunction(port, SETRTS));
     EXPECT_FALSE(EscapeCommFunction(port, SETDTR));
