@@ -19,15 +19,11 @@ struct Request {
     bool done = false;
 };
 
-// Posted to the UI thread's event loop; its only job is to run the queue there.
+// Posted to the UI thread's event loop; its only job is to run the queue there. The event itself is
+// never read: it only wakes the loop.
 class Pump : public QObject {
-public:
-    bool event(QEvent* e) override {
-        if (e->type() != QEvent::User)
-            return QObject::event(e);
-        CheckSynchronize();
-        return true;
-    }
+protected:
+    void customEvent(QEvent*) override { CheckSynchronize(); }
 };
 
 struct State {

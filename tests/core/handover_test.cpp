@@ -22,13 +22,13 @@ TEST(HandOver, RunsWorkOnTheUiThreadFromItsEventLoopAndWaits) {
             Synchronize([&, i] {
                 EXPECT_EQ(std::this_thread::get_id(), uiThread);
                 order.push_back(i);
+                if (i == 99)
+                    QCoreApplication::quit();
             });
             // The work has run by the time Synchronize returns.
             EXPECT_EQ(order.size(), static_cast<std::size_t>(i + 1));
         }
         returned = true;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                                  Qt::QueuedConnection);
     });
     QCoreApplication::exec();
     worker.join();
