@@ -107,8 +107,11 @@ void TfrmMain::CreateControls() {
     ToolBar1 = Make<QFrame>(grpbxLog, "ToolBar1", QRect(2, 331, 753, 29));
     btnClearLog = MakeButton(ToolBar1, "btnClearLog", "Clear", QRect(0, 2, 75, 22));
     mmLogRec = Make<TLogPane>(grpbxLog, "mmLogRec", QRect(2, 180, 753, 151));
-    const QFont paneFont =
+    QFont paneFont =
         LayoutFont({"Lucida Console", "Liberation Mono", "DejaVu Sans Mono"}, QFont::Monospace);
+    // The panes hold hex lines that can run to megabytes; shaping them glyph by glyph, which
+    // Latin text does not need, would cost far more than the reception they show.
+    paneFont.setStyleStrategy(QFont::PreferNoShaping);
     mmLog->setFont(paneFont);
     mmLogRec->setFont(paneFont);
     grpbxLog->installEventFilter(this);
