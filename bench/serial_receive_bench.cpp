@@ -7,6 +7,7 @@
 #include "console/dialogs.h"
 #include "console/untMain.h"
 #include "core/handover.h"
+#include "offscreenapp.h"
 #include "serial/seriallink.h"
 #include "serial/serialstate.h"
 
@@ -195,10 +196,5 @@ void Run() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    corvane::InstallHandOver();
-    Run();
-    return 0;
+    return RunOffscreen(argc, argv, [] { Run(); });
 }

@@ -4,6 +4,7 @@
 #include "console/dialogs.h"
 #include "console/untMain.h"
 #include "core/handover.h"
+#include "offscreenapp.h"
 #include "platform/winsock.h"
 #include "udp/idudpserver.h"
 
@@ -192,11 +193,8 @@ void BenchPanel() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    corvane::InstallHandOver();
-    BenchEndpoint();
-    BenchPanel();
-    return 0;
+    return RunOffscreen(argc, argv, [] {
+        BenchEndpoint();
+        BenchPanel();
+    });
 }

@@ -7,6 +7,10 @@
 
 class TShape : public QWidget {
 public:
+    // The state lamps' colours: closed and open.
+    static inline const QColor kRed{255, 0, 0};
+    static inline const QColor kGreen{0, 255, 0};
+
     explicit TShape(QWidget* parent, QColor brushColor);
 
     void SetBrushColor(QColor color);

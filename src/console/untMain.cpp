@@ -58,8 +58,6 @@ QFrame* MakePanel(QWidget* parent, const char* name) {
     return panel;
 }
 
-const QColor kClosed(255, 0, 0);
-
 } // namespace
 
 TfrmMain::TfrmMain(Dialogs& dialogs) : dialogs_(dialogs), errors_(dialogs) {
@@ -128,7 +126,7 @@ void TfrmMain::CreateControls() {
         {"115200", "57600", "28800", "19200", "14400", "7200", "3600", "2400", "1200"});
     cmbxBaudRate->setCurrentIndex(3);
     shpComPortState =
-        Make<TShape>(grpbxComPort, "shpComPortState", QRect(160, 18, 17, 17), kClosed);
+        Make<TShape>(grpbxComPort, "shpComPortState", QRect(160, 18, 17, 17), TShape::kRed);
     btnOpenComPort = MakeButton(grpbxComPort, "btnOpenComPort", "Open", QRect(182, 14, 65, 25));
 
     grpbxSendToUDPPort = MakeGroup(pnlTools, "grpbxSendToUDPPort", "Send data  to UDP port",
@@ -136,7 +134,8 @@ void TfrmMain::CreateControls() {
     grpbxUDP = MakeGroup(grpbxSendToUDPPort, "grpbxUDP", "UDP", QRect(8, 16, 249, 49));
     edtUDPPort = Make<QLineEdit>(grpbxUDP, "edtUDPPort", QRect(8, 14, 41, 21));
     edtUDPPort->setText(QStringLiteral("4001"));
-    shpUDPPortState = Make<TShape>(grpbxUDP, "shpUDPPortState", QRect(56, 16, 17, 17), kClosed);
+    shpUDPPortState =
+        Make<TShape>(grpbxUDP, "shpUDPPortState", QRect(56, 16, 17, 17), TShape::kRed);
     edtHost = Make<QLineEdit>(grpbxUDP, "edtHost", QRect(80, 12, 89, 21));
     chkbxOnlyFromThis =
         MakeCheckBox(grpbxUDP, "chkbxOnlyFromThis", "Only from this", QRect(80, 32, 89, 15));

@@ -13,9 +13,6 @@ using corvane::ByteString;
 
 namespace {
 
-const QColor kOpenLamp(0, 255, 0);
-const QColor kClosedLamp(255, 0, 0);
-
 // Back to Armed: the timer off, the button reading "Send", the boxes and the spin edit enabled.
 void StopRepetition(TfrmMain& form) {
     form.tmrSendSerial->SetEnabled(false);
@@ -44,7 +41,7 @@ void TfrmMain::btnOpenComPortClick() {
         cmbxComPorts->setEnabled(false);
         cmbxBaudRate->setEnabled(false);
         btnWriteToPort->setEnabled(true);
-        shpComPortState->SetBrushColor(kOpenLamp);
+        shpComPortState->SetBrushColor(TShape::kGreen);
         btnOpenComPort->setText(QStringLiteral("Close"));
         btnOpenComPort->Tag = 1;
     } else {
@@ -56,7 +53,7 @@ void TfrmMain::btnOpenComPortClick() {
         cmbxComPorts->setEnabled(true);
         cmbxBaudRate->setEnabled(true);
         btnWriteToPort->setEnabled(false);
-        shpComPortState->SetBrushColor(kClosedLamp);
+        shpComPortState->SetBrushColor(TShape::kRed);
         btnOpenComPort->setText(QStringLiteral("Open"));
         btnOpenComPort->Tag = 0;
     }

@@ -10,11 +10,9 @@ using corvane::ByteString;
 
 namespace {
 
-const QColor kOpenLamp(0, 255, 0);
-const QColor kClosedLamp(255, 0, 0);
-
 void ShowEndpointState(TfrmMain& form) {
-    form.shpUDPPortState->SetBrushColor(form.IdUDPServer1->Active() ? kOpenLamp : kClosedLamp);
+    form.shpUDPPortState->SetBrushColor(form.IdUDPServer1->Active() ? TShape::kGreen
+                                                                    : TShape::kRed);
 }
 
 void StopRepetition(TfrmMain& form) {
