@@ -108,7 +108,9 @@ void ServeHandOversUntil(const std::function<bool()>& done) {
         const auto seen = s.wakeCount;
         if (done())
             return;
-        s.uiWake.wait(lock, [&] { return s.wakeCount != seen; });
+        // A request queued since CheckSynchronize let go of the lock is already counted in seen;
+        // the queue itself says it is there.
+        s.uiWake.wait(lock, [&] { return !s.queue.empty() || s.wakeCount != seen; });
     }
 }
 
