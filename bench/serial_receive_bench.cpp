@@ -4,10 +4,10 @@
 // Then the same without the window, to a pane that only counts: what the link itself costs.
 // The device side keeps at most 1 MB ahead of the pane, so the port's 4 MiB queue never drops a
 // byte and the figure is what the receive path itself can take.
+#include "benchsupport.h"
 #include "console/dialogs.h"
 #include "console/untMain.h"
 #include "core/handover.h"
-#include "offscreenapp.h"
 #include "serial/seriallink.h"
 #include "serial/serialstate.h"
 
@@ -36,15 +36,6 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kTotal = 10 * 1000 * 1000;
 constexpr std::size_t kAhead = 1000 * 1000;
 constexpr std::size_t kChunk = 64 * 1024;
-
-class SilentDialogs : public Dialogs {
-public:
-    void ShowError(const corvane::ByteString& text) override {
-        std::fprintf(stderr, "error box: %s\n", text.c_str());
-    }
-    void ShowInformation(const corvane::ByteString&) override {}
-    bool Confirm(const corvane::ByteString&) override { return false; }
-};
 
 double CpuSeconds() {
     rusage usage{};

@@ -1,10 +1,10 @@
 // Offers datagrams at rising rates from another socket (127.0.0.5) to the UDP endpoint alone and
 // to the running window's UDP panel, and prints per offered rate the datagrams handled or shown
 // per second and the datagrams lost. Ends with how long Close takes while datagrams arrive.
+#include "benchsupport.h"
 #include "console/dialogs.h"
 #include "console/untMain.h"
 #include "core/handover.h"
-#include "offscreenapp.h"
 #include "platform/winsock.h"
 #include "udp/idudpserver.h"
 
@@ -28,15 +28,6 @@ constexpr double kRates[] = {1'000,  1'500,  2'000,  3'000,  5'000,  10'000,
 constexpr auto kPhase = std::chrono::seconds(1);
 // A phase ends once nothing has arrived for this long after the last send.
 constexpr auto kQuiet = std::chrono::milliseconds(300);
-
-class SilentDialogs : public Dialogs {
-public:
-    void ShowError(const corvane::ByteString& text) override {
-        std::fprintf(stderr, "error box: %s\n", text.c_str());
-    }
-    void ShowInformation(const corvane::ByteString&) override {}
-    bool Confirm(const corvane::ByteString&) override { return false; }
-};
 
 // A plain socket on 127.0.0.5 that sends numbered 8-byte datagrams to 127.0.0.1:port.
 class Offerer {

@@ -1,0 +1,29 @@
+#pragma once
+// What the benchmarks share: they drive the real window and links, offscreen (unless a platform
+// is named), with the hand-over installed on this thread and no box ever waiting for an answer.
+
+#include "console/dialogs.h"
+#include "core/handover.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+// Shows nothing; an error box's text goes to stderr, so a failing run is seen.
+class SilentDialogs : public Dialogs {
+public:
+    void ShowError(const corvane::ByteString& text) override {
+        std::fprintf(stderr, "error box: %s\n", text.c_str());
+    }
+    void ShowInformation(const corvane::ByteString&) override {}
+    bool Confirm(const corvane::ByteString&) override { return false; }
+};
+
+template <class Body> int RunOffscreen(int argc, char** argv, Body body) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    corvane::InstallHandOver();
+    body();
+    return 0;
+}
