@@ -92,13 +92,4 @@ TEST(WindowPanes, AWorkersLinesArriveInOrderWhileItWaitsForEach) {
     }
 }
 
-TEST(WindowPanes, AfterTheEndingBeginsAWorkersLineIsDroppedAndItDoesNotWait) {
-    RecordingDialogs dialogs;
-    TfrmMain frm(dialogs);
-    corvane::BeginEnding();
-    std::thread worker([&] { frm.AddToLog("late"); });
-    worker.join(); // returns although the UI thread runs no hand-over
-    EXPECT_TRUE(frm.mmLog->toPlainText().isEmpty());
-}
-
 } // namespace

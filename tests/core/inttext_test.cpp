@@ -38,9 +38,9 @@ TEST(IntegerText, ReadsDecimalAndHexWithSignAndLeadingSpaces) {
 }
 
 TEST(IntegerText, RefusesEverythingElse) {
-    for (const char* text : {"", " ", "-", "+-1", "--1", "$", "0x", "12 ", "12a", "abc", "1.5",
-                             "2147483648", "-2147483649", "$100000000", "\t1", "1e3", "0x$1",
-                             "$-1", "99999999999999999999"}) {
+    for (const char* text :
+         {"", " ", "-", "+-1", "--1", "$", "0x", "12 ", "12a", "abc", "1.5", "2147483648",
+          "-2147483649", "$100000000", "\t1", "1e3", "0x$1", "$-1", "99999999999999999999"}) {
         EXPECT_FALSE(TryStrToInt(text).has_value()) << '"' << text << '"';
     }
 }
