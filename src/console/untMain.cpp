@@ -37,17 +37,12 @@ QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRe
     return group;
 }
 
-TButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
-    auto* button = Make<TButton>(parent, name, geometry);
-    button->setText(QString::fromLatin1(caption));
-    button->setAutoDefault(false);
-    return button;
-}
-
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* caption, QRect geometry) {
-    auto* box = Make<QCheckBox>(parent, name, geometry);
-    box->setText(QString::fromLatin1(caption));
-    return box;
+// A button or check box with its caption.
+template <class W>
+W* MakeCaptioned(QWidget* parent, const char* name, const char* caption, QRect geometry) {
+    auto* widget = Make<W>(parent, name, geometry);
+    widget->setText(QString::fromLatin1(caption));
+    return widget;
 }
 
 QFrame* MakePanel(QWidget* parent, const char* name) {
@@ -103,7 +98,7 @@ void TfrmMain::CreateControls() {
         grpbxLog, "Splitter1", QRect(2, 177, 753, 3), [this] { return mmLogHeight_; },
         [this] { return LogGroupMaxTopHeight(); });
     ToolBar1 = Make<QFrame>(grpbxLog, "ToolBar1", QRect(2, 331, 753, 29));
-    btnClearLog = MakeButton(ToolBar1, "btnClearLog", "Clear", QRect(0, 2, 75, 22));
+    btnClearLog = MakeCaptioned<TButton>(ToolBar1, "btnClearLog", "Clear", QRect(0, 2, 75, 22));
     mmLogRec = Make<TLogPane>(grpbxLog, "mmLogRec", QRect(2, 180, 753, 151));
     QFont paneFont =
         LayoutFont({"Lucida Console", "Liberation Mono", "DejaVu Sans Mono"}, QFont::Monospace);
@@ -127,7 +122,8 @@ void TfrmMain::CreateControls() {
     cmbxBaudRate->setCurrentIndex(3);
     shpComPortState =
         Make<TShape>(grpbxComPort, "shpComPortState", QRect(160, 18, 17, 17), TShape::kRed);
-    btnOpenComPort = MakeButton(grpbxComPort, "btnOpenComPort", "Open", QRect(182, 14, 65, 25));
+    btnOpenComPort =
+        MakeCaptioned<TButton>(grpbxComPort, "btnOpenComPort", "Open", QRect(182, 14, 65, 25));
 
     grpbxSendToUDPPort = MakeGroup(pnlTools, "grpbxSendToUDPPort", "Send data  to UDP port",
                                    QRect(432, 8, 321, 129));
@@ -137,33 +133,35 @@ void TfrmMain::CreateControls() {
     shpUDPPortState =
         Make<TShape>(grpbxUDP, "shpUDPPortState", QRect(56, 16, 17, 17), TShape::kRed);
     edtHost = Make<QLineEdit>(grpbxUDP, "edtHost", QRect(80, 12, 89, 21));
-    chkbxOnlyFromThis =
-        MakeCheckBox(grpbxUDP, "chkbxOnlyFromThis", "Only from this", QRect(80, 32, 89, 15));
+    chkbxOnlyFromThis = MakeCaptioned<QCheckBox>(grpbxUDP, "chkbxOnlyFromThis", "Only from this",
+                                                 QRect(80, 32, 89, 15));
     chkbxOnlyFromThis->setToolTip(QStringLiteral("Receive packet only from this host"));
-    btnOpenUDPPort = MakeButton(grpbxUDP, "btnOpenUDPPort", "Open", QRect(174, 12, 65, 25));
+    btnOpenUDPPort =
+        MakeCaptioned<TButton>(grpbxUDP, "btnOpenUDPPort", "Open", QRect(174, 12, 65, 25));
     edtUDPData = Make<QLineEdit>(grpbxSendToUDPPort, "edtUDPData", QRect(8, 68, 305, 21));
-    chkbxManyTimesUDP =
-        MakeCheckBox(grpbxSendToUDPPort, "chkbxManyTimesUDP", "Many Times", QRect(8, 96, 81, 17));
+    chkbxManyTimesUDP = MakeCaptioned<QCheckBox>(grpbxSendToUDPPort, "chkbxManyTimesUDP",
+                                                 "Many Times", QRect(8, 96, 81, 17));
     spnedtSendTimeUDP =
         Make<TSpinEdit>(grpbxSendToUDPPort, "spnedtSendTimeUDP", QRect(96, 96, 65, 22), 600, 0, 0);
     spnedtSendTimeUDP->setEnabled(false);
-    chkbxRawDataUDP =
-        MakeCheckBox(grpbxSendToUDPPort, "chkbxRawDataUDP", "Raw data", QRect(168, 96, 65, 17));
-    btnSendUDP = MakeButton(grpbxSendToUDPPort, "btnSendUDP", "Send", QRect(246, 96, 65, 25));
+    chkbxRawDataUDP = MakeCaptioned<QCheckBox>(grpbxSendToUDPPort, "chkbxRawDataUDP", "Raw data",
+                                               QRect(168, 96, 65, 17));
+    btnSendUDP =
+        MakeCaptioned<TButton>(grpbxSendToUDPPort, "btnSendUDP", "Send", QRect(246, 96, 65, 25));
     btnSendUDP->setEnabled(false);
 
     grpbxSendToComPort = MakeGroup(pnlTools, "grpbxSendToComPort", "Send data  to serial port",
                                    QRect(8, 56, 417, 81));
     edtData = Make<QLineEdit>(grpbxSendToComPort, "edtData", QRect(8, 20, 401, 21));
-    chkbxManyTimes =
-        MakeCheckBox(grpbxSendToComPort, "chkbxManyTimes", "Many Times", QRect(8, 48, 81, 17));
+    chkbxManyTimes = MakeCaptioned<QCheckBox>(grpbxSendToComPort, "chkbxManyTimes", "Many Times",
+                                              QRect(8, 48, 81, 17));
     spnedtSendTime =
         Make<TSpinEdit>(grpbxSendToComPort, "spnedtSendTime", QRect(104, 48, 65, 22), 700, 0, 0);
     spnedtSendTime->setEnabled(false);
-    chkbxRawData =
-        MakeCheckBox(grpbxSendToComPort, "chkbxRawData", "Raw data", QRect(208, 48, 65, 17));
-    btnWriteToPort =
-        MakeButton(grpbxSendToComPort, "btnWriteToPort", "Send", QRect(342, 48, 65, 25));
+    chkbxRawData = MakeCaptioned<QCheckBox>(grpbxSendToComPort, "chkbxRawData", "Raw data",
+                                            QRect(208, 48, 65, 17));
+    btnWriteToPort = MakeCaptioned<TButton>(grpbxSendToComPort, "btnWriteToPort", "Send",
+                                            QRect(342, 48, 65, 25));
     btnWriteToPort->setEnabled(false);
 
     tmrSendSerial = new TTimer(this);
