@@ -1,0 +1,86 @@
+#pragma once
+// The text of a log pane, kept apart from any widget: lines of 8-bit code-page text, appended at
+// the end by the program and edited anywhere by the operator. It is built for millions of lines
+// and lines of megabytes: appending is a copy, reading a line or a part of one costs no more for
+// a long line than for a short one, and beyond a memory budget the older text moves to a spool
+// file on disk and is read back from there when asked for.
+//
+// Every call belongs to one thread (the UI thread for a pane).
+
+#include "core/bytestring.h"
+
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// A place in the text: a line number from 0 and a column, the number of bytes before it on the
+// line (0 to the line's length).
+struct TextPos {
+    std::int64_t line = 0;
+    std::int64_t column = 0;
+    auto operator<=>(const TextPos&) const = default;
+};
+
+class LineStore {
+public:
+    struct Limits {
+        // Bytes of text kept in memory; older text beyond it moves to the spool file.
+        std::size_t memoryBudget = std::size_t{256} << 20;
+        // Folder of the spool file; empty: $XDG_CACHE_HOME/corvane (~/.cache/corvane), or the
+        // temporary folder when that cannot be used.
+        std::string spoolFolder;
+    };
+
+    LineStore();
+    explicit LineStore(Limits limits);
+    ~LineStore();
+    LineStore(const LineStore&) = delete;
+    LineStore& operator=(const LineStore&) = delete;
+
+    // reading
+    // Number of lines, at least 1: an empty text is one empty line, and a text that ends with a
+    // line break has an empty last line.
+    std::int64_t LineCount() const;
+    std::int64_t LineLength(std::int64_t line) const;
+    // Length of the longest line there has been since the last Clear (the horizontal extent of
+    // the text; it does not shrink when the operator shortens a line).
+    std::int64_t LongestLine() const;
+    // Up to count bytes of the line from column on: fewer at the line's end, none past it.
+    ByteString Line(std::int64_t line, std::int64_t column = 0,
+                    std::int64_t count = std::numeric_limits<std::int64_t>::max()) const;
+    // The text between two places (in either order), its lines joined by lineBreak.
+    ByteString Text(TextPos from, TextPos to, std::string_view lineBreak = "\n") const;
+    TextPos End() const { return {LineCount() - 1, LineLength(LineCount() - 1)}; }
+
+    // editing
+    // Appends one line written by the program: when the text is empty or ends with a line
+    // break, the line and a line break are added; otherwise (the operator typed on the last
+    // line) a line break and then the line. A CR LF pair inside the line splits it; a lone CR
+    // or LF does not.
+    void AppendLine(std::string_view line);
+    // Replaces the text between two places (in either order) with text, in which each "\n"
+    // starts a new line. Returns the place just after the inserted text.
+    TextPos Replace(TextPos from, TextPos to, std::string_view text);
+    void Clear();
+
+    // Lines taken from the front of the text when the spool file could not take them (the disk
+    // is full), less the one note line put in their place each time. Every line number held
+    // outside the store moves down by the growth of this count.
+    std::int64_t LinesShiftedOut() const;
+
+    // figures
+    std::size_t BytesInMemory() const; // text and per-line records held in memory
+    std::size_t BytesSpooled() const;  // text held in the spool file
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace corvane
