@@ -6,29 +6,28 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <algorithm>
+
 namespace {
 
-QPixmap DrawLogo(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
+// A dark plate with a signal trace of `pulses` square pulses across it: bytes on a wire. Returns
+// the x at which the trace ends.
+qreal DrawPlateAndTrace(QPainter& p, int width, int height, int pulses, qreal margin, qreal pen) {
     p.setRenderHint(QPainter::Antialiasing);
-
-    // A dark plate with a signal trace across it: bytes on a wire.
     const QRectF plate(0.5, 0.5, width - 1.0, height - 1.0);
     QLinearGradient fill(0, 0, 0, height);
     fill.setColorAt(0, QColor(38, 70, 110));
     fill.setColorAt(1, QColor(16, 34, 58));
     p.setPen(QPen(QColor(10, 20, 35), 1));
     p.setBrush(fill);
-    p.drawRoundedRect(plate, 4, 4);
+    p.drawRoundedRect(plate, height / 8.0, height / 8.0);
 
     const qreal mid = height / 2.0;
     const qreal step = height / 4.0;
     QPainterPath trace;
-    trace.moveTo(4, mid);
-    qreal x = 4;
-    for (int i = 0; i < 3; ++i) {
+    trace.moveTo(margin, mid);
+    qreal x = margin;
+    for (int i = 0; i < pulses; ++i) {
         trace.lineTo(x, mid - step);
         trace.lineTo(x + step, mid - step);
         trace.lineTo(x + step, mid + step);
@@ -37,8 +36,16 @@ QPixmap DrawLogo(int width, int height) {
     }
     trace.lineTo(x, mid);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor(120, 230, 140), 2));
+    p.setPen(QPen(QColor(120, 230, 140), pen));
     p.drawPath(trace);
+    return x;
+}
+
+QPixmap DrawLogo(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    const qreal x = DrawPlateAndTrace(p, width, height, 3, 4, 2);
 
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setBold(true);
@@ -57,6 +64,15 @@ QIcon LogoIcon() {
     icon.addPixmap(LogoPicture());
     icon.addPixmap(DrawLogo(153, 41));
     return icon;
+}
+
+QImage LogoMark(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    // One pulse, half the plate wide, in the middle of it.
+    DrawPlateAndTrace(p, size, size, 1, size / 4.0, std::max(1.0, size / 16.0));
+    return image;
 }
 
 QPixmap LogoPicture() {

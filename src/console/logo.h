@@ -8,3 +8,7 @@ QIcon LogoIcon();
 
 // The image the window shows: the icon's first, 151 x 32.
 QPixmap LogoPicture();
+
+// The logo's mark alone, the plate and its trace without the name, as a square image of size x
+// size pixels: the window's and the desktop's icon.
+QImage LogoMark(int size);
