@@ -1,35 +1,111 @@
 #include "logstore/linestore.h"
 
+#include "logstore/lineindex.h"
+#include "logstore/textarena.h"
+
 #include <algorithm>
 #include <vector>
 
-// A first, plain implementation: one string per line, all in memory. Its behaviour is the
-// contract of the header; the arena and spool implementation replaces it.
-
 namespace corvane {
+
+namespace {
+
+ByteString DroppedNote(std::int64_t dropped) {
+    return "[" + std::to_string(dropped) + " older lines dropped: they could not be kept on disk]";
+}
+
+// Calls each(piece) for the pieces of text between the separators.
+template <class Each>
+void ForEachPiece(std::string_view text, std::string_view separator, Each each) {
+    for (std::size_t start = 0;;) {
+        const std::size_t at = text.find(separator, start);
+        each(text.substr(start, at == std::string_view::npos ? at : at - start));
+        if (at == std::string_view::npos)
+            return;
+        start = at + separator.size();
+    }
+}
+
+} // namespace
 
 struct LineStore::Impl {
     Limits limits;
-    std::vector<std::string> lines{std::string()};
+    TextArena arena;
+    LineIndex index;
     std::int64_t longest = 0;
+    std::int64_t shiftedOut = 0;
+    std::int64_t dropped = 0; // lines dropped since the last Clear
+    bool noteOnTop = false;   // line 0 is the note on the dropped lines
 
-    void Grow(const std::string& line) {
-        longest = std::max<std::int64_t>(longest, static_cast<std::int64_t>(line.size()));
+    explicit Impl(Limits given)
+        : limits(std::move(given)), arena(limits.memoryBudget, limits.spoolFolder) {
+        index.Push({});
+    }
+
+    LineRef Keep(std::string_view text) {
+        longest = std::max<std::int64_t>(longest, static_cast<std::int64_t>(text.size()));
+        return arena.Add(text);
+    }
+
+    std::int64_t Length(std::int64_t line) const { return arena.Length(index.At(line)); }
+
+    void Read(std::int64_t line, std::int64_t column, std::int64_t count, ByteString& out) const {
+        arena.Read(index.At(line), column, count, out);
+    }
+
+    TextPos Valid(TextPos pos) const {
+        pos.line = std::clamp<std::int64_t>(pos.line, 0, index.Count() - 1);
+        pos.column = std::clamp<std::int64_t>(pos.column, 0, Length(pos.line));
+        return pos;
+    }
+
+    // Keeps the text in memory within the budget: the oldest chunks go to the spool file, and
+    // when that fails, the oldest lines go.
+    void KeepWithinBudget() {
+        while (arena.OverBudget()) {
+            if (arena.SpoolOldest())
+                continue;
+            if (arena.SpoolFailed())
+                DropOldestLines();
+            return;
+        }
+    }
+
+    // Drops lines from the top until the text in memory is within the budget (the last line
+    // always stays), and says how many were dropped in one note line on top.
+    void DropOldestLines() {
+        const std::int64_t first = noteOnTop ? 1 : 0;
+        const std::int64_t last = index.Count() - 1;
+        std::int64_t line = first;
+        for (; line < last && arena.OverBudget(); ++line)
+            arena.Remove(index.At(line));
+        const std::int64_t count = line - first;
+        if (count == 0)
+            return;
+        dropped += count;
+        const LineRef note = Keep(DroppedNote(dropped));
+        if (noteOnTop) {
+            arena.Remove(index.At(0));
+            index.Splice(0, count + 1, {&note, 1});
+            shiftedOut += count;
+        } else {
+            index.Splice(0, count, {&note, 1});
+            shiftedOut += count - 1;
+            noteOnTop = true;
+        }
     }
 };
 
 LineStore::LineStore() : LineStore(Limits{}) {}
-LineStore::LineStore(Limits limits) : impl_(std::make_unique<Impl>()) {
-    impl_->limits = std::move(limits);
-}
+LineStore::LineStore(Limits limits) : impl_(std::make_unique<Impl>(std::move(limits))) {}
 LineStore::~LineStore() = default;
 
 std::int64_t LineStore::LineCount() const {
-    return static_cast<std::int64_t>(impl_->lines.size());
+    return impl_->index.Count();
 }
 
 std::int64_t LineStore::LineLength(std::int64_t line) const {
-    return static_cast<std::int64_t>(impl_->lines.at(static_cast<std::size_t>(line)).size());
+    return impl_->Length(line);
 }
 
 std::int64_t LineStore::LongestLine() const {
@@ -37,12 +113,9 @@ std::int64_t LineStore::LongestLine() const {
 }
 
 ByteString LineStore::Line(std::int64_t line, std::int64_t column, std::int64_t count) const {
-    const std::string& text = impl_->lines.at(static_cast<std::size_t>(line));
-    const auto size = static_cast<std::int64_t>(text.size());
-    if (column >= size || count <= 0)
-        return {};
-    return text.substr(static_cast<std::size_t>(column),
-                       static_cast<std::size_t>(std::min(count, size - column)));
+    ByteString text;
+    impl_->Read(line, column, count, text);
+    return text;
 }
 
 ByteString LineStore::Text(TextPos from, TextPos to, std::string_view lineBreak) const {
@@ -50,81 +123,95 @@ ByteString LineStore::Text(TextPos from, TextPos to, std::string_view lineBreak)
         std::swap(from, to);
     if (from.line == to.line)
         return Line(from.line, from.column, to.column - from.column);
-    ByteString text = Line(from.line, from.column);
-    for (std::int64_t line = from.line + 1; line < to.line; ++line) {
+    ByteString text;
+    impl_->Read(from.line, from.column, std::numeric_limits<std::int64_t>::max(), text);
+    for (std::int64_t line = from.line + 1; line <= to.line; ++line) {
         text.append(lineBreak);
-        text.append(impl_->lines[static_cast<std::size_t>(line)]);
+        impl_->Read(line, 0, line == to.line ? to.column : std::numeric_limits<std::int64_t>::max(),
+                    text);
     }
-    text.append(lineBreak);
-    text.append(Line(to.line, 0, to.column));
     return text;
 }
 
 void LineStore::AppendLine(std::string_view line) {
-    auto& lines = impl_->lines;
-    const bool endsWithBreak = lines.back().empty();
-    if (!endsWithBreak)
-        lines.emplace_back();
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t crlf = line.find("\r\n", start);
-        lines.back().append(
-            line.substr(start, crlf == std::string_view::npos ? crlf : crlf - start));
-        impl_->Grow(lines.back());
-        if (crlf == std::string_view::npos)
-            break;
-        lines.emplace_back();
-        start = crlf + 2;
-    }
+    Impl& store = *impl_;
+    const std::int64_t last = store.index.Count() - 1;
+    // An empty last line is where the line goes; otherwise the operator typed on it and the
+    // line starts a line of its own.
+    bool intoLast = store.Length(last) == 0;
+    const bool endsWithBreak = intoLast;
+    ForEachPiece(line, "\r\n", [&](std::string_view piece) {
+        const LineRef ref = store.Keep(piece);
+        if (intoLast)
+            store.index.Set(last, ref);
+        else
+            store.index.Push(ref);
+        intoLast = false;
+    });
     if (endsWithBreak)
-        lines.emplace_back();
+        store.index.Push({});
+    store.KeepWithinBudget();
 }
 
 TextPos LineStore::Replace(TextPos from, TextPos to, std::string_view text) {
+    Impl& store = *impl_;
     if (to < from)
         std::swap(from, to);
-    auto& lines = impl_->lines;
-    const std::string head = Line(from.line, 0, from.column);
-    const std::string tail = Line(to.line, to.column);
-    std::vector<std::string> pieces;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t lf = text.find('\n', start);
-        pieces.emplace_back(text.substr(start, lf == std::string_view::npos ? lf : lf - start));
-        if (lf == std::string_view::npos)
-            break;
-        start = lf + 1;
-    }
-    const TextPos end{
-        from.line + static_cast<std::int64_t>(pieces.size()) - 1,
-        static_cast<std::int64_t>((pieces.size() == 1 ? head.size() : 0) + pieces.back().size())};
-    pieces.front().insert(0, head);
-    pieces.back().append(tail);
-    lines.erase(lines.begin() + from.line, lines.begin() + to.line + 1);
-    lines.insert(lines.begin() + from.line, pieces.begin(), pieces.end());
-    for (const auto& piece : pieces)
-        impl_->Grow(piece);
-    return end;
+    from = store.Valid(from);
+    to = store.Valid(to);
+    if (from == to && text.empty())
+        return from;
+    const ByteString head = Line(from.line, 0, from.column);
+    const ByteString tail = Line(to.line, to.column);
+
+    std::vector<LineRef> lines;
+    std::int64_t endColumn = 0;
+    const auto pieces = 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    ForEachPiece(text, "\n", [&](std::string_view piece) {
+        const bool first = lines.empty();
+        const bool last = lines.size() + 1 == pieces;
+        ByteString line;
+        line.reserve((first ? head.size() : 0) + piece.size() + (last ? tail.size() : 0));
+        if (first)
+            line += head;
+        line += piece;
+        if (last) {
+            endColumn = static_cast<std::int64_t>(line.size());
+            line += tail;
+        }
+        lines.push_back(store.Keep(line));
+    });
+
+    for (std::int64_t line = from.line; line <= to.line; ++line)
+        store.arena.Remove(store.index.At(line));
+    store.index.Splice(from.line, to.line - from.line + 1, lines);
+    if (from.line == 0)
+        store.noteOnTop = false;
+
+    const std::int64_t shiftedBefore = store.shiftedOut;
+    store.KeepWithinBudget();
+    const std::int64_t endLine = from.line + static_cast<std::int64_t>(lines.size()) - 1 -
+                                 (store.shiftedOut - shiftedBefore);
+    return endLine >= 0 ? TextPos{endLine, endColumn} : TextPos{};
 }
 
 void LineStore::Clear() {
-    impl_->lines.assign(1, std::string());
-    impl_->longest = 0;
+    // A new arena: the spool file is closed, and a failed one is tried afresh.
+    const std::int64_t shiftedOut = impl_->shiftedOut;
+    impl_ = std::make_unique<Impl>(impl_->limits);
+    impl_->shiftedOut = shiftedOut;
 }
 
 std::int64_t LineStore::LinesShiftedOut() const {
-    return 0;
+    return impl_->shiftedOut;
 }
 
 std::size_t LineStore::BytesInMemory() const {
-    std::size_t bytes = 0;
-    for (const auto& line : impl_->lines)
-        bytes += line.capacity() + sizeof line;
-    return bytes;
+    return impl_->arena.BytesInMemory() + impl_->index.BytesInMemory();
 }
 
 std::size_t LineStore::BytesSpooled() const {
-    return 0;
+    return impl_->arena.BytesSpooled();
 }
 
 } // namespace corvane

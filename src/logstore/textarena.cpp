@@ -1,0 +1,146 @@
+#include "logstore/textarena.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace corvane {
+
+namespace {
+
+// A sixteenth of the budget, between 4 KiB and 4 MiB: the chunk being filled is never more than a
+// small part of the budget, and a chunk is a large enough write for the disk.
+std::size_t ChunkSizeFor(std::size_t budget) {
+    return std::clamp<std::size_t>(budget / 16, std::size_t{4} << 10, std::size_t{4} << 20);
+}
+
+// Spooled text is read back in pages of up to 64 KiB (a screen of typical lines is one or two of
+// them); sixteen pages are kept.
+constexpr std::size_t kCachePages = 16;
+std::size_t PageSizeFor(std::size_t chunkSize) {
+    return std::min<std::size_t>(chunkSize, std::size_t{64} << 10);
+}
+
+} // namespace
+
+TextArena::TextArena(std::size_t budget, std::string spoolFolder)
+    : budget_(budget), chunkSize_(ChunkSizeFor(budget)),
+      spool_(std::move(spoolFolder), PageSizeFor(chunkSize_), kCachePages) {}
+
+std::uint32_t TextArena::NewChunk(std::size_t capacity) {
+    Chunk& chunk = chunks_.emplace_back();
+    // Left uninitialised: the pages become resident as the lines are copied in.
+    chunk.bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    chunk.capacity = capacity;
+    inMemory_ += capacity;
+    return static_cast<std::uint32_t>(chunks_.size() - 1);
+}
+
+void TextArena::Seal(std::uint32_t id) {
+    Chunk& chunk = chunks_[id];
+    chunk.sealed = true;
+    if (chunk.live == 0)
+        Free(chunk);
+    else
+        sealedInMemory_.push_back(id);
+}
+
+void TextArena::Free(Chunk& chunk) {
+    if (chunk.bytes) {
+        chunk.bytes.reset();
+        inMemory_ -= chunk.capacity;
+    }
+    if (chunk.spoolOffset >= 0) {
+        spool_.Release(chunk.spoolOffset, chunk.size);
+        spooled_ -= chunk.size;
+        chunk.spoolOffset = -1;
+    }
+}
+
+LineRef TextArena::Add(std::string_view text) {
+    if (text.empty())
+        return {};
+    LineRef line;
+    const bool ownChunk = text.size() >= chunkSize_ / 4;
+    // A line of a quarter chunk or more gets a chunk of its own, so that no more than a quarter
+    // of a chunk is left unused when the next line does not fit.
+    if (ownChunk) {
+        line.chunk = NewChunk(text.size());
+        line.length = text.size() < LineRef::kWholeChunk ? static_cast<std::uint32_t>(text.size())
+                                                         : LineRef::kWholeChunk;
+    } else {
+        if (!hasOpen_ || chunks_[open_].capacity - chunks_[open_].size < text.size()) {
+            if (hasOpen_)
+                Seal(open_);
+            open_ = NewChunk(chunkSize_);
+            hasOpen_ = true;
+        }
+        line.chunk = open_;
+        line.offset = static_cast<std::uint32_t>(chunks_[open_].size);
+        line.length = static_cast<std::uint32_t>(text.size());
+    }
+    Chunk& chunk = chunks_[line.chunk];
+    std::memcpy(chunk.bytes.get() + chunk.size, text.data(), text.size());
+    chunk.size += text.size();
+    chunk.live += text.size();
+    if (ownChunk)
+        Seal(line.chunk);
+    return line;
+}
+
+void TextArena::Remove(LineRef line) {
+    const auto length = static_cast<std::size_t>(Length(line));
+    if (length == 0)
+        return;
+    Chunk& chunk = chunks_[line.chunk];
+    chunk.live -= length;
+    if (chunk.live == 0 && chunk.sealed)
+        Free(chunk);
+}
+
+std::int64_t TextArena::Length(LineRef line) const {
+    if (line.length == LineRef::kWholeChunk)
+        return static_cast<std::int64_t>(chunks_[line.chunk].size);
+    return line.length;
+}
+
+void TextArena::Read(LineRef line, std::int64_t column, std::int64_t count, ByteString& out) const {
+    const std::int64_t length = Length(line);
+    column = std::clamp<std::int64_t>(column, 0, length);
+    const auto n = static_cast<std::size_t>(std::clamp<std::int64_t>(count, 0, length - column));
+    if (n == 0)
+        return;
+    const Chunk& chunk = chunks_[line.chunk];
+    const std::int64_t at = line.offset + column;
+    if (chunk.bytes)
+        out.append(chunk.bytes.get() + at, n);
+    else
+        spool_.Read(chunk.spoolOffset + at, n, out);
+}
+
+bool TextArena::SpoolOldest() {
+    while (!sealedInMemory_.empty()) {
+        Chunk& chunk = chunks_[sealedInMemory_.front()];
+        if (!chunk.bytes) { // freed since it was sealed
+            sealedInMemory_.pop_front();
+            continue;
+        }
+        const std::int64_t offset = spool_.Write(chunk.bytes.get(), chunk.size);
+        if (offset < 0)
+            return false;
+        sealedInMemory_.pop_front();
+        chunk.spoolOffset = offset;
+        spooled_ += chunk.size;
+        chunk.bytes.reset();
+        inMemory_ -= chunk.capacity;
+        return true;
+    }
+    return false;
+}
+
+std::size_t TextArena::BytesInMemory() const {
+    return inMemory_ + chunks_.capacity() * sizeof(Chunk) +
+           sealedInMemory_.size() * sizeof(std::uint32_t) + spool_.CacheBytes();
+}
+
+} // namespace corvane

@@ -1,0 +1,84 @@
+#pragma once
+// Where the bytes of a line store's lines live: chunks of a fixed size filled one after the other
+// (a long line gets a chunk of its own), in memory up to a budget and beyond it in the spool
+// file, oldest chunk first. A line is known by a 12-byte reference to its place in a chunk.
+//
+// The bytes of a chunk are never moved or rewritten: a line the operator edits is added anew and
+// its old bytes are let go; a chunk none of whose bytes are still used is freed, in memory and on
+// disk.
+
+#include "core/bytestring.h"
+#include "logstore/spoolfile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+struct LineRef {
+    // A length that does not fit 32 bits is stored as kWholeChunk: such a line always has a chunk
+    // of its own, whose size is the line's length.
+    static constexpr std::uint32_t kWholeChunk = 0xFFFFFFFF;
+
+    std::uint32_t chunk = 0;
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+};
+
+class TextArena {
+public:
+    // budget: bytes of chunks kept in memory; the chunk size is a fraction of it, so that the
+    // chunk being filled never holds much of the budget.
+    TextArena(std::size_t budget, std::string spoolFolder);
+
+    // Copies text into the arena.
+    LineRef Add(std::string_view text);
+    // The line's bytes are no longer used.
+    void Remove(LineRef line);
+
+    std::int64_t Length(LineRef line) const;
+    // Appends to out up to count bytes of the line from column on.
+    void Read(LineRef line, std::int64_t column, std::int64_t count, ByteString& out) const;
+
+    bool OverBudget() const { return inMemory_ > budget_; }
+    // Moves the oldest chunk in memory to the spool file. False when there is none to move or
+    // the spool file failed (then SpoolFailed()).
+    bool SpoolOldest();
+    bool SpoolFailed() const { return spool_.Failed(); }
+
+    // figures
+    std::size_t BytesInMemory() const; // chunks, their table and the spool file's page cache
+    std::size_t BytesSpooled() const { return spooled_; }
+    std::size_t ChunkSize() const { return chunkSize_; }
+
+private:
+    struct Chunk {
+        std::unique_ptr<char[]> bytes; // null once spooled or freed
+        std::size_t capacity = 0;
+        std::size_t size = 0;
+        std::size_t live = 0; // bytes still used by lines
+        std::int64_t spoolOffset = -1;
+        bool sealed = false; // no longer filled
+    };
+
+    std::uint32_t NewChunk(std::size_t capacity);
+    void Seal(std::uint32_t chunk);
+    void Free(Chunk& chunk);
+
+    std::size_t budget_;
+    std::size_t chunkSize_;
+    std::vector<Chunk> chunks_;
+    std::uint32_t open_ = 0; // the chunk being filled, when hasOpen_
+    bool hasOpen_ = false;
+    std::deque<std::uint32_t> sealedInMemory_; // oldest first: the order they go to the spool
+    std::size_t inMemory_ = 0;
+    std::size_t spooled_ = 0;
+    SpoolFile spool_;
+};
+
+} // namespace corvane

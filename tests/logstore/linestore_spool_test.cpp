@@ -1,0 +1,221 @@
+// The line store beyond its memory budget: older text in the spool file, read back exactly, and
+// when the spool file fails, the newest lines kept and one note on how many older ones went.
+#include "logstore/linestore.h"
+#include "tempfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+using corvane::LineStore;
+using corvane::TextPos;
+
+namespace {
+
+constexpr std::size_t kBudget = 64 << 10;
+
+// Room beyond the budget for what is not text: the line records, the table of chunks and the
+// spool file's page cache.
+std::size_t MemoryBound(const LineStore& store) {
+    return kBudget + 16 * static_cast<std::size_t>(store.LineCount()) + (256 << 10);
+}
+
+// A line whose bytes say where they are, so that a piece read from the wrong place shows.
+std::string NumberedLine(std::size_t number, std::size_t length) {
+    std::string line;
+    while (line.size() < length)
+        line += " " + std::to_string(number) + ":" + std::to_string(line.size());
+    line.resize(length);
+    return line;
+}
+
+// Short lines, lines about a chunk long and longer, and one of 3 MB, as the program appends them.
+std::vector<std::string> MixedLines() {
+    std::vector<std::string> lines;
+    for (std::size_t number = 0; number < 6000; ++number) {
+        std::size_t length = 20 + number % 90;
+        if (number % 97 == 0)
+            length = 900 + number % 5000; // around the 4 KiB chunk of this budget
+        if (number == 3000)
+            length = 3 << 20;
+        lines.push_back(NumberedLine(number, length));
+    }
+    return lines;
+}
+
+void ExpectLines(const LineStore& store, const std::vector<std::string>& lines,
+                 std::int64_t first) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::int64_t line = first + static_cast<std::int64_t>(i);
+        ASSERT_EQ(store.LineLength(line), static_cast<std::int64_t>(lines[i].size())) << line;
+        ASSERT_TRUE(store.Line(line) == lines[i]) << "line " << line;
+    }
+}
+
+// Ignores SIGXFSZ and limits the size of the files this process writes, for one test.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int);
+};
+
+} // namespace
+
+TEST(LineStoreSpool, EveryLineReadsBackWithMemoryBounded) {
+    TempFolder folder;
+    LineStore store({.memoryBudget = kBudget, .spoolFolder = folder.Path().string()});
+    const std::vector<std::string> lines = MixedLines();
+    std::size_t mostInMemory = 0;
+    for (const std::string& line : lines) {
+        store.AppendLine(line);
+        mostInMemory = std::max(mostInMemory, store.BytesInMemory());
+    }
+    EXPECT_LE(mostInMemory, MemoryBound(store));
+    EXPECT_GT(store.BytesSpooled(), std::size_t{3} << 20);
+    EXPECT_EQ(folder.Entries(), 0u) << "the spool file has no name";
+
+    ExpectLines(store, lines, 0);
+    EXPECT_EQ(store.LongestLine(), 3 << 20);
+    // Parts of the 3 MB line, and of a line about a chunk long, from the disk.
+    for (std::int64_t column : {0, 1, 4095, 4096, 65535, 65536, (3 << 20) - 700, (3 << 20) - 1})
+        ASSERT_EQ(store.Line(3000, column, 1000), lines[3000].substr(column, 1000)) << column;
+    ASSERT_EQ(store.Line(97 * 7, 850, 100), lines[97 * 7].substr(850, 100));
+    EXPECT_LE(store.BytesInMemory(), MemoryBound(store)) << "reading keeps memory bounded too";
+
+    const TextPos from{2990, 5};
+    const TextPos to{3010, 7};
+    std::string expected = lines[2990].substr(5);
+    for (std::size_t line = 2991; line <= 3010; ++line)
+        expected += "\n" + lines[line];
+    expected.resize(expected.size() - (lines[3010].size() - 7));
+    EXPECT_TRUE(store.Text(to, from) == expected);
+}
+
+TEST(LineStoreSpool, EditsOnSpooledLines) {
+    TempFolder folder;
+    LineStore store({.memoryBudget = kBudget, .spoolFolder = folder.Path().string()});
+    std::vector<std::string> lines = MixedLines();
+    for (const std::string& line : lines)
+        store.AppendLine(line);
+
+    // Typing in the middle of the 3 MB line, then joining lines across spooled chunks.
+    EXPECT_EQ(store.Replace({3000, 1 << 20}, {3000, 1 << 20}, "typed"),
+              (TextPos{3000, (1 << 20) + 5}));
+    lines[3000].insert(1 << 20, "typed");
+    EXPECT_EQ(store.Replace({10, 3}, {500, 8}, "a\nb"), (TextPos{11, 1}));
+    const std::string joined = lines[10].substr(0, 3) + "a";
+    const std::string rest = "b" + lines[500].substr(8);
+    lines.erase(lines.begin() + 10, lines.begin() + 501);
+    lines.insert(lines.begin() + 10, {joined, rest});
+    lines.emplace_back();
+    ExpectLines(store, lines, 0);
+    EXPECT_LE(store.BytesInMemory(), MemoryBound(store));
+
+    // Everything deleted: the chunks that no line uses are freed, on disk too.
+    store.Replace({0, 0}, store.End(), "");
+    EXPECT_EQ(store.LineCount(), 1);
+    EXPECT_EQ(store.BytesSpooled(), 0u);
+}
+
+TEST(LineStoreSpool, DefaultFolderIsTheUsersCacheAndKeepsNothing) {
+    TempFolder folder;
+    const char* previous = std::getenv("XDG_CACHE_HOME");
+    const std::string saved = previous ? previous : "";
+    ::setenv("XDG_CACHE_HOME", folder.Path().c_str(), 1);
+    {
+        LineStore store({.memoryBudget = kBudget, .spoolFolder = {}});
+        for (std::size_t number = 0; number < 5000; ++number)
+            store.AppendLine(NumberedLine(number, 60));
+        EXPECT_GT(store.BytesSpooled(), 0u);
+        EXPECT_TRUE(std::filesystem::is_directory(folder.Path() / "corvane"));
+        EXPECT_EQ(folder.Entries(), 0u);
+        EXPECT_EQ(store.Line(7), NumberedLine(7, 60));
+    }
+    EXPECT_EQ(folder.Entries(), 0u);
+    previous ? ::setenv("XDG_CACHE_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CACHE_HOME");
+}
+
+namespace {
+
+// Appends numbered lines to a store whose spool file fails and checks what is left: one note on
+// top with the count of the dropped lines, then the newest lines exactly.
+void ExpectDropsWhenSpoolFails(LineStore& store) {
+    const std::size_t appended = 20000;
+    std::int64_t shiftedBefore = 0;
+    std::size_t mostInMemory = 0;
+    for (std::size_t number = 0; number < appended; ++number) {
+        store.AppendLine(NumberedLine(number, 40 + number % 50));
+        ASSERT_GE(store.LinesShiftedOut(), shiftedBefore);
+        shiftedBefore = store.LinesShiftedOut();
+        mostInMemory = std::max(mostInMemory, store.BytesInMemory());
+    }
+    EXPECT_LE(mostInMemory, MemoryBound(store));
+
+    const std::int64_t kept = store.LineCount() - 2; // less the note and the empty last line
+    const std::size_t dropped = appended - static_cast<std::size_t>(kept);
+    ASSERT_GT(dropped, 1000u);
+    EXPECT_EQ(store.Line(0), "[" + std::to_string(dropped) +
+                                 " older lines dropped: they could not be kept on disk]");
+    EXPECT_EQ(store.LinesShiftedOut(), static_cast<std::int64_t>(dropped) - 1);
+    for (std::int64_t line = 1; line <= kept; ++line)
+        ASSERT_EQ(store.Line(line),
+                  NumberedLine(dropped + line - 1, 40 + (dropped + line - 1) % 50))
+            << line;
+    EXPECT_EQ(store.Line(kept + 1), "");
+    EXPECT_GT(store.BytesInMemory(), kBudget / 2) << "the budget is still used";
+}
+
+} // namespace
+
+TEST(LineStoreSpoolFailure, FolderThatCannotBeWritten) {
+    TempFolder folder;
+    std::ofstream(folder.Path() / "file") << "not a folder";
+    LineStore store(
+        {.memoryBudget = kBudget, .spoolFolder = (folder.Path() / "file/spool").string()});
+    ExpectDropsWhenSpoolFails(store);
+    EXPECT_EQ(store.BytesSpooled(), 0u);
+}
+
+TEST(LineStoreSpoolFailure, WritesFailingPartWay) {
+    TempFolder folder;
+    const FileSizeLimit limit(100 << 10);
+    LineStore store({.memoryBudget = kBudget, .spoolFolder = folder.Path().string()});
+    ExpectDropsWhenSpoolFails(store);
+}
+
+TEST(LineStoreSpoolFailure, OneNoteAfterTheOperatorEditedIt) {
+    TempFolder folder;
+    std::ofstream(folder.Path() / "file") << "not a folder";
+    LineStore store({.memoryBudget = kBudget, .spoolFolder = (folder.Path() / "file").string()});
+    std::size_t number = 0;
+    while (store.LinesShiftedOut() == 0)
+        store.AppendLine(NumberedLine(number++, 60));
+    store.Replace({0, 0}, {1, 0}, ""); // the operator deletes the note
+    const std::int64_t shifted = store.LinesShiftedOut();
+    while (store.LinesShiftedOut() == shifted)
+        store.AppendLine(NumberedLine(number++, 60));
+    std::int64_t notes = 0;
+    for (std::int64_t line = 0; line < store.LineCount(); ++line)
+        notes += store.Line(line).starts_with("[") ? 1 : 0;
+    EXPECT_EQ(notes, 1);
+    EXPECT_TRUE(store.Line(0).starts_with("["));
+    EXPECT_EQ(store.Line(store.LineCount() - 2), NumberedLine(number - 1, 60));
+}
