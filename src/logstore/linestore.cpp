@@ -62,12 +62,10 @@ struct LineStore::Impl {
     // Keeps the text in memory within the budget: the oldest chunks go to the spool file, and
     // when that fails, the oldest lines go.
     void KeepWithinBudget() {
-        while (arena.OverBudget()) {
-            if (arena.SpoolOldest())
-                continue;
-            if (arena.SpoolFailed())
-                DropOldestLines();
-            return;
+        arena.Spool();
+        if (arena.SpoolFailed() && arena.OverBudget()) {
+            arena.SettleSpool();
+            DropOldestLines();
         }
     }
 

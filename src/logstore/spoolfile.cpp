@@ -61,6 +61,7 @@ SpoolFile::SpoolFile(std::string folder, std::size_t pageSize, std::size_t cache
     : folder_(std::move(folder)), pageSize_(pageSize), cache_(cachePages) {}
 
 SpoolFile::~SpoolFile() {
+    writer_.reset();
     if (fd_ >= 0)
         ::close(fd_);
 }
@@ -74,25 +75,33 @@ bool SpoolFile::Open() {
     return false;
 }
 
-std::int64_t SpoolFile::Write(const char* bytes, std::size_t size) {
-    if (failed_ || (fd_ < 0 && !Open())) {
-        failed_ = true;
-        return -1;
-    }
-    const std::int64_t start = end_;
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t n = ::pwrite(fd_, bytes + done, size - done, start + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // What was written of this piece is left unused in the file: end_ does not move.
+bool SpoolFile::Write(std::uint32_t tag, const char* bytes, std::size_t size) {
+    if (failed_)
+        return false;
+    if (!writer_) {
+        if (!Open()) {
             failed_ = true;
-            return -1;
+            return false;
         }
-        done += static_cast<std::size_t>(n);
+        writer_ = std::make_unique<SpoolWriter>(fd_);
     }
+    writer_->Queue({.tag = tag, .bytes = bytes, .size = size, .offset = end_});
     end_ += static_cast<std::int64_t>(size);
-    return start;
+    return true;
+}
+
+std::vector<SpoolWriter::Write> SpoolFile::Finished(bool wait) {
+    if (!writer_)
+        return {};
+    std::vector<SpoolWriter::Write> done = writer_->Finished(wait);
+    for (const SpoolWriter::Write& write : done) {
+        // One writer writes in order, so what is written ends at the last good write.
+        if (write.ok)
+            writtenEnd_ = write.offset + static_cast<std::int64_t>(write.size);
+        else
+            failed_ = true;
+    }
+    return done;
 }
 
 void SpoolFile::ReadDirect(std::int64_t offset, std::size_t size, char* to) const {
@@ -121,7 +130,7 @@ const SpoolFile::Page& SpoolFile::CachedPage(std::int64_t index, std::size_t nee
         // reloads it (the needed check above).
         page->index = index;
         page->size = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(pageSize_), end_ - start));
+            std::min<std::int64_t>(static_cast<std::int64_t>(pageSize_), writtenEnd_ - start));
         ReadDirect(start, page->size, page->bytes.get());
     }
     page->lastUse = ++useClock_;

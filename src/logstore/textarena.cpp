@@ -30,7 +30,10 @@ TextArena::TextArena(std::size_t budget, std::string spoolFolder)
 std::uint32_t TextArena::NewChunk(std::size_t capacity) {
     Chunk& chunk = chunks_.emplace_back();
     // Left uninitialised: the pages become resident as the lines are copied in.
-    chunk.bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    if (spare_ && capacity == chunkSize_)
+        chunk.bytes = std::move(spare_);
+    else
+        chunk.bytes = std::make_unique_for_overwrite<char[]>(capacity);
     chunk.capacity = capacity;
     inMemory_ += capacity;
     return static_cast<std::uint32_t>(chunks_.size() - 1);
@@ -45,11 +48,20 @@ void TextArena::Seal(std::uint32_t id) {
         sealedInMemory_.push_back(id);
 }
 
-void TextArena::Free(Chunk& chunk) {
-    if (chunk.bytes) {
+void TextArena::ReleaseMemory(Chunk& chunk) {
+    if (!chunk.bytes)
+        return;
+    if (!spare_ && chunk.capacity == chunkSize_)
+        spare_ = std::move(chunk.bytes);
+    else
         chunk.bytes.reset();
-        inMemory_ -= chunk.capacity;
-    }
+    inMemory_ -= chunk.capacity;
+}
+
+void TextArena::Free(Chunk& chunk) {
+    if (chunk.writing)
+        return; // the writer still reads the bytes: freed when its write is taken back
+    ReleaseMemory(chunk);
     if (chunk.spoolOffset >= 0) {
         spool_.Release(chunk.spoolOffset, chunk.size);
         spooled_ -= chunk.size;
@@ -118,28 +130,49 @@ void TextArena::Read(LineRef line, std::int64_t column, std::int64_t count, Byte
         spool_.Read(chunk.spoolOffset + at, n, out);
 }
 
-bool TextArena::SpoolOldest() {
-    while (!sealedInMemory_.empty()) {
-        Chunk& chunk = chunks_[sealedInMemory_.front()];
-        if (!chunk.bytes) { // freed since it was sealed
-            sealedInMemory_.pop_front();
-            continue;
+void TextArena::TakeFinishedWrites(bool wait) {
+    for (const SpoolWriter::Write& write : spool_.Finished(wait)) {
+        Chunk& chunk = chunks_[write.tag];
+        chunk.writing = false;
+        writing_ -= chunk.capacity;
+        if (write.ok) {
+            chunk.spoolOffset = write.offset;
+            spooled_ += chunk.size;
+            ReleaseMemory(chunk);
         }
-        const std::int64_t offset = spool_.Write(chunk.bytes.get(), chunk.size);
-        if (offset < 0)
-            return false;
-        sealedInMemory_.pop_front();
-        chunk.spoolOffset = offset;
-        spooled_ += chunk.size;
-        chunk.bytes.reset();
-        inMemory_ -= chunk.capacity;
-        return true;
+        if (chunk.live == 0)
+            Free(chunk);
     }
-    return false;
+}
+
+void TextArena::Spool() {
+    // Cheap when there is nothing to do: this runs after every line appended.
+    const std::size_t waitBeyond = budget_ + budget_ / 4;
+    if (inMemory_ - writing_ <= budget_ && inMemory_ <= waitBeyond)
+        return;
+    TakeFinishedWrites(false);
+    while (inMemory_ - writing_ > budget_ && !sealedInMemory_.empty()) {
+        const std::uint32_t id = sealedInMemory_.front();
+        Chunk& chunk = chunks_[id];
+        if (chunk.bytes && !spool_.Write(id, chunk.bytes.get(), chunk.size))
+            break;
+        sealedInMemory_.pop_front();
+        if (chunk.bytes) {
+            chunk.writing = true;
+            writing_ += chunk.capacity;
+        }
+    }
+    while (inMemory_ > waitBeyond && spool_.Queued() > 0)
+        TakeFinishedWrites(true);
+}
+
+void TextArena::SettleSpool() {
+    while (spool_.Queued() > 0)
+        TakeFinishedWrites(true);
 }
 
 std::size_t TextArena::BytesInMemory() const {
-    return inMemory_ + chunks_.capacity() * sizeof(Chunk) +
+    return inMemory_ + (spare_ ? chunkSize_ : 0) + chunks_.capacity() * sizeof(Chunk) +
            sealedInMemory_.size() * sizeof(std::uint32_t) + spool_.CacheBytes();
 }
 

@@ -46,9 +46,12 @@ public:
     void Read(LineRef line, std::int64_t column, std::int64_t count, ByteString& out) const;
 
     bool OverBudget() const { return inMemory_ > budget_; }
-    // Moves the oldest chunk in memory to the spool file. False when there is none to move or
-    // the spool file failed (then SpoolFailed()).
-    bool SpoolOldest();
+    // Moves the oldest chunks beyond the budget to the spool file. Their writes are queued to the
+    // spool file's writer; this thread waits for the disk only when the text in memory runs a
+    // quarter of the budget beyond it.
+    void Spool();
+    // Waits for every queued write; once the spool file has failed, they end at once.
+    void SettleSpool();
     bool SpoolFailed() const { return spool_.Failed(); }
 
     // figures
@@ -63,12 +66,15 @@ private:
         std::size_t size = 0;
         std::size_t live = 0; // bytes still used by lines
         std::int64_t spoolOffset = -1;
-        bool sealed = false; // no longer filled
+        bool sealed = false;  // no longer filled
+        bool writing = false; // its bytes are being written to the spool file
     };
 
     std::uint32_t NewChunk(std::size_t capacity);
     void Seal(std::uint32_t chunk);
     void Free(Chunk& chunk);
+    void ReleaseMemory(Chunk& chunk);
+    void TakeFinishedWrites(bool wait);
 
     std::size_t budget_;
     std::size_t chunkSize_;
@@ -76,7 +82,9 @@ private:
     std::uint32_t open_ = 0; // the chunk being filled, when hasOpen_
     bool hasOpen_ = false;
     std::deque<std::uint32_t> sealedInMemory_; // oldest first: the order they go to the spool
-    std::size_t inMemory_ = 0;
+    std::size_t inMemory_ = 0; // capacity of the chunks in memory, those being written included
+    std::size_t writing_ = 0;  // capacity of the chunks being written
+    std::unique_ptr<char[]> spare_; // a chunk's memory kept for the next: no new pages to fault in
     std::size_t spooled_ = 0;
     SpoolFile spool_;
 };
