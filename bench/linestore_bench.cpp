@@ -4,6 +4,7 @@
 // text, and spool throughput. Optional argument: the spool folder (default: the user's cache).
 #include "logstore/linestore.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <string>
 #include <time.h>
 #include <unistd.h>
+#include <vector>
 
 using corvane::LineStore;
 
@@ -36,8 +38,10 @@ double CpuSeconds() {
 
 // "-> (127.0.0.1) :" and a 16-byte hex view, its bytes taken from the line's number so that every
 // line differs: 64 bytes, as the program writes a received datagram.
-void TypicalLine(std::int64_t number, std::string& line) {
-    static const char kHex[] = "0123456789ABCDEF";
+// With lowerCase, the same line in lower-case hex, which the store keeps as text: the figures of
+// lines it cannot pack.
+void TypicalLine(std::int64_t number, std::string& line, bool lowerCase = false) {
+    const char* kHex = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
     static const char kPrefix[] = "-> (127.0.0.1) :";
     char text[sizeof kPrefix - 1 + 16 * 3];
     std::memcpy(text, kPrefix, sizeof kPrefix - 1);
@@ -70,11 +74,12 @@ struct AppendFigures {
     double lastBatch = 0;
     double firstBatchCpu = 0;
     double lastBatchCpu = 0;
+    std::vector<double> batchCpu; // every batch's CPU time, in order
     std::int64_t textBytes = 0;
     std::size_t mostInMemory = 0;
 };
 
-AppendFigures AppendAll(LineStore& store) {
+AppendFigures AppendAll(LineStore& store, bool lowerCase = false) {
     AppendFigures figures;
     std::string line;
     const auto start = Clock::now();
@@ -83,7 +88,7 @@ AppendFigures AppendAll(LineStore& store) {
         const auto batchStart = Clock::now();
         const double batchCpuStart = CpuSeconds();
         for (std::int64_t i = 0; i < kBatch; ++i) {
-            TypicalLine(batch * kBatch + i, line);
+            TypicalLine(batch * kBatch + i, line, lowerCase);
             store.AppendLine(line);
             figures.textBytes += static_cast<std::int64_t>(line.size());
         }
@@ -95,11 +100,20 @@ AppendFigures AppendAll(LineStore& store) {
         }
         figures.lastBatch = took;
         figures.lastBatchCpu = tookCpu;
+        figures.batchCpu.push_back(tookCpu);
         figures.mostInMemory = std::max(figures.mostInMemory, store.BytesInMemory());
     }
     figures.seconds = Seconds(Clock::now() - start);
     figures.cpuSeconds = CpuSeconds() - cpuStart;
     return figures;
+}
+
+// The median of ten batches' CPU times: one batch's time swings with what else the machine runs.
+double MedianCpu(const AppendFigures& figures, std::size_t first) {
+    std::vector<double> ten(figures.batchCpu.begin() + static_cast<std::ptrdiff_t>(first),
+                            figures.batchCpu.begin() + static_cast<std::ptrdiff_t>(first) + 10);
+    std::nth_element(ten.begin(), ten.begin() + 5, ten.end());
+    return ten[5];
 }
 
 void PrintAppend(const char* title, const AppendFigures& figures) {
@@ -114,31 +128,37 @@ void PrintAppend(const char* title, const AppendFigures& figures) {
                 figures.lastBatch * 1e3, figures.lastBatchCpu * 1e3,
                 figures.lastBatch / figures.firstBatch,
                 figures.lastBatchCpu / figures.firstBatchCpu);
+    const double firstTen = MedianCpu(figures, 0);
+    const double lastTen = MedianCpu(figures, figures.batchCpu.size() - 10);
+    std::printf("  median CPU of 100,000, first ten %.1f ms, last ten %.1f ms: %.2fx\n",
+                firstTen * 1e3, lastTen * 1e3, lastTen / firstTen);
 }
 
-void InMemory() {
+void InMemory(bool lowerCase) {
     std::string line;
     const auto makeStart = Clock::now();
     for (std::int64_t number = 0; number < kLines; ++number)
-        TypicalLine(number, line);
+        TypicalLine(number, line, lowerCase);
     const double making = Seconds(Clock::now() - makeStart);
 
     const std::int64_t residentBefore = ResidentBytes();
     LineStore store({.memoryBudget = std::size_t{8} << 30, .spoolFolder = {}});
-    const AppendFigures figures = AppendAll(store);
+    const AppendFigures figures = AppendAll(store, lowerCase);
     const std::int64_t residentGrowth = ResidentBytes() - residentBefore;
-    PrintAppend("In memory (budget 8 GiB, nothing spooled)", figures);
+    PrintAppend(lowerCase ? "In memory, the hex in lower case: kept as text (budget 8 GiB)"
+                          : "In memory (budget 8 GiB, nothing spooled)",
+                figures);
     std::printf("  of which making the lines %.2f s\n", making);
+    const auto perLine = [&](double bytes) { return bytes / static_cast<double>(kLines); };
     std::printf("  text                %.1f MB, %.1f bytes a line\n", figures.textBytes / 1e6,
-                static_cast<double>(figures.textBytes) / kLines);
-    std::printf(
-        "  BytesInMemory       %.1f MB: %.1f bytes a line beyond the text\n",
-        store.BytesInMemory() / 1e6,
-        static_cast<double>(static_cast<std::int64_t>(store.BytesInMemory()) - figures.textBytes) /
-            kLines);
-    std::printf("  resident growth     %.1f MB: %.1f bytes a line beyond the text\n",
-                residentGrowth / 1e6,
-                static_cast<double>(residentGrowth - figures.textBytes) / kLines);
+                perLine(static_cast<double>(figures.textBytes)));
+    std::printf("  BytesInMemory       %.1f MB: %.1f bytes a line, %+.1f beyond the text\n",
+                store.BytesInMemory() / 1e6, perLine(static_cast<double>(store.BytesInMemory())),
+                perLine(static_cast<double>(store.BytesInMemory()) -
+                        static_cast<double>(figures.textBytes)));
+    std::printf("  resident growth     %.1f MB: %.1f bytes a line, %+.1f beyond the text\n",
+                residentGrowth / 1e6, perLine(static_cast<double>(residentGrowth)),
+                perLine(static_cast<double>(residentGrowth - figures.textBytes)));
     std::printf("  spooled             %zu bytes\n", store.BytesSpooled());
 }
 
@@ -210,7 +230,8 @@ void Spooled(const std::string& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    InMemory();
+    InMemory(false);
+    InMemory(true);
     Spooled(argc > 1 ? argv[1] : "");
     return 0;
 }

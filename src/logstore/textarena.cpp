@@ -1,5 +1,7 @@
 #include "logstore/textarena.h"
 
+#include "logstore/hexview.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -13,6 +15,9 @@ namespace {
 std::size_t ChunkSizeFor(std::size_t budget) {
     return std::clamp<std::size_t>(budget / 16, std::size_t{4} << 10, std::size_t{4} << 20);
 }
+
+// A hex view of fewer bytes is kept as it is: packing it saves too little to matter.
+constexpr std::size_t kPackFromGroups = 4;
 
 // Spooled text is read back in pages of up to 64 KiB (a screen of typical lines is one or two of
 // them); sixteen pages are kept.
@@ -73,15 +78,25 @@ LineRef TextArena::Add(std::string_view text) {
     if (text.empty())
         return {};
     LineRef line;
-    const bool ownChunk = text.size() >= chunkSize_ / 4;
+    line.length = text.size() < LineRef::kWholeChunk ? static_cast<std::uint32_t>(text.size())
+                                                     : LineRef::kWholeChunk;
     // A line of a quarter chunk or more gets a chunk of its own, so that no more than a quarter
     // of a chunk is left unused when the next line does not fit.
+    const bool ownChunk = text.size() >= chunkSize_ / 4;
+    HexView hex;
+    if (!ownChunk) {
+        hex = FindHexView(text);
+        // Packing pays from a few bytes on; a prefix must fit its field.
+        if (hex.groups >= kPackFromGroups && hex.prefix < LineRef::kNotPacked)
+            line.hexPrefix = static_cast<std::uint32_t>(hex.prefix);
+        else
+            hex = {};
+    }
+    const std::size_t stored = hex.groups ? hex.prefix + hex.groups : text.size();
     if (ownChunk) {
-        line.chunk = NewChunk(text.size());
-        line.length = text.size() < LineRef::kWholeChunk ? static_cast<std::uint32_t>(text.size())
-                                                         : LineRef::kWholeChunk;
+        line.chunk = NewChunk(stored);
     } else {
-        if (!hasOpen_ || chunks_[open_].capacity - chunks_[open_].size < text.size()) {
+        if (!hasOpen_ || chunks_[open_].capacity - chunks_[open_].size < stored) {
             if (hasOpen_)
                 Seal(open_);
             open_ = NewChunk(chunkSize_);
@@ -89,23 +104,35 @@ LineRef TextArena::Add(std::string_view text) {
         }
         line.chunk = open_;
         line.offset = static_cast<std::uint32_t>(chunks_[open_].size);
-        line.length = static_cast<std::uint32_t>(text.size());
     }
     Chunk& chunk = chunks_[line.chunk];
-    std::memcpy(chunk.bytes.get() + chunk.size, text.data(), text.size());
-    chunk.size += text.size();
-    chunk.live += text.size();
+    char* to = chunk.bytes.get() + chunk.size;
+    if (hex.groups) {
+        std::memcpy(to, text.data(), hex.prefix);
+        PackHexView(text.substr(hex.prefix), to + hex.prefix);
+    } else {
+        std::memcpy(to, text.data(), text.size());
+    }
+    chunk.size += stored;
+    chunk.live += stored;
     if (ownChunk)
         Seal(line.chunk);
     return line;
 }
 
-void TextArena::Remove(LineRef line) {
+std::size_t TextArena::StoredSize(LineRef line) const {
     const auto length = static_cast<std::size_t>(Length(line));
-    if (length == 0)
+    if (line.hexPrefix == LineRef::kNotPacked)
+        return length;
+    return line.hexPrefix + (length - line.hexPrefix) / 3;
+}
+
+void TextArena::Remove(LineRef line) {
+    const std::size_t stored = StoredSize(line);
+    if (stored == 0)
         return;
     Chunk& chunk = chunks_[line.chunk];
-    chunk.live -= length;
+    chunk.live -= stored;
     if (chunk.live == 0 && chunk.sealed)
         Free(chunk);
 }
@@ -116,18 +143,35 @@ std::int64_t TextArena::Length(LineRef line) const {
     return line.length;
 }
 
+void TextArena::ReadStored(const Chunk& chunk, std::int64_t at, std::size_t size,
+                           ByteString& out) const {
+    if (chunk.bytes)
+        out.append(chunk.bytes.get() + at, size);
+    else
+        spool_.Read(chunk.spoolOffset + at, size, out);
+}
+
 void TextArena::Read(LineRef line, std::int64_t column, std::int64_t count, ByteString& out) const {
     const std::int64_t length = Length(line);
     column = std::clamp<std::int64_t>(column, 0, length);
-    const auto n = static_cast<std::size_t>(std::clamp<std::int64_t>(count, 0, length - column));
-    if (n == 0)
+    const std::int64_t end = column + std::clamp<std::int64_t>(count, 0, length - column);
+    if (end == column)
         return;
     const Chunk& chunk = chunks_[line.chunk];
-    const std::int64_t at = line.offset + column;
-    if (chunk.bytes)
-        out.append(chunk.bytes.get() + at, n);
-    else
-        spool_.Read(chunk.spoolOffset + at, n, out);
+    const std::int64_t prefix =
+        line.hexPrefix == LineRef::kNotPacked ? length : static_cast<std::int64_t>(line.hexPrefix);
+    if (column < prefix)
+        ReadStored(chunk, line.offset + column,
+                   static_cast<std::size_t>(std::min(end, prefix) - column), out);
+    if (end <= prefix)
+        return;
+    // The characters from..to of the hex view, from the bytes of the groups they fall in.
+    const std::int64_t from = std::max(column, prefix) - prefix;
+    const std::int64_t to = end - prefix;
+    ByteString raw;
+    ReadStored(chunk, line.offset + prefix + from / 3,
+               static_cast<std::size_t>((to - 1) / 3 - from / 3 + 1), raw);
+    UnpackHexView(raw.data(), from, to, out);
 }
 
 void TextArena::TakeFinishedWrites(bool wait) {

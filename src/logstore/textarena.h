@@ -24,10 +24,15 @@ struct LineRef {
     // A length that does not fit 32 bits is stored as kWholeChunk: such a line always has a chunk
     // of its own, whose size is the line's length.
     static constexpr std::uint32_t kWholeChunk = 0xFFFFFFFF;
+    // hexPrefix of a line kept as it is; any other value: the line ends in a hex view kept as
+    // raw bytes after this many bytes of prefix.
+    static constexpr std::uint32_t kNotPacked = 1023;
 
     std::uint32_t chunk = 0;
-    std::uint32_t offset = 0;
-    std::uint32_t length = 0;
+    // Lines with a chunk of their own start at 0; the others lie within the first 4 MiB.
+    std::uint32_t offset : 22 = 0;
+    std::uint32_t hexPrefix : 10 = kNotPacked;
+    std::uint32_t length = 0; // of the line's text
 };
 
 class TextArena {
@@ -36,7 +41,7 @@ public:
     // chunk being filled never holds much of the budget.
     TextArena(std::size_t budget, std::string spoolFolder);
 
-    // Copies text into the arena.
+    // Copies text into the arena; a hex view at its end is kept as the raw bytes.
     LineRef Add(std::string_view text);
     // The line's bytes are no longer used.
     void Remove(LineRef line);
@@ -72,6 +77,8 @@ private:
 
     std::uint32_t NewChunk(std::size_t capacity);
     void Seal(std::uint32_t chunk);
+    std::size_t StoredSize(LineRef line) const;
+    void ReadStored(const Chunk& chunk, std::int64_t at, std::size_t size, ByteString& out) const;
     void Free(Chunk& chunk);
     void ReleaseMemory(Chunk& chunk);
     void TakeFinishedWrites(bool wait);

@@ -219,3 +219,32 @@ TEST(LineStoreSpoolFailure, OneNoteAfterTheOperatorEditedIt) {
     EXPECT_TRUE(store.Line(0).starts_with("["));
     EXPECT_EQ(store.Line(store.LineCount() - 2), NumberedLine(number - 1, 60));
 }
+
+TEST(LineStoreSpool, HexViewsReadBackFromTheSpoolFile) {
+    TempFolder folder;
+    LineStore store({.memoryBudget = kBudget, .spoolFolder = folder.Path().string()});
+    std::vector<std::string> lines;
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (std::size_t number = 0; number < 20000; ++number) {
+        std::string line = "-> (127.0.0." + std::to_string(number % 256) + ") :";
+        for (std::size_t byte = 0; byte < 4 + number % 40; ++byte) {
+            const std::size_t value = (number * 31 + byte * 7) % 256;
+            line += {' ', kDigits[value / 16], kDigits[value % 16]};
+        }
+        store.AppendLine(line);
+        lines.push_back(line);
+    }
+    EXPECT_GT(store.BytesSpooled(), kBudget * 4);
+    ExpectLines(store, lines, 0);
+    for (std::size_t line = 0; line < lines.size(); line += 97)
+        for (std::int64_t column = 0; column < static_cast<std::int64_t>(lines[line].size());
+             column += 5)
+            ASSERT_EQ(store.Line(line, column, 7), lines[line].substr(column, 7))
+                << line << " " << column;
+    // An edit in the middle of a packed line keeps what is around it.
+    store.Replace({5, 20}, {5, 21}, "x");
+    lines[5][20] = 'x';
+    EXPECT_EQ(store.Line(5), lines[5]);
+    EXPECT_EQ(store.Line(4), lines[4]);
+    EXPECT_EQ(store.Line(6), lines[6]);
+}

@@ -111,3 +111,64 @@ TEST(LineStoreBytes, EveryByteValueKept) {
     EXPECT_EQ(store.Line(0), all);
     EXPECT_EQ(store.Line(0, 250, 6), all.substr(250));
 }
+
+namespace {
+
+std::string Repeated(const std::string& text, std::size_t times) {
+    std::string repeated;
+    for (std::size_t i = 0; i < times; ++i)
+        repeated += text;
+    return repeated;
+}
+
+// Every part of every line, read back, is the part of the line appended.
+void ExpectEveryPart(const LineStore& store, const std::vector<std::string>& lines) {
+    for (std::size_t line = 0; line < lines.size(); ++line) {
+        const auto length = static_cast<std::int64_t>(lines[line].size());
+        ASSERT_EQ(store.LineLength(line), length) << lines[line];
+        for (std::int64_t column = 0; column <= length + 1; ++column)
+            for (std::int64_t count = 0; count <= length - column + 2; ++count)
+                ASSERT_EQ(store.Line(line, column, count),
+                          lines[line].substr(std::min(column, length), count))
+                    << lines[line] << " from " << column << " for " << count;
+    }
+}
+
+// Lines that end in a hex view or nearly do, and lines that only look like one.
+std::vector<std::string> HexLines() {
+    return {"-> (127.0.0.1) : 01 02 FF 7E 80 00 9A",
+            "->  0A 0B 0C 0D",
+            " 00 11 22 33 44",
+            "-> 01 02 0a 0B 0C 0D 0E",
+            "-> 01 02 03 04 05 ",
+            "-> 01 02 03",
+            "-> 1 02 03 04 05 06",
+            "-> 01  02 03 04 05 06",
+            std::string(1100, 'p') + " 01 02 03 04 05 06",
+            "->" + Repeated(" 5A", 300)};
+}
+
+} // namespace
+
+TEST(LineStoreHexView, EveryPartReadsBackExactly) {
+    const std::vector<std::string> lines = HexLines();
+    LineStore store;
+    for (const std::string& line : lines)
+        store.AppendLine(line);
+    ExpectEveryPart(store, lines);
+    EXPECT_EQ(store.LongestLine(), 1118);
+    EXPECT_EQ(store.Text({0, 30}, {2, 5}), lines[0].substr(30) + "\n" + lines[1] + "\n" + " 00 1");
+}
+
+TEST(LineStoreHexView, KeptInAboutAThirdOfItsText) {
+    // 100-byte datagrams as the program shows them: 316 bytes of text, 300 of them the view.
+    const std::string line = "-> (127.0.0.1) :" + Repeated(" 3F 01 C4 7E", 25);
+    LineStore store({.memoryBudget = std::size_t{1} << 30, .spoolFolder = {}});
+    std::size_t text = 0;
+    for (int i = 0; i < 200000; ++i) {
+        store.AppendLine(line);
+        text += line.size();
+    }
+    EXPECT_LT(store.BytesInMemory(), text / 2);
+    EXPECT_EQ(store.Line(199999), line);
+}
