@@ -71,7 +71,8 @@ public:
 
     // Lines taken from the front of the text when the spool file could not take them (the disk
     // is full), less the one note line put in their place each time. Every line number held
-    // outside the store moves down by the growth of this count.
+    // outside the store moves down by the growth of this count. It never goes down, not even
+    // on Clear.
     std::int64_t LinesShiftedOut() const;
 
     // figures

@@ -12,8 +12,12 @@ namespace {
 
 // A sixteenth of the budget, between 4 KiB and 4 MiB: the chunk being filled is never more than a
 // small part of the budget, and a chunk is a large enough write for the disk.
+constexpr std::size_t kLargestChunk = std::size_t{4} << 20;
+static_assert(kLargestChunk <= std::size_t{1} << 22, "a line's offset in a chunk has 22 bits");
+static_assert(sizeof(LineRef) == 12);
+
 std::size_t ChunkSizeFor(std::size_t budget) {
-    return std::clamp<std::size_t>(budget / 16, std::size_t{4} << 10, std::size_t{4} << 20);
+    return std::clamp<std::size_t>(budget / 16, std::size_t{4} << 10, kLargestChunk);
 }
 
 // A hex view of fewer bytes is kept as it is: packing it saves too little to matter.
