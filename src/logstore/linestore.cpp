@@ -145,10 +145,11 @@ void LineStore::AppendLine(std::string_view line) {
         else
             store.index.Push(ref);
         intoLast = false;
+        // Line by line, so that a block of many lines stays within the budget as it goes in.
+        store.KeepWithinBudget();
     });
     if (endsWithBreak)
         store.index.Push({});
-    store.KeepWithinBudget();
 }
 
 TextPos LineStore::Replace(TextPos from, TextPos to, std::string_view text) {
@@ -178,6 +179,8 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::string_view text) {
             line += tail;
         }
         lines.push_back(store.Keep(line));
+        // Lines may only be dropped once the edit is in the index; spooling may go on meanwhile.
+        store.arena.Spool();
     });
 
     for (std::int64_t line = from.line; line <= to.line; ++line)
