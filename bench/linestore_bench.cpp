@@ -74,7 +74,8 @@ struct AppendFigures {
     double lastBatch = 0;
     double firstBatchCpu = 0;
     double lastBatchCpu = 0;
-    std::vector<double> batchCpu; // every batch's CPU time, in order
+    std::vector<double> batchWall; // every batch's time, in order
+    std::vector<double> batchCpu;  // and its CPU time
     std::int64_t textBytes = 0;
     std::size_t mostInMemory = 0;
 };
@@ -100,6 +101,7 @@ AppendFigures AppendAll(LineStore& store, bool lowerCase = false) {
         }
         figures.lastBatch = took;
         figures.lastBatchCpu = tookCpu;
+        figures.batchWall.push_back(took);
         figures.batchCpu.push_back(tookCpu);
         figures.mostInMemory = std::max(figures.mostInMemory, store.BytesInMemory());
     }
@@ -108,10 +110,10 @@ AppendFigures AppendAll(LineStore& store, bool lowerCase = false) {
     return figures;
 }
 
-// The median of ten batches' CPU times: one batch's time swings with what else the machine runs.
-double MedianCpu(const AppendFigures& figures, std::size_t first) {
-    std::vector<double> ten(figures.batchCpu.begin() + static_cast<std::ptrdiff_t>(first),
-                            figures.batchCpu.begin() + static_cast<std::ptrdiff_t>(first) + 10);
+// The median of ten batches' times: one batch's time swings with what else the machine runs.
+double MedianOfTen(const std::vector<double>& times, std::size_t first) {
+    std::vector<double> ten(times.begin() + static_cast<std::ptrdiff_t>(first),
+                            times.begin() + static_cast<std::ptrdiff_t>(first) + 10);
     std::nth_element(ten.begin(), ten.begin() + 5, ten.end());
     return ten[5];
 }
@@ -128,10 +130,15 @@ void PrintAppend(const char* title, const AppendFigures& figures) {
                 figures.lastBatch * 1e3, figures.lastBatchCpu * 1e3,
                 figures.lastBatch / figures.firstBatch,
                 figures.lastBatchCpu / figures.firstBatchCpu);
-    const double firstTen = MedianCpu(figures, 0);
-    const double lastTen = MedianCpu(figures, figures.batchCpu.size() - 10);
-    std::printf("  median CPU of 100,000, first ten %.1f ms, last ten %.1f ms: %.2fx\n",
-                firstTen * 1e3, lastTen * 1e3, lastTen / firstTen);
+    const std::size_t lastTen = figures.batchCpu.size() - 10;
+    const double wallFirst = MedianOfTen(figures.batchWall, 0);
+    const double wallLast = MedianOfTen(figures.batchWall, lastTen);
+    const double cpuFirst = MedianOfTen(figures.batchCpu, 0);
+    const double cpuLast = MedianOfTen(figures.batchCpu, lastTen);
+    std::printf("  median of 100,000   first ten %.1f ms, last ten %.1f ms: %.2fx "
+                "(CPU %.1f ms, %.1f ms: %.2fx)\n",
+                wallFirst * 1e3, wallLast * 1e3, wallLast / wallFirst, cpuFirst * 1e3,
+                cpuLast * 1e3, cpuLast / cpuFirst);
 }
 
 void InMemory(bool lowerCase) {
