@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 namespace corvane {
 
@@ -38,10 +37,9 @@ TextArena::TextArena(std::size_t budget, std::string spoolFolder)
 
 std::uint32_t TextArena::NewChunk(std::size_t capacity) {
     Chunk& chunk = chunks_.emplace_back();
-    // Left uninitialised: the pages become resident as the lines are copied in.
     if (spare_ && capacity == chunkSize_)
         chunk.bytes = std::move(spare_);
-    else
+    else // left uninitialised: the pages become resident as the lines are copied in
         chunk.bytes = std::make_unique_for_overwrite<char[]>(capacity);
     chunk.capacity = capacity;
     inMemory_ += capacity;

@@ -62,7 +62,6 @@ public:
     // figures
     std::size_t BytesInMemory() const; // chunks, their table and the spool file's page cache
     std::size_t BytesSpooled() const { return spooled_; }
-    std::size_t ChunkSize() const { return chunkSize_; }
 
 private:
     struct Chunk {
