@@ -23,8 +23,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kChunk = 64 * 1024;
-// Today's serial input queue drops what does not fit its 4 MiB; a receiver is never offered
-// more than this beyond what it has taken, so no byte is lost before the pane.
+// A receiver is never offered more than this beyond what it has taken, so the figures are what it
+// can take, not how much a queue in front of it holds (nor what such a queue drops when full).
 constexpr std::size_t kAhead = 1000 * 1000;
 
 [[noreturn]] void Fail(const char* what) {
