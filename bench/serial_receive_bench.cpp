@@ -1,191 +1,259 @@
-// Pushes 10 MB of random bytes through a pseudo-terminal into the running window's receive path
-// (the port's reader, the receive worker, the hand-over and the lower pane) and prints how fast
-// the bytes are shown, the CPU time per megabyte and the memory the process grows by per megabyte.
-// Then the same without the window, to a pane that only counts: what the link itself costs.
-// The device side keeps at most 1 MB ahead of the pane, so the port's 4 MiB queue never drops a
-// byte and the figure is what the receive path itself can take.
+// Pushes the same 10 MB of random bytes through a pseudo-terminal into the running window's
+// receive path (the port's reader, the receive worker, the hand-over and the lower pane), then
+// into cutecom, the serial terminal Debian offers, run on a display with its hex output on, and
+// prints for both how fast the bytes are shown, the CPU time and the memory growth per megabyte,
+// with the ratios and the targets. What each pane shows is read back and checked byte by byte.
+// Last, the link alone, to a pane that only counts: what the receive path itself costs.
 #include "benchsupport.h"
 #include "console/dialogs.h"
 #include "console/untMain.h"
 #include "core/handover.h"
+#include "cutecompeer.h"
+#include "feed.h"
+#include "readback.h"
 #include "serial/seriallink.h"
 #include "serial/serialstate.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
-#include <pty.h>
-#include <random>
+#include <optional>
 #include <string>
-#include <sys/resource.h>
-#include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using corvane::ByteString;
 
-constexpr std::size_t kTotal = 10 * 1000 * 1000;
-constexpr std::size_t kAhead = 1000 * 1000;
-constexpr std::size_t kChunk = 64 * 1024;
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+// Bytes in a line of the lower pane: "-> " and then three characters per byte.
+std::size_t BytesIn(const ByteString& line) {
+    return (line.size() - 3) / 3;
 }
 
-double PeakMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
-// Bytes shown in the lower pane: every line is "-> " and three characters per byte, and every
-// line ends in a paragraph separator; the document ends in one more.
-std::size_t BytesShown(const TLogPane* pane) {
-    const auto lines = static_cast<std::size_t>(pane->document()->blockCount() - 1);
-    const auto characters = static_cast<std::size_t>(pane->document()->characterCount() - 1);
-    return (characters - 4 * lines) / 3;
-}
-
-// Bytes shown by a LogPanes that only counts what reaches the lower pane.
-class CountingPanes : public corvane::LogPanes {
+// The window, counting the bytes of the lines handed to its lower pane. The count only paces
+// the device side and tells when to look; what is shown is read back from the pane.
+class CountingWindow : public TfrmMain {
 public:
-    void AddToLog(const corvane::ByteString&) override {}
-    void AddToLogRec(const corvane::ByteString& line) override {
-        bytes += (line.size() - 3) / 3;
-        ++lines;
+    using TfrmMain::TfrmMain;
+    void AddToLogRec(const ByteString& line) override {
+        TfrmMain::AddToLogRec(line);
+        handed += BytesIn(line);
     }
-    std::size_t bytes = 0;
-    int lines = 0;
+    std::atomic<std::size_t> handed{0};
 };
 
-// Runs the event loop until done() holds, testing it every 5 ms.
-void RunUntil(const std::function<bool()>& done) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (done())
-            loop.quit();
-    });
-    poll.start(5);
-    loop.exec();
+// The text of the lower pane, as the operator would copy it out.
+std::string PaneText(const TLogPane& pane) {
+    return pane.toPlainText().toStdString();
 }
 
-// Writes kTotal random bytes into the device side, never more than kAhead ahead of shown(),
-// while the event loop runs the hand-overs; prints the figures once shown() has them all.
-void Push(const char* title, int master, const std::function<std::size_t()>& shown,
-          const std::function<int()>& lines) {
-    std::string data(kTotal, '\0');
-    std::mt19937 random(7);
-    for (char& byte : data)
-        byte = static_cast<char>(random());
-
-    std::atomic<std::size_t> seen{0};
-    const double cpuBefore = CpuSeconds();
-    const double memoryBefore = PeakMegabytes();
-    const auto start = Clock::now();
-    std::thread device([&] {
-        std::size_t written = 0;
-        while (written < kTotal) {
-            if (written - seen.load() > kAhead) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                continue;
-            }
-            const ssize_t n =
-                write(master, data.data() + written, std::min(kChunk, kTotal - written));
-            if (n <= 0) {
-                std::perror("write");
-                std::exit(1);
-            }
-            written += static_cast<std::size_t>(n);
-        }
-    });
-    RunUntil([&] {
-        seen = shown();
-        return seen.load() >= kTotal;
-    });
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const double cpu = CpuSeconds() - cpuBefore;
-    const double memory = PeakMegabytes() - memoryBefore;
-    device.join();
-
-    const double megabytes = kTotal / 1e6;
-    std::printf("%s\n", title);
-    std::printf("  lines shown          %d\n", lines());
-    std::printf("  bytes shown          %zu\n", seen.load());
-    std::printf("  shown per second     %.2f MB/s\n", megabytes / seconds);
-    std::printf("  CPU per MB           %.3f s\n", cpu / megabytes);
-    std::printf("  peak memory per MB   %.1f MB\n", memory / megabytes);
-}
-
-void Run() {
-    int master = -1;
-    int slave = -1;
-    char name[256];
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
-        std::exit(1);
+// Counts the paints of a widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
     }
-    termios raw{};
-    tcgetattr(master, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(master, TCSANOW, &raw);
-    char folder[] = "/tmp/corvane-bench-ports-XXXXXX";
-    mkdtemp(folder);
-    setenv("CORVANE_PORTS_DIR", folder, 1);
-    std::filesystem::create_symlink(name, std::string(folder) + "/COM7");
-    const auto workerGone = [] { return !corvane::RxThreadRegistered(); };
+    int paints = 0;
+};
 
-    {
-        SilentDialogs dialogs;
-        TfrmMain frm(dialogs);
-        frm.show();
-        frm.cmbxComPorts->setCurrentIndex(6);
-        frm.btnOpenComPort->click();
-        if (frm.btnOpenComPort->Tag != 1) {
-            std::fprintf(stderr, "COM7 did not open\n");
+// A LogPanes that only counts what reaches the lower pane.
+class CountingPanes : public corvane::LogPanes {
+public:
+    void AddToLog(const ByteString&) override {}
+    void AddToLogRec(const ByteString& line) override { bytes += BytesIn(line); }
+    std::atomic<std::size_t> bytes{0};
+};
+
+struct Run {
+    FeedFigures feed;
+    std::optional<Readback> readback; // none when the pane could not be read
+    std::string note;                 // why, or how it was read
+};
+
+const auto kWorkerGone = [] { return !corvane::RxThreadRegistered(); };
+
+// COM7 leads to the pseudo-terminal for as long as this lives.
+class PortLink {
+public:
+    explicit PortLink(const std::string& device) {
+        char folder[] = "/tmp/corvane-bench-ports-XXXXXX";
+        if (mkdtemp(folder) == nullptr) {
+            std::perror("mkdtemp");
             std::exit(1);
         }
-        // Lets the window lay itself out, paint once and log its start line before measuring.
-        QEventLoop settle;
-        QTimer::singleShot(300, &settle, &QEventLoop::quit);
-        settle.exec();
-        frm.btnClearLog->click();
-        Push(
-            "The window: port, worker, hand-over and the lower pane", master,
-            [&] { return BytesShown(frm.mmLogRec); },
-            [&] { return frm.mmLogRec->document()->blockCount() - 1; });
-        // Close, and let the worker hand over its last lines before the window goes.
-        frm.btnOpenComPort->click();
-        RunUntil(workerGone);
+        folder_ = folder;
+        setenv("CORVANE_PORTS_DIR", folder, 1);
+        std::filesystem::create_symlink(device, folder_ + "/COM7");
     }
+    ~PortLink() { std::filesystem::remove_all(folder_); }
 
+private:
+    std::string folder_;
+};
+
+Run RunWindow(const std::string& data) {
+    PtyPair pty;
+    PortLink link(pty.name);
+    SilentDialogs dialogs;
+    CountingWindow frm(dialogs);
+    frm.show();
+    frm.cmbxComPorts->setCurrentIndex(6);
+    frm.btnOpenComPort->click();
+    if (frm.btnOpenComPort->Tag != 1) {
+        std::fprintf(stderr, "COM7 did not open\n");
+        std::exit(1);
+    }
+    // Lets the window lay itself out, paint once and log its start line before measuring.
+    QEventLoop settle;
+    QTimer::singleShot(300, &settle, &QEventLoop::quit);
+    settle.exec();
+    frm.btnClearLog->click();
+
+    // Done once the pane has painted after taking the last line.
+    PaintCounter painted(frm.mmLogRec->viewport());
+    std::optional<int> paintsWhenTaken;
+    Run run;
+    run.feed = Feed(pty, data,
+                    {getpid(), [&](std::size_t) { return frm.handed.load(); },
+                     [&] {
+                         if (!paintsWhenTaken)
+                             paintsWhenTaken = painted.paints;
+                         return painted.paints > *paintsWhenTaken;
+                     }});
+    run.readback = ReadBackCorvanePane(PaneText(*frm.mmLogRec), data);
+    run.note = "read back from the pane's text";
+    // Close, and let the worker hand over its last lines before the window goes.
+    frm.btnOpenComPort->click();
+    RunUntil(kWorkerGone);
+    return run;
+}
+
+Run RunCutecom(const std::string& data) {
+    PtyPair pty;
+    CutecomPeer cutecom(pty.name);
+    Run run;
+    if (!cutecom.Ready()) {
+        run.note = cutecom.Error();
+        return run;
+    }
+    // Taken once it is off the pseudo-terminal: cutecom shows each read before its next one.
+    // Unread() is asked after written was, so it may count bytes of a write not yet counted.
+    run.feed = Feed(pty, data, {cutecom.Pid(), [&](std::size_t written) {
+                                    return written - std::min(written, pty.Unread());
+                                }});
+    if (const auto text = cutecom.CopyOutput()) {
+        run.readback = ReadBackCutecomHex(*text, data);
+        run.note = "read back by Ctrl+A, Ctrl+C in its output pane and the X clipboard";
+    } else {
+        run.note = "not read back: " + cutecom.Error();
+    }
+    return run;
+}
+
+Run RunLinkAlone(const std::string& data) {
+    PtyPair pty;
+    PortLink link(pty.name);
     CountingPanes panes;
     if (!corvane::OpenSerialLink(panes, 7, 115200)) {
         std::fprintf(stderr, "COM7 did not open\n");
         std::exit(1);
     }
-    Push(
-        "\nThe link alone: port, worker and hand-over to a pane that only counts", master,
-        [&] { return panes.bytes; }, [&] { return panes.lines; });
+    Run run;
+    run.feed = Feed(pty, data, {getpid(), [&](std::size_t) { return panes.bytes.load(); }});
     corvane::CloseSerialLink();
-    RunUntil(workerGone);
-    std::filesystem::remove_all(folder);
+    RunUntil(kWorkerGone);
+    return run;
+}
+
+void PrintFigures(const Run& ours, const Run& peer, std::size_t sent) {
+    const double megabytes = static_cast<double>(sent) / 1e6;
+    const bool peerRan = peer.feed.seconds > 0;
+    // Shown: as far as the read-back text matched; taken off the pseudo-terminal when the pane
+    // could not be read.
+    const auto shown = [&](const Run& run) {
+        return static_cast<double>(run.readback ? run.readback->bytes : sent);
+    };
+    const auto row = [&](const char* name, const char* format, double ourValue, double peerValue,
+                         const char* target) {
+        std::printf("  %-27s", name);
+        std::printf(format, ourValue);
+        if (peerRan) {
+            std::printf(format, peerValue);
+            std::printf("%12.2f", ourValue / peerValue);
+        } else {
+            std::printf("%12s%12s", "-", "-");
+        }
+        std::printf("    %s\n", target);
+    };
+
+    std::printf("Serial receive: the same 10 MB of random bytes written into a pseudo-terminal in "
+                "64 KiB writes, never more than 1 MB ahead of the receiver\n\n");
+    std::printf("  %-27s%12s%12s%12s    %s\n", "", "Corvane", "cutecom", "ratio", "target");
+    row("shown per second, MB/s", "%12.2f", shown(ours) / 1e6 / ours.feed.seconds,
+        shown(peer) / 1e6 / peer.feed.seconds, ">= 10");
+    row("CPU seconds per MB", "%12.3f", ours.feed.cpuSeconds / megabytes,
+        peer.feed.cpuSeconds / megabytes, "<= 0.1");
+    row("memory growth per MB, MB", "%12.1f", ours.feed.memoryGrowthMb / megabytes,
+        peer.feed.memoryGrowthMb / megabytes, "<= 4");
+    std::printf("  %-27s", "bytes shown, read back");
+    for (const Run* run : {&ours, &peer}) {
+        if (run->readback)
+            std::printf("%12zu", run->readback->bytes);
+        else
+            std::printf("%12s", "-");
+    }
+    std::printf("%12s    all %zu\n", "", sent);
+
+    std::printf("\n  ratio: Corvane's figure over cutecom's.\n");
+    const auto describe = [](const char* name, const Run& run) {
+        std::printf("  %s: %s", name, run.note.c_str());
+        if (run.readback) {
+            std::printf(", %zu lines", run.readback->lines);
+            if (!run.readback->fault.empty())
+                std::printf("; FAULT at %s", run.readback->fault.c_str());
+        }
+        std::printf(".\n");
+    };
+    describe("Corvane", ours);
+    describe("cutecom", peer);
+    if (peerRan)
+        std::printf("  cutecom's time ends when it has taken the last byte off the "
+                    "pseudo-terminal; it shows each read before the next, so its rate is an "
+                    "upper bound of how fast it shows.\n");
+    std::printf("  Corvane's time ends when its pane has painted after the last line; its CPU "
+                "time leaves out the writing thread. Memory: peak resident size over the size at "
+                "the start.\n");
+}
+
+void PrintLinkAlone(const Run& link, std::size_t sent) {
+    const double megabytes = static_cast<double>(sent) / 1e6;
+    std::printf("\nThe link alone: port, worker and hand-over to a pane that only counts\n");
+    std::printf("  taken per second     %.2f MB/s\n", megabytes / link.feed.seconds);
+    std::printf("  CPU per MB           %.3f s\n", link.feed.cpuSeconds / megabytes);
+    std::printf("  memory growth per MB %.1f MB\n", link.feed.memoryGrowthMb / megabytes);
+}
+
+void RunAll() {
+    const std::string data = FeedData();
+    const Run ours = RunWindow(data);
+    const Run peer = RunCutecom(data);
+    const Run link = RunLinkAlone(data);
+    PrintFigures(ours, peer, data.size());
+    PrintLinkAlone(link, data.size());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    return RunOffscreen(argc, argv, [] { Run(); });
+    return RunOffscreen(argc, argv, [] { RunAll(); });
 }

@@ -1,0 +1,162 @@
+#include "feed.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <fstream>
+#include <pty.h>
+#include <random>
+#include <sstream>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kChunk = 64 * 1024;
+// A receiver is never offered more than this beyond what it has taken, so the figures are what it
+// can take, not how much a queue in front of it holds (nor what such a queue drops when full).
+constexpr std::size_t kAhead = 1000 * 1000;
+
+[[noreturn]] void Fail(const char* what) {
+    std::perror(what);
+    std::exit(1);
+}
+
+struct ProcessSample {
+    double cpuSeconds = 0;
+    double residentMb = 0;
+    double peakMb = 0;
+};
+
+// From /proc: user and system time of all its threads, resident size and its peak.
+ProcessSample Sample(pid_t pid) {
+    ProcessSample sample;
+    std::ifstream statFile("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(statFile)), {});
+    // The name in parentheses may hold spaces; the fields after it are counted from field 3.
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int index = 3; index <= 15 && fields >> field; ++index)
+        if (index == 14 || index == 15)
+            ticks += std::stod(field);
+    sample.cpuSeconds = ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string key;
+    double kilobytes = 0;
+    while (status >> key) {
+        if (key == "VmHWM:" && status >> kilobytes)
+            sample.peakMb = kilobytes / 1024;
+        else if (key == "VmRSS:" && status >> kilobytes)
+            sample.residentMb = kilobytes / 1024;
+        status.ignore(1 << 16, '\n');
+    }
+    return sample;
+}
+
+// Lets the peak resident size start again from the present size.
+void ResetPeak(pid_t pid) {
+    std::ofstream("/proc/" + std::to_string(pid) + "/clear_refs") << "5";
+}
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+std::string FeedData() {
+    std::string data(10 * 1000 * 1000, '\0');
+    std::mt19937 random(7);
+    for (char& byte : data)
+        byte = static_cast<char>(random());
+    return data;
+}
+
+PtyPair::PtyPair() {
+    char path[256];
+    if (openpty(&master, &slave, path, nullptr, nullptr) != 0)
+        Fail("openpty");
+    name = path;
+    // Nothing started from here (the peer, its display) is to hold either end.
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
+    termios raw{};
+    tcgetattr(master, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(master, TCSANOW, &raw);
+}
+
+PtyPair::~PtyPair() {
+    close(master);
+    close(slave);
+}
+
+std::size_t PtyPair::Unread() const {
+    int count = 0;
+    ioctl(slave, FIONREAD, &count);
+    return static_cast<std::size_t>(count);
+}
+
+FeedFigures Feed(const PtyPair& pty, std::string_view data, const Receiver& receiver) {
+    std::atomic<std::size_t> written{0};
+    std::atomic<std::size_t> taken{0};
+    std::atomic<double> writerCpu{0};
+
+    ResetPeak(receiver.pid);
+    const ProcessSample before = Sample(receiver.pid);
+    const auto start = Clock::now();
+    std::thread device([&] {
+        while (written < data.size()) {
+            if (written - taken > kAhead) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            const ssize_t n =
+                write(pty.master, data.data() + written, std::min(kChunk, data.size() - written));
+            if (n <= 0)
+                Fail("write");
+            written += static_cast<std::size_t>(n);
+        }
+        writerCpu = ThreadCpuSeconds();
+    });
+    RunUntil([&] {
+        taken = receiver.taken(written);
+        return taken >= data.size() && receiver.onScreen();
+    });
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const ProcessSample after = Sample(receiver.pid);
+    device.join();
+
+    FeedFigures figures;
+    figures.seconds = seconds;
+    figures.cpuSeconds = after.cpuSeconds - before.cpuSeconds;
+    if (receiver.pid == getpid())
+        figures.cpuSeconds -= writerCpu;
+    figures.memoryGrowthMb = after.peakMb - before.residentMb;
+    return figures;
+}
+
+void RunUntil(const std::function<bool()>& done) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(5);
+    loop.exec();
+}
