@@ -22,7 +22,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${CORVANE_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The layout is measured for Liberation Sans or DejaVu Sans; xdg-open opens the user guide.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation | fonts-dejavu-core, xdg-utils")
+# The layout is measured for Liberation Sans: with DejaVu Sans alone, which nearly every system
+# has, the wider face clips several captions. xdg-open opens the user guide.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils")
 
 include(CPack)

@@ -5,7 +5,6 @@
 #include "console/logo.h"
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QImage>
 
 #include <cstdio>
@@ -16,10 +15,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s OUTPUT_FOLDER NAME SIZE...\n", argv[0]);
         return 2;
     }
-    // The drawing needs no screen; the offscreen platform runs anywhere, without a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-
     const QString root = QString::fromLocal8Bit(argv[1]);
     const QString name = QString::fromLocal8Bit(argv[2]);
     for (int i = 3; i < argc; ++i) {
