@@ -2,14 +2,15 @@
 # Installs the build into a temporary DESTDIR and checks what a desktop finds there: the
 # executable, the menu entry, the icons, the AppStream data and the user guide, with the menu
 # entry and the AppStream data passing their validators.
-#   install_test.sh BUILD_FOLDER APP_ID
+#   install_test.sh CMAKE BUILD_FOLDER APP_ID
 set -euo pipefail
-build=$1
-id=$2
+cmake=$1
+build=$2
+id=$3
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 
-DESTDIR="$stage" cmake --install "$build" --prefix /usr >/dev/null
+DESTDIR="$stage" "$cmake" --install "$build" --prefix /usr >/dev/null
 usr=$stage/usr
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
