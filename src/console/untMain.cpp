@@ -2,11 +2,13 @@
 
 #include "console/dialogs.h"
 #include "console/logo.h"
+#include "console/userguide.h"
 #include "core/handover.h"
 #include "platform/shell.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QScopedValueRollback>
 
 TfrmMain* frmMain = nullptr;
 bool ManyTimesSerial = false;
@@ -55,7 +57,9 @@ QFrame* MakePanel(QWidget* parent, const char* name) {
 
 } // namespace
 
-TfrmMain::TfrmMain(Dialogs& dialogs) : dialogs_(dialogs), errors_(dialogs) {
+TfrmMain::TfrmMain(Dialogs& dialogs)
+    : dialogs_(dialogs), errors_(dialogs),
+      guideAddress_(UserGuideAddress(QCoreApplication::applicationDirPath())) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Corvane"));
     setWindowIcon(LogoIcon());
@@ -64,11 +68,13 @@ TfrmMain::TfrmMain(Dialogs& dialogs) : dialogs_(dialogs), errors_(dialogs) {
     CreateControls();
     SetTabOrder();
 
-    // At log-off or shutdown the program agrees to end without asking.
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &TfrmMain::SessionEnding);
+    // At log-off or shutdown the desktop ends the program with a Quit event to the application.
+    qApp->installEventFilter(this);
 
     frmMain = this;
     FormCreate();
+    // The first stop of the Tab order takes the focus when the window is first activated.
+    cmbxBaudRate->setFocus();
 }
 
 TfrmMain::~TfrmMain() {
@@ -210,6 +216,14 @@ void TfrmMain::SetTabOrder() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == qApp && event->type() == QEvent::Quit) {
+        // The session is ending (or the system shuts down): the program agrees to end without
+        // asking. The mark lasts only while this close runs: a log-off that another program
+        // cancels sends no Quit, and a later close asks again.
+        const QScopedValueRollback ending(sessionEnding_, true);
+        close();
+        return false;
+    }
     if (watched == cmbxComPorts && event->type() == QEvent::ToolTip)
         UpdateComPortHint();
     if (event->type() == QEvent::Resize) {
@@ -280,9 +294,9 @@ void TfrmMain::btnClearLogClick() {
 }
 
 void TfrmMain::About1Click() {
-    dialogs_.ShowInformation(std::string("Corvane\r\n"
-                                         "Written by the Corvane developers\r\n") +
-                             kWebAddress + "\r\nsupport@example.org");
+    dialogs_.ShowInformation("Corvane\r\n"
+                             "Written by the Corvane developers\r\n" +
+                             guideAddress_ + "\r\nE-mail: developers@corvane.org");
 }
 
 void TfrmMain::Exit1Click() {
@@ -290,7 +304,11 @@ void TfrmMain::Exit1Click() {
 }
 
 void TfrmMain::imgLogoClick() {
-    // Whether a browser could be started is not reported: the link is a courtesy.
-    ShellExecuteA(reinterpret_cast<HWND>(winId()), "open", kWebAddress, nullptr, nullptr,
+    ShellOpen(guideAddress_);
+}
+
+void TfrmMain::ShellOpen(const corvane::ByteString& address) {
+    // Whether a handler could be started is not reported: the link is a courtesy.
+    ShellExecuteA(reinterpret_cast<HWND>(winId()), "open", address.c_str(), nullptr, nullptr,
                   SW_SHOWNORMAL);
 }
