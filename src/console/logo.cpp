@@ -59,13 +59,6 @@ QPixmap DrawLogo(int width, int height) {
 
 } // namespace
 
-QIcon LogoIcon() {
-    QIcon icon;
-    icon.addPixmap(LogoPicture());
-    icon.addPixmap(DrawLogo(153, 41));
-    return icon;
-}
-
 QImage LogoMark(int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -77,4 +70,11 @@ QImage LogoMark(int size) {
 
 QPixmap LogoPicture() {
     return DrawLogo(151, 32);
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(LogoMark(size)));
+    return icon;
 }

@@ -62,7 +62,7 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
       guideAddress_(UserGuideAddress(QCoreApplication::applicationDirPath())) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Corvane"));
-    setWindowIcon(LogoIcon());
+    setWindowIcon(ProgramIcon());
     setFont(
         LayoutFont({"MS Sans Serif", "Liberation Sans", "Arimo", "DejaVu Sans"}, QFont::SansSerif));
     CreateControls();

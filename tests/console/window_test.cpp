@@ -1,3 +1,4 @@
+#include "captionfit.h"
 #include "console/untMain.h"
 #include "recordingdialogs.h"
 
@@ -5,6 +6,7 @@
 #include <QCloseEvent>
 #include <QMetaMethod>
 #include <QMouseEvent>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -135,34 +137,37 @@ TEST_F(Window, StartsWithEveryControlInItsInitialState) {
 }
 
 TEST_F(Window, CaptionsAndValuesFitTheirControlsWhole) {
+    EXPECT_EQ(ClippedCaptions(frm), std::vector<std::string>{});
+}
+
+// The frame of a group box runs through the middle of its caption, so that the controls placed
+// under the caption stand clear of it.
+TEST_F(Window, GroupFramesRunThroughTheMiddleOfTheirCaptions) {
     frm.show();
-    // Check boxes: the caption must fit beside the indicator.
-    for (QCheckBox* box : {frm.chkbxManyTimes, frm.chkbxRawData, frm.chkbxManyTimesUDP,
-                           frm.chkbxRawDataUDP, frm.chkbxOnlyFromThis}) {
-        QStyleOptionButton option;
-        option.initFrom(box);
-        option.text = box->text();
-        const QRect caption =
-            box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
-        EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()), caption.width())
-            << box->text().toStdString();
-    }
-    // Combo boxes: the longest item beside the arrow.
-    frm.cmbxComPorts->setCurrentIndex(254);
-    for (QComboBox* combo : {frm.cmbxComPorts, frm.cmbxBaudRate}) {
-        QStyleOptionComboBox option;
-        option.initFrom(combo);
-        option.editable = combo->isEditable();
-        const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                           QStyle::SC_ComboBoxEditField, combo);
-        for (const char* text : {"COM255", "19200", "115200"}) {
-            if (combo->findText(text) >= 0) {
-                EXPECT_LE(combo->fontMetrics().horizontalAdvance(text), field.width()) << text;
-            }
+    for (QGroupBox* group : {frm.grpbxLog, frm.grpbxComPort, frm.grpbxSendToComPort,
+                             frm.grpbxSendToUDPPort, frm.grpbxUDP}) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        const QRect frame = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                           QStyle::SC_GroupBoxFrame, group);
+        const QRect caption = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                             QStyle::SC_GroupBoxLabel, group);
+        const std::string name = group->objectName().toStdString();
+        EXPECT_EQ(caption.top(), 0) << name;
+        EXPECT_EQ(frame.top(), caption.height() / 2) << name;
+        EXPECT_EQ(frame.size(), QSize(group->width(), group->height() - caption.height() / 2))
+            << name;
+        // No control is crossed by the frame's top line, or reaches under the caption.
+        for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!child->isVisible())
+                continue; // the splitter's drag line, shown only during a drag
+            const QRect area = child->geometry();
+            const std::string what = name + "/" + child->objectName().toStdString();
+            EXPECT_GT(area.top(), frame.top() + 1) << what;
+            EXPECT_FALSE(area.intersects(caption)) << what;
         }
     }
-    for (TButton* button : {frm.btnOpenComPort, frm.btnClearLog, frm.btnWriteToPort})
-        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width());
 }
 
 TEST_F(Window, TabMovesThroughTheControlsInTheLayoutsOrder) {
