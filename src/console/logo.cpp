@@ -1,6 +1,7 @@
 #include "console/logo.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -41,8 +42,12 @@ qreal DrawPlateAndTrace(QPainter& p, int width, int height, int pulses, qreal ma
     return x;
 }
 
+// Drawn in as many pixels as the screen shows for width x height, so that a scaled display (144
+// dpi, say) shows it sharp rather than enlarged.
 QPixmap DrawLogo(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QImage image(QSize(width, height) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter p(&image);
     const qreal x = DrawPlateAndTrace(p, width, height, 3, 4, 2);

@@ -133,7 +133,7 @@ TEST_F(Window, StartsWithEveryControlInItsInitialState) {
     EXPECT_EQ(frm.grpbxSendToUDPPort->title(), "Send data  to UDP port");
     EXPECT_EQ(frm.About1->text(), "About");
     EXPECT_EQ(frm.Exit1->text(), "Exit");
-    EXPECT_EQ(frm.imgLogo->pixmap().size(), QSize(151, 32));
+    EXPECT_EQ(frm.imgLogo->pixmap().deviceIndependentSize(), QSizeF(151, 32));
 }
 
 TEST_F(Window, CaptionsAndValuesFitTheirControlsWhole) {
