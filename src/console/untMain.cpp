@@ -72,6 +72,9 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
     qApp->installEventFilter(this);
 
     frmMain = this;
+    // The repeat flags belong to the window: a new one starts with its check boxes unchecked.
+    ManyTimesSerial = false;
+    ManyTimesUDP = false;
     FormCreate();
     // The first stop of the Tab order takes the focus when the window is first activated.
     cmbxBaudRate->setFocus();
