@@ -10,6 +10,9 @@
 #include <QGuiApplication>
 #include <QScopedValueRollback>
 
+#include <functional>
+#include <utility>
+
 TfrmMain* frmMain = nullptr;
 bool ManyTimesSerial = false;
 bool ManyTimesUDP = false;
@@ -47,6 +50,25 @@ W* MakeCaptioned(QWidget* parent, const char* name, const char* caption, QRect g
     return widget;
 }
 
+// Runs action when the application is told to quit, before the application closes its windows.
+class QuitWatch : public QObject {
+public:
+    QuitWatch(QObject* owner, std::function<void()> action)
+        : QObject(owner), action_(std::move(action)) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == qApp && event->type() == QEvent::Quit)
+            action_();
+        return false;
+    }
+
+private:
+    std::function<void()> action_;
+};
+
 QFrame* MakePanel(QWidget* parent, const char* name) {
     auto* panel = new QFrame(parent);
     panel->setObjectName(QString::fromLatin1(name));
@@ -68,8 +90,14 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
     CreateControls();
     SetTabOrder();
 
-    // At log-off or shutdown the desktop ends the program with a Quit event to the application.
-    qApp->installEventFilter(this);
+    // At log-off or shutdown the desktop ends the program with a Quit event to the application,
+    // after its save step: the program agrees to end without asking. The mark lasts only while
+    // this close runs: a log-off that another program cancels sends no Quit, and a later close
+    // asks again.
+    new QuitWatch(this, [this] {
+        const QScopedValueRollback ending(sessionEnding_, true);
+        close();
+    });
 
     frmMain = this;
     // The repeat flags belong to the window: a new one starts with its check boxes unchecked.
@@ -219,14 +247,6 @@ void TfrmMain::SetTabOrder() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == qApp && event->type() == QEvent::Quit) {
-        // The session is ending (or the system shuts down): the program agrees to end without
-        // asking. The mark lasts only while this close runs: a log-off that another program
-        // cancels sends no Quit, and a later close asks again.
-        const QScopedValueRollback ending(sessionEnding_, true);
-        close();
-        return false;
-    }
     if (watched == cmbxComPorts && event->type() == QEvent::ToolTip)
         UpdateComPortHint();
     if (event->type() == QEvent::Resize) {
