@@ -154,11 +154,6 @@ TEST(ScaledWindow, At144DpiEveryCaptionStillFits) {
                 "clipped=\\[\\] ratio=1.5\n");
 }
 
-TEST(ScaledWindow, At192DpiEveryCaptionStillFits) {
-    EXPECT_EXIT(Report(ClippedAtScale("2")), ::testing::ExitedWithCode(0),
-                "clipped=\\[\\] ratio=2\n");
-}
-
 // Starts the program with a window whose making runs fail; the Application Error box is read
 // and answered as soon as it shows. Ends the process with the program's exit code.
 [[noreturn]] void StartWithAFailingWindow(const std::function<void()>& fail) {
@@ -174,13 +169,11 @@ TEST(ScaledWindow, At192DpiEveryCaptionStillFits) {
     std::exit(code);
 }
 
-constexpr const char* kBoxStart =
-    "caption=Application Error text=Exception .* in module ownprocess_window_tests at [0-9A-F]{16}\\.\n";
-
 TEST(StartFailure, TheProgramsOwnExceptionIsShownAndEndsWithCode1) {
     EXPECT_EXIT(StartWithAFailingWindow([] { throw corvane::EConvertError("No sockets"); }),
                 ::testing::ExitedWithCode(1),
-                std::string(kBoxStart) + "No sockets\\.\n buttons=OK\n");
+                "caption=Application Error text=Exception EConvertError in module "
+                "ownprocess_window_tests at [0-9A-F]{16}\\.\nNo sockets\\.\n buttons=OK\n");
 }
 
 TEST(StartFailure, AStandardExceptionIsShownWithItsClassAndEndsWithCode1) {
@@ -191,9 +184,7 @@ TEST(StartFailure, AStandardExceptionIsShownWithItsClassAndEndsWithCode1) {
 
 TEST(StartFailure, AnyOtherThrownValueIsShownAndEndsWithCode1) {
     EXPECT_EXIT(StartWithAFailingWindow([] { throw 42; }), ::testing::ExitedWithCode(1),
-                std::string(kBoxStart) + "\n buttons=OK\n");
-    EXPECT_EXIT(StartWithAFailingWindow([] { throw 42; }), ::testing::ExitedWithCode(1),
-                "Exception int in module");
+                "text=Exception int in module .*\\.\n\n buttons=OK\n");
 }
 
 } // namespace
