@@ -21,3 +21,7 @@ public:
     void ShowInformation(const corvane::ByteString& text) override;
     bool Confirm(const corvane::ByteString& text) override;
 };
+
+// The box that reports a failure before the main window exists: stop icon, "OK", caption
+// "Application Error", modal to the application.
+void ShowApplicationErrorBox(const corvane::ByteString& text);

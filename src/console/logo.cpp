@@ -1,6 +1,7 @@
 #include "console/logo.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -41,8 +42,12 @@ qreal DrawPlateAndTrace(QPainter& p, int width, int height, int pulses, qreal ma
     return x;
 }
 
+// Drawn in as many pixels as the screen shows for width x height, so that a scaled display (144
+// dpi, say) shows it sharp rather than enlarged.
 QPixmap DrawLogo(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QImage image(QSize(width, height) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter p(&image);
     const qreal x = DrawPlateAndTrace(p, width, height, 3, 4, 2);
@@ -59,13 +64,6 @@ QPixmap DrawLogo(int width, int height) {
 
 } // namespace
 
-QIcon LogoIcon() {
-    QIcon icon;
-    icon.addPixmap(LogoPicture());
-    icon.addPixmap(DrawLogo(153, 41));
-    return icon;
-}
-
 QImage LogoMark(int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -77,4 +75,11 @@ QImage LogoMark(int size) {
 
 QPixmap LogoPicture() {
     return DrawLogo(151, 32);
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(LogoMark(size)));
+    return icon;
 }

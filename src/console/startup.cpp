@@ -1,6 +1,7 @@
 #include "console/startup.h"
 
 #include "console/dialogs.h"
+#include "console/logo.h"
 #include "console/untMain.h"
 #include "console/windowstyle.h"
 #include "core/codepage.h"
@@ -9,10 +10,14 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <exception>
 #include <memory>
+#include <string>
+#include <typeinfo>
 
 corvane::ByteString ApplicationErrorText(const char* className, const corvane::ByteString& module,
                                          std::uintptr_t address,
@@ -31,34 +36,51 @@ std::unique_ptr<TfrmMain> CreateMainWindow(Dialogs& dialogs) {
     return std::make_unique<TfrmMain>(dialogs);
 }
 
-void ShowApplicationError(const corvane::Exception& e) {
+// The readable name of the type of the exception being handled, whatever its type.
+std::string CurrentExceptionClass() {
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    if (!type)
+        return "Exception";
+    int status = 0;
+    const std::unique_ptr<char, decltype(&std::free)> readable(
+        abi::__cxa_demangle(type->name(), nullptr, nullptr, &status), &std::free);
+    return status == 0 && readable ? readable.get() : type->name();
+}
+
+// Called inside a catch block: the class and message of the exception being handled.
+void ShowApplicationError(const std::string& className, const corvane::ByteString& message) {
     const QString module = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     // The code address of the step that failed: the creation of the main window.
     const auto address = reinterpret_cast<std::uintptr_t>(&CreateMainWindow);
-    QMessageBox box(
-        QMessageBox::Critical, QStringLiteral("Application Error"),
-        corvane::FromCodePage(
-            ApplicationErrorText(e.ClassName(), corvane::ToCodePage(module), address, e.Message()))
-            .replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-        QMessageBox::Ok);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    ShowApplicationErrorBox(
+        ApplicationErrorText(className.c_str(), corvane::ToCodePage(module), address, message));
 }
 
 } // namespace
 
-int RunApplication(int argc, char** argv) {
+int RunApplication(int argc, char** argv, const MainWindowMaker& createWindow) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvane"));
+    // The desktop matches the running window to the program's .desktop entry by this id.
+    QGuiApplication::setDesktopFileName(QStringLiteral(CORVANE_APP_ID));
+    QApplication::setWindowIcon(ProgramIcon());
     ApplyWindowStyle();
     corvane::InstallHandOver();
 
     ScreenDialogs dialogs;
     std::unique_ptr<TfrmMain> window;
+    // Whatever fails while the window is made, the program's own exceptions or any other, is
+    // reported in the box and ends the program: the event loop does not run yet.
     try {
-        window = CreateMainWindow(dialogs);
+        window = createWindow(dialogs);
     } catch (const corvane::Exception& e) {
-        ShowApplicationError(e);
+        ShowApplicationError(e.ClassName(), e.Message());
+        return 1;
+    } catch (const std::exception& e) {
+        ShowApplicationError(CurrentExceptionClass(), e.what());
+        return 1;
+    } catch (...) {
+        ShowApplicationError(CurrentExceptionClass(), "");
         return 1;
     }
     window->show();
@@ -67,4 +89,8 @@ int RunApplication(int argc, char** argv) {
     corvane::BeginEnding();
     window.reset();
     return 0;
+}
+
+int RunApplication(int argc, char** argv) {
+    return RunApplication(argc, argv, CreateMainWindow);
 }

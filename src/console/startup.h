@@ -5,6 +5,11 @@
 #include "core/bytestring.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+
+class Dialogs;
+class TfrmMain;
 
 // "Exception <class> in module <module> at <address>.\r\n<message>[.]\r\n"; the full stop is
 // added unless the message is empty or already ends in one.
@@ -12,5 +17,9 @@ corvane::ByteString ApplicationErrorText(const char* className, const corvane::B
                                          std::uintptr_t address,
                                          const corvane::ByteString& message);
 
-// Runs the program; returns the process's exit code.
+using MainWindowMaker = std::function<std::unique_ptr<TfrmMain>(Dialogs&)>;
+
+// Runs the program with the main window that createWindow makes (the real one unless a test
+// makes another); returns the process's exit code: 1 when making the window failed.
+int RunApplication(int argc, char** argv, const MainWindowMaker& createWindow);
 int RunApplication(int argc, char** argv);

@@ -1,6 +1,6 @@
 #pragma once
 // An image shown at its natural size from the top-left corner, with its own pointer shape and a
-// click event.
+// click event. A double click is one click, not two.
 
 #include <QLabel>
 
@@ -14,5 +14,10 @@ signals:
     void Click();
 
 protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    // Set by a double click: the release that ends it is part of the first click's gesture.
+    bool secondClick_ = false;
 };

@@ -4,6 +4,7 @@
 #include "core/inttext.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLocale>
 
@@ -18,6 +19,11 @@ bool AcceptedCharacter(QChar ch) {
     if (ch.isDigit() && ch.unicode() < 0x80)
         return true;
     return ch == u'+' || ch == u'-' || QLocale().decimalPoint() == QString(ch);
+}
+
+void Refuse(TSpinEdit* owner) {
+    QApplication::beep();
+    emit owner->Refused();
 }
 
 // The text part: Up and Down step the value, and typed characters pass the key filter.
@@ -37,12 +43,31 @@ protected:
             !event->matches(QKeySequence::Cut)) {
             for (QChar ch : text) {
                 if (!AcceptedCharacter(ch)) {
-                    QApplication::beep();
+                    Refuse(owner_);
                     return;
                 }
             }
         }
         QLineEdit::keyPressEvent(event);
+    }
+
+    // Dead keys, compose sequences and input methods hand over their text here, not as key
+    // presses: the same filter applies, and the refused characters are dropped with one beep.
+    void inputMethodEvent(QInputMethodEvent* event) override {
+        const QString committed = event->commitString();
+        QString accepted;
+        for (QChar ch : committed) {
+            if (AcceptedCharacter(ch))
+                accepted += ch;
+        }
+        if (accepted.size() == committed.size()) {
+            QLineEdit::inputMethodEvent(event);
+            return;
+        }
+        Refuse(owner_);
+        QInputMethodEvent filtered(event->preeditString(), event->attributes());
+        filtered.setCommitString(accepted, event->replacementStart(), event->replacementLength());
+        QLineEdit::inputMethodEvent(&filtered);
     }
 
 private:

@@ -31,6 +31,10 @@ public:
     static constexpr int kRepeatDelayMs = 400;
     static constexpr int kRepeatPeriodMs = 100;
 
+signals:
+    // A typed or composed character was refused, and the system beep sounded.
+    void Refused();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

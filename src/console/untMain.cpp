@@ -2,11 +2,16 @@
 
 #include "console/dialogs.h"
 #include "console/logo.h"
+#include "console/userguide.h"
 #include "core/handover.h"
 #include "platform/shell.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QScopedValueRollback>
+
+#include <functional>
+#include <utility>
 
 TfrmMain* frmMain = nullptr;
 bool ManyTimesSerial = false;
@@ -45,6 +50,25 @@ W* MakeCaptioned(QWidget* parent, const char* name, const char* caption, QRect g
     return widget;
 }
 
+// Runs action when the application is told to quit, before the application closes its windows.
+class QuitWatch : public QObject {
+public:
+    QuitWatch(QObject* owner, std::function<void()> action)
+        : QObject(owner), action_(std::move(action)) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == qApp && event->type() == QEvent::Quit)
+            action_();
+        return false;
+    }
+
+private:
+    std::function<void()> action_;
+};
+
 QFrame* MakePanel(QWidget* parent, const char* name) {
     auto* panel = new QFrame(parent);
     panel->setObjectName(QString::fromLatin1(name));
@@ -55,20 +79,33 @@ QFrame* MakePanel(QWidget* parent, const char* name) {
 
 } // namespace
 
-TfrmMain::TfrmMain(Dialogs& dialogs) : dialogs_(dialogs), errors_(dialogs) {
+TfrmMain::TfrmMain(Dialogs& dialogs)
+    : dialogs_(dialogs), errors_(dialogs),
+      guideAddress_(UserGuideAddress(QCoreApplication::applicationDirPath())) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Corvane"));
-    setWindowIcon(LogoIcon());
+    setWindowIcon(ProgramIcon());
     setFont(
         LayoutFont({"MS Sans Serif", "Liberation Sans", "Arimo", "DejaVu Sans"}, QFont::SansSerif));
     CreateControls();
     SetTabOrder();
 
-    // At log-off or shutdown the program agrees to end without asking.
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, &TfrmMain::SessionEnding);
+    // At log-off or shutdown the desktop ends the program with a Quit event to the application,
+    // after its save step: the program agrees to end without asking. The mark lasts only while
+    // this close runs: a log-off that another program cancels sends no Quit, and a later close
+    // asks again.
+    new QuitWatch(this, [this] {
+        const QScopedValueRollback ending(sessionEnding_, true);
+        close();
+    });
 
     frmMain = this;
+    // The repeat flags belong to the window: a new one starts with its check boxes unchecked.
+    ManyTimesSerial = false;
+    ManyTimesUDP = false;
     FormCreate();
+    // The first stop of the Tab order takes the focus when the window is first activated.
+    cmbxBaudRate->setFocus();
 }
 
 TfrmMain::~TfrmMain() {
@@ -280,9 +317,9 @@ void TfrmMain::btnClearLogClick() {
 }
 
 void TfrmMain::About1Click() {
-    dialogs_.ShowInformation(std::string("Corvane\r\n"
-                                         "Written by the Corvane developers\r\n") +
-                             kWebAddress + "\r\nsupport@example.org");
+    dialogs_.ShowInformation("Corvane\r\n"
+                             "Written by the Corvane developers\r\n" +
+                             guideAddress_ + "\r\nE-mail: developers@corvane.org");
 }
 
 void TfrmMain::Exit1Click() {
@@ -290,7 +327,11 @@ void TfrmMain::Exit1Click() {
 }
 
 void TfrmMain::imgLogoClick() {
-    // Whether a browser could be started is not reported: the link is a courtesy.
-    ShellExecuteA(reinterpret_cast<HWND>(winId()), "open", kWebAddress, nullptr, nullptr,
+    ShellOpen(guideAddress_);
+}
+
+void TfrmMain::ShellOpen(const corvane::ByteString& address) {
+    // Whether a handler could be started is not reported: the link is a courtesy.
+    ShellExecuteA(reinterpret_cast<HWND>(winId()), "open", address.c_str(), nullptr, nullptr,
                   SW_SHOWNORMAL);
 }

@@ -115,12 +115,13 @@ public:
     // The whole content of stream, from its first byte whatever its position.
     static corvane::ByteString StreamToStr(corvane::Stream& stream);
 
-    // The desktop session is ending (log-off, shutdown): the program agrees to end unasked.
-    void SessionEnding() { sessionEnding_ = true; }
-
-    static constexpr const char* kWebAddress = "https://corvane.example.org/";
+    // The user guide's file:// address, which the logo and the About box lead to.
+    const corvane::ByteString& GuideAddress() const { return guideAddress_; }
 
 protected:
+    // Opens address with the desktop's default handler; what it does is not reported.
+    virtual void ShellOpen(const corvane::ByteString& address);
+
     // FormClose: every request to close the window asks "Exit?" first.
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -142,8 +143,9 @@ private:
 
     Dialogs& dialogs_;
     ErrorDisplay errors_;
+    corvane::ByteString guideAddress_;
     int mmLogHeight_ = 162;
-    bool sessionEnding_ = false;
+    bool sessionEnding_ = false; // only while the desktop's Quit closes the window
 };
 
 // The one main window while it exists.

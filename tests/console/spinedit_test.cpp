@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -43,10 +44,13 @@ TEST(SpinEdit, StepsWrapAroundThe32BitRange) {
 
 TEST(SpinEdit, TypingIsFilteredButPasteIsNot) {
     TSpinEdit spin(nullptr, 0, 0, 0);
+    int beeps = 0;
+    QObject::connect(&spin, &TSpinEdit::Refused, [&] { ++beeps; });
     spin.SetText("");
     QTest::keyClicks(spin.Edit(), "1a 2+-x3");
     QTest::keyClick(spin.Edit(), Qt::Key_Return);
     EXPECT_EQ(spin.Text(), "12+-3");
+    EXPECT_EQ(beeps, 4); // a, the space, x and Enter
     QTest::keyClick(spin.Edit(), Qt::Key_Backspace);
     EXPECT_EQ(spin.Text(), "12+-");
 
@@ -55,6 +59,29 @@ TEST(SpinEdit, TypingIsFilteredButPasteIsNot) {
     QTest::keyClick(spin.Edit(), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(spin.Text(), "letters");
     EXPECT_EQ(spin.Value(), 0);
+}
+
+// Dead keys, compose sequences and input methods such as ibus hand over text as a commit string
+// rather than as key presses.
+TEST(SpinEdit, TextFromAnInputMethodIsFilteredLikeTypedKeys) {
+    TSpinEdit spin(nullptr, 0, 0, 0);
+    int beeps = 0;
+    QObject::connect(&spin, &TSpinEdit::Refused, [&] { ++beeps; });
+    spin.SetText("");
+    auto commit = [&](const QString& text) {
+        QInputMethodEvent event;
+        event.setCommitString(text);
+        QApplication::sendEvent(spin.Edit(), &event);
+    };
+    commit("ab c");
+    EXPECT_EQ(spin.Text(), "");
+    EXPECT_EQ(beeps, 1);
+    commit("1a2");
+    EXPECT_EQ(spin.Text(), "12");
+    EXPECT_EQ(beeps, 2);
+    commit("-3");
+    EXPECT_EQ(spin.Text(), "12-3");
+    EXPECT_EQ(beeps, 2);
 }
 
 TEST(SpinEdit, AButtonStepsOnceAtItsReleaseOverIt) {

@@ -1,8 +1,12 @@
+#include "captionfit.h"
 #include "console/untMain.h"
 #include "recordingdialogs.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMetaMethod>
+#include <QMouseEvent>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -129,38 +133,41 @@ TEST_F(Window, StartsWithEveryControlInItsInitialState) {
     EXPECT_EQ(frm.grpbxSendToUDPPort->title(), "Send data  to UDP port");
     EXPECT_EQ(frm.About1->text(), "About");
     EXPECT_EQ(frm.Exit1->text(), "Exit");
-    EXPECT_EQ(frm.imgLogo->pixmap().size(), QSize(151, 32));
+    EXPECT_EQ(frm.imgLogo->pixmap().deviceIndependentSize(), QSizeF(151, 32));
 }
 
 TEST_F(Window, CaptionsAndValuesFitTheirControlsWhole) {
+    EXPECT_EQ(ClippedCaptions(frm), std::vector<std::string>{});
+}
+
+// The frame of a group box runs through the middle of its caption, so that the controls placed
+// under the caption stand clear of it.
+TEST_F(Window, GroupFramesRunThroughTheMiddleOfTheirCaptions) {
     frm.show();
-    // Check boxes: the caption must fit beside the indicator.
-    for (QCheckBox* box : {frm.chkbxManyTimes, frm.chkbxRawData, frm.chkbxManyTimesUDP,
-                           frm.chkbxRawDataUDP, frm.chkbxOnlyFromThis}) {
-        QStyleOptionButton option;
-        option.initFrom(box);
-        option.text = box->text();
-        const QRect caption =
-            box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
-        EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()), caption.width())
-            << box->text().toStdString();
-    }
-    // Combo boxes: the longest item beside the arrow.
-    frm.cmbxComPorts->setCurrentIndex(254);
-    for (QComboBox* combo : {frm.cmbxComPorts, frm.cmbxBaudRate}) {
-        QStyleOptionComboBox option;
-        option.initFrom(combo);
-        option.editable = combo->isEditable();
-        const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                           QStyle::SC_ComboBoxEditField, combo);
-        for (const char* text : {"COM255", "19200", "115200"}) {
-            if (combo->findText(text) >= 0) {
-                EXPECT_LE(combo->fontMetrics().horizontalAdvance(text), field.width()) << text;
-            }
+    for (QGroupBox* group : {frm.grpbxLog, frm.grpbxComPort, frm.grpbxSendToComPort,
+                             frm.grpbxSendToUDPPort, frm.grpbxUDP}) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        const QRect frame = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                           QStyle::SC_GroupBoxFrame, group);
+        const QRect caption = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                             QStyle::SC_GroupBoxLabel, group);
+        const std::string name = group->objectName().toStdString();
+        EXPECT_EQ(caption.top(), 0) << name;
+        EXPECT_EQ(frame.top(), caption.height() / 2) << name;
+        EXPECT_EQ(frame.size(), QSize(group->width(), group->height() - caption.height() / 2))
+            << name;
+        // No control is crossed by the frame's top line, or reaches under the caption.
+        for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!child->isVisible())
+                continue; // the splitter's drag line, shown only during a drag
+            const QRect area = child->geometry();
+            const std::string what = name + "/" + child->objectName().toStdString();
+            EXPECT_GT(area.top(), frame.top() + 1) << what;
+            EXPECT_FALSE(area.intersects(caption)) << what;
         }
     }
-    for (TButton* button : {frm.btnOpenComPort, frm.btnClearLog, frm.btnWriteToPort})
-        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width());
 }
 
 TEST_F(Window, TabMovesThroughTheControlsInTheLayoutsOrder) {
@@ -191,6 +198,14 @@ TEST_F(Window, TabMovesThroughTheControlsInTheLayoutsOrder) {
     }
 }
 
+TEST_F(Window, AFreshlyShownWindowHasTheFocusOnTheFirstTabStop) {
+    frm.show();
+    QApplication::setActiveWindow(&frm);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frm));
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_EQ(focus, frm.cmbxBaudRate) << (focus ? focus->objectName().toStdString() : "none");
+}
+
 TEST_F(Window, ClearEmptiesBothPanes) {
     frm.AddToLog("one");
     frm.AddToLogRec("two");
@@ -217,26 +232,110 @@ TEST_F(Window, EveryCloseRequestAsksAndOnlyYesCloses) {
     EXPECT_EQ(dialogs.confirmations.size(), 3u);
 }
 
-TEST_F(Window, SessionEndClosesWithoutAsking) {
+TEST_F(Window, AboutShowsFourLinesThatNameTheProjectAndTheGuide) {
+    frm.About1->trigger();
+    ASSERT_EQ(dialogs.informations.size(), 1u);
+    const QStringList lines =
+        QString::fromStdString(dialogs.informations[0]).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 4) << dialogs.informations[0];
+    EXPECT_EQ(lines[0], "Corvane");
+    EXPECT_TRUE(lines[1].contains("Corvane")) << lines[1].toStdString();
+    EXPECT_EQ(lines[2].toStdString(), frm.GuideAddress());
+    EXPECT_TRUE(lines[2].startsWith("file:///")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].endsWith("/guide.html")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[3].contains("@") && lines[3].contains("corvane", Qt::CaseInsensitive))
+        << lines[3].toStdString();
+    EXPECT_EQ(dialogs.informations[0].find("example."), std::string::npos);
+}
+
+// The desktop ends a program by sending the application a Quit event after the session's save
+// step. This filter, installed before the window's, takes the event once the window has seen it,
+// so that the test program itself goes on.
+class SwallowQuit : public QObject {
+public:
+    SwallowQuit() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Quit; }
+};
+
+// The save step of a log-off or shutdown, which the desktop runs before it ends the session and
+// before another program may cancel that end. Nothing bound to it may read the session manager.
+void SessionSaveStep() {
+    const QMetaMethod signal = QMetaMethod::fromSignal(&QGuiApplication::commitDataRequest);
+    void* arguments[] = {nullptr, nullptr};
+    QMetaObject::activate(qGuiApp, signal.methodIndex(), arguments);
+}
+
+class SessionEnd : public ::testing::Test {
+protected:
+    SwallowQuit swallow;
+    RecordingDialogs dialogs;
+    TfrmMain frm{dialogs};
+};
+
+TEST_F(SessionEnd, EndingTheSessionClosesWithoutAsking) {
     frm.show();
-    frm.SessionEnding();
-    frm.close();
+    SessionSaveStep();
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(qApp, &quit);
     EXPECT_FALSE(frm.isVisible());
     EXPECT_TRUE(dialogs.confirmations.empty());
 }
 
-TEST_F(Window, AboutShowsFourLines) {
-    frm.About1->trigger();
-    ASSERT_EQ(dialogs.informations.size(), 1u);
-    const auto& text = dialogs.informations[0];
-    EXPECT_EQ(text.rfind("Corvane\r\n", 0), 0u);
-    int lines = 1;
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos;
-         at = text.find("\r\n", at + 2))
-        ++lines;
-    EXPECT_EQ(lines, 4);
-    EXPECT_NE(text.find(TfrmMain::kWebAddress), std::string::npos);
-    EXPECT_NE(text.find("@example.org"), std::string::npos);
+TEST_F(SessionEnd, AfterACancelledLogOffExitIsAskedAgain) {
+    frm.show();
+    SessionSaveStep(); // and then another program cancels the log-off: no Quit follows
+    dialogs.answer = false;
+    frm.close();
+    EXPECT_TRUE(frm.isVisible());
+    EXPECT_EQ(dialogs.confirmations.size(), 1u);
+
+    // A later session end still closes unasked, and the question is back after it.
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(qApp, &quit);
+    EXPECT_FALSE(frm.isVisible());
+    EXPECT_EQ(dialogs.confirmations.size(), 1u);
+    frm.show();
+    frm.close();
+    EXPECT_EQ(dialogs.confirmations.size(), 2u);
+}
+
+// The logo and the About box lead to the user guide; the shell is recorded, not run.
+class RecordingShellWindow : public TfrmMain {
+public:
+    using TfrmMain::TfrmMain;
+    std::vector<corvane::ByteString> opened;
+
+protected:
+    void ShellOpen(const corvane::ByteString& address) override { opened.push_back(address); }
+};
+
+TEST(Logo, OneClickAndOneDoubleClickEachOpenTheGuideOnce) {
+    RecordingDialogs dialogs;
+    RecordingShellWindow frm(dialogs);
+    frm.show();
+    const QPoint at(10, 10);
+    QTest::mouseClick(frm.imgLogo, Qt::LeftButton, {}, at);
+    ASSERT_EQ(frm.opened.size(), 1u);
+    EXPECT_EQ(frm.opened[0], frm.GuideAddress());
+
+    // A double click as the window system delivers it: press, release, press, double click,
+    // release.
+    QTest::mousePress(frm.imgLogo, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(frm.imgLogo, Qt::LeftButton, {}, at);
+    QTest::mousePress(frm.imgLogo, Qt::LeftButton, {}, at);
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(at),
+                            frm.imgLogo->mapToGlobal(QPointF(at)), Qt::LeftButton, Qt::LeftButton,
+                            Qt::NoModifier);
+    QApplication::sendEvent(frm.imgLogo, &doubleClick);
+    QTest::mouseRelease(frm.imgLogo, Qt::LeftButton, {}, at);
+    EXPECT_EQ(frm.opened.size(), 2u);
+
+    // A release away from the logo is no click; the next click is one again.
+    QTest::mousePress(frm.imgLogo, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(frm.imgLogo, Qt::LeftButton, {}, QPoint(-5, -5));
+    EXPECT_EQ(frm.opened.size(), 2u);
+    QTest::mouseClick(frm.imgLogo, Qt::LeftButton, {}, at);
+    EXPECT_EQ(frm.opened.size(), 3u);
 }
 
 TEST_F(Window, SplitterDragSetsTheUpperPaneHeightWithinItsLimits) {

@@ -1,0 +1,203 @@
+// Cases that each run in a process of their own: what they look at is settled when the
+// application object is made (the desktop's platform theme, the scale factor), or they end the
+// program. Each forks from this program, which itself makes no application object, and writes
+// what it saw to its standard error for the parent to match.
+#include "captionfit.h"
+#include "console/dialogs.h"
+#include "console/startup.h"
+#include "console/untMain.h"
+#include "console/windowstyle.h"
+#include "core/exception.h"
+#include "core/handover.h"
+#include "recordingdialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <spawn.h>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+[[noreturn]] void Report(const std::string& seen) {
+    std::fprintf(stderr, "%s\n", seen.c_str());
+    std::fflush(stderr);
+    std::exit(0);
+}
+
+// The open message box's caption, text and buttons from left to right; answers it with its
+// leftmost button.
+std::string ReadAndAnswerBox() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box)
+        return "no box";
+    QList<QAbstractButton*> buttons = box->buttons();
+    std::sort(buttons.begin(), buttons.end(), [box](QAbstractButton* a, QAbstractButton* b) {
+        return a->mapTo(box, QPoint()).x() < b->mapTo(box, QPoint()).x();
+    });
+    QStringList texts;
+    for (QAbstractButton* button : buttons)
+        texts << button->text();
+    const std::string seen = "caption=" + box->windowTitle().toStdString() +
+                             " text=" + box->text().toStdString() +
+                             " buttons=" + texts.join(',').toStdString();
+    if (!buttons.isEmpty())
+        buttons.front()->click();
+    return seen;
+}
+
+// What the confirmation and error boxes show on the desktop named, on the X display of the
+// environment: the desktop's platform theme is chosen only for X.
+std::string BoxesOnDesktop(const char* desktop) {
+    setenv("XDG_CURRENT_DESKTOP", desktop, 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    int argc = 1;
+    char name[] = "ownprocess_tests";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    ApplyWindowStyle();
+    ScreenDialogs dialogs;
+    std::string seen;
+    QTimer::singleShot(0, [&] { seen += ReadAndAnswerBox(); });
+    seen += dialogs.Confirm("Exit?") ? " answer=Yes\n" : " answer=No\n";
+    QTimer::singleShot(0, [&] { seen += ReadAndAnswerBox(); });
+    dialogs.ShowError("No Hex-Number");
+    return seen;
+}
+
+// An X server of its own for the cases that need one; it picks a free display number itself.
+class VirtualDisplay : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const std::string fd = std::to_string(ready[1]);
+        const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
+                              "1280x1024x24", "-nolisten",  "tcp",      nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, ready[0]);
+        const int spawned =
+            posix_spawnp(&server_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ready[1]);
+        // Xvfb writes its display number once it accepts clients.
+        std::string number;
+        char ch;
+        while (spawned == 0 && read(ready[0], &ch, 1) == 1 && ch != '\n')
+            number += ch;
+        close(ready[0]);
+        ASSERT_EQ(spawned, 0) << "Xvfb (Debian package xvfb) is needed";
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        setenv("DISPLAY", (":" + number).c_str(), 1);
+    }
+
+    static void TearDownTestSuite() {
+        if (server_ > 0) {
+            kill(server_, SIGTERM);
+            waitpid(server_, nullptr, 0);
+            server_ = 0;
+        }
+    }
+
+    static pid_t server_;
+};
+
+pid_t VirtualDisplay::server_ = 0;
+
+using DesktopBoxes = VirtualDisplay;
+
+TEST_F(DesktopBoxes, OnGnomeYesComesBeforeNoAndTheErrorBoxReadsOk) {
+    EXPECT_EXIT(Report(BoxesOnDesktop("GNOME")), ::testing::ExitedWithCode(0),
+                "caption=Corvane text=Exit\\? buttons=&Yes,&No answer=Yes\n"
+                "caption=Corvane text=No Hex-Number buttons=OK\n");
+}
+
+TEST_F(DesktopBoxes, OnXfceYesComesBeforeNoAndTheErrorBoxReadsOk) {
+    EXPECT_EXIT(Report(BoxesOnDesktop("XFCE")), ::testing::ExitedWithCode(0),
+                "caption=Corvane text=Exit\\? buttons=&Yes,&No answer=Yes\n"
+                "caption=Corvane text=No Hex-Number buttons=OK\n");
+}
+
+// The controls whose captions a scale factor cuts off, and the window's pixel ratio.
+std::string ClippedAtScale(const char* factor) {
+    setenv("QT_SCALE_FACTOR", factor, 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char name[] = "ownprocess_tests";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    ApplyWindowStyle();
+    corvane::InstallHandOver();
+    RecordingDialogs dialogs;
+    TfrmMain frm(dialogs);
+    std::string seen = "clipped=[";
+    for (const std::string& control : ClippedCaptions(frm))
+        seen += control + ";";
+    return seen + "] ratio=" + QString::number(frm.devicePixelRatio()).toStdString();
+}
+
+TEST(ScaledWindow, At144DpiEveryCaptionStillFits) {
+    EXPECT_EXIT(Report(ClippedAtScale("1.5")), ::testing::ExitedWithCode(0),
+                "clipped=\\[\\] ratio=1.5\n");
+}
+
+// Starts the program with a window whose making runs fail; the Application Error box is read
+// and answered as soon as it shows. Ends the process with the program's exit code.
+[[noreturn]] void StartWithAFailingWindow(const std::function<void()>& fail) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char name[] = "ownprocess_tests";
+    char* argv[] = {name, nullptr};
+    const int code = RunApplication(argc, argv, [&](Dialogs&) -> std::unique_ptr<TfrmMain> {
+        QTimer::singleShot(0, [] { std::fprintf(stderr, "%s\n", ReadAndAnswerBox().c_str()); });
+        fail();
+        return nullptr;
+    });
+    std::exit(code);
+}
+
+TEST(StartFailure, TheProgramsOwnExceptionIsShownAndEndsWithCode1) {
+    EXPECT_EXIT(StartWithAFailingWindow([] { throw corvane::EConvertError("No sockets"); }),
+                ::testing::ExitedWithCode(1),
+                "caption=Application Error text=Exception EConvertError in module "
+                "ownprocess_window_tests at [0-9A-F]{16}\\.\nNo sockets\\.\n buttons=OK\n");
+}
+
+TEST(StartFailure, AStandardExceptionIsShownWithItsClassAndEndsWithCode1) {
+    EXPECT_EXIT(StartWithAFailingWindow([] { throw std::runtime_error("out of handles"); }),
+                ::testing::ExitedWithCode(1),
+                "Exception std::runtime_error in module .*\nout of handles\\.\n buttons=OK\n");
+}
+
+TEST(StartFailure, AnyOtherThrownValueIsShownAndEndsWithCode1) {
+    EXPECT_EXIT(StartWithAFailingWindow([] { throw 42; }), ::testing::ExitedWithCode(1),
+                "text=Exception int in module .*\\.\n\n buttons=OK\n");
+}
+
+} // namespace
+
+// The desktops' platform themes open a D-Bus connection, and libdbus keeps a buffer of it until
+// the process ends; LeakSanitizer, in the sanitizer build, is told so here.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libdbus-1.so\n";
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // Forked children: this process has no application object and no other thread to lose.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    return RUN_ALL_TESTS();
+}
