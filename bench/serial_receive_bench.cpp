@@ -50,12 +50,13 @@ double PeakMegabytes() {
     return usage.ru_maxrss / 1024.0;
 }
 
-// Bytes shown in the lower pane: every line is "-> " and three characters per byte, and every
-// line ends in a paragraph separator; the document ends in one more.
+// Bytes shown in the lower pane: every line is "-> " and three characters per byte, and the text
+// ends in a line break, so its last line is empty.
 std::size_t BytesShown(const TLogPane* pane) {
-    const auto lines = static_cast<std::size_t>(pane->document()->blockCount() - 1);
-    const auto characters = static_cast<std::size_t>(pane->document()->characterCount() - 1);
-    return (characters - 4 * lines) / 3;
+    std::size_t bytes = 0;
+    for (std::int64_t line = 0; line + 1 < pane->LineCount(); ++line)
+        bytes += static_cast<std::size_t>(pane->Store().LineLength(line) - 3) / 3;
+    return bytes;
 }
 
 // Bytes shown by a LogPanes that only counts what reaches the lower pane.
@@ -165,7 +166,7 @@ void Run() {
         Push(
             "The window: port, worker, hand-over and the lower pane", master,
             [&] { return BytesShown(frm.mmLogRec); },
-            [&] { return frm.mmLogRec->document()->blockCount() - 1; });
+            [&] { return static_cast<int>(frm.mmLogRec->LineCount() - 1); });
         // Close, and let the worker hand over its last lines before the window goes.
         frm.btnOpenComPort->click();
         RunUntil(workerGone);
