@@ -60,7 +60,7 @@ TLogPane::~TLogPane() = default;
 
 void TLogPane::Append(const ByteString& line) {
     const bool accessible = LogPaneAnnouncesChanges();
-    const TextPos oldEnd = store_.End();
+    const TextPos oldEnd = accessible ? store_.End() : TextPos{};
     const std::int64_t offset = accessible ? OffsetOf(oldEnd) : 0;
     store_.AppendLine(line);
     const bool shifted = FollowShiftedLines();
@@ -301,14 +301,12 @@ void TLogPane::UpdateMetrics() {
         else
             cells_[value] = Cell::Alone;
     }
+    UpdateCapacity();
 }
 
-int TLogPane::VisibleRows() const {
-    return std::max(1, (viewport()->height() - 2 * margin_) / lineHeight_);
-}
-
-int TLogPane::VisibleColumns() const {
-    return std::max(1, static_cast<int>((viewport()->width() - 2 * margin_) / advance_));
+void TLogPane::UpdateCapacity() {
+    rows_ = std::max(1, (viewport()->height() - 2 * margin_) / lineHeight_);
+    columns_ = std::max(1, static_cast<int>((viewport()->width() - 2 * margin_) / advance_));
 }
 
 std::int64_t TLogPane::MaxTopLine() const {
@@ -401,10 +399,13 @@ void TLogPane::scrollContentsBy(int dx, int dy) {
     viewport()->update();
 }
 
-void TLogPane::resizeEvent(QResizeEvent* event) {
-    QAbstractScrollArea::resizeEvent(event);
-    ClampScroll();
-    SyncScrollBars();
+bool TLogPane::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        UpdateCapacity();
+        ClampScroll();
+        SyncScrollBars();
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void TLogPane::changeEvent(QEvent* event) {

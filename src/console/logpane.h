@@ -67,8 +67,8 @@ public:
     // view
     std::int64_t FirstVisibleLine() const { return topLine_; }
     std::int64_t FirstVisibleColumn() const { return leftColumn_; }
-    int VisibleRows() const;    // rows wholly in view
-    int VisibleColumns() const; // columns wholly in view
+    int VisibleRows() const { return rows_; }       // rows wholly in view
+    int VisibleColumns() const { return columns_; } // columns wholly in view
     // The cell of pos in viewport coordinates (the caret's rectangle is its left edge).
     QRect CellRect(TextPos pos) const;
     QRect cursorRect() const; // the caret, as QPlainTextEdit::cursorRect
@@ -87,7 +87,7 @@ signals:
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void changeEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -127,6 +127,7 @@ private:
 
     // view
     void UpdateMetrics();
+    void UpdateCapacity(); // rows and columns in view, from the viewport's size
     std::int64_t MaxTopLine() const;
     std::int64_t MaxLeftColumn() const;
     void ClampScroll();
@@ -155,6 +156,8 @@ private:
     int lineHeight_ = 1;
     int ascent_ = 1;
     qreal advance_ = 1;
+    int rows_ = 1;
+    int columns_ = 1;
     // How each byte value is drawn: within a row's run of text (the font's own glyph, one cell
     // wide), alone in its cell (a glyph of another width or from another font), or as a blank
     // cell (control characters). Either way it takes one cell, so columns stay arithmetic.

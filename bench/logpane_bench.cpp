@@ -1,0 +1,210 @@
+// A log pane alone, shown in a window of its own at the lower pane's size and font: typical
+// received lines appended per second, the cost of the first and the last 100,000 of 10,000,000
+// lines, the memory a line takes beyond its text, and a 4 MB line appended, scrolled end to end
+// and painted. Events are processed between batches of lines, as a flood of hand-overs lets the
+// event loop run; every figure is checked by reading the pane back.
+//
+// Offscreen unless a platform is named: QT_QPA_PLATFORM=xcb DISPLAY=:77 runs it on a display.
+#include "benchsupport.h"
+#include "console/logpane.h"
+#include "payload/hexcodec.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using corvane::ByteString;
+
+constexpr std::int64_t kRateLines = 2'000'000;
+constexpr std::int64_t kLongRunLines = 10'000'000;
+constexpr std::int64_t kSlice = 100'000;
+// Lines appended between two passes of the event loop.
+constexpr std::int64_t kBatch = 100;
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+double Milliseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+std::size_t ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t size = 0;
+    std::size_t resident = 0;
+    statm >> size >> resident;
+    return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Lines as the UDP panel writes them for 16-byte datagrams from 127.0.0.1, all different.
+std::vector<ByteString> TypicalLines() {
+    std::mt19937 random(7);
+    std::vector<ByteString> lines(4096);
+    for (ByteString& line : lines) {
+        ByteString data(16, '\0');
+        for (char& byte : data)
+            byte = static_cast<char>(random());
+        line = "-> (127.0.0.1) :" + corvane::StrToHexView(data);
+    }
+    return lines;
+}
+
+void RunEventsFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+std::unique_ptr<TLogPane> ShownPane() {
+    auto pane = std::make_unique<TLogPane>(nullptr);
+    QFont font;
+    font.setFamilies({"Lucida Console", "Liberation Mono", "DejaVu Sans Mono"});
+    font.setStyleHint(QFont::Monospace);
+    font.setPixelSize(11);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    pane->setFont(font);
+    pane->resize(753, 151);
+    pane->show();
+    RunEventsFor(200);
+    return pane;
+}
+
+void Append(TLogPane& pane, const std::vector<ByteString>& pool, std::int64_t from,
+            std::int64_t count) {
+    for (std::int64_t i = from; i < from + count; ++i) {
+        pane.Append(pool[static_cast<std::size_t>(i) % pool.size()]);
+        if ((i + 1) % kBatch == 0)
+            QCoreApplication::processEvents();
+    }
+    QCoreApplication::processEvents();
+}
+
+// Every appended line is in the pane, in order, and nothing else.
+bool HoldsEveryLine(const TLogPane& pane, const std::vector<ByteString>& pool, std::int64_t count) {
+    if (pane.LineCount() != count + 1 || pane.Store().LineLength(count) != 0)
+        return false;
+    for (std::int64_t i = 0; i < count; ++i)
+        if (pane.Line(i) != pool[static_cast<std::size_t>(i) % pool.size()])
+            return false;
+    return true;
+}
+
+void Rate(const std::vector<ByteString>& pool) {
+    auto pane = ShownPane();
+    const auto start = Clock::now();
+    Append(*pane, pool, 0, kRateLines);
+    const double seconds = Seconds(Clock::now() - start);
+    std::printf("Typical lines (%zu bytes), events every %lld lines\n", pool.front().size(),
+                static_cast<long long>(kBatch));
+    std::printf("  %lld lines in %.3f s: %.0f lines/s (target >= 1,000,000)   all shown: %s\n",
+                static_cast<long long>(kRateLines), seconds, kRateLines / seconds,
+                HoldsEveryLine(*pane, pool, kRateLines) ? "yes" : "NO");
+}
+
+void LongRun(const std::vector<ByteString>& pool) {
+    auto pane = ShownPane();
+    const std::size_t residentBefore = ResidentBytes();
+    const std::size_t storeBefore = pane->Store().BytesInMemory();
+    double first = 0;
+    double last = 0;
+    double slowest = 0;
+    for (std::int64_t from = 0; from < kLongRunLines; from += kSlice) {
+        const auto start = Clock::now();
+        Append(*pane, pool, from, kSlice);
+        const double seconds = Seconds(Clock::now() - start);
+        if (from == 0)
+            first = seconds;
+        last = seconds;
+        slowest = std::max(slowest, seconds);
+    }
+    const std::size_t residentGrowth = ResidentBytes() - residentBefore;
+    const std::size_t storeGrowth = pane->Store().BytesInMemory() - storeBefore;
+    double text = 0;
+    for (std::int64_t i = 0; i < kLongRunLines; ++i)
+        text += static_cast<double>(pane->Store().LineLength(i));
+    std::printf("\n%lld lines in slices of %lld\n", static_cast<long long>(kLongRunLines),
+                static_cast<long long>(kSlice));
+    std::printf("  first slice %.1f ms, last slice %.1f ms: ratio %.2f (target <= 1.2), "
+                "slowest slice %.1f ms\n",
+                first * 1e3, last * 1e3, last / first, slowest * 1e3);
+    std::printf("  memory per line beyond its %.0f bytes of text (target <= 40): "
+                "%.1f by the store's count, %.1f by resident growth (%.0f MB)\n",
+                text / kLongRunLines, (storeGrowth - text) / kLongRunLines,
+                (static_cast<double>(residentGrowth) - text) / kLongRunLines, residentGrowth / 1e6);
+    std::printf("  all shown: %s\n", HoldsEveryLine(*pane, pool, kLongRunLines) ? "yes" : "NO");
+}
+
+void Key(TLogPane& pane, Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&pane, &press);
+}
+
+// Appends line to a shown pane, then goes to its end and back, painting after each step; prints
+// the time of each step and their sum.
+void LongLine(const char* title, const ByteString& line) {
+    auto pane = ShownPane();
+    pane->Append("-> (127.0.0.1) : 01 02");
+    RunEventsFor(50);
+    QWidget* view = pane->viewport();
+    const auto t0 = Clock::now();
+    pane->Append(line);
+    view->repaint();
+    const auto t1 = Clock::now();
+    Key(*pane, Qt::Key_Up);
+    Key(*pane, Qt::Key_End);
+    view->repaint();
+    const auto t2 = Clock::now();
+    Key(*pane, Qt::Key_Home);
+    view->repaint();
+    const auto t3 = Clock::now();
+    RunEventsFor(50); // the scroll bars follow
+    QScrollBar* bar = pane->horizontalScrollBar();
+    const auto t4 = Clock::now();
+    bar->setValue(bar->maximum());
+    view->repaint();
+    const auto t5 = Clock::now();
+    bar->setValue(0);
+    view->repaint();
+    const auto t6 = Clock::now();
+    const bool shown = pane->Line(1) == line &&
+                       bar->maximum() >= static_cast<int>(line.size()) - pane->VisibleColumns();
+    std::printf("  %-22s append+paint %.3f ms, to its end+paint %.3f ms, back+paint %.3f ms, "
+                "bar to the end+paint %.3f ms, bar back+paint %.3f ms: total %.3f ms  held: %s\n",
+                title, Milliseconds(t1 - t0), Milliseconds(t2 - t1), Milliseconds(t3 - t2),
+                Milliseconds(t5 - t4), Milliseconds(t6 - t5), Milliseconds((t3 - t0) + (t6 - t4)),
+                shown ? "yes" : "NO");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return RunOffscreen(argc, argv, [] {
+        std::printf("Platform: %s\n\n", qPrintable(QGuiApplication::platformName()));
+        const std::vector<ByteString> pool = TypicalLines();
+        Rate(pool);
+        LongRun(pool);
+        std::printf("\nOne long line (target: a 4 MB line under 10 ms in all)\n");
+        LongLine("20-byte line", ByteString("-> 01 02 03 04 05 06"));
+        ByteString data((4 << 20) / 3, '\0');
+        std::mt19937 random(9);
+        for (char& byte : data)
+            byte = static_cast<char>(random());
+        LongLine("4 MB hex line", "-> " + corvane::StrToHexView(data));
+    });
+}
