@@ -20,8 +20,8 @@ using corvane::FromCodePage;
 
 namespace {
 
-// The frames a second the picture follows the text at most: a flood of appends repaints and moves
-// the scroll bars this often, not once per line.
+// The shortest time between two frames (60 a second): a flood of appends repaints the pane and
+// moves its scroll bars this often at most, not once per line.
 constexpr int kFrameMs = 16;
 
 int ToInt(std::int64_t value) {
@@ -46,7 +46,6 @@ TLogPane::TLogPane(QWidget* parent) : QAbstractScrollArea(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setCursor(Qt::IBeamCursor);
-    viewport()->setAttribute(Qt::WA_OpaquePaintEvent, false);
     frameTimer_.setSingleShot(true);
     frameTimer_.setTimerType(Qt::PreciseTimer);
     connect(&frameTimer_, &QTimer::timeout, this, &TLogPane::Frame);
@@ -166,7 +165,7 @@ void TLogPane::ReplaceKeepingCaret(TextPos from, TextPos to, const QString& text
         std::swap(from, to);
     const std::int64_t start = OffsetOf(Clamp(from));
     const std::int64_t removed = OffsetOf(Clamp(to)) - start;
-    const std::int64_t added = static_cast<std::int64_t>(WithPlainBreaks(text).size());
+    const auto added = static_cast<std::int64_t>(corvane::ToCodePage(WithPlainBreaks(text)).size());
     // As a text cursor follows an edit: a place inside the removed text goes to its start, a
     // place after it (or at an insertion point) moves by the change.
     const auto follow = [&](std::int64_t place) {
