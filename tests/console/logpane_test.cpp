@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -340,6 +341,27 @@ TEST(LogPane, TabMovesTheFocusOnAndInputMethodsCommitText) {
     EXPECT_EQ(pane->inputMethodQuery(Qt::ImSurroundingText).toString(),
               QString::fromUtf8("Привет"));
     EXPECT_EQ(pane->inputMethodQuery(Qt::ImCursorPosition).toInt(), 6);
+}
+
+TEST(LogPane, TheCaretBlinksWhileThePaneHasTheFocus) {
+    ShownPane shown;
+    TLogPane& pane = shown.pane;
+    QApplication::setActiveWindow(&pane);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pane.hasFocus(); }));
+    pane.Append("text");
+    const auto caretInk = [&] {
+        const QImage image = pane.viewport()->grab().toImage();
+        const QRect caret = pane.cursorRect();
+        return image.pixel(caret.left(), caret.center().y()) !=
+               pane.palette().color(QPalette::Base).rgb();
+    };
+    ASSERT_GT(QGuiApplication::styleHints()->cursorFlashTime(), 0);
+    EXPECT_TRUE(QTest::qWaitFor(caretInk));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !caretInk(); }));
+    EXPECT_TRUE(QTest::qWaitFor(caretInk));
+    ASSERT_TRUE(QTest::qWaitFor(caretInk));
+    pane.clearFocus(); // hides it at once
+    EXPECT_FALSE(caretInk());
 }
 
 TEST(LogPane, ControlBytesAndGlyphsKeepTheirColumns) {
