@@ -253,8 +253,11 @@ void TLogPane::NotifyCaret() {
 }
 
 std::int64_t TLogPane::OffsetOf(TextPos pos) const {
-    if (pos.line < offsetLine_)
+    // Walks from the known line, the way a reader moves: a few lines either way.
+    if (pos.line < offsetLine_ / 2)
         ForgetOffsetsFrom(0);
+    for (; offsetLine_ > pos.line; --offsetLine_)
+        offsetValue_ -= store_.LineLength(offsetLine_ - 1) + 1;
     for (; offsetLine_ < pos.line; ++offsetLine_)
         offsetValue_ += store_.LineLength(offsetLine_) + 1;
     return offsetValue_ + pos.column;
@@ -262,13 +265,14 @@ std::int64_t TLogPane::OffsetOf(TextPos pos) const {
 
 TLogPane::TextPos TLogPane::PosAtOffset(std::int64_t offset) const {
     offset = std::max<std::int64_t>(0, offset);
-    if (offset < offsetValue_)
+    if (offset < offsetValue_ / 2)
         ForgetOffsetsFrom(0);
+    for (; offsetLine_ > 0 && offset < offsetValue_; --offsetLine_)
+        offsetValue_ -= store_.LineLength(offsetLine_ - 1) + 1;
     const std::int64_t last = store_.LineCount() - 1;
-    while (offsetLine_ < last && offsetValue_ + store_.LineLength(offsetLine_) < offset) {
+    for (; offsetLine_ < last && offsetValue_ + store_.LineLength(offsetLine_) < offset;
+         ++offsetLine_)
         offsetValue_ += store_.LineLength(offsetLine_) + 1;
-        ++offsetLine_;
-    }
     return {offsetLine_, std::min(offset - offsetValue_, store_.LineLength(offsetLine_))};
 }
 
