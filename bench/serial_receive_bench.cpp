@@ -51,7 +51,7 @@ public:
 
 // The text of the lower pane, as the operator would copy it out.
 std::string PaneText(const TLogPane& pane) {
-    return pane.toPlainText().toStdString();
+    return pane.Store().Text({0, 0}, pane.Store().End());
 }
 
 // Counts the paints of a widget.

@@ -155,11 +155,8 @@ void BenchPanel() {
     QTimer::singleShot(300, &settle, &QEventLoop::quit);
     settle.exec();
     Clock::time_point last{};
-    QObject::connect(frm.mmLogRec, &QPlainTextEdit::blockCountChanged,
-                     [&] { last = Clock::now(); });
-    const auto shown = [&] {
-        return static_cast<std::uint64_t>(frm.mmLogRec->document()->blockCount() - 1);
-    };
+    QObject::connect(frm.mmLogRec, &TLogPane::textChanged, [&] { last = Clock::now(); });
+    const auto shown = [&] { return static_cast<std::uint64_t>(frm.mmLogRec->LineCount() - 1); };
     Offerer offerer(port);
     PrintHeader("Window panel (each datagram a line in the lower pane; handled = shown)");
     for (double rate : kRates) {

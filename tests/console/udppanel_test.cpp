@@ -29,6 +29,8 @@ std::vector<ByteString> Lines(const TLogPane* pane) {
 
 class UdpPanel : public ::testing::Test {
 protected:
+    // process-wide: an earlier window's clicks may have set it
+    void SetUp() override { ManyTimesUDP = false; }
     void SetPort(int port) { frm.edtUDPPort->setText(QString::number(port)); }
 
     void ExpectClosed() {
