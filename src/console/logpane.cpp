@@ -39,7 +39,10 @@ QString WithPlainBreaks(QString text) {
 
 } // namespace
 
-TLogPane::TLogPane(QWidget* parent) : QAbstractScrollArea(parent) {
+TLogPane::TLogPane(QWidget* parent) : TLogPane(parent, corvane::LineStore::Limits{}) {}
+
+TLogPane::TLogPane(QWidget* parent, corvane::LineStore::Limits limits)
+    : QAbstractScrollArea(parent), store_(std::move(limits)) {
     InstallLogPaneAccessibility();
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -28,6 +28,8 @@ public:
     using TextPos = corvane::TextPos;
 
     explicit TLogPane(QWidget* parent);
+    // With the store's memory budget and spool folder of the caller's choosing.
+    TLogPane(QWidget* parent, corvane::LineStore::Limits limits);
     ~TLogPane() override;
 
     // Appends line (program code page) so that it starts on a line of its own: after a closing

@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -400,6 +402,41 @@ TEST(LogPane, ALineOfMegabytesIsShownFromEitherEnd) {
     EXPECT_EQ(pane.FirstVisibleColumn(), 0);
     EXPECT_GE(FirstInkX(pane, 0), pane.CellRect({0, 0}).left());
     EXPECT_LT(FirstInkX(pane, 0), pane.CellRect({0, 1}).left());
+}
+
+TEST(LogPane, FollowsTheStoreWhenItDropsLinesItCannotSpool) {
+    // A spool folder that cannot be made (a file stands in its path) and a small budget: the
+    // store soon drops its oldest lines and keeps a note of them on top.
+    const QString folder = QDir::temp().filePath(
+        QStringLiteral("logpane-nospool-%1").arg(QCoreApplication::applicationPid()));
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    TLogPane pane(nullptr,
+                  {.memoryBudget = 64 << 10, .spoolFolder = (folder + "/spool").toStdString()});
+    pane.setFont(PaneFont());
+    pane.resize(300, 120);
+    pane.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
+
+    int appended = 0;
+    while (pane.Store().LinesShiftedOut() == 0 || appended < 5000) {
+        pane.Append("-> (127.0.0.1) : " + std::to_string(appended++) + std::string(40, 'x'));
+        if (appended % 500 == 0)
+            QApplication::processEvents();
+    }
+    blocker.remove();
+    EXPECT_EQ(pane.Caret(), pane.Store().End());
+    EXPECT_TRUE(BarsSettled(pane));
+    EXPECT_GE(pane.FirstVisibleLine() + pane.VisibleRows(), pane.LineCount() - 1);
+    EXPECT_EQ(pane.Line(pane.LineCount() - 2),
+              "-> (127.0.0.1) : " + std::to_string(appended - 1) + std::string(40, 'x'));
+    EXPECT_TRUE(pane.toPlainText().startsWith(QStringLiteral("[")));
+
+    // The operator goes to the top and finds the note there.
+    QTest::keyClick(&pane, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(pane.Caret(), (TextPos{0, 0}));
+    EXPECT_TRUE(BarsSettled(pane));
+    EXPECT_EQ(pane.FirstVisibleLine(), 0);
 }
 
 TEST(WindowPanes, AWorkersLinesArriveInOrderWhileItWaitsForEach) {
