@@ -50,7 +50,8 @@ int SetBroadcast(int fd, bool on) {
     return ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &value, sizeof value);
 }
 
-long ReceiveFrom(int fd, void* buffer, std::size_t capacity, Endpoint& from, bool& truncated) {
+long ReceiveFrom(int fd, void* buffer, std::size_t capacity, Endpoint& from, bool& truncated,
+                 bool& hasSender) {
     sockaddr_in address{};
     socklen_t length = sizeof address;
     // MSG_TRUNC makes a datagram socket report the datagram's full length, so a cut is visible.
@@ -60,6 +61,7 @@ long ReceiveFrom(int fd, void* buffer, std::size_t capacity, Endpoint& from, boo
         return -1;
     from = FromSockaddr(address);
     truncated = static_cast<std::size_t>(count) > capacity;
+    hasSender = length >= sizeof address;
     return count;
 }
 
