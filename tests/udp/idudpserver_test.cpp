@@ -290,6 +290,54 @@ TEST_F(Endpoint, DeactivationUnderTrafficStillDeliversWhatWasHandedOver) {
     EXPECT_EQ(received[0].data, "handed over");
 }
 
+// A handler may deactivate the endpoint that delivers to it, and activate it again, without
+// waiting for the listener that waits for the handler.
+TEST_F(Endpoint, AHandlerMayDeactivateAndReactivateItsEndpoint) {
+    bool reactivate = false;
+    bool activeAfterDeactivation = true;
+    server.SetOnUDPRead([&](TIdUDPServer&, Stream& data, TIdSocketHandle&) {
+        Received r;
+        r.data.resize(data.Size());
+        data.Read(r.data.data(), r.data.size());
+        received.push_back(r);
+        if (received.size() > 2)
+            return;
+        server.SetActive(false);
+        activeAfterDeactivation = server.Active();
+        if (reactivate)
+            server.SetActive(true);
+    });
+    server.SetDefaultPort(0);
+    server.SetActive(true);
+    const int port = BoundPort();
+    LoopbackPeer other;
+
+    ASSERT_TRUE(other.Send(port, "first"));
+    ASSERT_TRUE(ServeUntilReceived(1));
+    EXPECT_FALSE(activeAfterDeactivation);
+    EXPECT_FALSE(server.Active());
+    EXPECT_EQ(server.Listener(), nullptr);
+    EXPECT_FALSE(server.Bindings().Items(0).Allocated());
+    {
+        TIdUDPServer another; // the port is free again
+        another.SetDefaultPort(port);
+        EXPECT_NO_THROW(another.SetActive(true));
+    }
+
+    reactivate = true;
+    server.SetActive(true);
+    ASSERT_TRUE(other.Send(port, "second"));
+    ASSERT_TRUE(ServeUntilReceived(2));
+    EXPECT_FALSE(activeAfterDeactivation);
+    EXPECT_TRUE(server.Active());
+    ASSERT_NE(server.Listener(), nullptr);
+    ASSERT_TRUE(other.Send(port, "third"));
+    ASSERT_TRUE(ServeUntilReceived(3));
+    EXPECT_EQ(received[2].data, "third");
+    server.SetActive(false);
+    EXPECT_FALSE(server.Active());
+}
+
 TEST_F(Endpoint, MoreThan64BindingsEndTheListenerButNotTheActivation) {
     for (int i = 0; i < 65; ++i)
         server.Bindings().Add().SetIP("127.0.0.1");
