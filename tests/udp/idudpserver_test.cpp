@@ -136,14 +136,15 @@ TEST_F(Endpoint, ABindingKeepsItsPortWhateverDefaultPortSaysLater) {
 }
 
 TEST_F(Endpoint, PortsUseTheirLow16Bits) {
-    server.SetDefaultPort(4001 + 65536);
+    const int port = FreePort();
+    server.SetDefaultPort(port + 65536);
     server.SetActive(true);
-    EXPECT_EQ(BoundPort(), 4001);
-    server.SendDatagram("LOCALHOST", 4001 + 65536, "x");
+    EXPECT_EQ(BoundPort(), port);
+    server.SendDatagram("LOCALHOST", port + 65536, "x");
     ASSERT_TRUE(ServeUntilReceived(1));
     EXPECT_EQ(received[0].data, "x");
     EXPECT_EQ(received[0].senderIP, "127.0.0.1");
-    EXPECT_EQ(received[0].senderPort, 4001);
+    EXPECT_EQ(received[0].senderPort, port);
 }
 
 TEST_F(Endpoint, SendingActivatesAnInactiveEndpoint) {
