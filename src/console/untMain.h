@@ -112,8 +112,6 @@ public:
     // Not bound through the error display: the endpoint drops what this raises.
     void IdUDPServer1UDPRead(corvane::TIdUDPServer& Sender, corvane::Stream& AData,
                              corvane::TIdSocketHandle& ABinding);
-    // The whole content of stream, from its first byte whatever its position.
-    static corvane::ByteString StreamToStr(corvane::Stream& stream);
 
     // The desktop session is ending (log-off, shutdown): the program agrees to end unasked.
     void SessionEnding() { sessionEnding_ = true; }

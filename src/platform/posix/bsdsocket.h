@@ -19,7 +19,7 @@ struct Endpoint {
 enum class SocketType { Stream, Datagram };
 enum class ShutdownHow { Receive, Send, Both };
 
-// An IPv4 socket, closed on exec.
+// An IPv4 socket, closed on exec; a datagram socket with a receive queue of up to 4 MiB.
 int Socket(SocketType type, int protocol);
 int Bind(int fd, Endpoint local);
 int LocalEndpoint(int fd, Endpoint& local);

@@ -328,7 +328,9 @@ int select(int, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, const time
     if (!Started())
         return Fail(WSANOTINITIALISED);
     fd_set* const sets[3] = {readfds, writefds, exceptfds};
-    std::vector<bsd::PollEntry> entries;
+    // Kept by the thread, so that a wait costs no allocation.
+    thread_local std::vector<bsd::PollEntry> entries;
+    entries.clear();
     if (!CollectSets(sets, entries))
         return SOCKET_ERROR;
     if (entries.empty())
