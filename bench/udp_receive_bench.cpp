@@ -6,7 +6,8 @@
 //   udp_receive_bench --endpoint   the endpoint alone at rising rates (no window)
 //   udp_receive_bench --ladder     the panel at rising rates: the highest rate without loss
 //   udp_receive_bench --steady     the panel, three runs at 25,000 datagrams/s
-//   udp_receive_bench --flood [S]  four senders flood 8 KB datagrams for S seconds (120)
+//   udp_receive_bench --flood [S] [R]  four senders flood 8 KB datagrams for S seconds (120),
+//                                      R datagrams a second in all (2000: 49 MB/s of pane text)
 //   udp_receive_bench --close      how long Close takes while datagrams arrive
 //
 // Each panel phase also times a 10 ms timer on the UI thread: its lateness is how long the window
@@ -85,9 +86,17 @@ public:
                       reinterpret_cast<const sockaddr*>(&to_), sizeof to_) == size;
     }
 
-    // Sends the numbers 0, 1, 2... as 8-byte datagrams at rate per second, paced per millisecond,
-    // for duration or until stop; returns how many were sent.
+    // Sends the numbers 0, 1, 2... as 8-byte datagrams at rate per second for duration or until
+    // stop; returns how many were sent.
     std::uint64_t Offer(double rate, Clock::duration duration, const std::atomic<bool>& stop) {
+        return Pace(rate, duration, stop, [this](std::uint64_t n) { Send(&n, sizeof n); });
+    }
+
+    // Calls send(n) for n = 0, 1, 2... at rate per second, paced per millisecond, for duration or
+    // until stop; returns how many calls it made.
+    template <class SendOne>
+    static std::uint64_t Pace(double rate, Clock::duration duration, const std::atomic<bool>& stop,
+                              SendOne send) {
         const auto start = Clock::now();
         std::uint64_t sent = 0;
         for (auto slot = start; slot - start < duration && !stop.load();
@@ -95,7 +104,7 @@ public:
             std::this_thread::sleep_until(slot);
             const double due = rate * std::chrono::duration<double>(slot - start).count();
             for (; sent < due; ++sent)
-                Send(&sent, sizeof sent);
+                send(sent);
         }
         return sent;
     }
@@ -375,7 +384,7 @@ bool IsFloodLine(const ByteString& line) {
     return std::stoi(line.substr(hex + 1, 2), nullptr, 16) == last;
 }
 
-void BenchFlood(int seconds, double capMiB) {
+void BenchFlood(int seconds, double rate, double capMiB) {
     OpenPanel panel;
     std::atomic<bool> stop{false};
     std::atomic<std::uint64_t> sent{0};
@@ -385,15 +394,15 @@ void BenchFlood(int seconds, double capMiB) {
             Sender sender(last, panel.Port());
             std::vector<std::uint8_t> datagram(kFloodSize, 0x5A);
             datagram[0] = last;
-            for (std::uint64_t n = 0; !stop.load(); ++n) {
+            Sender::Pace(rate / 4, std::chrono::seconds(seconds), stop, [&](std::uint64_t n) {
                 std::memcpy(datagram.data() + 1, &n, sizeof n);
                 if (sender.Send(datagram.data(), kFloodSize))
                     ++sent;
-            }
+            });
         });
     }
-    std::printf("\nFlood: four senders (127.0.0.2-5), %d-byte datagrams, %d s\n", kFloodSize,
-                seconds);
+    std::printf("\nFlood: four senders (127.0.0.2-5), %d-byte datagrams, %.0f/s in all, %d s\n",
+                kFloodSize, rate, seconds);
     std::printf("%8s %12s %12s %14s\n", "time s", "sent", "shown", "resident MiB");
     const auto start = Clock::now();
     QTimer report;
@@ -443,6 +452,7 @@ void BenchFlood(int seconds, double capMiB) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const int floodSeconds = argc > 2 ? std::atoi(argv[2]) : 120;
+    const double floodRate = argc > 3 ? std::atof(argv[3]) : 2000;
     // The flood stops early rather than take the machine's memory with a pane that keeps all.
     const double capMiB =
         std::getenv("FLOOD_CAP_MIB") ? std::atof(std::getenv("FLOOD_CAP_MIB")) : 4096;
@@ -454,7 +464,8 @@ int main(int argc, char** argv) {
         } else if (mode == "--steady") {
             BenchSteady();
         } else if (mode == "--flood") {
-            BenchFlood(floodSeconds > 0 ? floodSeconds : 120, capMiB);
+            BenchFlood(floodSeconds > 0 ? floodSeconds : 120, floodRate > 0 ? floodRate : 2000,
+                       capMiB);
         } else if (mode == "--close") {
             BenchClose();
         } else {

@@ -5,7 +5,6 @@
 #include <QObject>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -20,11 +19,6 @@ struct Request {
     std::exception_ptr error;
     bool done = false;
 };
-
-using Clock = std::chrono::steady_clock;
-
-// The longest the UI thread keeps running hand-overs before it lets input and painting in.
-constexpr auto kBudget = std::chrono::milliseconds(4);
 
 // Posted to the UI thread's event loop; its only job is to run the queue there. The event itself is
 // never read: it only wakes the loop.
@@ -42,8 +36,8 @@ struct State {
     std::atomic<bool> ending{false};
     std::atomic<std::thread::id> uiThread{};
     Pump* pump = nullptr;
-    // A pump event is on its way or running: the requests queued meanwhile need no event of their
-    // own, so a flood costs one event per batch rather than one per request.
+    // A pump event is on its way and has not started yet: the requests queued meanwhile need no
+    // event of their own, so a batch costs one event rather than one per request.
     bool pumpPosted = false;
 };
 
@@ -76,20 +70,13 @@ void RunQueued(State& s) {
 
 void Pump::customEvent(QEvent*) {
     State& s = GetState();
-    const auto start = Clock::now();
-    for (;;) {
-        RunQueued(s);
+    {
+        // From here on a new request needs an event of its own: this one may be inside a work
+        // that runs an event loop (a modal box) by the time it is queued.
         std::lock_guard lock(s.mutex);
-        if (s.queue.empty()) {
-            s.pumpPosted = false;
-            return;
-        }
-        if (Clock::now() - start > kBudget) {
-            // Input and painting go first; this event comes back after them.
-            QCoreApplication::postEvent(s.pump, new QEvent(QEvent::User));
-            return;
-        }
+        s.pumpPosted = false;
     }
+    RunQueued(s);
 }
 
 } // namespace
