@@ -13,6 +13,8 @@
 #include <functional>
 #include <utility>
 
+#include <limits>
+
 TfrmMain* frmMain = nullptr;
 bool ManyTimesSerial = false;
 bool ManyTimesUDP = false;
@@ -40,6 +42,14 @@ QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRe
     auto* group = Make<QGroupBox>(parent, name, geometry);
     group->setTitle(QString::fromLatin1(caption));
     return group;
+}
+
+// A payload edit line: QLineEdit cuts a longer text at 32767 characters without a word, so a long
+// typed or pasted payload would be sent cut short.
+QLineEdit* MakePayloadEdit(QWidget* parent, const char* name, QRect geometry) {
+    auto* edit = Make<QLineEdit>(parent, name, geometry);
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    return edit;
 }
 
 // A button or check box with its caption.
@@ -175,7 +185,7 @@ void TfrmMain::CreateControls() {
     chkbxOnlyFromThis->setToolTip(QStringLiteral("Receive packet only from this host"));
     btnOpenUDPPort =
         MakeCaptioned<TButton>(grpbxUDP, "btnOpenUDPPort", "Open", QRect(174, 12, 65, 25));
-    edtUDPData = Make<QLineEdit>(grpbxSendToUDPPort, "edtUDPData", QRect(8, 68, 305, 21));
+    edtUDPData = MakePayloadEdit(grpbxSendToUDPPort, "edtUDPData", QRect(8, 68, 305, 21));
     chkbxManyTimesUDP = MakeCaptioned<QCheckBox>(grpbxSendToUDPPort, "chkbxManyTimesUDP",
                                                  "Many Times", QRect(8, 96, 81, 17));
     spnedtSendTimeUDP =
@@ -189,7 +199,7 @@ void TfrmMain::CreateControls() {
 
     grpbxSendToComPort = MakeGroup(pnlTools, "grpbxSendToComPort", "Send data  to serial port",
                                    QRect(8, 56, 417, 81));
-    edtData = Make<QLineEdit>(grpbxSendToComPort, "edtData", QRect(8, 20, 401, 21));
+    edtData = MakePayloadEdit(grpbxSendToComPort, "edtData", QRect(8, 20, 401, 21));
     chkbxManyTimes = MakeCaptioned<QCheckBox>(grpbxSendToComPort, "chkbxManyTimes", "Many Times",
                                               QRect(8, 48, 81, 17));
     spnedtSendTime =

@@ -112,8 +112,6 @@ public:
     // Not bound through the error display: the endpoint drops what this raises.
     void IdUDPServer1UDPRead(corvane::TIdUDPServer& Sender, corvane::Stream& AData,
                              corvane::TIdSocketHandle& ABinding);
-    // The whole content of stream, from its first byte whatever its position.
-    static corvane::ByteString StreamToStr(corvane::Stream& stream);
 
     // The user guide's file:// address, which the logo and the About box lead to.
     const corvane::ByteString& GuideAddress() const { return guideAddress_; }

@@ -85,15 +85,21 @@ void TfrmMain::tmrSendUDPTimer() {
 
 void TfrmMain::IdUDPServer1UDPRead(corvane::TIdUDPServer&, corvane::Stream& AData,
                                    corvane::TIdSocketHandle& ABinding) {
-    const ByteString data = StreamToStr(AData);
-    if (chkbxOnlyFromThis->isChecked())
-        AddToLogRec("->" + corvane::StrToHexView(data));
-    else
-        AddToLogRec("-> (" + ABinding.SenderIP() + ") :" + corvane::StrToHexView(data));
-}
-
-ByteString TfrmMain::StreamToStr(corvane::Stream& stream) {
-    corvane::StringStream copy;
-    copy.CopyFrom(stream, 0);
-    return copy.DataString();
+    // The datagram and its line live in buffers kept from datagram to datagram, so that a
+    // datagram costs no allocation once the longest one has been seen. UI thread only.
+    static ByteString data;
+    static ByteString line;
+    data.resize(AData.Size());
+    AData.SetPosition(0); // the whole datagram, whatever the position
+    AData.Read(data.data(), data.size());
+    line.clear();
+    if (chkbxOnlyFromThis->isChecked()) {
+        line += "->";
+    } else {
+        line += "-> (";
+        line += ABinding.SenderIP();
+        line += ") :";
+    }
+    corvane::AppendHexView(line, data.data(), data.size());
+    AddToLogRec(line);
 }

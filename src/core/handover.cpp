@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QObject>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -23,7 +24,7 @@ struct Request {
 // never read: it only wakes the loop.
 class Pump : public QObject {
 protected:
-    void customEvent(QEvent*) override { CheckSynchronize(); }
+    void customEvent(QEvent*) override;
 };
 
 struct State {
@@ -32,9 +33,12 @@ struct State {
     std::condition_variable uiWake;     // a request was queued, or a waiter's condition changed
     std::deque<Request*> queue;
     unsigned long long wakeCount = 0;
-    bool ending = false;
-    std::thread::id uiThread;
+    std::atomic<bool> ending{false};
+    std::atomic<std::thread::id> uiThread{};
     Pump* pump = nullptr;
+    // A pump event is on its way and has not started yet: the requests queued meanwhile need no
+    // event of their own, so a batch costs one event rather than one per request.
+    bool pumpPosted = false;
 };
 
 // Never destroyed: a worker that outlives main() may still be on its way into Synchronize.
@@ -43,20 +47,50 @@ State& GetState() {
     return *state;
 }
 
+// Runs the queued requests, one at a time and in order, until the queue is empty.
+void RunQueued(State& s) {
+    for (;;) {
+        std::unique_lock lock(s.mutex);
+        if (s.queue.empty())
+            return;
+        Request* request = s.queue.front();
+        s.queue.pop_front();
+        lock.unlock();
+        try {
+            (*request->work)();
+        } catch (...) {
+            request->error = std::current_exception();
+        }
+        lock.lock();
+        request->done = true;
+        lock.unlock();
+        s.workerWake.notify_all();
+    }
+}
+
+void Pump::customEvent(QEvent*) {
+    State& s = GetState();
+    {
+        // From here on a new request needs an event of its own: this one may be inside a work
+        // that runs an event loop (a modal box) by the time it is queued.
+        std::lock_guard lock(s.mutex);
+        s.pumpPosted = false;
+    }
+    RunQueued(s);
+}
+
 } // namespace
 
 void InstallHandOver() {
     State& s = GetState();
     std::lock_guard lock(s.mutex);
-    s.uiThread = std::this_thread::get_id();
+    s.uiThread.store(std::this_thread::get_id());
     if (!s.pump && QCoreApplication::instance())
         s.pump = new Pump; // lives as long as the process, like the state it serves
 }
 
 bool IsUiThread() {
-    State& s = GetState();
-    std::lock_guard lock(s.mutex);
-    return s.uiThread == std::this_thread::get_id();
+    return GetState().uiThread.load() == std::this_thread::get_id();
 }
 
 void Synchronize(const std::function<void()>& work) {
@@ -72,32 +106,21 @@ void Synchronize(const std::function<void()>& work) {
         return;
     s.queue.push_back(&request);
     ++s.wakeCount;
+    const bool post = s.pump && !s.pumpPosted;
+    s.pumpPosted = s.pumpPosted || post;
+    lock.unlock();
+    // Woken without the lock held, so that the woken thread does not block on it at once.
     s.uiWake.notify_all();
-    if (s.pump)
+    if (post)
         QCoreApplication::postEvent(s.pump, new QEvent(QEvent::User));
+    lock.lock();
     s.workerWake.wait(lock, [&] { return request.done; });
     if (request.error)
         std::rethrow_exception(request.error);
 }
 
 void CheckSynchronize() {
-    State& s = GetState();
-    for (;;) {
-        std::unique_lock lock(s.mutex);
-        if (s.queue.empty())
-            return;
-        Request* request = s.queue.front();
-        s.queue.pop_front();
-        lock.unlock();
-        try {
-            (*request->work)();
-        } catch (...) {
-            request->error = std::current_exception();
-        }
-        lock.lock();
-        request->done = true;
-        s.workerWake.notify_all();
-    }
+    RunQueued(GetState());
 }
 
 void ServeHandOversUntil(const std::function<bool()>& done) {
@@ -124,7 +147,7 @@ void WakeUiThread() {
 void BeginEnding() {
     State& s = GetState();
     std::lock_guard lock(s.mutex);
-    s.ending = true;
+    s.ending.store(true);
     for (Request* request : s.queue)
         request->done = true;
     s.queue.clear();
@@ -132,9 +155,7 @@ void BeginEnding() {
 }
 
 bool EndingBegun() {
-    State& s = GetState();
-    std::lock_guard lock(s.mutex);
-    return s.ending;
+    return GetState().ending.load();
 }
 
 } // namespace corvane

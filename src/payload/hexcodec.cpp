@@ -36,14 +36,22 @@ ByteString HexStrToData(const ByteString& text) {
 }
 
 ByteString StrToHexView(const ByteString& data) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    ByteString view(data.size() * 3, ' ');
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(data[i]);
-        view[i * 3 + 1] = kDigits[byte >> 4];
-        view[i * 3 + 2] = kDigits[byte & 0x0F];
-    }
+    ByteString view;
+    AppendHexView(view, data.data(), data.size());
     return view;
+}
+
+void AppendHexView(ByteString& out, const char* data, std::size_t size) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const std::size_t start = out.size();
+    out.resize(start + size * 3);
+    char* group = out.data() + start;
+    for (std::size_t i = 0; i < size; ++i, group += 3) {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        group[0] = ' ';
+        group[1] = kDigits[byte >> 4];
+        group[2] = kDigits[byte & 0x0F];
+    }
 }
 
 } // namespace corvane

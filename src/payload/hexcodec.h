@@ -18,5 +18,7 @@ ByteString HexStrToData(const ByteString& text);
 
 // " XX" per byte, upper-case; empty for empty data.
 ByteString StrToHexView(const ByteString& data);
+// Appends the hex view of size bytes at data to out, written in place.
+void AppendHexView(ByteString& out, const char* data, std::size_t size);
 
 } // namespace corvane

@@ -184,10 +184,14 @@ int setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen)
 // given. All sets empty is WSAEINVAL; a closed or unknown socket in a set is WSAENOTSOCK.
 int select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, const timeval* timeout);
 // Takes one datagram, blocking until one is there. A datagram longer than len fails with
-// WSAEMSGSIZE and is lost whole. flags must be 0.
+// WSAEMSGSIZE and is lost whole. flags must be 0. Once the receiving side is shut down, every
+// receive fails with WSAESHUTDOWN, also one that was already waiting.
 int recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromlen);
-// flags must be 0. A broadcast address while SO_BROADCAST is off fails with WSAEACCES.
+// flags must be 0. A broadcast address while SO_BROADCAST is off fails with WSAEACCES; port 0 and
+// the address 0.0.0.0 fail with WSAEADDRNOTAVAIL.
 int sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen);
+// Shutting the receiving side down (SD_RECEIVE, SD_BOTH) wakes a select or recvfrom waiting on s.
+// An unconnected socket is shut down all the same, but the call reports WSAENOTCONN.
 int shutdown(SOCKET s, int how);
 int closesocket(SOCKET s);
 // IPv4 only. The entry belongs to the calling thread and lasts until its next call. Not found

@@ -7,11 +7,11 @@ namespace corvane {
 
 void TIdUDPListenerThread::Run() {
     TIdSocketHandles& bindings = server_.Bindings();
-    std::vector<winsock::SOCKET> sockets;
+    sockets_.clear();
     for (int i = 0; i < bindings.Count(); ++i)
-        sockets.push_back(bindings.Items(i).OsSocket());
-    StackInstance()->WaitReadable(sockets, kReadyWait);
-    for (winsock::SOCKET s : sockets) {
+        sockets_.push_back(bindings.Items(i).OsSocket());
+    StackInstance()->WaitReadable(sockets_, kReadyWait);
+    for (winsock::SOCKET s : sockets_) {
         try {
             // A stop leaves the datagram unread; the socket is being closed.
             if (Stopped())
@@ -28,13 +28,13 @@ void TIdUDPListenerThread::Run() {
 void TIdUDPListenerThread::Receive(winsock::SOCKET s) {
     TIdStack& stack = *StackInstance();
     datagramBuffer_.SetSize(static_cast<std::size_t>(bufferSize_));
-    ByteString ip;
     int port = 0;
-    const int count = stack.ReceiveFrom(s, datagramBuffer_.Memory(), bufferSize_, 0, ip, port);
+    const int count =
+        stack.ReceiveFrom(s, datagramBuffer_.Memory(), bufferSize_, 0, senderIP_, port);
     stack.CheckSocketResult(count);
     datagramBuffer_.SetSize(static_cast<std::size_t>(count));
     datagramBuffer_.SetPosition(0);
-    incomingBinding_->RecordSender(ip, port);
+    incomingBinding_->RecordSender(senderIP_, port);
     const auto deliver = [this] { server_.DeliverDatagram(datagramBuffer_, *incomingBinding_); };
     if (server_.ThreadedEvent())
         deliver();

@@ -37,6 +37,9 @@ private:
     const int bufferSize_;
     MemoryStream datagramBuffer_;
     TIdSocketHandle* incomingBinding_ = nullptr;
+    // Kept from pass to pass, so that a datagram costs no allocation.
+    std::vector<winsock::SOCKET> sockets_;
+    ByteString senderIP_;
 };
 
 } // namespace corvane

@@ -19,6 +19,7 @@ bool TIdUDPServer::IsActive() {
 TIdSocketHandle& TIdUDPServer::AcquireBinding() {
     if (TIdSocketHandle* current = currentBinding_.load())
         return *current;
+    FinishReleaseAfterDelivery();
     if (bindings_.Count() == 0)
         bindings_.Add();
     for (int i = 0; i < bindings_.Count(); ++i) {
@@ -38,6 +39,14 @@ void TIdUDPServer::ReleaseBindings() {
     // asks for a deactivation again.
     if (!currentBinding_.load() || !listener_)
         return;
+    if (deliveringOn_.load() == std::this_thread::get_id()) {
+        // The listener waits for this very delivery: waiting for it here would wait for ever.
+        // Once stopped it touches neither the sockets nor this object again.
+        listener_->Stop();
+        currentBinding_.store(nullptr);
+        releaseAfterDelivery_ = true;
+        return;
+    }
     const std::unique_ptr<TIdUDPListenerThread> listener = std::move(listener_);
     listener->Stop();
     // Shutting the receiving side down makes the listener's readiness wait return at once rather
@@ -67,10 +76,33 @@ void TIdUDPServer::ApplyBroadcast() {
     }
 }
 
+void TIdUDPServer::FinishReleaseAfterDelivery() {
+    if (!releaseAfterDelivery_)
+        return;
+    releaseAfterDelivery_ = false;
+    for (int i = 0; i < bindings_.Count(); ++i)
+        bindings_.Items(i).DropSocket();
+    // The delivery still runs on the listener's behalf (its buffer is the data being delivered),
+    // so the listener cannot be waited for or freed here; it frees itself when it has ended.
+    listener_.release()->SetFreeOnTerminate(true);
+}
+
 void TIdUDPServer::DeliverDatagram(Stream& data, TIdSocketHandle& binding) {
     currentBinding_.store(&binding);
-    if (onUDPRead_)
-        onUDPRead_(*this, data, binding);
+    if (!onUDPRead_)
+        return;
+    // Deliveries nest when a handler runs an event loop (a modal box) while the next listener
+    // hands one over.
+    const std::thread::id outer = deliveringOn_.exchange(std::this_thread::get_id());
+    struct AfterDelivery {
+        TIdUDPServer& server;
+        std::thread::id outer;
+        ~AfterDelivery() {
+            server.deliveringOn_.store(outer);
+            server.FinishReleaseAfterDelivery();
+        }
+    } after{*this, outer};
+    onUDPRead_(*this, data, binding);
 }
 
 } // namespace corvane

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace corvane {
 
@@ -46,7 +47,8 @@ protected:
     TIdSocketHandle& AcquireBinding() override;
     // Stops the listener, wakes its readiness wait and waits for it to end, running the
     // deliveries it hands over meanwhile, then closes every socket. Bindings keep their IP and
-    // Port.
+    // Port. Called from inside a delivery, whose listener waits for it to return, it stops the
+    // listener and leaves the rest until the delivery has returned; Active reads false at once.
     void ReleaseBindings() override;
     bool IsActive() override;
     void ApplyBroadcast() override;
@@ -55,11 +57,18 @@ protected:
 private:
     friend class TIdUDPListenerThread;
 
+    // Ends a deactivation begun inside a delivery: closes the sockets and lets the stopped
+    // listener free itself once the delivery has returned to it.
+    void FinishReleaseAfterDelivery();
+
     TIdSocketHandles bindings_;
     TUDPReadEvent onUDPRead_;
     std::atomic<bool> threadedEvent_{false};
     std::atomic<TIdSocketHandle*> currentBinding_{nullptr};
     std::unique_ptr<TIdUDPListenerThread> listener_;
+    // The thread running a delivery, if any.
+    std::atomic<std::thread::id> deliveringOn_{};
+    bool releaseAfterDelivery_ = false;
 };
 
 } // namespace corvane

@@ -45,7 +45,9 @@ std::size_t CountSent(const TLogPane* pane) {
 class SerialPanel : public ::testing::Test {
 protected:
     void SetUp() override {
-        ManyTimesSerial = false; // process-wide: an earlier window's clicks may have set it
+        // Process-wide: an earlier window's clicks may have set them.
+        ManyTimesSerial = false;
+        ManyTimesUDP = false;
         folder.Link(7, device.SlavePath());
         frm.cmbxComPorts->setCurrentIndex(6); // COM7
     }

@@ -29,8 +29,12 @@ std::vector<ByteString> Lines(const TLogPane* pane) {
 
 class UdpPanel : public ::testing::Test {
 protected:
-    // process-wide: an earlier window's clicks may have set it
-    void SetUp() override { ManyTimesUDP = false; }
+    // Process-wide: an earlier window's clicks may have set them.
+    void SetUp() override {
+        ManyTimesUDP = false;
+        ManyTimesSerial = false;
+    }
+
     void SetPort(int port) { frm.edtUDPPort->setText(QString::number(port)); }
 
     void ExpectClosed() {
@@ -154,6 +158,26 @@ TEST_F(UdpPanel, EmptyPayloadsSendAnEmptyDatagramRawAndOneZeroByteInHex) {
     EXPECT_EQ(frm.mmLog->toPlainText(), "<- \n<- \n");
     const std::vector<ByteString> expected{"-> (127.0.0.1) :", "-> (127.0.0.1) : 00", "->"};
     EXPECT_EQ(Lines(frm.mmLogRec), expected);
+}
+
+// Mended: the payload edits cut a longer text at 32767 characters without a word.
+TEST_F(UdpPanel, PayloadsOfAnyLengthAreSentWholeOrRefusedAsTooBig) {
+    const QString whole(40'000, u'a');
+    frm.edtData->setText(whole); // the serial payload edit alike
+    EXPECT_EQ(frm.edtData->text(), whole);
+
+    OpenToMyself();
+    frm.chkbxRawDataUDP->click();
+    frm.edtUDPData->setText(whole);
+    EXPECT_EQ(frm.edtUDPData->text(), whole);
+    frm.btnSendUDP->click();
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{"<- " + ByteString(40'000, 'a')});
+
+    frm.edtUDPData->setText(QString(70'000, u'b'));
+    frm.btnSendUDP->click();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0], "Package Size Too Big.");
+    EXPECT_EQ(Lines(frm.mmLog).size(), 1u);
 }
 
 TEST_F(UdpPanel, ABadHexTokenSendsAndLogsNothing) {

@@ -3,6 +3,8 @@
 #include "core/exception.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -80,6 +82,40 @@ TEST(HandOver, InterleavedWorkersKeepTheirOwnOrderAndNeverMix) {
     int next[4] = {0, 0, 0, 0};
     for (const auto& [w, i] : seen)
         EXPECT_EQ(i, next[w]++);
+}
+
+// A work that runs an event loop of its own (a modal box does) still lets the hand-overs of other
+// workers run in it, also when they are queued after that work has begun.
+TEST(HandOver, RunsFromAnEventLoopInsideAnotherHandOver) {
+    std::atomic<QEventLoop*> nested{nullptr};
+    bool nestedActive = false;
+    bool ranInside = false;
+    std::thread first([&] {
+        Synchronize([&] {
+            QEventLoop loop;
+            // Should the hand-over never come, the loop still ends and the check below fails.
+            QTimer::singleShot(std::chrono::seconds(60), &loop, &QEventLoop::quit);
+            nestedActive = true;
+            nested = &loop;
+            loop.exec();
+            nested = nullptr;
+            nestedActive = false;
+        });
+        Synchronize([] { QCoreApplication::quit(); });
+    });
+    std::thread second([&] {
+        while (!nested.load())
+            std::this_thread::yield();
+        Synchronize([&] {
+            ranInside = nestedActive;
+            if (QEventLoop* loop = nested.load())
+                loop->quit();
+        });
+    });
+    QCoreApplication::exec(); // the first work runs from the event loop, as a datagram's does
+    first.join();
+    second.join();
+    EXPECT_TRUE(ranInside);
 }
 
 } // namespace

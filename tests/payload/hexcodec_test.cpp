@@ -59,6 +59,15 @@ TEST(StrToHexView, ShowsEveryByteAsSpaceAndTwoUpperCaseDigits) {
     EXPECT_EQ(StrToHexView(ByteString("\x00\x7F\x80\xFF", 4)), " 00 7F 80 FF");
 }
 
+TEST(AppendHexView, WritesTheViewAfterWhatIsThere) {
+    ByteString line = "-> (10.0.0.7) :";
+    line.reserve(64);
+    AppendHexView(line, "\x01\x02", 2);
+    EXPECT_EQ(line, "-> (10.0.0.7) : 01 02");
+    AppendHexView(line, "", 0);
+    EXPECT_EQ(line, "-> (10.0.0.7) : 01 02");
+}
+
 TEST(HexCodec, EveryByteValueRoundTripsThroughTheView) {
     ByteString all;
     for (int b = 0; b < 256; ++b)

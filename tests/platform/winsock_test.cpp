@@ -4,10 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fstream>
+#include <initializer_list>
 #include <string>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 
 namespace corvane {
 using namespace winsock;
@@ -30,6 +36,23 @@ sockaddr_in Loopback(u_char last, u_short port) {
 
 const sockaddr* AsSockaddr(const sockaddr_in& address) {
     return reinterpret_cast<const sockaddr*>(&address);
+}
+
+// Waits until thread tid of this process sleeps in one of the system calls, as the kernel shows
+// it; false when it does not within a generous while.
+bool BlockedIn(pid_t tid, std::initializer_list<long> calls) {
+    const std::string path = "/proc/self/task/" + std::to_string(tid) + "/syscall";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        long number = -1;
+        std::ifstream(path) >> number;
+        for (long call : calls) {
+            if (number == call)
+                return true;
+        }
+        std::this_thread::yield();
+    }
+    return false;
 }
 
 // Started for the test's lifetime.
@@ -76,6 +99,12 @@ protected:
         FD_SET(s, &set);
         const timeval wait{10, 0};
         return select(0, &set, nullptr, nullptr, &wait) == 1 && FD_ISSET(s, &set);
+    }
+
+    // Closes s, one of the sockets made by Bound, before the test ends.
+    void Close(SOCKET s) {
+        ASSERT_EQ(closesocket(s), 0);
+        std::erase(sockets_, s);
     }
 
 private:
@@ -172,6 +201,97 @@ TEST_F(Winsock, ALongerDatagramFailsWithMessageTooLongAndIsLostWhole) {
     EXPECT_EQ(buffer, std::string(8192, 'y'));
     ASSERT_TRUE(Readable(receiver));
     EXPECT_EQ(recvfrom(receiver, buffer.data(), 8192, 0, nullptr, nullptr), 0);
+}
+
+TEST_F(Winsock, AfterTheReceivingSideIsShutDownEveryReceiveFails) {
+    u_short port = 0;
+    const SOCKET receiver = Bound(1, &port);
+    const SOCKET sender = Bound(5);
+    ASSERT_EQ(SendTo(sender, port, "queued before"), 13);
+    ASSERT_TRUE(Readable(receiver));
+    // Linux reports "not connected" for a datagram socket, but shuts it down all the same.
+    shutdown(receiver, SD_RECEIVE);
+    char buffer[64];
+    EXPECT_EQ(recvfrom(receiver, buffer, sizeof buffer, 0, nullptr, nullptr), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAESHUTDOWN);
+    ASSERT_EQ(SendTo(sender, port, "sent after"), 10);
+    EXPECT_EQ(recvfrom(receiver, buffer, sizeof buffer, 0, nullptr, nullptr), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAESHUTDOWN);
+
+    // Shutting down the sending side alone leaves receiving as it was, also for a new socket
+    // that gets the closed one's number.
+    Close(receiver);
+    u_short again = 0;
+    const SOCKET next = Bound(1, &again);
+    shutdown(next, SD_SEND);
+    ASSERT_EQ(SendTo(sender, again, "x"), 1);
+    ASSERT_TRUE(Readable(next));
+    EXPECT_EQ(recvfrom(next, buffer, sizeof buffer, 0, nullptr, nullptr), 1);
+}
+
+// A receive already waiting when the receiving side is shut down returns at once with the error
+// rather than with an empty datagram from 0.0.0.0:0.
+TEST_F(Winsock, AShutdownWakesAWaitingReceiveWithAnError) {
+    const SOCKET receiver = Bound(1);
+    std::atomic<pid_t> tid{0};
+    int result = 0, error = 0;
+    sockaddr_in from{};
+    std::thread waiting([&] {
+        tid.store(gettid());
+        char buffer[64];
+        int length = sizeof from;
+        result = recvfrom(receiver, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
+                          &length);
+        error = WSAGetLastError();
+    });
+    while (tid.load() == 0)
+        std::this_thread::yield();
+    const bool blocked = BlockedIn(tid.load(), {SYS_recvfrom});
+    shutdown(receiver, SD_RECEIVE);
+    waiting.join();
+    ASSERT_TRUE(blocked);
+    EXPECT_EQ(result, SOCKET_ERROR);
+    EXPECT_EQ(error, WSAESHUTDOWN);
+}
+
+TEST_F(Winsock, AShutdownWakesAWaitingSelect) {
+    const SOCKET receiver = Bound(1);
+    std::atomic<pid_t> tid{0};
+    int result = 0;
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(receiver, &set);
+    std::thread waiting([&] {
+        tid.store(gettid());
+        const timeval forLong{120, 0};
+        result = select(0, &set, nullptr, nullptr, &forLong);
+    });
+    while (tid.load() == 0)
+        std::this_thread::yield();
+    const bool blocked = BlockedIn(tid.load(), {SYS_poll, SYS_ppoll});
+    shutdown(receiver, SD_RECEIVE);
+    waiting.join();
+    ASSERT_TRUE(blocked);
+    EXPECT_EQ(result, 1); // a time-out would give 0
+    EXPECT_TRUE(FD_ISSET(receiver, &set));
+}
+
+TEST_F(Winsock, PortZeroAndAddressZeroAreNoDestination) {
+    u_short port = 0;
+    const SOCKET receiver = Bound(1, &port);
+    const SOCKET sender = Bound(5);
+    in_addr any;
+    any.S_un.S_addr = INADDR_ANY;
+    EXPECT_EQ(SendTo(sender, "to any", Address(any, port)), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEADDRNOTAVAIL);
+    EXPECT_EQ(SendTo(sender, "to port 0", Loopback(1, 0)), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEADDRNOTAVAIL);
+    // Nothing of the refused sends arrived: the first datagram is the one sent properly.
+    ASSERT_EQ(SendTo(sender, port, "proper"), 6);
+    ASSERT_TRUE(Readable(receiver));
+    char buffer[64];
+    ASSERT_EQ(recvfrom(receiver, buffer, sizeof buffer, 0, nullptr, nullptr), 6);
+    EXPECT_EQ(std::string(buffer, 6), "proper");
 }
 
 TEST_F(Winsock, BindingAPortInUseFailsWithAddressInUse) {

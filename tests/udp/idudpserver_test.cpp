@@ -136,14 +136,15 @@ TEST_F(Endpoint, ABindingKeepsItsPortWhateverDefaultPortSaysLater) {
 }
 
 TEST_F(Endpoint, PortsUseTheirLow16Bits) {
-    server.SetDefaultPort(4001 + 65536);
+    const int port = FreePort();
+    server.SetDefaultPort(port + 65536);
     server.SetActive(true);
-    EXPECT_EQ(BoundPort(), 4001);
-    server.SendDatagram("LOCALHOST", 4001 + 65536, "x");
+    EXPECT_EQ(BoundPort(), port);
+    server.SendDatagram("LOCALHOST", port + 65536, "x");
     ASSERT_TRUE(ServeUntilReceived(1));
     EXPECT_EQ(received[0].data, "x");
     EXPECT_EQ(received[0].senderIP, "127.0.0.1");
-    EXPECT_EQ(received[0].senderPort, 4001);
+    EXPECT_EQ(received[0].senderPort, port);
 }
 
 TEST_F(Endpoint, SendingActivatesAnInactiveEndpoint) {
@@ -288,6 +289,54 @@ TEST_F(Endpoint, DeactivationUnderTrafficStillDeliversWhatWasHandedOver) {
     EXPECT_EQ(server.Listener(), nullptr);
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].data, "handed over");
+}
+
+// A handler may deactivate the endpoint that delivers to it, and activate it again, without
+// waiting for the listener that waits for the handler.
+TEST_F(Endpoint, AHandlerMayDeactivateAndReactivateItsEndpoint) {
+    bool reactivate = false;
+    bool activeAfterDeactivation = true;
+    server.SetOnUDPRead([&](TIdUDPServer&, Stream& data, TIdSocketHandle&) {
+        Received r;
+        r.data.resize(data.Size());
+        data.Read(r.data.data(), r.data.size());
+        received.push_back(r);
+        if (received.size() > 2)
+            return;
+        server.SetActive(false);
+        activeAfterDeactivation = server.Active();
+        if (reactivate)
+            server.SetActive(true);
+    });
+    server.SetDefaultPort(0);
+    server.SetActive(true);
+    const int port = BoundPort();
+    LoopbackPeer other;
+
+    ASSERT_TRUE(other.Send(port, "first"));
+    ASSERT_TRUE(ServeUntilReceived(1));
+    EXPECT_FALSE(activeAfterDeactivation);
+    EXPECT_FALSE(server.Active());
+    EXPECT_EQ(server.Listener(), nullptr);
+    EXPECT_FALSE(server.Bindings().Items(0).Allocated());
+    {
+        TIdUDPServer another; // the port is free again
+        another.SetDefaultPort(port);
+        EXPECT_NO_THROW(another.SetActive(true));
+    }
+
+    reactivate = true;
+    server.SetActive(true);
+    ASSERT_TRUE(other.Send(port, "second"));
+    ASSERT_TRUE(ServeUntilReceived(2));
+    EXPECT_FALSE(activeAfterDeactivation);
+    EXPECT_TRUE(server.Active());
+    ASSERT_NE(server.Listener(), nullptr);
+    ASSERT_TRUE(other.Send(port, "third"));
+    ASSERT_TRUE(ServeUntilReceived(3));
+    EXPECT_EQ(received[2].data, "third");
+    server.SetActive(false);
+    EXPECT_FALSE(server.Active());
 }
 
 TEST_F(Endpoint, MoreThan64BindingsEndTheListenerButNotTheActivation) {

@@ -19,15 +19,17 @@ struct Endpoint {
 enum class SocketType { Stream, Datagram };
 enum class ShutdownHow { Receive, Send, Both };
 
-// An IPv4 socket, closed on exec.
+// An IPv4 socket, closed on exec; a datagram socket with a receive queue of up to 4 MiB.
 int Socket(SocketType type, int protocol);
 int Bind(int fd, Endpoint local);
 int LocalEndpoint(int fd, Endpoint& local);
 int SetBroadcast(int fd, bool on);
 
 // Takes one datagram. When it was longer than capacity, truncated is set and the result is its
-// full length; its tail is gone.
-long ReceiveFrom(int fd, void* buffer, std::size_t capacity, Endpoint& from, bool& truncated);
+// full length; its tail is gone. hasSender is false when the call returned without a datagram's
+// sender: a shutdown of the receiving side woke it.
+long ReceiveFrom(int fd, void* buffer, std::size_t capacity, Endpoint& from, bool& truncated,
+                 bool& hasSender);
 long SendTo(int fd, const void* buffer, std::size_t count, Endpoint to);
 int Shutdown(int fd, ShutdownHow how);
 int Close(int fd);

@@ -3,11 +3,13 @@
 #include "platform/posix/bsdsocket.h"
 #include "platform/posix/wsaerror.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace corvane::winsock {
@@ -98,6 +100,40 @@ bool CollectSets(fd_set* const (&sets)[3], std::vector<bsd::PollEntry>& entries)
     }
     return true;
 }
+
+// The sockets whose receiving side has been shut down. Linux keeps handing out queued datagrams
+// after a shutdown and wakes a blocked receive with 0 bytes from nobody; Windows fails every
+// receive from then on with WSAESHUTDOWN, and so does this layer. The count spares each receive the
+// lock while no socket is shut down.
+class ShutReceivers {
+public:
+    void Add(int fd) {
+        std::lock_guard lock(mutex_);
+        if (std::find(fds_.begin(), fds_.end(), fd) == fds_.end())
+            fds_.push_back(fd);
+        count_.store(fds_.size());
+    }
+    // A closed descriptor's number is free for the next socket.
+    void Remove(int fd) {
+        if (count_.load() == 0)
+            return;
+        std::lock_guard lock(mutex_);
+        std::erase(fds_, fd);
+        count_.store(fds_.size());
+    }
+    bool Contains(int fd) const {
+        if (count_.load() == 0)
+            return false;
+        std::lock_guard lock(mutex_);
+        return std::find(fds_.begin(), fds_.end(), fd) != fds_.end();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<int> fds_;
+    std::atomic<std::size_t> count_{0};
+};
+ShutReceivers shutReceivers;
 
 // A host entry per thread, as Windows keeps one.
 struct HostEntry {
@@ -253,6 +289,7 @@ SOCKET socket(int af, int type, int protocol) {
         FailFromErrno();
         return INVALID_SOCKET;
     }
+    shutReceivers.Remove(fd); // in case the number was closed behind this layer's back
     return static_cast<SOCKET>(fd);
 }
 
@@ -291,7 +328,9 @@ int select(int, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, const time
     if (!Started())
         return Fail(WSANOTINITIALISED);
     fd_set* const sets[3] = {readfds, writefds, exceptfds};
-    std::vector<bsd::PollEntry> entries;
+    // Kept by the thread, so that a wait costs no allocation.
+    thread_local std::vector<bsd::PollEntry> entries;
+    entries.clear();
     if (!CollectSets(sets, entries))
         return SOCKET_ERROR;
     if (entries.empty())
@@ -336,11 +375,18 @@ int recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* froml
         return Fail(WSAEOPNOTSUPP);
     if (len < 0 || (!buf && len > 0))
         return Fail(WSAEFAULT);
+    if (shutReceivers.Contains(fd))
+        return Fail(WSAESHUTDOWN);
     bsd::Endpoint sender;
     bool truncated = false;
-    const long count = bsd::ReceiveFrom(fd, buf, static_cast<std::size_t>(len), sender, truncated);
+    bool hasSender = false;
+    const long count =
+        bsd::ReceiveFrom(fd, buf, static_cast<std::size_t>(len), sender, truncated, hasSender);
     if (count < 0)
         return FailFromErrno();
+    // Every datagram has a sender; a receive that returns without one was woken by a shutdown.
+    if (!hasSender)
+        return Fail(WSAESHUTDOWN);
     if (from && !WriteAddress(sender, from, fromlen))
         return SOCKET_ERROR;
     return truncated ? Fail(WSAEMSGSIZE) : static_cast<int>(count);
@@ -355,6 +401,10 @@ int sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, in
         return Fail(WSAEOPNOTSUPP);
     if (len < 0 || (!buf && len > 0))
         return Fail(WSAEFAULT);
+    // Windows refuses port 0 and the address 0.0.0.0 as a destination; Linux would take the
+    // latter for this host.
+    if (destination.port == 0 || destination.address == INADDR_ANY)
+        return Fail(WSAEADDRNOTAVAIL);
     const long count = bsd::SendTo(fd, buf, static_cast<std::size_t>(len), destination);
     return count < 0 ? FailFromErrno() : static_cast<int>(count);
 }
@@ -368,13 +418,24 @@ int shutdown(SOCKET s, int how) {
     const bsd::ShutdownHow bsdHow = how == SD_RECEIVE ? bsd::ShutdownHow::Receive
                                     : how == SD_SEND  ? bsd::ShutdownHow::Send
                                                       : bsd::ShutdownHow::Both;
-    return bsd::Shutdown(fd, bsdHow) < 0 ? FailFromErrno() : 0;
+    // Marked first, so that a receive the shutdown wakes already fails.
+    if (how != SD_SEND)
+        shutReceivers.Add(fd);
+    if (bsd::Shutdown(fd, bsdHow) == 0)
+        return 0;
+    const int error = errno;
+    // Linux still shuts an unconnected socket down but reports "not connected"; only a bad
+    // descriptor shuts nothing down.
+    if (how != SD_SEND && (error == EBADF || error == ENOTSOCK))
+        shutReceivers.Remove(fd);
+    return Fail(WsaErrorFromErrno(error));
 }
 
 int closesocket(SOCKET s) {
     int fd;
     if (!Usable(s, fd))
         return SOCKET_ERROR;
+    shutReceivers.Remove(fd);
     return bsd::Close(fd) < 0 ? FailFromErrno() : 0;
 }
 
