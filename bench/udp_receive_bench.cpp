@@ -19,7 +19,6 @@
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QTextBlock>
 #include <QTimer>
 
 #include <algorithm>
