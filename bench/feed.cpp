@@ -1,4 +1,5 @@
 #include "feed.h"
+#include "processfigures.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -30,44 +31,6 @@ constexpr std::size_t kAhead = 1000 * 1000;
 [[noreturn]] void Fail(const char* what) {
     std::perror(what);
     std::exit(1);
-}
-
-struct ProcessSample {
-    double cpuSeconds = 0;
-    double residentMb = 0;
-    double peakMb = 0;
-};
-
-// From /proc: user and system time of all its threads, resident size and its peak.
-ProcessSample Sample(pid_t pid) {
-    ProcessSample sample;
-    std::ifstream statFile("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(statFile)), {});
-    // The name in parentheses may hold spaces; the fields after it are counted from field 3.
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int index = 3; index <= 15 && fields >> field; ++index)
-        if (index == 14 || index == 15)
-            ticks += std::stod(field);
-    sample.cpuSeconds = ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string key;
-    double kilobytes = 0;
-    while (status >> key) {
-        if (key == "VmHWM:" && status >> kilobytes)
-            sample.peakMb = kilobytes / 1024;
-        else if (key == "VmRSS:" && status >> kilobytes)
-            sample.residentMb = kilobytes / 1024;
-        status.ignore(1 << 16, '\n');
-    }
-    return sample;
-}
-
-// Lets the peak resident size start again from the present size.
-void ResetPeak(pid_t pid) {
-    std::ofstream("/proc/" + std::to_string(pid) + "/clear_refs") << "5";
 }
 
 double ThreadCpuSeconds() {
@@ -116,8 +79,8 @@ FeedFigures Feed(const PtyPair& pty, std::string_view data, const Receiver& rece
     std::atomic<std::size_t> taken{0};
     std::atomic<double> writerCpu{0};
 
-    ResetPeak(receiver.pid);
-    const ProcessSample before = Sample(receiver.pid);
+    ResetPeakResident(receiver.pid);
+    const ProcessFigures before = ReadProcessFigures(receiver.pid);
     const auto start = Clock::now();
     std::thread device([&] {
         while (written < data.size()) {
@@ -138,7 +101,7 @@ FeedFigures Feed(const PtyPair& pty, std::string_view data, const Receiver& rece
         return taken >= data.size() && receiver.onScreen();
     });
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const ProcessSample after = Sample(receiver.pid);
+    const ProcessFigures after = ReadProcessFigures(receiver.pid);
     device.join();
 
     FeedFigures figures;

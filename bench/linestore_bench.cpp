@@ -3,6 +3,7 @@
 // Prints lines a second, the cost of the first and the last 100,000, memory a line beyond the
 // text, and spool throughput. Optional argument: the spool folder (default: the user's cache).
 #include "logstore/linestore.h"
+#include "processfigures.h"
 
 #include <algorithm>
 #include <chrono>
@@ -58,13 +59,7 @@ void TypicalLine(std::int64_t number, std::string& line, bool lowerCase = false)
 }
 
 std::int64_t ResidentBytes() {
-    long pages = 0, resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
-    return static_cast<std::int64_t>(resident) * ::sysconf(_SC_PAGESIZE);
+    return static_cast<std::int64_t>(ReadProcessFigures().residentMb * (1 << 20));
 }
 
 struct AppendFigures {

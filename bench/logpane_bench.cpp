@@ -8,6 +8,7 @@
 #include "benchsupport.h"
 #include "console/logpane.h"
 #include "payload/hexcodec.h"
+#include "processfigures.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -48,11 +49,7 @@ double Milliseconds(Clock::duration d) {
 }
 
 std::size_t ResidentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    std::size_t size = 0;
-    std::size_t resident = 0;
-    statm >> size >> resident;
-    return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    return static_cast<std::size_t>(ReadProcessFigures().residentMb * (1 << 20));
 }
 
 // Lines as the UDP panel writes them for 16-byte datagrams from 127.0.0.1, all different.

@@ -15,6 +15,7 @@
 #include "benchsupport.h"
 #include "console/untMain.h"
 #include "platform/winsock.h"
+#include "processfigures.h"
 #include "udp/idudpserver.h"
 
 #include <QApplication>
@@ -351,17 +352,8 @@ struct Memory {
     double resident = 0, peak = 0;
 };
 Memory ReadMemory() {
-    Memory m;
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    double kib;
-    while (status >> key) {
-        if (key == "VmRSS:" && status >> kib)
-            m.resident = kib / 1024;
-        else if (key == "VmHWM:" && status >> kib)
-            m.peak = kib / 1024;
-    }
-    return m;
+    const ProcessFigures figures = ReadProcessFigures();
+    return {figures.residentMb, figures.peakMb};
 }
 
 // A flood datagram: the sender's address byte and its number, then filler up to 8192 bytes.

@@ -1,0 +1,17 @@
+#pragma once
+// What a process has spent, as the kernel counts it in /proc: the benchmarks read their own
+// figures and those of the peer tools they run beside Corvane here.
+
+#include <sys/types.h>
+#include <unistd.h>
+
+struct ProcessFigures {
+    double cpuSeconds = 0; // user and system time of all its threads
+    double residentMb = 0; // resident size now (VmRSS), in MiB
+    double peakMb = 0;     // its peak resident size (VmHWM), in MiB
+};
+
+ProcessFigures ReadProcessFigures(pid_t pid = getpid());
+
+// Lets the peak resident size start again from the present size.
+void ResetPeakResident(pid_t pid = getpid());
