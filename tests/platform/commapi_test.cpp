@@ -567,8 +567,9 @@ TEST_F(LockFile, EveryNameOfTheDeviceSharesOneLock) {
 }
 
 std::size_t OpenDescriptors() {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                                  std::filesystem::directory_iterator{}));
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                      std::filesystem::directory_iterator{}));
 }
 
 TEST_F(LockFile, APortWhoseThreadCannotStartLetsGoOfEverything) {

@@ -20,7 +20,11 @@ void Check(bool ok, const char* what) {
 } // namespace
 
 PortsFolder::PortsFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvane-ports-XXXXXX").string();
+    const char* base = std::getenv("CORVANE_TEST_TMPDIR");
+    std::string pattern =
+        ((base ? std::filesystem::path(base) : std::filesystem::temp_directory_path()) /
+         "corvane-ports-XXXXXX")
+            .string();
     Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
     path_ = pattern;
     locks_ = path_ + "/locks";

@@ -9,7 +9,8 @@
 
 namespace corvane::testing {
 
-// A fresh ports folder for this process in the temporary folder ($TMPDIR or /tmp), named by
+// A fresh ports folder for this process in $CORVANE_TEST_TMPDIR (a test that must see it go sets
+// that), else in the temporary folder ($TMPDIR or /tmp), named by
 // CORVANE_PORTS_DIR, with a folder for lock files inside it named by CORVANE_LOCK_DIR, so no test
 // touches the machine's lock folder. Removed at destruction.
 class PortsFolder {

@@ -1,11 +1,11 @@
 #include "serial/untRxThread.h"
 
 #include "payload/hexcodec.h"
+#include "platform/posix/ttydevice.h"
 #include "ptydevice.h"
 #include "recordingpanes.h"
-#include "serial/messages.h"
-#include "platform/posix/ttydevice.h"
 #include "serial/comport.h"
+#include "serial/messages.h"
 #include "serial/seriallink.h"
 #include "serial/serialstate.h"
 
@@ -123,8 +123,8 @@ TEST_F(ReceiveWorker, TheDeviceHangingUpIsSaidOnceAndThePortStaysOpenUntilClose)
     EXPECT_TRUE(RxThreadRegistered());
     SendData(panes, "\x01");
     CloseAndAwaitEnd();
-    EXPECT_EQ(panes.Log(),
-              (std::vector<ByteString>{kRxStarted, kDeviceGone, "<-  01", kSendDataError, kRxEnded}));
+    EXPECT_EQ(panes.Log(), (std::vector<ByteString>{kRxStarted, kDeviceGone, "<-  01",
+                                                    kSendDataError, kRxEnded}));
 }
 
 ByteString RandomBytes(std::size_t size) {
@@ -184,8 +184,8 @@ TEST(ReceiveFromALineModeDevice, EveryByteArrivesExactlyBothWaysAndNothingIsEcho
     CloseSerialLink();
     EXPECT_TRUE(ServeUntil([] { return !RxThreadRegistered(); }));
     EXPECT_EQ(panes.LogRec(), std::vector<ByteString>{"->  61 62 0D 03 7A"});
-    EXPECT_EQ(panes.Log(), (std::vector<ByteString>{kWriteSettingsError + "\\\\.\\COM7",
-                                                    kRxStarted, "<-  41 0A 42", kRxEnded}));
+    EXPECT_EQ(panes.Log(), (std::vector<ByteString>{kWriteSettingsError + "\\\\.\\COM7", kRxStarted,
+                                                    "<-  41 0A 42", kRxEnded}));
 }
 
 // Error counters as a UART driver keeps them, moved by the test.
