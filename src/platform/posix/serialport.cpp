@@ -118,8 +118,8 @@ void SerialPort::Run() {
                 return;
             room = queue_.Free() > 0;
             inputHeld_ = !room;
-            // A hung-up tty reports POLLHUP for ever; poll() skips a negative descriptor. So does
-            // it a device that is not to be read now and has no write pending.
+            // A hung-up tty reports POLLHUP for ever; poll() skips a negative descriptor. A device
+            // whose bytes have no room in the queue is left out too, unless a write needs it.
             if (hungUp_ || (!room && (!write_ || hangUpHeld_)))
                 fds[0].fd = -1;
             else
