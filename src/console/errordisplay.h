@@ -8,8 +8,13 @@
 // source are folded into it; and after the box is closed, its failures are folded for
 // kQuietPeriod, which leaves the operator time to reach Stop. Other events cannot fail again while
 // their box is open (the box disables the window), and every one of their failures is shown.
+//
+// While a handler waits with the window alive (core/uiwait.h), no other handler starts: a timer's
+// tick is skipped and any other event runs once the wait is over.
 
 #include "core/bytestring.h"
+
+#include <QObject>
 
 #include <chrono>
 #include <functional>
@@ -27,7 +32,8 @@ public:
     enum class Source { Event, Repeating };
 
     // Runs handler; an exception that leaves it is shown (or folded, as above) and not rethrown.
-    // sender names the control or timer whose event this is.
+    // sender names the control or timer whose event this is. During a wait, handler is kept for
+    // later, so it must not refer to the caller's locals.
     void Run(const void* sender, Source kind, const std::function<void()>& handler);
 
     // The error box's text: a full stop is appended unless the message is empty or its last
@@ -45,4 +51,5 @@ private:
     Dialogs& dialogs_;
     std::function<Clock::time_point()> now_;
     std::map<const void*, SourceState> sources_;
+    QObject lifetime_; // events put off for after a wait are dropped with this display
 };

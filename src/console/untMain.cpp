@@ -4,6 +4,7 @@
 #include "console/logo.h"
 #include "console/userguide.h"
 #include "core/handover.h"
+#include "core/uiwait.h"
 #include "platform/shell.h"
 
 #include <QCloseEvent>
@@ -303,6 +304,12 @@ void TfrmMain::FormCreate() {
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (sessionEnding_) {
         event->accept();
+        return;
+    }
+    if (corvane::UiWaitRunning()) {
+        // A handler is waiting for the port: ask once it is done.
+        event->ignore();
+        corvane::AfterUiWait(this, [this] { close(); });
         return;
     }
     bool exit = false;

@@ -8,8 +8,15 @@
 //   pending on it (status ERROR_OPERATION_ABORTED) and signals its events before CloseHandle
 //   returns; afterwards the port never touches the callers' OVERLAPPED records or buffers again,
 //   and every call on the old value fails with ERROR_INVALID_HANDLE without touching a device.
-// - Each port has its own 4 MiB input queue, filled from the device as bytes arrive. When it is
-//   full, further bytes are dropped and ClearCommError reports CE_RXOVER once.
+// - A port is raw from the moment it opens, whatever state the device was left in: no echo, no
+//   line editing or signal characters, no CR/LF translation either way.
+// - Each port has its own 4 MiB input queue, filled from the device as bytes arrive. While it is
+//   full the device is not read: a pseudo-terminal or a USB CDC device is held back and loses
+//   nothing; a UART without flow control overruns in the kernel, which ClearCommError reports as
+//   CE_RXOVER (bytes the kernel's buffer had no room for) or CE_OVERRUN (bytes the UART lost),
+//   and IOCTL_SERIAL_GET_STATS counts, where the driver keeps counts.
+// - Opening takes the device's UUCP lock file (posix/portlock.h) as the Linux serial tools do,
+//   and closing removes it.
 // - OVERLAPPED.Internal holds ERROR_IO_PENDING while an operation runs and its Win32 error code
 //   once it has completed; InternalHigh holds the byte count. Read them with
 //   GetOverlappedResult. Every overlapped operation needs an event in hEvent; starting one resets
@@ -107,6 +114,16 @@ struct COMSTAT {
 };
 using LPCOMSTAT = COMSTAT*;
 
+// IOCTL_SERIAL_GET_STATS: counts since the port was opened.
+struct SERIALPERF_STATS {
+    DWORD ReceivedCount;
+    DWORD TransmittedCount;
+    DWORD FrameErrorCount;
+    DWORD SerialOverrunErrorCount; // bytes the UART lost (on Linux: overrun events, each >= 1)
+    DWORD BufferOverrunErrorCount; // bytes the driver's buffer had no room for
+    DWORD ParityErrorCount;
+};
+
 // CreateFileA
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
@@ -166,6 +183,9 @@ constexpr DWORD CE_RXPARITY = 0x0004;
 constexpr DWORD CE_FRAME = 0x0008;
 constexpr DWORD CE_BREAK = 0x0010;
 
+// DeviceIoControl: CTL_CODE(FILE_DEVICE_SERIAL_PORT, 35, METHOD_BUFFERED, FILE_ANY_ACCESS)
+constexpr DWORD IOCTL_SERIAL_GET_STATS = 0x001B008C;
+
 // WaitForSingleObject
 constexpr DWORD INFINITE = 0xFFFFFFFF;
 constexpr DWORD MAXDWORD = 0xFFFFFFFF;
@@ -185,7 +205,8 @@ constexpr DWORD MAKELANGID(WORD primary, WORD sub) {
 // Opens "\\.\COMn" (or "COMn") for reading and writing, without sharing, with
 // FILE_FLAG_OVERLAPPED; where COMn leads is said in platform/comports.h. Any other name fails with
 // ERROR_FILE_NOT_FOUND. A missing device gives ERROR_FILE_NOT_FOUND, a port that is already open
-// (here or in another program) or that the user may not open gives ERROR_ACCESS_DENIED.
+// (here or in another program, or locked by a live process's lock file) or that the user may not
+// open gives ERROR_ACCESS_DENIED.
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
@@ -222,6 +243,13 @@ BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped);
 // Reports and clears the line errors (CE_*) seen since the last call, and fills lpStat, if given,
 // with the number of bytes in the input queue and of bytes not yet written.
 BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat);
+
+// IOCTL_SERIAL_GET_STATS only, synchronous (lpOverlapped is ignored): fills a SERIALPERF_STATS.
+// ERROR_NOT_SUPPORTED where the driver keeps no error counts (a pseudo-terminal), and
+// ERROR_INVALID_FUNCTION for any other code.
+BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize,
+                     LPVOID lpOutBuffer, DWORD nOutBufferSize, LPDWORD lpBytesReturned,
+                     LPOVERLAPPED lpOverlapped);
 
 // Overlapped only (lpOverlapped must be given). TRUE when done at once, with the count in
 // *lpNumberOf...; otherwise FALSE with ERROR_IO_PENDING, and lpBuffer must live until completion.

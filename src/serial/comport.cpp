@@ -1,5 +1,6 @@
 #include "serial/comport.h"
 
+#include "core/uiwait.h"
 #include "payload/hexcodec.h"
 #include "serial/messages.h"
 #include "serial/serialstate.h"
@@ -101,7 +102,10 @@ void SendData(LogPanes& panes, const ByteString& payload) {
         const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         panes.AddToLog(kSentArrow + StrToHexView(payload));
         if (!ok && error == ERROR_IO_PENDING) {
-            WaitForSingleObject(WriteOverlapped.hEvent, INFINITE);
+            // A write can take 100 ms + 10 ms a byte; the window keeps painting and showing
+            // received lines meanwhile, but starts no other handler.
+            const HANDLE writeEnded = WriteOverlapped.hEvent;
+            WaitKeepingUiAlive([writeEnded] { WaitForSingleObject(writeEnded, INFINITE); });
             ok = GetOverlappedResult(hComPort, &WriteOverlapped, &written, FALSE);
         }
         // Logging the attempt and staying silent about its failure would report it as sent.

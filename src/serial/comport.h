@@ -18,7 +18,8 @@ ByteString ComPortPath(BYTE portNumber);
 HANDLE OpenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate);
 
 // Writes payload to hComPort, logs "<- " and its hex view, and waits for the write to end (at
-// most 100 + 10 ms per byte). An empty payload does nothing. A write that fails or ends short is
+// most 100 + 10 ms per byte); on the UI thread the window stays alive meanwhile (core/uiwait.h).
+// An empty payload does nothing. A write that fails or ends short is
 // logged as an error after its "<- " line.
 void SendData(LogPanes& panes, const ByteString& payload);
 

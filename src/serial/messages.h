@@ -44,6 +44,19 @@ inline const ByteString kRcvDataError =
 inline const ByteString kRx1Error = "\xCE\xF8\xE8\xE1\xEA\xE0 RX1";
 // "Ошибка RX2"
 inline const ByteString kRx2Error = "\xCE\xF8\xE8\xE1\xEA\xE0 RX2";
+// The receive worker's lines about bytes that never reach the pane. Lost bytes are no line error:
+// a pane that looks complete while the stream has a hole in it would mislead.
+// "Потеряно байт при приёме: " (the count follows)
+inline const ByteString kBytesLost = "\xCF\xEE\xF2\xE5\xF0\xFF\xED\xEE \xE1\xE0\xE9\xF2 "
+                                     "\xEF\xF0\xE8 \xEF\xF0\xE8\xB8\xEC\xE5: ";
+// "Потеряны байты при приёме": the driver does not say how many
+inline const ByteString kBytesLostUncounted =
+    "\xCF\xEE\xF2\xE5\xF0\xFF\xED\xFB \xE1\xE0\xE9\xF2\xFB \xEF\xF0\xE8 "
+    "\xEF\xF0\xE8\xB8\xEC\xE5";
+// "Связь с устройством потеряна": the device hung up (a USB adapter pulled, a pty's end closed)
+inline const ByteString kDeviceGone = "\xD1\xE2\xFF\xE7\xFC \xF1 "
+                                      "\xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE\xEC "
+                                      "\xEF\xEE\xF2\xE5\xF0\xFF\xED\xE0";
 
 // Arrows of the data lines: sent above, received below.
 inline const ByteString kSentArrow = "<- ";

@@ -5,6 +5,8 @@
 #include "serial/messages.h"
 #include "serial/serialstate.h"
 
+#include <string>
+
 namespace corvane {
 
 using namespace serial;
@@ -39,18 +41,34 @@ void RxThread::Execute() {
 void RxThread::RcvData() {
     const HANDLE port = ComPortFor(this);
     DWORD waiting = 0;
+    DWORD errors = 0;
+    bool gone = false;
     try {
         DWORD events = 0; // written when the wait completes, which the wait below waits for
-        if (!WaitCommEvent(port, &events, &overlapped_) && GetLastError() == ERROR_IO_PENDING)
+        DWORD unused = 0;
+        BOOL waited = WaitCommEvent(port, &events, &overlapped_);
+        if (!waited && GetLastError() == ERROR_IO_PENDING) {
             WaitForSingleObject(overlapped_.hEvent, INFINITE);
-        DWORD errors = 0; // line errors are cleared and not reported
+            waited = GetOverlappedResult(port, &overlapped_, &unused, FALSE);
+        }
+        gone = !waited && GetLastError() == ERROR_GEN_FAILURE;
+        // Line errors (framing, parity, break) are cleared and not reported.
         COMSTAT status{};
         if (ClearCommError(port, &errors, &status))
             waiting = status.cbInQue;
     } catch (...) {
         waiting = 0;
+        errors = 0;
+        gone = false;
         AddToLog(kRx1Error);
     }
+    // The port stays open until Close; the hang-up is said once.
+    if (gone && !hangUpReported_) {
+        hangUpReported_ = true;
+        AddToLog(kDeviceGone);
+    }
+    if (errors & (CE_RXOVER | CE_OVERRUN))
+        ReportLostBytes(port);
     if (waiting == 0)
         return;
 
@@ -74,6 +92,23 @@ void RxThread::RcvData() {
         buffer.resize(delivered);
         AddToLogRec(kReceivedArrow + StrToHexView(buffer));
     }
+}
+
+void RxThread::ReportLostBytes(HANDLE port) {
+    SERIALPERF_STATS stats{};
+    DWORD size = 0;
+    if (!DeviceIoControl(port, IOCTL_SERIAL_GET_STATS, nullptr, 0, &stats, sizeof stats, &size,
+                         nullptr)) {
+        AddToLog(kBytesLostUncounted);
+        return;
+    }
+    // The count can run ahead of the error flags: bytes lost just after the status query are
+    // counted now and flagged at the next query, where they are not reported again.
+    const DWORD lost = stats.SerialOverrunErrorCount + stats.BufferOverrunErrorCount;
+    if (lost == lostReported_)
+        return;
+    AddToLog(kBytesLost + std::to_string(lost - lostReported_));
+    lostReported_ = lost;
 }
 
 void RxThread::AddToLog(const ByteString& line) {

@@ -1,7 +1,8 @@
 #pragma once
 // The serial receive worker: while the port is open it waits for the device to send, reads
 // everything queued, and shows it as one "-> " hex line per read in the lower pane, with a 100 ms
-// pause after every read. It reports its start, its end and its read errors in the upper pane.
+// pause after every read. It reports its start, its end and its read errors in the upper pane, and
+// also bytes the driver lost and the device hanging up.
 // Every line is handed to the UI thread and stands in the pane before the worker goes on.
 
 #include "core/logpanes.h"
@@ -21,11 +22,16 @@ protected:
 private:
     // One receive step: wait for bytes, count them, read them, show them.
     void RcvData();
+    // After a status query that found errors: one line when bytes were lost, with their count where
+    // the driver tells it.
+    void ReportLostBytes(HANDLE port);
     void AddToLog(const ByteString& line);
     void AddToLogRec(const ByteString& line);
 
     LogPanes& panes_;
     OVERLAPPED overlapped_{}; // for the wait and the read; its event lives as long as Execute
+    DWORD lostReported_ = 0;  // the driver's count of lost bytes as far as it has been reported
+    bool hangUpReported_ = false;
 };
 
 } // namespace corvane

@@ -9,6 +9,7 @@
 
 #include <QHelpEvent>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -279,25 +281,30 @@ TEST_F(SerialPanel, ReceivedBytesShowInTheLowerPane) {
 // Leaving the program with the port open does not stop the worker; the process must still end
 // cleanly while it runs and the device keeps sending.
 void EndWhileReceiving() {
-    PortsFolder folder;
+    // exit() runs no destructor of this frame: the folder is removed by hand on every way out.
+    auto folder = std::make_unique<PortsFolder>();
+    const auto leave = [&](int code) {
+        folder.reset();
+        std::exit(code);
+    };
     PtyDevice device;
-    folder.Link(7, device.SlavePath());
+    folder->Link(7, device.SlavePath());
     RecordingDialogs dialogs;
     auto frm = std::make_unique<TfrmMain>(dialogs);
     frm->cmbxComPorts->setCurrentIndex(6);
     frm->btnOpenComPort->click();
     if (frm->btnOpenComPort->Tag != 1)
-        std::exit(2);
+        leave(2);
     std::thread talker([&] {
         for (;;)
             device.Write("chatter");
     });
     talker.detach();
     if (!QTest::qWaitFor([&] { return !Lines(frm->mmLogRec).empty(); }, 60000))
-        std::exit(3);
+        leave(3);
     corvane::BeginEnding();
     frm.reset();
-    std::exit(0);
+    leave(0);
 }
 
 TEST(SerialEnding, TheProcessEndsCleanlyWithThePortOpen) {
@@ -305,7 +312,105 @@ TEST(SerialEnding, TheProcessEndsCleanlyWithThePortOpen) {
     // The child ends with exit() and leaves the application object and the worker standing on
     // purpose, so a leak check there would only count those.
     setenv("LSAN_OPTIONS", "detect_leaks=0", 1);
+    // The child, which runs this test again up to here, makes its ports folder in a folder of
+    // this test's own, which must be empty again when the child has ended.
+    if (!std::getenv("CORVANE_TEST_TMPDIR")) {
+        char pattern[] = "/tmp/corvane-ending-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        setenv("CORVANE_TEST_TMPDIR", pattern, 1);
+    }
+    const std::string folder = std::getenv("CORVANE_TEST_TMPDIR");
     EXPECT_EXIT(EndWhileReceiving(), ::testing::ExitedWithCode(0), "");
+    unsetenv("CORVANE_TEST_TMPDIR");
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    std::filesystem::remove_all(folder);
+}
+
+// A write the device does not take lasts 100 ms + 10 ms a byte. Meanwhile the window paints and
+// received lines flow, but no other handler starts: a click waits for the write to end and a
+// timer's tick is skipped.
+class SerialPanelLongWrite : public SerialPanel {
+protected:
+    void SetUp() override {
+        SerialPanel::SetUp();
+        frm.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frm));
+        frm.edtData->setText(QString(kPayloadSize, u'x'));
+        frm.chkbxRawData->click();
+    }
+    // The pane's lines as the operator sees them: "<- " with the hex view of the payload, then
+    // the write's end, which it did not reach.
+    static std::vector<ByteString> SendLines() {
+        ByteString hex;
+        for (int i = 0; i < kPayloadSize; ++i)
+            hex += " 78";
+        return {"<- " + hex, msg::kSendDataError};
+    }
+
+    static constexpr int kPayloadSize = 200; // a wait of 2.1 s
+};
+
+// Counts the paint events of a widget while a condition holds.
+class PaintCounter : public QObject {
+public:
+    PaintCounter(QWidget* widget, std::function<bool()> counting) : counting_(std::move(counting)) {
+        widget->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && counting_())
+            ++count;
+        return false;
+    }
+
+private:
+    std::function<bool()> counting_;
+};
+
+TEST_F(SerialPanelLongWrite, KeepsThePanesPaintingAndReceivingButPutsAClickOff) {
+    Open();
+    device.StopTakingOutput();
+    bool sending = false;
+    int linesDuringTheWrite = 0;
+    PaintCounter paints(frm.mmLogRec->viewport(), [&] { return sending; });
+    QObject::connect(frm.mmLogRec->document(), &QTextDocument::contentsChanged,
+                     [&] { linesDuringTheWrite += sending ? 1 : 0; });
+    // Both happen while the click below waits for its write.
+    QTimer::singleShot(0, [&] { device.Write(ByteString("\x2A", 1)); });
+    QTimer::singleShot(0, [&] { frm.btnClearLog->click(); });
+    sending = true;
+    frm.btnWriteToPort->click();
+    sending = false;
+
+    EXPECT_GT(linesDuringTheWrite, 0);
+    EXPECT_GT(paints.count, 0);
+    EXPECT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"->  2A"});
+    std::vector<ByteString> expected{msg::kRxStarted};
+    for (const ByteString& line : SendLines())
+        expected.push_back(line);
+    EXPECT_EQ(Lines(frm.mmLog), expected); // the Clear click has not run yet
+    ASSERT_TRUE(WaitFor([&] { return Lines(frm.mmLog).empty(); }));
+    EXPECT_TRUE(Lines(frm.mmLogRec).empty());
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(SerialPanelLongWrite, ARepetitionNeverStartsASendWhileOneWaits) {
+    Open();
+    device.StopTakingOutput();
+    StartRepetition(30); // ticks far faster than a write ends
+    ASSERT_TRUE(WaitFor([&] { return CountSent(frm.mmLog) >= 2; }));
+    frm.btnWriteToPort->click(); // Stop
+    auto lines = Lines(frm.mmLog);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), msg::kRxStarted);
+    lines.erase(lines.begin());
+    ASSERT_EQ(lines.size() % 2, 0u);
+    for (std::size_t i = 0; i < lines.size(); i += 2) {
+        const std::vector<ByteString> pair(lines.begin() + i, lines.begin() + i + 2);
+        EXPECT_EQ(pair, SendLines()) << i;
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/commapi.h"
 
 #include "platform/posix/handletable.h"
+#include "platform/posix/ttydevice.h"
 #include "ptydevice.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,14 @@
 #include <sys/file.h>
 #include <termios.h>
 
+#include <atomic>
+#include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -279,20 +287,34 @@ TEST_F(OpenPort, ChangingTheMaskEndsAPendingWaitWithNoEvent) {
     EXPECT_EQ(mask, 0u);
 }
 
-TEST_F(OpenPort, AFullQueueDropsWhatDoesNotFitAndSaysSoOnce) {
+TEST_F(OpenPort, AFullQueueHoldsTheDeviceBackAndLosesNothing) {
     constexpr DWORD kQueue = 4 * 1024 * 1024;
-    std::thread writer([&] { device.Write(ByteString(kQueue, 'q')); });
+    ByteString sent(kQueue + 256 * 1024, '\0');
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        sent[i] = static_cast<char>(i * 7 + i / 251);
+    std::thread writer([&] { device.Write(sent); });
     AwaitQueued(kQueue);
-    writer.join();
-    EXPECT_EQ(seenErrors, 0u); // 4 MiB fit
+    EXPECT_EQ(Queued(), kQueue); // the rest waits in the kernel
+    EXPECT_EQ(seenErrors, 0u);
 
-    device.Write("!");
-    while (seenErrors == 0)
-        EXPECT_EQ(Queued(), kQueue);
-    EXPECT_EQ(seenErrors, CE_RXOVER);
-    DWORD errors = 0;
-    ASSERT_TRUE(ClearCommError(port, &errors, nullptr));
-    EXPECT_EQ(errors, 0u);
+    // Each read ends 50 ms after its last byte; one that gets nothing for 5 s means no more come.
+    COMMTIMEOUTS timeouts{50, 0, 5000, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    ByteString got;
+    std::vector<char> buffer(kQueue);
+    while (got.size() < sent.size()) {
+        DWORD n = 0;
+        if (!ReadFile(port, buffer.data(), kQueue, &n, &overlapped)) {
+            ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+            n = Finish();
+        }
+        if (n == 0)
+            break;
+        got.append(buffer.data(), n);
+    }
+    writer.join();
+    EXPECT_TRUE(got == sent);
+    EXPECT_EQ(seenErrors, 0u);
 }
 
 TEST_F(OpenPort, PurgeEmptiesTheInputQueue) {
@@ -425,6 +447,223 @@ TEST(FormatMessageA, GivesTheSystemTextWithItsLineBreak) {
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(format(4242, 256), 0u);
     EXPECT_EQ(GetLastError(), ERROR_MR_MID_NOT_FOUND);
+}
+
+TEST(LineModeDevice, IsRawFromTheOpenAndStaysRawWhenASettingIsRefused) {
+    PortsFolder folder;
+    PtyDevice device(PtyDevice::Line::AsTheKernelLeavesIt);
+    ASSERT_NE(ReadSlaveLine(device.Master()).lflag & ICANON, 0u);
+    folder.Link(7, device.SlavePath());
+    const HANDLE port = OpenCom(7);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    const SlaveLine before = ReadSlaveLine(device.Master());
+
+    const auto expectRaw = [&](const char* when) {
+        const SlaveLine line = ReadSlaveLine(device.Master());
+        EXPECT_EQ(line.lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u) << when;
+        EXPECT_EQ(line.oflag & OPOST, 0u) << when;
+        EXPECT_EQ(line.iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u) << when;
+        EXPECT_EQ(line.cflag & (CREAD | CLOCAL), unsigned{CREAD | CLOCAL}) << when;
+        // Raw mode keeps the rate and the framing.
+        EXPECT_EQ(line.ospeed, before.ospeed) << when;
+        EXPECT_EQ(line.cflag & (CSIZE | CSTOPB), before.cflag & (CSIZE | CSTOPB)) << when;
+    };
+    expectRaw("at the open");
+    DCB dcb{};
+    ASSERT_TRUE(GetCommState(port, &dcb));
+    dcb.BaudRate = 0; // refused before anything is written
+    EXPECT_FALSE(SetCommState(port, &dcb));
+    expectRaw("after baud rate 0");
+    dcb.BaudRate = 9600;
+    dcb.Parity = ODDPARITY; // written, read back, not kept, put back
+    EXPECT_FALSE(SetCommState(port, &dcb));
+    expectRaw("after a setting the pty did not keep");
+
+    // Bytes pass both ways exactly, and nothing is echoed to the device.
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+    const ByteString fromDevice("\x61\x62\x0D\x03\x7A", 5);
+    device.Write(fromDevice);
+    ByteString got;
+    char buffer[16];
+    COMMTIMEOUTS timeouts{0, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    DWORD n = 0;
+    if (!ReadFile(port, buffer, 5, &n, &overlapped)) {
+        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        ASSERT_TRUE(GetOverlappedResult(port, &overlapped, &n, TRUE));
+    }
+    EXPECT_EQ(ByteString(buffer, n), fromDevice);
+    const ByteString toDevice("\x41\x0A\x42", 3);
+    if (!WriteFile(port, toDevice.data(), 3, &n, &overlapped)) {
+        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        ASSERT_TRUE(GetOverlappedResult(port, &overlapped, &n, TRUE));
+    }
+    EXPECT_EQ(device.Read(3), toDevice);
+    EXPECT_EQ(device.ReadAvailable(), "");
+    CloseHandle(port);
+    CloseHandle(overlapped.hEvent);
+}
+
+// The lock files of the Linux serial tools, in the test's own lock folder.
+class LockFile : public ::testing::Test {
+protected:
+    void SetUp() override { folder.Link(7, device.SlavePath()); }
+
+    std::string LockPath() const { return folder.LockFolder() + "/" + device.LockName(); }
+    bool LockExists() const { return std::filesystem::exists(LockPath()); }
+    std::string LockText() const {
+        std::ifstream file(LockPath());
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    void WriteLock(const std::string& text) const { std::ofstream(LockPath()) << text; }
+    static std::string PidText(pid_t pid) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(pid));
+        return text;
+    }
+
+    PortsFolder folder;
+    PtyDevice device;
+};
+
+TEST_F(LockFile, NamesThisProcessWhileThePortIsOpenAndGoesAtTheClose) {
+    const HANDLE port = OpenCom(7);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LockText(), PidText(getpid()));
+    ASSERT_TRUE(CloseHandle(port));
+    EXPECT_FALSE(LockExists());
+}
+
+TEST_F(LockFile, OneNamingALiveProcessOrNoneRefusesTheOpen) {
+    // PID 1 always runs; QtSerialPort writes the PID without padding and more lines after it.
+    for (const std::string& text : {PidText(1), std::string("1\nsomeapp\nhost\n"), std::string()}) {
+        WriteLock(text);
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_EQ(OpenCom(7), INVALID_HANDLE_VALUE) << text;
+        EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED) << text;
+        EXPECT_EQ(LockText(), text); // left as it was
+    }
+}
+
+TEST_F(LockFile, OneNamingAProcessThatIsGoneIsTakenOver) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    WriteLock(PidText(child));
+    const HANDLE port = OpenCom(7);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_EQ(LockText(), PidText(getpid()));
+    ASSERT_TRUE(CloseHandle(port));
+    EXPECT_FALSE(LockExists());
+}
+
+TEST_F(LockFile, EveryNameOfTheDeviceSharesOneLock) {
+    folder.Link(200, device.SlavePath());
+    const HANDLE port = OpenCom(7);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenCom(200), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(LockExists()); // the refused open left the holder's lock alone
+    ASSERT_TRUE(CloseHandle(port));
+}
+
+std::size_t OpenDescriptors() {
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                      std::filesystem::directory_iterator{}));
+}
+
+TEST_F(LockFile, APortWhoseThreadCannotStartLetsGoOfEverything) {
+    // A default stack no mapping can hold makes the next thread fail to start.
+    pthread_attr_t normal, huge;
+    ASSERT_EQ(pthread_getattr_default_np(&normal), 0);
+    ASSERT_EQ(pthread_attr_init(&huge), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&huge, std::size_t{1} << 46), 0);
+    const std::size_t descriptors = OpenDescriptors();
+    ASSERT_EQ(pthread_setattr_default_np(&huge), 0);
+    HANDLE port = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_SUCCESS;
+    try {
+        port = OpenCom(7);
+        error = GetLastError();
+    } catch (...) {
+        ADD_FAILURE() << "CreateFileA raised";
+    }
+    ASSERT_EQ(pthread_setattr_default_np(&normal), 0);
+    pthread_attr_destroy(&huge);
+    pthread_attr_destroy(&normal);
+
+    EXPECT_EQ(port, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(error, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(OpenDescriptors(), descriptors); // neither the tty nor the eventfd stayed open
+    EXPECT_FALSE(LockExists());
+    port = OpenCom(7); // and the device is not held
+    ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+    CloseHandle(port);
+}
+
+TEST_F(LockFile, APortDroppedWithoutCloseStillLetsGo) {
+    const std::size_t descriptors = OpenDescriptors();
+    {
+        const HANDLE port = OpenCom(7);
+        ASSERT_NE(port, INVALID_HANDLE_VALUE);
+        // The table's reference goes without Close, as a port's last reference can.
+        auto object = posix::RemoveHandle(port);
+        ASSERT_NE(object, nullptr);
+    }
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_FALSE(LockExists());
+}
+
+// Error counters as a UART driver keeps them; no device here loses bytes on demand.
+std::atomic<int> fakeOverruns{0};
+std::atomic<int> fakeBufferOverruns{0};
+std::atomic<int> fakeFrameErrors{0};
+
+bool FakeCounts(int, posix::LineErrorCounts& counts) {
+    counts = {};
+    counts.overrun = fakeOverruns;
+    counts.bufferOverrun = fakeBufferOverruns;
+    counts.frame = fakeFrameErrors;
+    return true;
+}
+
+TEST_F(OpenPort, LostBytesAreFlaggedAndCountedWhereTheDriverCounts) {
+    SERIALPERF_STATS stats{};
+    DWORD size = 0;
+    // A pseudo-terminal keeps no counts.
+    EXPECT_FALSE(DeviceIoControl(port, IOCTL_SERIAL_GET_STATS, nullptr, 0, &stats, sizeof stats,
+                                 &size, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    ASSERT_TRUE(CloseHandle(port));
+
+    fakeOverruns = 7;
+    fakeBufferOverruns = 100; // as they stood before the open: not this port's
+    fakeFrameErrors = 0;
+    posix::SetLineErrorCountsSource(FakeCounts);
+    port = OpenCom(7);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    fakeBufferOverruns += 1234;
+    fakeOverruns += 2;
+    fakeFrameErrors += 1;
+    DWORD errors = 0;
+    EXPECT_TRUE(ClearCommError(port, &errors, nullptr));
+    EXPECT_EQ(errors, DWORD{CE_RXOVER | CE_OVERRUN | CE_FRAME});
+    EXPECT_TRUE(ClearCommError(port, &errors, nullptr));
+    EXPECT_EQ(errors, 0u);
+    ASSERT_TRUE(DeviceIoControl(port, IOCTL_SERIAL_GET_STATS, nullptr, 0, &stats, sizeof stats,
+                                &size, nullptr));
+    EXPECT_EQ(size, sizeof stats);
+    EXPECT_EQ(stats.BufferOverrunErrorCount, 1234u);
+    EXPECT_EQ(stats.SerialOverrunErrorCount, 2u);
+    EXPECT_EQ(stats.FrameErrorCount, 1u);
+    EXPECT_FALSE(DeviceIoControl(port, 42, nullptr, 0, &stats, sizeof stats, &size, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+    posix::SetLineErrorCountsSource(nullptr);
 }
 
 } // namespace

@@ -20,14 +20,22 @@ void Check(bool ok, const char* what) {
 } // namespace
 
 PortsFolder::PortsFolder() {
-    char pattern[] = "/tmp/corvane-ports-XXXXXX";
-    Check(mkdtemp(pattern) != nullptr, "mkdtemp");
+    const char* base = std::getenv("CORVANE_TEST_TMPDIR");
+    std::string pattern =
+        ((base ? std::filesystem::path(base) : std::filesystem::temp_directory_path()) /
+         "corvane-ports-XXXXXX")
+            .string();
+    Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
     path_ = pattern;
+    locks_ = path_ + "/locks";
+    std::filesystem::create_directory(locks_);
     setenv("CORVANE_PORTS_DIR", path_.c_str(), 1);
+    setenv("CORVANE_LOCK_DIR", locks_.c_str(), 1);
 }
 
 PortsFolder::~PortsFolder() {
     unsetenv("CORVANE_PORTS_DIR");
+    unsetenv("CORVANE_LOCK_DIR");
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }
@@ -38,10 +46,12 @@ void PortsFolder::Link(unsigned number, const std::string& target) const {
     std::filesystem::create_symlink(target, link);
 }
 
-PtyDevice::PtyDevice() {
+PtyDevice::PtyDevice(Line line) {
     char name[256];
     Check(openpty(&master_, &slave_, name, nullptr, nullptr) == 0, "openpty");
     slavePath_ = name;
+    if (line == Line::AsTheKernelLeavesIt)
+        return;
     termios raw{};
     Check(tcgetattr(master_, &raw) == 0, "tcgetattr");
     cfmakeraw(&raw);
@@ -95,6 +105,10 @@ ByteString PtyDevice::ReadAvailable() const {
 
 void PtyDevice::StopTakingOutput() const {
     Check(tcflow(slave_, TCOOFF) == 0, "tcflow");
+}
+
+std::string PtyDevice::LockName() const {
+    return "LCK.." + std::filesystem::path(slavePath_).filename().string();
 }
 
 void PtyDevice::CloseMaster() {

@@ -9,7 +9,10 @@
 
 namespace corvane::testing {
 
-// A fresh ports folder for this process, named by CORVANE_PORTS_DIR; removed at destruction.
+// A fresh ports folder for this process in $CORVANE_TEST_TMPDIR (a test that must see it go sets
+// that), else in the temporary folder ($TMPDIR or /tmp), named by
+// CORVANE_PORTS_DIR, with a folder for lock files inside it named by CORVANE_LOCK_DIR, so no test
+// touches the machine's lock folder. Removed at destruction.
 class PortsFolder {
 public:
     PortsFolder();
@@ -18,16 +21,23 @@ public:
     PortsFolder& operator=(const PortsFolder&) = delete;
 
     const std::string& Path() const { return path_; }
+    const std::string& LockFolder() const { return locks_; }
     // Points COM<number> at target.
     void Link(unsigned number, const std::string& target) const;
 
 private:
     std::string path_;
+    std::string locks_;
 };
 
 class PtyDevice {
 public:
-    PtyDevice();
+    // Raw: set up as a device on a serial line would be. AsTheKernelLeavesIt: nobody configured
+    // it, so it is in line mode (echo, line editing, signal characters, CR/LF translation), as a
+    // USB adapter just plugged in is.
+    enum class Line { Raw, AsTheKernelLeavesIt };
+
+    explicit PtyDevice(Line line = Line::Raw);
     ~PtyDevice();
     PtyDevice(const PtyDevice&) = delete;
     PtyDevice& operator=(const PtyDevice&) = delete;
@@ -46,6 +56,8 @@ public:
     void StopTakingOutput() const;
     // Hangs up: the port side then sees the device gone.
     void CloseMaster();
+    // The lock file name of the slave device: LCK.. and the device's own name.
+    std::string LockName() const;
 
 private:
     int master_ = -1;

@@ -33,6 +33,9 @@ TEST(SerialMessages, AreTheWindows1251BytesOfTheRussianTexts) {
         {kRcvDataError, "Ошибка RcvData. Остановка чтения СОМ-порта"},
         {kRx1Error, "Ошибка RX1"},
         {kRx2Error, "Ошибка RX2"},
+        {kBytesLost, "Потеряно байт при приёме: "},
+        {kBytesLostUncounted, "Потеряны байты при приёме"},
+        {kDeviceGone, "Связь с устройством потеряна"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FromCodePage(c.bytes), QString::fromUtf8(c.utf8)) << c.utf8;

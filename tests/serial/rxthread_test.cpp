@@ -1,8 +1,10 @@
 #include "serial/untRxThread.h"
 
 #include "payload/hexcodec.h"
+#include "platform/posix/ttydevice.h"
 #include "ptydevice.h"
 #include "recordingpanes.h"
+#include "serial/comport.h"
 #include "serial/messages.h"
 #include "serial/seriallink.h"
 #include "serial/serialstate.h"
@@ -10,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <random>
 
 using namespace corvane;
@@ -37,14 +41,17 @@ protected:
     }
     bool Has(Pane pane, const ByteString& text) const { return Count(pane, text) > 0; }
 
-    // The bytes of every "-> " line so far, joined.
-    ByteString Received() const {
-        ByteString bytes;
-        for (const ByteString& line : panes.LogRec()) {
-            EXPECT_EQ(line.rfind(kReceivedArrow, 0), 0u) << line;
-            bytes += HexStrToData(line.substr(kReceivedArrow.size() + 1));
+    // The bytes of every "-> " line so far, joined; each line is read once.
+    const ByteString& Received() {
+        const auto& all = panes.All();
+        for (; seen_ < all.size(); ++seen_) {
+            const Line& line = all[seen_];
+            if (line.pane != Pane::LogRec)
+                continue;
+            EXPECT_EQ(line.text.rfind(kReceivedArrow, 0), 0u) << line.text;
+            received_ += HexStrToData(line.text.substr(kReceivedArrow.size() + 1));
         }
-        return bytes;
+        return received_;
     }
 
     // Closes the link and waits for the worker to end and let go.
@@ -58,6 +65,10 @@ protected:
     PortsFolder folder;
     PtyDevice device;
     RecordingPanes panes;
+
+private:
+    std::size_t seen_ = 0;
+    ByteString received_;
 };
 
 TEST_F(ReceiveWorker, StartsWithItsLineAndShowsABurstAsOneHexLine) {
@@ -99,19 +110,33 @@ TEST_F(ReceiveWorker, AQuickCloseAndOpenLeavesOneWorkerOnThePort) {
     EXPECT_EQ(Count(Pane::Log, kRxEnded), 2u);
 }
 
-TEST_F(ReceiveWorker, TheDeviceHangingUpNeitherCrashesNorHangsIt) {
+TEST_F(ReceiveWorker, TheDeviceHangingUpIsSaidOnceAndThePortStaysOpenUntilClose) {
     device.Write("before");
     ASSERT_TRUE(ServeUntil([&] { return Received() == "before"; }));
     device.CloseMaster();
+    ASSERT_TRUE(ServeUntil([&] { return Has(Pane::Log, kDeviceGone); }));
+    // A second line would come within a few of the worker's 100 ms rounds; nothing can be awaited
+    // for a line that must not come.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    ServeUntil([&] { return std::chrono::steady_clock::now() > until; });
+    EXPECT_TRUE(ClearCommError(hComPort, nullptr, nullptr)); // still open
+    EXPECT_TRUE(RxThreadRegistered());
+    SendData(panes, "\x01");
     CloseAndAwaitEnd();
-    EXPECT_EQ(panes.All().back().text, kRxEnded);
+    EXPECT_EQ(panes.Log(), (std::vector<ByteString>{kRxStarted, kDeviceGone, "<-  01",
+                                                    kSendDataError, kRxEnded}));
+}
+
+ByteString RandomBytes(std::size_t size) {
+    std::mt19937 random(20261207);
+    ByteString bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = static_cast<char>(random());
+    return bytes;
 }
 
 TEST_F(ReceiveWorker, NothingOfAMegabyteIsLost) {
-    std::mt19937 random(20261207);
-    ByteString sent(1 << 20, '\0');
-    for (char& byte : sent)
-        byte = static_cast<char>(random());
+    const ByteString sent = RandomBytes(1 << 20);
     std::thread writer([&] { device.Write(sent); });
     const bool all = ServeUntil([&] { return Received().size() >= sent.size(); });
     writer.join();
@@ -130,6 +155,83 @@ TEST_F(ReceiveWorker, AFailingLineStopsTheWorkerButLeavesThePortOpen) {
     DCB dcb{};
     EXPECT_TRUE(GetCommState(hComPort, &dcb));
     CloseSerialLink();
+}
+
+TEST_F(ReceiveWorker, TwentyFourMebibytesAtFullSpeedAllShowInOrder) {
+    // Six times the port's input queue, written as fast as the pty takes it: the device is held
+    // back while the queue is full, and nothing is dropped.
+    const ByteString sent = RandomBytes(24 << 20);
+    std::thread writer([&] { device.Write(sent); });
+    const bool all = ServeUntil([&] { return Received().size() >= sent.size(); });
+    writer.join();
+    ASSERT_TRUE(all) << Received().size();
+    EXPECT_TRUE(Received() == sent);
+    EXPECT_EQ(panes.Log(), std::vector<ByteString>{kRxStarted});
+}
+
+// A device fresh from the kernel, still in line mode, at a rate the driver refuses.
+TEST(ReceiveFromALineModeDevice, EveryByteArrivesExactlyBothWaysAndNothingIsEchoed) {
+    PortsFolder folder;
+    PtyDevice device(PtyDevice::Line::AsTheKernelLeavesIt);
+    folder.Link(7, device.SlavePath());
+    RecordingPanes panes;
+    ASSERT_TRUE(OpenSerialLink(panes, 7, 0));
+    device.Write(ByteString("\x61\x62\x0D\x03\x7A", 5));
+    EXPECT_TRUE(ServeUntil([&] { return !panes.LogRec().empty(); }));
+    SendData(panes, ByteString("\x41\x0A\x42", 3));
+    EXPECT_EQ(device.Read(3), ByteString("\x41\x0A\x42", 3));
+    EXPECT_EQ(device.ReadAvailable(), ""); // no echo, no CR added
+    CloseSerialLink();
+    EXPECT_TRUE(ServeUntil([] { return !RxThreadRegistered(); }));
+    EXPECT_EQ(panes.LogRec(), std::vector<ByteString>{"->  61 62 0D 03 7A"});
+    EXPECT_EQ(panes.Log(), (std::vector<ByteString>{kWriteSettingsError + "\\\\.\\COM7", kRxStarted,
+                                                    "<-  41 0A 42", kRxEnded}));
+}
+
+// Error counters as a UART driver keeps them, moved by the test.
+std::atomic<int> fakeOverruns{0};
+std::atomic<int> fakeBufferOverruns{0};
+std::atomic<int> fakeFrameErrors{0};
+
+bool FakeCounts(int, posix::LineErrorCounts& counts) {
+    counts = {};
+    counts.overrun = fakeOverruns;
+    counts.bufferOverrun = fakeBufferOverruns;
+    counts.frame = fakeFrameErrors;
+    return true;
+}
+
+class ReceiveWorkerOnAUart : public ReceiveWorker {
+protected:
+    void SetUp() override {
+        fakeOverruns = fakeBufferOverruns = fakeFrameErrors = 0;
+        posix::SetLineErrorCountsSource(FakeCounts);
+        ReceiveWorker::SetUp();
+    }
+    void TearDown() override {
+        ReceiveWorker::TearDown();
+        posix::SetLineErrorCountsSource(nullptr);
+    }
+    // The driver counts, then the device sends: the worker's next round finds both.
+    void Send(const ByteString& bytes, int overruns, int bufferOverruns, int frameErrors) {
+        fakeOverruns += overruns;
+        fakeBufferOverruns += bufferOverruns;
+        fakeFrameErrors += frameErrors;
+        const std::size_t before = Received().size();
+        device.Write(bytes);
+        ASSERT_TRUE(ServeUntil([&] { return Received().size() == before + bytes.size(); }));
+    }
+};
+
+TEST_F(ReceiveWorkerOnAUart, EachReadThatFoundBytesLostSaysHowMany) {
+    ASSERT_TRUE(ServeUntil([&] { return Has(Pane::Log, kRxStarted); }));
+    Send("a", 0, 1234, 0);
+    Send("b", 0, 0, 0);
+    Send("c", 3, 5, 0);
+    Send("d", 0, 0, 2); // framing errors are line errors: not reported
+    EXPECT_TRUE(Received() == "abcd");
+    EXPECT_EQ(panes.Log(),
+              (std::vector<ByteString>{kRxStarted, kBytesLost + "1234", kBytesLost + "8"}));
 }
 
 } // namespace

@@ -100,3 +100,17 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
         return port.Write(lpBuffer, nNumberOfBytesToWrite, lpNumberOfBytesWritten, *lpOverlapped);
     });
 }
+
+BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID, DWORD, LPVOID lpOutBuffer,
+                     DWORD nOutBufferSize, LPDWORD lpBytesReturned, LPOVERLAPPED) {
+    if (dwIoControlCode != IOCTL_SERIAL_GET_STATS)
+        return Fail(ERROR_INVALID_FUNCTION);
+    if (!lpOutBuffer || nOutBufferSize < sizeof(SERIALPERF_STATS))
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    return OnPort(hDevice, [&](SerialPort& port) {
+        const DWORD error = port.GetStats(*static_cast<SERIALPERF_STATS*>(lpOutBuffer));
+        if (error == ERROR_SUCCESS && lpBytesReturned)
+            *lpBytesReturned = sizeof(SERIALPERF_STATS);
+        return error;
+    });
+}

@@ -1,6 +1,6 @@
 #pragma once
-// A port's input queue: a fixed ring of bytes that drops what does not fit, as a Windows serial
-// driver's receive buffer does.
+// A port's input queue: a fixed ring of bytes. It takes only what fits; the port reads no more
+// from the device than that.
 
 #include <cstddef>
 #include <vector>
@@ -10,7 +10,7 @@ namespace corvane::posix {
 class InputQueue {
 public:
     // 4 MiB holds more than 10 s at 4 Mbaud (about 400 kB/s), so a reader that drains the queue
-    // every 100 ms loses nothing.
+    // every 100 ms never holds a device back.
     static constexpr std::size_t kCapacity = 4 * 1024 * 1024;
 
     explicit InputQueue(std::size_t capacity = kCapacity) : ring_(capacity) {}

@@ -13,6 +13,7 @@ struct Text {
 
 constexpr Text kTexts[] = {
     {ERROR_SUCCESS, "The operation completed successfully."},
+    {ERROR_INVALID_FUNCTION, "Incorrect function."},
     {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified."},
     {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified."},
     {ERROR_TOO_MANY_OPEN_FILES, "The system cannot open the file."},

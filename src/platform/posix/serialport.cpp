@@ -9,6 +9,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace corvane::posix {
@@ -34,6 +35,9 @@ bool Passed(const std::optional<std::chrono::steady_clock::time_point>& deadline
 } // namespace
 
 DWORD SerialPort::Open(const std::string& path, std::shared_ptr<SerialPort>& port) {
+    PortLock lock;
+    if (const DWORD error = lock.Acquire(path); error != ERROR_SUCCESS)
+        return error;
     int fd = -1;
     if (const DWORD error = OpenTty(path, fd); error != ERROR_SUCCESS)
         return error;
@@ -43,12 +47,18 @@ DWORD SerialPort::Open(const std::string& path, std::shared_ptr<SerialPort>& por
         CloseTty(fd);
         return error;
     }
-    port.reset(new SerialPort(fd, wakeFd));
-    port->io_ = std::thread([raw = port.get()] { raw->Run(); });
+    std::shared_ptr<SerialPort> opened(new SerialPort(fd, wakeFd, std::move(lock)));
+    try {
+        opened->io_ = std::thread([raw = opened.get()] { raw->Run(); });
+    } catch (const std::system_error&) {
+        return ERROR_NOT_ENOUGH_MEMORY; // the destructor lets go of the device
+    }
+    port = std::move(opened);
     return ERROR_SUCCESS;
 }
 
-SerialPort::SerialPort(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {
+SerialPort::SerialPort(int fd, int wakeFd, PortLock lock)
+    : fd_(fd), wakeFd_(wakeFd), lock_(std::move(lock)) {
     // What a Windows driver reports for a port nobody has configured yet.
     settings_.DCBlength = sizeof(DCB);
     settings_.fBinary = 1;
@@ -56,15 +66,21 @@ SerialPort::SerialPort(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {
     settings_.fRtsControl = RTS_CONTROL_ENABLE;
     settings_.XonLim = 2048;
     settings_.XoffLim = 512;
-    ReadLineErrorCounts(fd_, errorCounts_);
+    countsKept_ = ReadLineErrorCounts(fd_, openingCounts_);
+    errorCounts_ = openingCounts_;
+}
+
+SerialPort::~SerialPort() {
+    Close();
 }
 
 void SerialPort::Close() {
     {
         std::lock_guard lock(mutex_);
-        if (closed_)
+        if (released_)
             return;
         closed_ = true;
+        released_ = true;
         if (wait_)
             FinishWait(ERROR_OPERATION_ABORTED, 0);
         if (read_)
@@ -73,9 +89,11 @@ void SerialPort::Close() {
             FinishWrite(ERROR_OPERATION_ABORTED);
     }
     Wake();
-    io_.join();
+    if (io_.joinable())
+        io_.join();
     CloseTty(fd_);
     close(wakeFd_);
+    lock_.Release();
 }
 
 void SerialPort::Wake() {
@@ -83,20 +101,29 @@ void SerialPort::Wake() {
     eventfd_write(wakeFd_, one);
 }
 
+void SerialPort::ResumeInputIfHeld() {
+    if (inputHeld_ && queue_.Free() > 0)
+        Wake();
+}
+
 void SerialPort::Run() {
     std::vector<char> chunk(kChunk);
     for (;;) {
         pollfd fds[2] = {{fd_, 0, 0}, {wakeFd_, POLLIN, 0}};
+        bool room;
         int timeout;
         {
             std::lock_guard lock(mutex_);
             if (closed_)
                 return;
-            // A hung-up tty reports POLLHUP for ever; poll() skips a negative descriptor.
-            if (hungUp_)
+            room = queue_.Free() > 0;
+            inputHeld_ = !room;
+            // A hung-up tty reports POLLHUP for ever; poll() skips a negative descriptor. A device
+            // whose bytes have no room in the queue is left out too, unless a write needs it.
+            if (hungUp_ || (!room && (!write_ || hangUpHeld_)))
                 fds[0].fd = -1;
             else
-                fds[0].events = static_cast<short>(POLLIN | (write_ ? POLLOUT : 0));
+                fds[0].events = static_cast<short>((room ? POLLIN : 0) | (write_ ? POLLOUT : 0));
             timeout = MsUntilNextDeadline(Clock::now());
         }
         if (poll(fds, 2, timeout) < 0 && errno != EINTR) {
@@ -107,11 +134,14 @@ void SerialPort::Run() {
             eventfd_t drained;
             eventfd_read(wakeFd_, &drained);
         }
-        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR))
-            ReadDevice(chunk, (fds[0].revents & (POLLHUP | POLLERR)) != 0);
+        const bool hangUp = (fds[0].revents & (POLLHUP | POLLERR)) != 0;
+        if (room && ((fds[0].revents & POLLIN) || hangUp || hangUpHeld_))
+            ReadDevice(chunk, hangUp || hangUpHeld_);
         std::lock_guard lock(mutex_);
         if (closed_)
             return;
+        if (hangUp && !room)
+            hangUpHeld_ = true;
         if ((fds[0].revents & POLLOUT) && write_) {
             if (const DWORD error = WriteSome(); error != ERROR_SUCCESS)
                 FinishWrite(error);
@@ -122,7 +152,15 @@ void SerialPort::Run() {
 
 void SerialPort::ReadDevice(std::vector<char>& chunk, bool hangUpReported) {
     for (std::size_t total = 0; total < kReadPerRound;) {
-        const ssize_t n = read(fd_, chunk.data(), chunk.size());
+        std::size_t room;
+        {
+            std::lock_guard lock(mutex_);
+            room = std::min(queue_.Free(), chunk.size());
+        }
+        // Only what the queue can take: the rest stays in the kernel until a read makes room.
+        if (room == 0)
+            return;
+        const ssize_t n = read(fd_, chunk.data(), room);
         if (n < 0 && errno == EINTR)
             continue;
         // Nothing to read now (a line left with VMIN 0 reads 0 bytes when it is merely empty)
@@ -134,10 +172,12 @@ void SerialPort::ReadDevice(std::vector<char>& chunk, bool hangUpReported) {
         if (n <= 0) {
             // The device or the other end of the pty is gone.
             hungUp_ = true;
+            hangUpHeld_ = false;
             return;
         }
-        if (queue_.Push(chunk.data(), static_cast<std::size_t>(n)) < static_cast<std::size_t>(n))
-            overflowed_ = true;
+        // Only this thread adds to the queue, so the room it saw is still there.
+        queue_.Push(chunk.data(), static_cast<std::size_t>(n));
+        received_ += static_cast<DWORD>(n);
         total += static_cast<std::size_t>(n);
     }
 }
@@ -202,6 +242,7 @@ DWORD SerialPort::WriteSome() {
         if (n < 0)
             return Win32ErrorFromErrno(errno, ErrnoContext::Using);
         write_->done += static_cast<DWORD>(n);
+        transmitted_ += static_cast<DWORD>(n);
     }
     return ERROR_SUCCESS;
 }
@@ -269,7 +310,7 @@ DWORD SerialPort::Purge(DWORD flags) {
         FinishWrite(ERROR_OPERATION_ABORTED);
     if (flags & PURGE_RXCLEAR) {
         queue_.Clear();
-        overflowed_ = false;
+        ResumeInputIfHeld();
     }
     return FlushTty(fd_, flags & PURGE_RXCLEAR, flags & PURGE_TXCLEAR);
 }
@@ -329,14 +370,15 @@ DWORD SerialPort::ClearError(DWORD* errors, COMSTAT* stat) {
     std::lock_guard lock(mutex_);
     if (closed_)
         return ERROR_INVALID_HANDLE;
-    DWORD found = overflowed_ ? CE_RXOVER : 0;
-    overflowed_ = false;
+    DWORD found = 0;
     LineErrorCounts now;
-    if (ReadLineErrorCounts(fd_, now)) {
+    if (countsKept_ && ReadLineErrorCounts(fd_, now)) {
         if (now.frame != errorCounts_.frame)
             found |= CE_FRAME;
         if (now.overrun != errorCounts_.overrun)
             found |= CE_OVERRUN;
+        if (now.bufferOverrun != errorCounts_.bufferOverrun)
+            found |= CE_RXOVER;
         if (now.parity != errorCounts_.parity)
             found |= CE_RXPARITY;
         if (now.brk != errorCounts_.brk)
@@ -350,6 +392,24 @@ DWORD SerialPort::ClearError(DWORD* errors, COMSTAT* stat) {
         stat->cbInQue = static_cast<DWORD>(queue_.Size());
         stat->cbOutQue = write_ ? static_cast<DWORD>(write_->data.size() - write_->done) : 0;
     }
+    return ERROR_SUCCESS;
+}
+
+DWORD SerialPort::GetStats(SERIALPERF_STATS& stats) {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+        return ERROR_INVALID_HANDLE;
+    LineErrorCounts now;
+    if (!countsKept_ || !ReadLineErrorCounts(fd_, now))
+        return ERROR_NOT_SUPPORTED;
+    const auto since = [](int count, int atOpen) { return static_cast<DWORD>(count - atOpen); };
+    stats = SERIALPERF_STATS{};
+    stats.ReceivedCount = received_;
+    stats.TransmittedCount = transmitted_;
+    stats.FrameErrorCount = since(now.frame, openingCounts_.frame);
+    stats.SerialOverrunErrorCount = since(now.overrun, openingCounts_.overrun);
+    stats.BufferOverrunErrorCount = since(now.bufferOverrun, openingCounts_.bufferOverrun);
+    stats.ParityErrorCount = since(now.parity, openingCounts_.parity);
     return ERROR_SUCCESS;
 }
 
@@ -369,6 +429,7 @@ DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* got, OVERLAPPED& overlap
     read_ =
         PendingRead{static_cast<char*>(buffer), size, 0, &overlapped, std::nullopt, std::nullopt};
     read_->got = static_cast<DWORD>(queue_.Pop(read_->buffer, size));
+    ResumeInputIfHeld();
     const bool returnAtOnce = t.ReadIntervalTimeout == MAXDWORD &&
                               t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
     if (read_->got == size || returnAtOnce) {

@@ -7,6 +7,7 @@
 #include "platform/commapi.h"
 #include "platform/posix/handletable.h"
 #include "platform/posix/inputqueue.h"
+#include "platform/posix/portlock.h"
 #include "platform/posix/ttydevice.h"
 
 #include <chrono>
@@ -20,11 +21,14 @@ namespace corvane::posix {
 
 class SerialPort : public KernelObject {
 public:
-    // Opens the device at path and starts its I/O thread.
+    // Takes the device's lock file, opens the device at path and starts its I/O thread.
     static DWORD Open(const std::string& path, std::shared_ptr<SerialPort>& port);
+    // Closes the port if that has not been done: also a port whose thread never started.
+    ~SerialPort() override;
 
-    // Completes everything pending with ERROR_OPERATION_ABORTED, stops the I/O thread and closes
-    // the device; afterwards nothing here touches a caller's record, buffer or the device.
+    // Completes everything pending with ERROR_OPERATION_ABORTED, stops the I/O thread, closes
+    // the device and removes its lock file; afterwards nothing here touches a caller's record,
+    // buffer or the device.
     void Close() override;
 
     DWORD GetState(DCB& dcb);
@@ -36,6 +40,8 @@ public:
     DWORD Escape(DWORD function);
     DWORD WaitEvent(DWORD& mask, OVERLAPPED& overlapped);
     DWORD ClearError(DWORD* errors, COMSTAT* stat);
+    // The counts since the port opened; ERROR_NOT_SUPPORTED where the driver keeps no error counts.
+    DWORD GetStats(SERIALPERF_STATS& stats);
     DWORD Read(void* buffer, DWORD size, DWORD* got, OVERLAPPED& overlapped);
     DWORD Write(const void* data, DWORD size, DWORD* done, OVERLAPPED& overlapped);
 
@@ -61,11 +67,13 @@ private:
         std::optional<Clock::time_point> deadline;
     };
 
-    SerialPort(int fd, int wakeFd);
+    SerialPort(int fd, int wakeFd, PortLock lock);
 
     void Run();
     void ReadDevice(std::vector<char>& chunk, bool hangUpReported);
     void Wake();
+    // Holds mutex_: wakes the I/O thread if it stopped reading for want of room.
+    void ResumeInputIfHeld();
     int MsUntilNextDeadline(Clock::time_point now) const;
 
     // The rest hold mutex_.
@@ -77,17 +85,26 @@ private:
 
     const int fd_;
     const int wakeFd_; // an eventfd: poll() does not return when another thread closes fd_
+    PortLock lock_;
     std::thread io_;
 
     std::mutex mutex_;
     bool closed_ = false;
+    bool released_ = false; // the device, the eventfd and the lock are let go
     bool hungUp_ = false;
-    bool overflowed_ = false;
+    // With the queue full the device is not read: what it sends waits in the kernel, which holds
+    // back a pty or a USB CDC device.
+    bool inputHeld_ = false;
+    bool hangUpHeld_ = false; // seen while the queue was full; read to its end once there is room
     InputQueue queue_;
     DWORD mask_ = 0;
     COMMTIMEOUTS timeouts_{};
     DCB settings_{};
-    LineErrorCounts errorCounts_;
+    bool countsKept_ = false;
+    LineErrorCounts openingCounts_; // as they stood at the open
+    LineErrorCounts errorCounts_;   // as ClearError last saw them
+    DWORD received_ = 0;
+    DWORD transmitted_ = 0;
     std::optional<PendingWait> wait_;
     std::optional<PendingRead> read_;
     std::optional<PendingWrite> write_;

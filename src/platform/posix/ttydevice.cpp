@@ -6,6 +6,7 @@
 #include "platform/posix/errors.h"
 
 #include <asm/termbits.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -75,6 +76,20 @@ bool CloseEnough(speed_t got, speed_t wanted) {
            static_cast<long long>(wanted);
 }
 
+// Raw mode: bytes pass both ways exactly as they are, with no echo, no line editing, no signal
+// characters, no CR/LF translation and no output processing; the receiver on and the modem
+// status lines ignored. The framing, the rate and the flow control are not touched.
+void MakeRaw(termios2& line) {
+    line.c_iflag &=
+        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXANY | IMAXBEL);
+    line.c_iflag |= IGNBRK; // a break is a line event, not a zero byte in the data
+    line.c_oflag &= ~OPOST;
+    line.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOKE | ICANON | ISIG | IEXTEN);
+    line.c_cflag |= CREAD | CLOCAL;
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+}
+
 } // namespace
 
 DWORD OpenTty(const std::string& path, int& fd) {
@@ -91,6 +106,12 @@ DWORD OpenTty(const std::string& path, int& fd) {
         error = Win32ErrorFromErrno(errno, ErrnoContext::Opening);
     if (error == ERROR_SUCCESS)
         error = Ioctl(fd, TIOCEXCL, 0);
+    // A device fresh from the kernel is in line mode: it would echo what the device sends and
+    // change CR, LF and control characters both ways. Raw before anyone reads a byte.
+    if (error == ERROR_SUCCESS) {
+        MakeRaw(line);
+        error = Ioctl(fd, TCSETS2, &line);
+    }
     if (error != ERROR_SUCCESS) {
         close(fd);
         fd = -1;
@@ -153,20 +174,18 @@ DWORD WriteLineSettings(int fd, const DCB& dcb) {
     if (const DWORD error = Ioctl(fd, TCGETS2, &old); error != ERROR_SUCCESS)
         return error;
 
+    // Raw as the open left it, also where someone changed the line since.
+    MakeRaw(old);
     termios2 line = old;
-    line.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXON |
-                      IXOFF | IXANY | IMAXBEL | INPCK | IGNPAR);
-    line.c_iflag |= IGNBRK; // a break is a line event, not a zero byte in the data
+    line.c_iflag &= ~(IXON | IXOFF | INPCK | IGNPAR);
     if (dcb.fParity)
         line.c_iflag |= INPCK;
     if (dcb.fOutX)
         line.c_iflag |= IXON;
     if (dcb.fInX)
         line.c_iflag |= IXOFF;
-    line.c_oflag &= ~OPOST;
-    line.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOKE | ICANON | ISIG | IEXTEN);
     line.c_cflag &= ~(kFramingMask | CBAUD | (CBAUD << IBSHIFT));
-    line.c_cflag |= CREAD | CLOCAL | SizeFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
+    line.c_cflag |= SizeFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
     if (dcb.StopBits != ONESTOPBIT)
         line.c_cflag |= CSTOPB;
     if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
@@ -174,8 +193,6 @@ DWORD WriteLineSettings(int fd, const DCB& dcb) {
     // The rate as a number in both directions; a Bxxx code must never go into this flag word.
     line.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
     line.c_ospeed = line.c_ispeed = dcb.BaudRate;
-    line.c_cc[VMIN] = 1;
-    line.c_cc[VTIME] = 0;
     line.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
     line.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
     if (const DWORD error = Ioctl(fd, TCSETS2, &line); error != ERROR_SUCCESS)
@@ -186,6 +203,7 @@ DWORD WriteLineSettings(int fd, const DCB& dcb) {
         return error;
     if ((kept.c_cflag & kFramingMask) != (line.c_cflag & kFramingMask) ||
         !CloseEnough(kept.c_ospeed, dcb.BaudRate)) {
+        // Back to the old framing, rate and flow control; the line stays raw.
         ioctl(fd, TCSETS2, &old);
         return ERROR_INVALID_PARAMETER;
     }
@@ -220,15 +238,31 @@ DWORD SuspendOutput(int fd, bool suspended) {
     return Ioctl(fd, TCXONC, suspended ? TCOOFF : TCOON);
 }
 
-bool ReadLineErrorCounts(int fd, LineErrorCounts& counts) {
+namespace {
+
+bool DriverLineErrorCounts(int fd, LineErrorCounts& counts) {
     serial_icounter_struct icount{};
     if (ioctl(fd, TIOCGICOUNT, &icount) != 0)
         return false;
     counts.frame = icount.frame;
-    counts.overrun = icount.overrun + icount.buf_overrun;
+    counts.overrun = icount.overrun;
+    counts.bufferOverrun = icount.buf_overrun;
     counts.parity = icount.parity;
     counts.brk = icount.brk;
     return true;
+}
+
+std::atomic<LineErrorCountsSource> countsSource{nullptr};
+
+} // namespace
+
+bool ReadLineErrorCounts(int fd, LineErrorCounts& counts) {
+    const LineErrorCountsSource source = countsSource.load();
+    return source ? source(fd, counts) : DriverLineErrorCounts(fd, counts);
+}
+
+void SetLineErrorCountsSource(LineErrorCountsSource source) {
+    countsSource.store(source);
 }
 
 } // namespace corvane::posix

@@ -10,7 +10,8 @@ namespace corvane::posix {
 
 // Opens path for reading and writing, non-blocking, as nobody's controlling terminal, and claims
 // it: TIOCEXCL keeps other programs out, and a non-blocking flock keeps out those TIOCEXCL does not
-// stop (root). The descriptor goes to fd.
+// stop (root). The line is put into raw mode at once (see WriteLineSettings), keeping its framing
+// and rate. The descriptor goes to fd.
 DWORD OpenTty(const std::string& path, int& fd);
 // Gives up the claim and closes the descriptor.
 void CloseTty(int fd);
@@ -20,7 +21,8 @@ void CloseTty(int fd);
 DWORD ReadLineSettings(int fd, DCB& dcb);
 // Raw mode with the receiver on and the modem status lines ignored, plus the DCB's settings; the
 // DTR and RTS lines follow their control fields where the device has them. The line is read back,
-// and a setting the driver did not keep restores the old line and fails.
+// and a setting the driver did not keep puts back the old framing, rate and flow control and
+// fails; the line stays raw either way.
 DWORD WriteLineSettings(int fd, const DCB& dcb);
 
 DWORD FlushTty(int fd, bool input, bool output);
@@ -30,13 +32,20 @@ DWORD SetModemLine(int fd, ModemLine line, bool raised);
 DWORD SetBreak(int fd, bool on);
 DWORD SuspendOutput(int fd, bool suspended);
 
-// Counters of line errors since the device was opened; false where the driver keeps none.
+// Counters of line errors since the device was opened, as the driver keeps them (TIOCGICOUNT).
 struct LineErrorCounts {
     int frame = 0;
-    int overrun = 0;
+    int overrun = 0;       // the UART's own buffer overran: at least one byte lost each time
+    int bufferOverrun = 0; // bytes the kernel's buffer had no room for
     int parity = 0;
     int brk = 0;
 };
+// False where the driver keeps none (pseudo-terminals among others).
 bool ReadLineErrorCounts(int fd, LineErrorCounts& counts);
+
+// Where ReadLineErrorCounts takes the counters from. No device here loses bytes on demand, so the
+// tests of the layers above put counters of their own in place; nullptr gives back the driver's.
+using LineErrorCountsSource = bool (*)(int fd, LineErrorCounts& counts);
+void SetLineErrorCountsSource(LineErrorCountsSource source);
 
 } // namespace corvane::posix
