@@ -375,7 +375,7 @@ TEST_F(SerialPanelLongWrite, KeepsThePanesPaintingAndReceivingButPutsAClickOff) 
     bool sending = false;
     int linesDuringTheWrite = 0;
     PaintCounter paints(frm.mmLogRec->viewport(), [&] { return sending; });
-    QObject::connect(frm.mmLogRec->document(), &QTextDocument::contentsChanged,
+    QObject::connect(frm.mmLogRec, &TLogPane::textChanged,
                      [&] { linesDuringTheWrite += sending ? 1 : 0; });
     // Both happen while the click below waits for its write.
     QTimer::singleShot(0, [&] { device.Write(ByteString("\x2A", 1)); });

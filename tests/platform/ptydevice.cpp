@@ -108,7 +108,8 @@ void PtyDevice::StopTakingOutput() const {
 }
 
 std::string PtyDevice::LockName() const {
-    return "LCK.." + std::filesystem::path(slavePath_).filename().string();
+    // A pty's lock is named after its path below /dev: /dev/pts/5 gives LCK..pts_5.
+    return "LCK..pts_" + std::filesystem::path(slavePath_).filename().string();
 }
 
 void PtyDevice::CloseMaster() {

@@ -2,6 +2,7 @@
 
 #include "platform/posix/errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -49,9 +50,17 @@ bool WritableFolder(const std::string& path) {
            access(path.c_str(), W_OK) == 0;
 }
 
-std::string BaseName(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// The device's name below /dev with its slashes as underscores ("ttyUSB0", "pts_5"), as the
+// other serial tools name their locks, so that a pseudo-terminal's lock is theirs too; a device
+// outside /dev is named by its last component.
+std::string LockName(const std::string& device) {
+    const std::string dev = "/dev/";
+    if (device.starts_with(dev)) {
+        std::string name = device.substr(dev.size());
+        std::replace(name.begin(), name.end(), '/', '_');
+        return name;
+    }
+    return device.substr(device.rfind('/') + 1);
 }
 
 } // namespace
@@ -74,7 +83,7 @@ DWORD PortLock::Acquire(const std::string& devicePath) {
     char device[PATH_MAX];
     if (!realpath(devicePath.c_str(), device))
         return Win32ErrorFromErrno(errno, ErrnoContext::Opening);
-    const std::string path = folder + "/LCK.." + BaseName(device);
+    const std::string path = folder + "/LCK.." + LockName(device);
     const std::string text = LockText(getpid());
     // A second round only after a stale lock was removed; someone else may win that race.
     for (int round = 0; round < 2; ++round) {
