@@ -2,8 +2,8 @@
 // controls alone. Opens COM<n> and the UDP port, repeats a send every millisecond on both, clears
 // the panes every few seconds so that what they hold does not hide a leak, and reopens the COM
 // port whenever its link in the ports folder is pointed at a new device (the device hung up).
-// Prints the process's descriptors, threads, handles and memory once the load is running, at the
-// end, and after both links are closed again.
+// Prints the process's descriptors, threads, handles and memory when the window shows, once the
+// load is running, at the end, and after both links are closed again.
 //
 //   soak_driver COM_NUMBER UDP_PORT SECONDS
 #include "benchsupport.h"
@@ -19,7 +19,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 
 // Given by AddressSanitizer and ThreadSanitizer; absent from a plain build.
