@@ -24,9 +24,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kChunk = 64 * 1024;
-// A receiver is never offered more than this beyond what it has taken, so the figures are what it
-// can take, not how much a queue in front of it holds (nor what such a queue drops when full).
-constexpr std::size_t kAhead = 1000 * 1000;
 
 [[noreturn]] void Fail(const char* what) {
     std::perror(what);
@@ -84,10 +81,6 @@ FeedFigures Feed(const PtyPair& pty, std::string_view data, const Receiver& rece
     const auto start = Clock::now();
     std::thread device([&] {
         while (written < data.size()) {
-            if (written - taken > kAhead) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                continue;
-            }
             const ssize_t n =
                 write(pty.master, data.data() + written, std::min(kChunk, data.size() - written));
             if (n <= 0)

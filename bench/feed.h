@@ -41,8 +41,9 @@ struct FeedFigures {
     double memoryGrowthMb = 0; // its peak resident size over its size at the start
 };
 
-// Writes data into the device end in 64 KiB writes, never more than 1 MB beyond what the
-// receiver has taken, while this thread runs the event loop (and with it any hand-overs).
+// Writes data into the device end in 64 KiB writes as fast as the pseudo-terminal takes them (it
+// holds the writer back while the receiver does not read), while this thread runs the event loop
+// (and with it any hand-overs).
 FeedFigures Feed(const PtyPair& pty, std::string_view data, const Receiver& receiver);
 
 // Runs the event loop until done() holds, testing it every 5 ms.

@@ -85,15 +85,12 @@ LineRef TextArena::Add(std::string_view text) {
     // A line of a quarter chunk or more gets a chunk of its own, so that no more than a quarter
     // of a chunk is left unused when the next line does not fit.
     const bool ownChunk = text.size() >= chunkSize_ / 4;
-    HexView hex;
-    if (!ownChunk) {
-        hex = FindHexView(text);
-        // Packing pays from a few bytes on; a prefix must fit its field.
-        if (hex.groups >= kPackFromGroups && hex.prefix < LineRef::kNotPacked)
-            line.hexPrefix = static_cast<std::uint32_t>(hex.prefix);
-        else
-            hex = {};
-    }
+    HexView hex = FindHexView(text);
+    // Packing pays from a few bytes on; a prefix must fit its field.
+    if (hex.groups >= kPackFromGroups && hex.prefix < LineRef::kNotPacked)
+        line.hexPrefix = static_cast<std::uint32_t>(hex.prefix);
+    else
+        hex = {};
     const std::size_t stored = hex.groups ? hex.prefix + hex.groups : text.size();
     if (ownChunk) {
         line.chunk = NewChunk(stored);
@@ -140,9 +137,12 @@ void TextArena::Remove(LineRef line) {
 }
 
 std::int64_t TextArena::Length(LineRef line) const {
-    if (line.length == LineRef::kWholeChunk)
-        return static_cast<std::int64_t>(chunks_[line.chunk].size);
-    return line.length;
+    if (line.length != LineRef::kWholeChunk)
+        return line.length;
+    const auto stored = static_cast<std::int64_t>(chunks_[line.chunk].size);
+    if (line.hexPrefix == LineRef::kNotPacked)
+        return stored;
+    return line.hexPrefix + 3 * (stored - line.hexPrefix);
 }
 
 void TextArena::ReadStored(const Chunk& chunk, std::int64_t at, std::size_t size,

@@ -22,7 +22,7 @@ namespace corvane {
 
 struct LineRef {
     // A length that does not fit 32 bits is stored as kWholeChunk: such a line always has a chunk
-    // of its own, whose size is the line's length.
+    // of its own, whose size is what the line keeps (its length, or its prefix and raw bytes).
     static constexpr std::uint32_t kWholeChunk = 0xFFFFFFFF;
     // hexPrefix of a line kept as it is; any other value: the line ends in a hex view kept as
     // raw bytes after this many bytes of prefix.

@@ -89,8 +89,13 @@ void RxThread::RcvData() {
         GetOverlappedResult(port, &overlapped_, &delivered, FALSE);
     }
     if (delivered > 0) {
-        buffer.resize(delivered);
-        AddToLogRec(kReceivedArrow + StrToHexView(buffer));
+        // The line is built in place: a read can be megabytes, and its view three times that.
+        ByteString line;
+        line.reserve(kReceivedArrow.size() + 3 * std::size_t{delivered});
+        line.append(kReceivedArrow);
+        AppendHexView(line, buffer.data(), delivered);
+        ByteString().swap(buffer);
+        AddToLogRec(line);
     }
 }
 

@@ -243,3 +243,33 @@ TEST(LineStoreSpool, HexViewsReadBackFromTheSpoolFile) {
     EXPECT_EQ(store.Line(4), lines[4]);
     EXPECT_EQ(store.Line(6), lines[6]);
 }
+
+TEST(LineStoreSpool, LongHexLinesKeptAsTheirBytesInMemoryAndSpooled) {
+    // A serial read of megabytes is one line: kept as its raw bytes, about a third of its text,
+    // in a chunk of its own, and read back in parts from memory and from the spool file alike.
+    TempFolder folder;
+    const std::size_t budget = 4 << 20;
+    LineStore store({.memoryBudget = budget, .spoolFolder = folder.Path().string()});
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::vector<std::string> lines;
+    for (std::size_t number = 0; number < 6; ++number) {
+        std::string line = "-> ";
+        for (std::size_t byte = 0; byte < (1 << 20) + number; ++byte) {
+            const std::size_t value = (number * 131 + byte * 7 + byte / 256) % 256;
+            line += {' ', kDigits[value / 16], kDigits[value % 16]};
+        }
+        store.AppendLine(line);
+        lines.push_back(std::move(line));
+        EXPECT_LT(store.BytesInMemory(), budget + budget / 4 + (2 << 20)) << number;
+    }
+    EXPECT_GT(store.BytesSpooled(), 0u);
+    EXPECT_LT(store.BytesSpooled(), lines.size() * (1 << 20) + (64 << 10));
+    ExpectLines(store, lines, 0);
+    for (std::size_t line = 0; line < lines.size(); ++line)
+        for (std::int64_t column :
+             std::initializer_list<std::int64_t>{0, 1, 2, 3, 4, 5, 1000, 3 * (1 << 19) + 1,
+                                                 static_cast<std::int64_t>(lines[line].size()) - 5})
+            ASSERT_EQ(store.Line(line, column, 11), lines[line].substr(column, 11))
+                << line << " " << column;
+    EXPECT_EQ(store.LongestLine(), static_cast<std::int64_t>(lines.back().size()));
+}
