@@ -2,7 +2,7 @@
 # installs. Its run-time dependencies are computed by dpkg-shlibdeps from the libraries the
 # executable links, so they name Debian's own Qt 6 packages at the versions built against.
 
-set(CORVANE_MAINTAINER "Corvane developers <dev@corvane.example.org>" CACHE STRING
+set(CORVANE_MAINTAINER "Corvane developers <developers@corvane.org>" CACHE STRING
     "The Debian package's maintainer, as Name <e-mail>")
 
 set(CPACK_GENERATOR DEB)
