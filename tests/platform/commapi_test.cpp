@@ -1,5 +1,6 @@
 #include "platform/commapi.h"
 
+#include "fakeuartcounts.h"
 #include "platform/posix/handletable.h"
 #include "platform/posix/ttydevice.h"
 #include "ptydevice.h"
@@ -617,19 +618,6 @@ TEST_F(LockFile, APortDroppedWithoutCloseStillLetsGo) {
     }
     EXPECT_EQ(OpenDescriptors(), descriptors);
     EXPECT_FALSE(LockExists());
-}
-
-// Error counters as a UART driver keeps them; no device here loses bytes on demand.
-std::atomic<int> fakeOverruns{0};
-std::atomic<int> fakeBufferOverruns{0};
-std::atomic<int> fakeFrameErrors{0};
-
-bool FakeCounts(int, posix::LineErrorCounts& counts) {
-    counts = {};
-    counts.overrun = fakeOverruns;
-    counts.bufferOverrun = fakeBufferOverruns;
-    counts.frame = fakeFrameErrors;
-    return true;
 }
 
 TEST_F(OpenPort, LostBytesAreFlaggedAndCountedWhereTheDriverCounts) {

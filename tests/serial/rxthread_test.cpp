@@ -1,5 +1,6 @@
 #include "serial/untRxThread.h"
 
+#include "fakeuartcounts.h"
 #include "payload/hexcodec.h"
 #include "platform/posix/ttydevice.h"
 #include "ptydevice.h"
@@ -186,19 +187,6 @@ TEST(ReceiveFromALineModeDevice, EveryByteArrivesExactlyBothWaysAndNothingIsEcho
     EXPECT_EQ(panes.LogRec(), std::vector<ByteString>{"->  61 62 0D 03 7A"});
     EXPECT_EQ(panes.Log(), (std::vector<ByteString>{kWriteSettingsError + "\\\\.\\COM7", kRxStarted,
                                                     "<-  41 0A 42", kRxEnded}));
-}
-
-// Error counters as a UART driver keeps them, moved by the test.
-std::atomic<int> fakeOverruns{0};
-std::atomic<int> fakeBufferOverruns{0};
-std::atomic<int> fakeFrameErrors{0};
-
-bool FakeCounts(int, posix::LineErrorCounts& counts) {
-    counts = {};
-    counts.overrun = fakeOverruns;
-    counts.bufferOverrun = fakeBufferOverruns;
-    counts.frame = fakeFrameErrors;
-    return true;
 }
 
 class ReceiveWorkerOnAUart : public ReceiveWorker {
