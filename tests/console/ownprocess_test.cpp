@@ -31,6 +31,14 @@ extern char** environ;
 
 namespace {
 
+// The command line of a test's own process, and the platform it runs on.
+struct OwnProcess {
+    explicit OwnProcess(const char* platform) { setenv("QT_QPA_PLATFORM", platform, 1); }
+    int argc = 1;
+    char name[17] = "ownprocess_tests";
+    char* argv[2] = {name, nullptr};
+};
+
 [[noreturn]] void Report(const std::string& seen) {
     std::fprintf(stderr, "%s\n", seen.c_str());
     std::fflush(stderr);
@@ -62,11 +70,8 @@ std::string ReadAndAnswerBox() {
 // environment: the desktop's platform theme is chosen only for X.
 std::string BoxesOnDesktop(const char* desktop) {
     setenv("XDG_CURRENT_DESKTOP", desktop, 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    int argc = 1;
-    char name[] = "ownprocess_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    OwnProcess process("xcb");
+    QApplication app(process.argc, process.argv);
     ApplyWindowStyle();
     ScreenDialogs dialogs;
     std::string seen;
@@ -134,11 +139,8 @@ TEST_F(DesktopBoxes, OnXfceYesComesBeforeNoAndTheErrorBoxReadsOk) {
 // The controls whose captions a scale factor cuts off, and the window's pixel ratio.
 std::string ClippedAtScale(const char* factor) {
     setenv("QT_SCALE_FACTOR", factor, 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "ownprocess_tests";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    OwnProcess process("offscreen");
+    QApplication app(process.argc, process.argv);
     ApplyWindowStyle();
     corvane::InstallHandOver();
     RecordingDialogs dialogs;
@@ -157,15 +159,13 @@ TEST(ScaledWindow, At144DpiEveryCaptionStillFits) {
 // Starts the program with a window whose making runs fail; the Application Error box is read
 // and answered as soon as it shows. Ends the process with the program's exit code.
 [[noreturn]] void StartWithAFailingWindow(const std::function<void()>& fail) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "ownprocess_tests";
-    char* argv[] = {name, nullptr};
-    const int code = RunApplication(argc, argv, [&](Dialogs&) -> std::unique_ptr<TfrmMain> {
-        QTimer::singleShot(0, [] { std::fprintf(stderr, "%s\n", ReadAndAnswerBox().c_str()); });
-        fail();
-        return nullptr;
-    });
+    OwnProcess process("offscreen");
+    const int code =
+        RunApplication(process.argc, process.argv, [&](Dialogs&) -> std::unique_ptr<TfrmMain> {
+            QTimer::singleShot(0, [] { std::fprintf(stderr, "%s\n", ReadAndAnswerBox().c_str()); });
+            fail();
+            return nullptr;
+        });
     std::exit(code);
 }
 
