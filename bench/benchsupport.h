@@ -15,7 +15,7 @@ public:
     void ShowError(const corvane::ByteString& text) override {
         std::fprintf(stderr, "error box: %s\n", text.c_str());
     }
-    void ShowInformation(const corvane::ByteString&) override {}
+    void ShowInformation(const corvane::ByteString&, const LinkOpener&) override {}
     bool Confirm(const corvane::ByteString&) override { return false; }
 };
 

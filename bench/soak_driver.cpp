@@ -35,7 +35,7 @@ public:
         if (++errors <= 5)
             std::fprintf(stderr, "error box: %s\n", text.c_str());
     }
-    void ShowInformation(const corvane::ByteString&) override {}
+    void ShowInformation(const corvane::ByteString&, const LinkOpener&) override {}
     bool Confirm(const corvane::ByteString&) override { return false; }
     int errors = 0;
 };

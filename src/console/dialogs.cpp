@@ -3,8 +3,11 @@
 #include "core/codepage.h"
 
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -37,6 +40,37 @@ void CentreButtons(QMessageBox& box) {
 
 const QString kCaption = QStringLiteral("Corvane");
 
+bool IsAddress(const QString& line) {
+    for (const char* scheme : {"file://", "http://", "https://"})
+        if (line.startsWith(QLatin1String(scheme)))
+            return true;
+    return false;
+}
+
+// Shows the box's lines that are addresses as links: a click on one (or Enter on it, reached with
+// Tab) hands the address to openLink. Nothing else of the text changes.
+void MakeLinks(QMessageBox& box, const corvane::ByteString& text,
+               const Dialogs::LinkOpener& openLink) {
+    const QStringList lines = BoxText(text).split(u'\n');
+    if (!openLink || std::none_of(lines.begin(), lines.end(), IsAddress))
+        return;
+    QStringList html;
+    for (const QString& line : lines) {
+        const QString shown = line.toHtmlEscaped();
+        html << (IsAddress(line) ? QStringLiteral("<a href=\"%1\">%1</a>").arg(shown) : shown);
+    }
+    box.setTextFormat(Qt::RichText);
+    box.setText(html.join(QStringLiteral("<br>")));
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    label->setOpenExternalLinks(false);
+    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    QObject::connect(label, &QLabel::linkActivated, [openLink](const QString& address) {
+        openLink(corvane::ToCodePage(address));
+    });
+}
+
 } // namespace
 
 void ScreenDialogs::ShowError(const corvane::ByteString& text) {
@@ -46,9 +80,10 @@ void ScreenDialogs::ShowError(const corvane::ByteString& text) {
     box.exec();
 }
 
-void ScreenDialogs::ShowInformation(const corvane::ByteString& text) {
+void ScreenDialogs::ShowInformation(const corvane::ByteString& text, const LinkOpener& openLink) {
     QMessageBox box;
     Prepare(box, kCaption, QMessageBox::NoIcon, text);
+    MakeLinks(box, text, openLink);
     AddOk(box);
     CentreButtons(box);
     box.exec();

@@ -3,13 +3,19 @@
 
 #include "core/bytestring.h"
 
+#include <functional>
+
 class Dialogs {
 public:
+    // Opens an address the operator clicked in a box.
+    using LinkOpener = std::function<void(const corvane::ByteString& address)>;
+
     virtual ~Dialogs() = default;
     // The error box: stop icon, OK, caption "Corvane", modal to the application.
     virtual void ShowError(const corvane::ByteString& text) = 0;
-    // The information box: no icon, one OK button that is both default and cancel.
-    virtual void ShowInformation(const corvane::ByteString& text) = 0;
+    // The information box: no icon, one OK button that is both default and cancel. A line that is
+    // a web or file address is a link; a click on it runs openLink with the address, once.
+    virtual void ShowInformation(const corvane::ByteString& text, const LinkOpener& openLink) = 0;
     // The confirmation box with "&Yes" (default) and "&No" (cancel); true only for Yes.
     virtual bool Confirm(const corvane::ByteString& text) = 0;
 };
@@ -18,7 +24,7 @@ public:
 class ScreenDialogs : public Dialogs {
 public:
     void ShowError(const corvane::ByteString& text) override;
-    void ShowInformation(const corvane::ByteString& text) override;
+    void ShowInformation(const corvane::ByteString& text, const LinkOpener& openLink) override;
     bool Confirm(const corvane::ByteString& text) override;
 };
 

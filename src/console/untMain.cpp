@@ -336,7 +336,8 @@ void TfrmMain::btnClearLogClick() {
 void TfrmMain::About1Click() {
     dialogs_.ShowInformation("Corvane\r\n"
                              "Written by the Corvane developers\r\n" +
-                             guideAddress_ + "\r\nE-mail: developers@corvane.org");
+                                 guideAddress_ + "\r\nE-mail: developers@corvane.org",
+                             [this](const corvane::ByteString& address) { ShellOpen(address); });
 }
 
 void TfrmMain::Exit1Click() {

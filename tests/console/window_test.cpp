@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
+#include <QMessageBox>
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QStyleOptionGroupBox>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -336,6 +339,37 @@ TEST(Logo, OneClickAndOneDoubleClickEachOpenTheGuideOnce) {
     EXPECT_EQ(frm.opened.size(), 2u);
     QTest::mouseClick(frm.imgLogo, Qt::LeftButton, {}, at);
     EXPECT_EQ(frm.opened.size(), 3u);
+}
+
+TEST(About, TheGuidesAddressIsALinkThatOpensItOncePerClick) {
+    RecordingDialogs dialogs;
+    RecordingShellWindow frm(dialogs);
+    frm.About1->trigger();
+    ASSERT_TRUE(dialogs.informationLinks);
+    dialogs.informationLinks(frm.GuideAddress());
+    EXPECT_EQ(frm.opened, std::vector<corvane::ByteString>{frm.GuideAddress()});
+
+    // On the screen the address line is a link, the other lines stay plain text, and a click on
+    // the link hands its address over once.
+    std::vector<corvane::ByteString> clicked;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        shown = label->text();
+        emit label->linkActivated(QStringLiteral("file:///usr/share/doc/corvane/guide.html"));
+        box->accept();
+    });
+    ScreenDialogs screen;
+    screen.ShowInformation("Corvane\r\nWritten by <us>\r\nfile:///usr/share/doc/corvane/guide.html",
+                           [&](const corvane::ByteString& address) { clicked.push_back(address); });
+    EXPECT_EQ(shown, "Corvane<br>Written by &lt;us&gt;<br><a "
+                     "href=\"file:///usr/share/doc/corvane/guide.html\">file:///usr/share/doc/"
+                     "corvane/guide.html</a>");
+    EXPECT_EQ(clicked,
+              std::vector<corvane::ByteString>{"file:///usr/share/doc/corvane/guide.html"});
 }
 
 TEST_F(Window, SplitterDragSetsTheUpperPaneHeightWithinItsLimits) {

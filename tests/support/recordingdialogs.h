@@ -13,6 +13,7 @@ class RecordingDialogs : public Dialogs {
 public:
     std::vector<corvane::ByteString> errors;
     std::vector<corvane::ByteString> informations;
+    LinkOpener informationLinks; // what the last information box's links would open
     std::vector<corvane::ByteString> confirmations;
     bool answer = false;
     std::function<void()> onError;
@@ -22,7 +23,10 @@ public:
         if (auto hook = std::exchange(onError, nullptr))
             hook();
     }
-    void ShowInformation(const corvane::ByteString& text) override { informations.push_back(text); }
+    void ShowInformation(const corvane::ByteString& text, const LinkOpener& openLink) override {
+        informations.push_back(text);
+        informationLinks = openLink;
+    }
     bool Confirm(const corvane::ByteString& text) override {
         confirmations.push_back(text);
         return answer;
