@@ -9,14 +9,18 @@
 
 #include <cstdio>
 
-// Shows nothing; an error box's text goes to stderr, so a failing run is seen.
+// Shows nothing; an error box's text goes to stderr, so a failing run is seen. A file dialog
+// answers fileAnswer.
 class SilentDialogs : public Dialogs {
 public:
+    std::optional<FileChoice> fileAnswer;
+
     void ShowError(const corvane::ByteString& text) override {
         std::fprintf(stderr, "error box: %s\n", text.c_str());
     }
     void ShowInformation(const corvane::ByteString&, const LinkOpener&) override {}
     bool Confirm(const corvane::ByteString&) override { return false; }
+    std::optional<FileChoice> AskFileToWrite(const FileQuestion&) override { return fileAnswer; }
 };
 
 template <class Body> int RunOffscreen(int argc, char** argv, Body body) {

@@ -37,6 +37,7 @@ public:
     }
     void ShowInformation(const corvane::ByteString&, const LinkOpener&) override {}
     bool Confirm(const corvane::ByteString&) override { return false; }
+    std::optional<FileChoice> AskFileToWrite(const FileQuestion&) override { return std::nullopt; }
     int errors = 0;
 };
 

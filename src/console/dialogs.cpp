@@ -2,7 +2,10 @@
 
 #include "core/codepage.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -101,6 +104,24 @@ bool ScreenDialogs::Confirm(const corvane::ByteString& text) {
     CentreButtons(box);
     box.exec();
     return box.clickedButton() == yes;
+}
+
+std::optional<Dialogs::FileChoice> ScreenDialogs::AskFileToWrite(const FileQuestion& question) {
+    // Qt's own dialog, not the desktop's: only it takes a check box of ours.
+    QFileDialog dialog(nullptr, question.caption, question.folder, question.filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    QCheckBox* times = nullptr;
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()); grid && question.offerTimes) {
+        times = new QCheckBox(QStringLiteral("Include times"), &dialog);
+        times->setObjectName(QStringLiteral("includeTimes"));
+        grid->addWidget(times, grid->rowCount(), 0, 1, -1);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return FileChoice{dialog.selectedFiles().front(), times && times->isChecked()};
 }
 
 void ShowApplicationErrorBox(const corvane::ByteString& text) {

@@ -3,7 +3,10 @@
 
 #include "core/bytestring.h"
 
+#include <QString>
+
 #include <functional>
+#include <optional>
 
 class Dialogs {
 public:
@@ -18,6 +21,20 @@ public:
     virtual void ShowInformation(const corvane::ByteString& text, const LinkOpener& openLink) = 0;
     // The confirmation box with "&Yes" (default) and "&No" (cancel); true only for Yes.
     virtual bool Confirm(const corvane::ByteString& text) = 0;
+
+    // The file dialog that asks where to write: caption, the folder it opens in, its name
+    // filter, and whether it offers "Include times". Nothing when the operator cancels.
+    struct FileQuestion {
+        QString caption;
+        QString folder;
+        QString filter;
+        bool offerTimes = false;
+    };
+    struct FileChoice {
+        QString path;
+        bool includeTimes = false;
+    };
+    virtual std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) = 0;
 };
 
 // The real boxes, on the screen.
@@ -26,6 +43,7 @@ public:
     void ShowError(const corvane::ByteString& text) override;
     void ShowInformation(const corvane::ByteString& text, const LinkOpener& openLink) override;
     bool Confirm(const corvane::ByteString& text) override;
+    std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) override;
 };
 
 // The box that reports a failure before the main window exists: stop icon, "OK", caption

@@ -367,6 +367,25 @@ TLogPane::TextPos TLogPane::PositionAt(QPoint point) const {
     return Clamp({topLine_ + row, leftColumn_ + std::max<std::int64_t>(0, column)});
 }
 
+void TLogPane::SetEdgeRoom(Qt::Edge edge, int size) {
+    QMargins room = viewportMargins();
+    switch (edge) {
+    case Qt::LeftEdge:
+        room.setLeft(size);
+        break;
+    case Qt::RightEdge:
+        room.setRight(size);
+        break;
+    case Qt::TopEdge:
+        room.setTop(size);
+        break;
+    case Qt::BottomEdge:
+        room.setBottom(size);
+        break;
+    }
+    setViewportMargins(room);
+}
+
 void TLogPane::RequestFrame() {
     if (frameTimer_.isActive())
         return;

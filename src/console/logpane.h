@@ -79,12 +79,19 @@ public:
     // Scrolls as little as needed to bring pos into view.
     void EnsureVisible(TextPos pos);
 
-    // The menu the right button opens: Cut, Copy, Paste, Delete, Select All.
+    // The menu the right button opens: Cut, Copy, Paste, Delete, Select All, and what the tools
+    // the pane hosts add to it (ContextMenuBuilt).
     QMenu* createStandardContextMenu();
+
+    // Room at one edge of the text for a widget the pane hosts (a column beside it, a bar under
+    // it): the text's rows and columns are those of the smaller viewport.
+    void SetEdgeRoom(Qt::Edge edge, int size);
 
 signals:
     // The text changed: an append, Clear, or the operator's edit.
     void textChanged();
+    // The context menu is built and not yet shown: the pane's tools add their items to it.
+    void ContextMenuBuilt(QMenu* menu);
 
 protected:
     bool event(QEvent* event) override;

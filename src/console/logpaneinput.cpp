@@ -348,6 +348,7 @@ QMenu* TLogPane::createStandardContextMenu() {
     menu->addSeparator();
     const bool empty = store_.LineCount() == 1 && store_.LineLength(0) == 0;
     add(tr("Select All"), "select-all", QKeySequence::SelectAll, !empty, [this] { SelectAll(); });
+    emit ContextMenuBuilt(menu);
     return menu;
 }
 

@@ -3,6 +3,7 @@
 #include "console/dialogs.h"
 #include "console/logo.h"
 #include "console/userguide.h"
+#include "console/windowtools.h"
 #include "core/handover.h"
 #include "core/uiwait.h"
 #include "platform/shell.h"
@@ -115,6 +116,7 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
     ManyTimesSerial = false;
     ManyTimesUDP = false;
     FormCreate();
+    tools_ = new TWindowTools(*this, dialogs_);
     // The first stop of the Tab order takes the focus when the window is first activated.
     cmbxBaudRate->setFocus();
 }

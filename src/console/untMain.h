@@ -26,6 +26,7 @@
 #include <memory>
 
 class Dialogs;
+class TWindowTools;
 
 class TfrmMain : public QMainWindow, public corvane::LogPanes {
     Q_OBJECT
@@ -116,6 +117,9 @@ public:
     // The user guide's file:// address, which the logo and the About box lead to.
     const corvane::ByteString& GuideAddress() const { return guideAddress_; }
 
+    // The panes' tools, the received-bytes capture and the payload recall.
+    TWindowTools* Tools() const { return tools_; }
+
 protected:
     // Opens address with the desktop's default handler; what it does is not reported.
     virtual void ShellOpen(const corvane::ByteString& address);
@@ -144,6 +148,7 @@ private:
     corvane::ByteString guideAddress_;
     int mmLogHeight_ = 162;
     bool sessionEnding_ = false; // only while the desktop's Quit closes the window
+    TWindowTools* tools_ = nullptr;
 };
 
 // The one main window while it exists.

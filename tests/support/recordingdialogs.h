@@ -1,7 +1,7 @@
 #pragma once
-// Dialogs for tests: records every box instead of showing it, and answers the confirmation with
-// a scripted answer. onError, when set, runs once, inside the next error box, as the event loop
-// would while a real box is open.
+// Dialogs for tests: records every box instead of showing it, answers the confirmation with a
+// scripted answer and every file dialog with fileAnswer. onError, when set, runs once, inside the
+// next error box, as the event loop would while a real box is open.
 
 #include "console/dialogs.h"
 
@@ -17,6 +17,8 @@ public:
     std::vector<corvane::ByteString> confirmations;
     bool answer = false;
     std::function<void()> onError;
+    std::vector<FileQuestion> fileQuestions;
+    std::optional<FileChoice> fileAnswer; // what every file dialog answers
 
     void ShowError(const corvane::ByteString& text) override {
         errors.push_back(text);
@@ -30,5 +32,9 @@ public:
     bool Confirm(const corvane::ByteString& text) override {
         confirmations.push_back(text);
         return answer;
+    }
+    std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) override {
+        fileQuestions.push_back(question);
+        return fileAnswer;
     }
 };

@@ -1,0 +1,170 @@
+#include "console/logpanetools.h"
+
+#include "console/dialogs.h"
+#include "console/errordisplay.h"
+#include "console/findbar.h"
+#include "console/logpane.h"
+#include "console/panesave.h"
+#include "console/timescolumn.h"
+#include "core/codepage.h"
+#include "core/settings.h"
+#include "logstore/linedetails.h"
+#include "logstore/timedtext.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QTextDocument>
+#include <QToolTip>
+
+#include <cmath>
+
+namespace {
+
+// A shortcut of the pane, its find bar included: not the window's.
+QAction* AddKey(TLogPane* pane, const QKeySequence& key, std::function<void()> run) {
+    auto* action = new QAction(pane);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(action, &QAction::triggered, pane, std::move(run));
+    pane->addAction(action);
+    return action;
+}
+
+QString WithKey(const QString& text, QKeySequence::StandardKey key) {
+    return text + u'\t' + QKeySequence(key).toString(QKeySequence::NativeText);
+}
+
+} // namespace
+
+corvane::ByteString FileFailureText(const char* what, const corvane::FileError& error) {
+    return corvane::ToCodePage(QStringLiteral("%1 %2: %3")
+                                   .arg(QLatin1String(what), QString::fromStdString(error.file),
+                                        QString::fromStdString(error.reason)));
+}
+
+TLogPaneTools::TLogPaneTools(TLogPane* pane, Dialogs& dialogs, corvane::Settings& settings,
+                             EventLog log)
+    : QObject(pane), pane_(pane), dialogs_(dialogs), settings_(settings), log_(std::move(log)),
+      times_(new TTimesColumn(pane)), findBar_(new TFindBar(pane)),
+      save_(new TPaneSave(pane, dialogs, settings)),
+      capture_([this](const corvane::FileError& error) { CaptureFailed(error); }) {
+    times_->SetShown(settings_.ShowTimes(pane_->objectName()));
+    connect(pane_, &TLogPane::ContextMenuBuilt, this, &TLogPaneTools::AddMenuItems);
+    AddKey(pane_, QKeySequence::Find, [this] { findBar_->Open(); });
+    AddKey(pane_, QKeySequence::FindNext, [this] { findBar_->FindNext(); });
+    AddKey(pane_, QKeySequence::FindPrevious, [this] { findBar_->FindPrevious(); });
+    AddKey(pane_, QKeySequence::Save, [this] { save_->Run(); });
+    // The tooltip of a line, over its text or its time.
+    pane_->viewport()->installEventFilter(this);
+    times_->installEventFilter(this);
+}
+
+// The capture goes with the pane: both are destroyed together.
+TLogPaneTools::~TLogPaneTools() = default;
+
+void TLogPaneTools::ShowTimes(bool shown) {
+    times_->SetShown(shown);
+    settings_.SetShowTimes(pane_->objectName(), shown);
+}
+
+bool TLogPaneTools::TimesShown() const {
+    return times_->Shown();
+}
+
+void TLogPaneTools::CopyWithTimes() {
+    if (!pane_->HasSelection())
+        return;
+    QGuiApplication::clipboard()->setText(corvane::FromCodePage(
+        corvane::TextWithTimes(pane_->Store(), pane_->Anchor(), pane_->Caret(), clock_)));
+}
+
+void TLogPaneTools::ToggleCapture() {
+    if (capture_.Capturing()) {
+        capture_.Stop();
+        pane_->SetCapture(nullptr);
+        return;
+    }
+    const auto choice =
+        dialogs_.AskFileToWrite({QStringLiteral("Capture to File"), settings_.LastFolder(),
+                                 QStringLiteral("Text files (*.txt *.log);;All files (*)"), false});
+    if (!choice)
+        return;
+    settings_.SetLastFolder(QFileInfo(choice->path).absolutePath());
+    if (const auto error = capture_.Start(choice->path.toStdString())) {
+        dialogs_.ShowError(ErrorDisplay::BoxText(FileFailureText("Cannot capture to", *error)));
+        return;
+    }
+    pane_->SetCapture(&capture_);
+}
+
+void TLogPaneTools::CaptureFailed(const corvane::FileError& error) {
+    pane_->SetCapture(nullptr);
+    const corvane::ByteString text = FileFailureText("Capture stopped:", error);
+    log_(text);
+    dialogs_.ShowError(ErrorDisplay::BoxText(text));
+}
+
+void TLogPaneTools::AddMenuItems(QMenu* menu) {
+    menu->addSeparator();
+    QAction* times = menu->addAction(QStringLiteral("Show Times"), this,
+                                     [this, menu] { ShowTimes(!TimesShown()); });
+    times->setObjectName(QStringLiteral("show-times"));
+    times->setCheckable(true);
+    times->setChecked(TimesShown());
+    QAction* copy =
+        menu->addAction(QStringLiteral("Copy with Times"), this, [this] { CopyWithTimes(); });
+    copy->setObjectName(QStringLiteral("copy-with-times"));
+    copy->setEnabled(pane_->HasSelection());
+    menu->addSeparator();
+    menu->addAction(WithKey(QStringLiteral("Find…"), QKeySequence::Find), this,
+                    [this] { findBar_->Open(); })
+        ->setObjectName(QStringLiteral("find"));
+    QAction* save = menu->addAction(WithKey(QStringLiteral("Save As…"), QKeySequence::Save), this,
+                                    [this] { save_->Run(); });
+    save->setObjectName(QStringLiteral("save-as"));
+    save->setEnabled(!save_->Running());
+    // While capturing, the item names the file; choosing it again stops the capture.
+    const QString capturing =
+        capture_.Capturing()
+            ? QStringLiteral("Capture to File: %1").arg(QString::fromStdString(capture_.Path()))
+            : QStringLiteral("Capture to File…");
+    QAction* capture = menu->addAction(capturing, this, [this] { ToggleCapture(); });
+    capture->setObjectName(QStringLiteral("capture-to-file"));
+    capture->setCheckable(true);
+    capture->setChecked(capture_.Capturing());
+}
+
+std::int64_t TLogPaneTools::LineAt(int y) const {
+    const QRect top = pane_->CellRect({pane_->FirstVisibleLine(), 0});
+    if (y < top.top())
+        return -1;
+    const std::int64_t line = pane_->FirstVisibleLine() + (y - top.top()) / top.height();
+    const corvane::LineStore& store = pane_->Store();
+    const std::int64_t lines = store.LineCount();
+    // The empty line after the last line break has not come yet.
+    const std::int64_t last = lines > 1 && store.LineLength(lines - 1) == 0 ? lines - 1 : lines;
+    return line < last ? line : -1;
+}
+
+bool TLogPaneTools::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return false;
+    auto* help = static_cast<QHelpEvent*>(event);
+    auto* widget = static_cast<QWidget*>(watched);
+    const std::int64_t line = LineAt(help->pos().y());
+    if (line < 0) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    // The tip stays while the pointer is on the same row.
+    const QRect row = pane_->CellRect({line, 0});
+    const QString text = corvane::LineDetails(pane_->Store(), line, clock_);
+    QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap),
+                       widget, QRect(0, row.top(), widget->width(), row.height()));
+    return true;
+}

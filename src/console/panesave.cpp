@@ -1,0 +1,84 @@
+#include "console/panesave.h"
+
+#include "console/dialogs.h"
+#include "console/errordisplay.h"
+#include "console/logpane.h"
+#include "core/codepage.h"
+#include "core/settings.h"
+
+#include <QFileInfo>
+#include <QProgressDialog>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// A save that takes longer than this shows its progress.
+constexpr int kQuietMs = 500;
+
+} // namespace
+
+TPaneSave::TPaneSave(TLogPane* pane, Dialogs& dialogs, corvane::Settings& settings)
+    : QObject(pane), pane_(pane), dialogs_(dialogs), settings_(settings) {}
+
+TPaneSave::~TPaneSave() {
+    task_.reset();
+    delete progress_;
+}
+
+void TPaneSave::Run() {
+    if (Running())
+        return;
+    const auto choice =
+        dialogs_.AskFileToWrite({QStringLiteral("Save As"), settings_.LastFolder(),
+                                 QStringLiteral("Text files (*.txt *.log);;All files (*)"), true});
+    if (!choice)
+        return;
+    settings_.SetLastFolder(QFileInfo(choice->path).absolutePath());
+    Start(choice->path, choice->includeTimes);
+}
+
+void TPaneSave::Start(const QString& path, bool withTimes) {
+    save_ = std::make_unique<corvane::StoreSave>(pane_->Store(), path.toStdString(),
+                                                 corvane::StoreSave::Options{withTimes});
+    // Not modal: a modal progress dialog runs the event loop inside every update of its value.
+    progress_ = new QProgressDialog(QStringLiteral("Saving %1").arg(path), QStringLiteral("Cancel"),
+                                    0, 0, pane_->window());
+    progress_->setObjectName(QStringLiteral("saveProgress"));
+    progress_->setWindowTitle(QStringLiteral("Corvane"));
+    progress_->setMinimumDuration(kQuietMs);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    connect(progress_, &QProgressDialog::canceled, this, [this] {
+        if (save_)
+            save_->Cancel();
+    });
+    task_ = std::make_unique<corvane::SlicedTask>(
+        [this](corvane::SlicedTask::Clock::time_point deadline) { return save_->Step(deadline); },
+        [this](bool done) { Stepped(done); });
+    task_->Start();
+}
+
+void TPaneSave::Stepped(bool done) {
+    if (!done) {
+        const auto toInt = [](std::int64_t value) {
+            return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX));
+        };
+        progress_->setMaximum(toInt(save_->LinesToWrite()));
+        progress_->setValue(toInt(save_->LinesWritten()));
+        return;
+    }
+    Finish();
+}
+
+void TPaneSave::Finish() {
+    const auto save = std::move(save_);
+    task_.reset();
+    delete progress_;
+    if (save->CurrentState() == corvane::StoreSave::State::Failed)
+        dialogs_.ShowError(ErrorDisplay::BoxText(
+            corvane::ToCodePage(QStringLiteral("Cannot save %1: %2")
+                                    .arg(QString::fromStdString(save->FailedFile()),
+                                         QString::fromStdString(save->FailureReason())))));
+}

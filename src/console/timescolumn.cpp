@@ -1,0 +1,78 @@
+#include "console/timescolumn.h"
+
+#include "console/logpane.h"
+
+#include <QEvent>
+#include <QPainter>
+
+namespace {
+
+constexpr int kPadding = 4; // pixels either side of the times
+
+} // namespace
+
+TTimesColumn::TTimesColumn(TLogPane* pane) : QWidget(pane), pane_(pane) {
+    setObjectName(QStringLiteral("timesColumn"));
+    // It repaints whenever the text does, and follows the viewport's place and size.
+    pane_->viewport()->installEventFilter(this);
+    pane_->installEventFilter(this);
+    hide();
+}
+
+int TTimesColumn::ColumnWidth() const {
+    return pane_->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) + 2 * kPadding;
+}
+
+void TTimesColumn::SetShown(bool shown) {
+    pane_->SetEdgeRoom(Qt::LeftEdge, shown ? ColumnWidth() : 0);
+    setVisible(shown);
+    Place();
+}
+
+void TTimesColumn::Place() {
+    const QRect text = pane_->viewport()->geometry();
+    setGeometry(text.left() - ColumnWidth(), text.top(), ColumnWidth(), text.height());
+}
+
+bool TTimesColumn::eventFilter(QObject* watched, QEvent* event) {
+    if (isHidden())
+        return false;
+    if (watched == pane_->viewport()) {
+        if (event->type() == QEvent::Paint)
+            update();
+        else if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
+            Place();
+    } else if (watched == pane_ && event->type() == QEvent::FontChange) {
+        SetShown(true);
+    }
+    return false;
+}
+
+void TTimesColumn::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QPalette& colours = pane_->palette();
+    painter.fillRect(rect(), colours.brush(QPalette::Base));
+    painter.setPen(colours.color(QPalette::Mid));
+    painter.drawLine(width() - 1, 0, width() - 1, height());
+
+    // Muted: the text's colour halfway to the background.
+    const QColor ink = colours.color(QPalette::Text);
+    const QColor base = colours.color(QPalette::Base);
+    painter.setPen(QColor((ink.red() + base.red()) / 2, (ink.green() + base.green()) / 2,
+                          (ink.blue() + base.blue()) / 2));
+    painter.setFont(pane_->font());
+    const int ascent = pane_->fontMetrics().ascent();
+    const corvane::LineStore& store = pane_->Store();
+    const std::int64_t lines = store.LineCount();
+    // The empty line after the last line break is where the next line will go: no time yet.
+    const std::int64_t last = lines > 1 && store.LineLength(lines - 1) == 0 ? lines - 1 : lines;
+    corvane::ByteString clock;
+    for (std::int64_t line = pane_->FirstVisibleLine(); line < last; ++line) {
+        const int y = pane_->CellRect({line, 0}).top();
+        if (y >= height())
+            break;
+        clock.clear();
+        text_.AppendClock(clock, store.LineTime(line));
+        painter.drawText(kPadding, y + ascent, QString::fromLatin1(clock));
+    }
+}

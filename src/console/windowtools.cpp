@@ -1,0 +1,82 @@
+#include "console/windowtools.h"
+
+#include "console/dialogs.h"
+#include "console/errordisplay.h"
+#include "console/logpanetools.h"
+#include "console/payloadhistory.h"
+#include "console/untMain.h"
+#include "serial/bytecapture.h"
+
+#include <QFileInfo>
+#include <QMenu>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+
+PayloadHistory* MakeHistory(QLineEdit* edit, corvane::Settings& settings) {
+    const QString field = edit->objectName();
+    return new PayloadHistory(
+        edit, settings.PayloadHistory(field),
+        [&settings, field](const QString& payload) { settings.AddPayload(field, payload); });
+}
+
+} // namespace
+
+TWindowTools::TWindowTools(TfrmMain& window, Dialogs& dialogs)
+    : QObject(&window), window_(window), dialogs_(dialogs),
+      log_(new TLogPaneTools(window.mmLog, dialogs, settings_,
+                             [this](const corvane::ByteString& line) { window_.AddToLog(line); })),
+      logRec_(
+          new TLogPaneTools(window.mmLogRec, dialogs, settings_,
+                            [this](const corvane::ByteString& line) { window_.AddToLog(line); })),
+      serialHistory_(MakeHistory(window.edtData, settings_)),
+      udpHistory_(MakeHistory(window.edtUDPData, settings_)) {
+    connect(window.mmLogRec, &TLogPane::ContextMenuBuilt, this,
+            &TWindowTools::AddReceivedBytesItem);
+    // A click on Send sends what the edit holds (or starts repeating it): it is remembered.
+    connect(window.btnWriteToPort, &QPushButton::clicked, this,
+            [this] { serialHistory_->Remember(); });
+    connect(window.btnSendUDP, &QPushButton::clicked, this, [this] { udpHistory_->Remember(); });
+}
+
+TWindowTools::~TWindowTools() {
+    corvane::ReceivedBytesCapture().Stop();
+}
+
+void TWindowTools::ToggleReceivedBytesCapture() {
+    corvane::ByteCapture& capture = corvane::ReceivedBytesCapture();
+    if (capture.Capturing()) {
+        capture.Stop();
+        return;
+    }
+    const auto choice =
+        dialogs_.AskFileToWrite({QStringLiteral("Capture Received Bytes"), settings_.LastFolder(),
+                                 QStringLiteral("Binary files (*.bin);;All files (*)"), false});
+    if (!choice)
+        return;
+    settings_.SetLastFolder(QFileInfo(choice->path).absolutePath());
+    // The failure comes inside the worker's hand-over, which waits until it has run: the box is
+    // shown after it, from the event loop.
+    QPointer<TWindowTools> self(this);
+    const auto failed = [self](const corvane::FileError& error) {
+        QTimer::singleShot(0, self, [self, error] {
+            const corvane::ByteString text = FileFailureText("Capture stopped:", error);
+            self->window_.AddToLog(text);
+            self->dialogs_.ShowError(ErrorDisplay::BoxText(text));
+        });
+    };
+    if (const auto error = capture.Start(choice->path.toStdString(), failed))
+        dialogs_.ShowError(ErrorDisplay::BoxText(FileFailureText("Cannot capture to", *error)));
+}
+
+void TWindowTools::AddReceivedBytesItem(QMenu* menu) {
+    const corvane::ByteCapture& capture = corvane::ReceivedBytesCapture();
+    const QString text = capture.Capturing() ? QStringLiteral("Capture Received Bytes: %1")
+                                                   .arg(QString::fromStdString(capture.Path()))
+                                             : QStringLiteral("Capture Received Bytes…");
+    QAction* item = menu->addAction(text, this, [this] { ToggleReceivedBytesCapture(); });
+    item->setObjectName(QStringLiteral("capture-received-bytes"));
+    item->setCheckable(true);
+    item->setChecked(capture.Capturing());
+}

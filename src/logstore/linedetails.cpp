@@ -1,0 +1,73 @@
+#include "logstore/linedetails.h"
+
+#include "core/codepage.h"
+#include "logstore/hexview.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace corvane {
+
+namespace {
+
+// Bytes of a hex line per row of its text, so a tooltip stays a readable width.
+constexpr std::int64_t kBytesPerRow = 64;
+
+constexpr char kDigits[] = "0123456789ABCDEF";
+
+} // namespace
+
+QString BytesAsText(std::string_view bytes) {
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    const QString characters = FromCodePage(ByteString(bytes));
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const QChar c = characters[i];
+        if (c.isPrint() && c != u'\\') {
+            text += c;
+        } else {
+            const auto value = static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
+            text += QStringLiteral("\\x");
+            text += QLatin1Char(kDigits[value >> 4]);
+            text += QLatin1Char(kDigits[value & 15]);
+        }
+    }
+    return text;
+}
+
+QString SecondsBetween(std::int64_t earlier, std::int64_t later) {
+    const std::int64_t micro = later - earlier;
+    const std::int64_t size = micro < 0 ? -micro : micro;
+    return QStringLiteral("%1%2.%3 s")
+        .arg(micro < 0 ? u'-' : u'+')
+        .arg(size / 1000000)
+        .arg(size % 1000000, 6, 10, QChar(u'0'));
+}
+
+QString LineDetails(const LineStore& store, std::int64_t line, LocalTimeText& clock) {
+    const std::int64_t time = store.LineTime(line);
+    ByteString full;
+    clock.AppendFull(full, time);
+    QString details = QString::fromLatin1(full);
+    if (line > 0)
+        details += u'\n' + SecondsBetween(store.LineTime(line - 1), time);
+
+    const ByteString text = store.Line(line);
+    const HexView view = FindHexView(text);
+    if (view.groups == 0)
+        return details;
+    const auto shown =
+        std::min<std::int64_t>(static_cast<std::int64_t>(view.groups), kDetailedBytes);
+    ByteString bytes(static_cast<std::size_t>(shown), '\0');
+    PackHexView(std::string_view(text).substr(view.prefix, static_cast<std::size_t>(3 * shown)),
+                bytes.data());
+    for (std::int64_t row = 0; row < shown; row += kBytesPerRow)
+        details +=
+            u'\n' + BytesAsText(std::string_view(bytes).substr(
+                        static_cast<std::size_t>(row), static_cast<std::size_t>(kBytesPerRow)));
+    if (static_cast<std::int64_t>(view.groups) > shown)
+        details += QChar(0x2026);
+    return details;
+}
+
+} // namespace corvane

@@ -1,0 +1,25 @@
+#include "logstore/timedtext.h"
+
+#include <utility>
+
+namespace corvane {
+
+ByteString TextWithTimes(const LineStore& store, TextPos from, TextPos to, LocalTimeText& clock) {
+    if (to < from)
+        std::swap(from, to);
+    ByteString out;
+    for (std::int64_t line = from.line; line <= to.line; ++line) {
+        if (line > from.line)
+            out += '\n';
+        const std::int64_t begin = line == from.line ? from.column : 0;
+        const std::int64_t end = line == to.line ? to.column : store.LineLength(line);
+        if (line == to.line && line > from.line && end == 0)
+            break;
+        clock.AppendClock(out, store.LineTime(line));
+        out += '\t';
+        out += store.Line(line, begin, end - begin);
+    }
+    return out;
+}
+
+} // namespace corvane
