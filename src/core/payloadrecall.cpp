@@ -15,9 +15,7 @@ bool PayloadRecall::Remember(const QString& payload) {
     draft_.clear();
     if (payload.isEmpty() || (!entries_.isEmpty() && entries_.back() == payload))
         return false;
-    entries_.append(payload);
-    if (entries_.size() > kKept)
-        entries_.removeFirst();
+    PushHistory(entries_, payload, kKept);
     position_ = entries_.size();
     return true;
 }

@@ -3,6 +3,8 @@
 // from the newest, Down forward again, and past the newest the text that was being typed before
 // the first Up comes back.
 
+#include "core/settings.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,7 +12,7 @@ namespace corvane {
 
 class PayloadRecall {
 public:
-    static constexpr int kKept = 50;
+    static constexpr int kKept = Settings::kHistoryLength;
 
     // entries: oldest first; only the newest kKept are kept.
     explicit PayloadRecall(QStringList entries = {});

@@ -39,7 +39,7 @@ QString SecondsBetween(std::int64_t earlier, std::int64_t later) {
     const std::int64_t micro = later - earlier;
     const std::int64_t size = micro < 0 ? -micro : micro;
     return QStringLiteral("%1%2.%3 s")
-        .arg(micro < 0 ? u'-' : u'+')
+        .arg(QChar(micro < 0 ? u'-' : u'+'))
         .arg(size / 1000000)
         .arg(size % 1000000, 6, 10, QChar(u'0'));
 }
