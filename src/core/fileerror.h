@@ -14,4 +14,9 @@ struct FileError {
 // The failure of file with the errno value code.
 FileError FileErrorOf(std::string file, int code);
 
+// Beyond the file size limit (ulimit -f) a write fails with EFBIG and raises SIGXFSZ at the
+// writing thread, which would end the program. Called on a thread that writes files, it blocks
+// the signal there for good, so that such a write only fails. Cheap after the first call.
+void KeepFileSizeLimitFromEndingProgram();
+
 } // namespace corvane

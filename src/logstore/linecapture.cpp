@@ -43,6 +43,8 @@ std::optional<FileError> LineCapture::Start(const std::string& path, bool append
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
     if (fd < 0)
         return FileErrorOf(path, errno);
+    // Past the file size limit the capture fails as on a full disk.
+    KeepFileSizeLimitFromEndingProgram();
     fd_ = fd;
     path_ = path;
     flushTimer_.start();

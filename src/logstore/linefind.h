@@ -130,6 +130,7 @@ private:
     void Restart(const LineStore& store);
 
     FindQuery query_;
+    bool started_ = false;
     std::uint64_t rewrites_ = 0;
     std::int64_t counted_ = 0;            // lines counted, from line 0
     std::int64_t inBlocks_ = 0;           // matches in the whole blocks counted

@@ -6,17 +6,19 @@
 // The file is written as a temporary file beside the target (same folder, so that the rename
 // cannot cross file systems) and renamed over the target only when complete and synced; a cancel,
 // a full disk or any other failure removes the temporary file and leaves the target as it was.
+// A file that cannot be made beside the target fails the save at once.
 //
 // Two threads share the work, and only one of them ever touches the store. The UI thread, which
 // owns the store and goes on appending to it, reads lines out in steps (Step, driven by a
 // SlicedTask) into batches of raw lines and times; a writer thread converts the batches to UTF-8,
 // formats the times and writes them. The batches go through a short queue under a mutex: when it
-// is full, Step returns and reads on at its next turn, so the UI thread never waits for the disk.
+// is full, Step waits for room no longer than its slice and reads on at its next turn.
 // The lines saved are those there were when the save began; lines arriving after are not. If the
 // store is rewritten meanwhile (Clear, an edit: LineStore::Rewrites), the save starts again from
 // the top of the store as it is then.
 
 #include "core/bytestring.h"
+#include "core/fileerror.h"
 #include "logstore/linestore.h"
 
 #include <chrono>
@@ -56,10 +58,8 @@ public:
     std::int64_t LinesWritten() const;
     std::int64_t LinesToWrite() const;
     std::int64_t BytesWritten() const;
-    // After Failed: the file the failure concerns (the target, or the temporary file beside it)
-    // and the system's reason ("No space left on device").
-    std::string FailedFile() const;
-    std::string FailureReason() const;
+    // After Failed: the target file and the system's reason ("No space left on device").
+    FileError Failure() const;
 
 private:
     struct Shared;

@@ -59,6 +59,8 @@ void ByteCapture::Write(const char* bytes, std::size_t size) {
         const std::lock_guard lock(mutex_);
         if (fd_ < 0)
             return;
+        // Past the file size limit the capture fails as on a full disk.
+        KeepFileSizeLimitFromEndingProgram();
         while (size > 0) {
             const ssize_t written = ::write(fd_, bytes, size);
             if (written < 0 && errno == EINTR)
