@@ -6,6 +6,7 @@
 #include "core/handover.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -26,6 +27,9 @@ public:
 template <class Body> int RunOffscreen(int argc, char** argv, Body body) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The window keeps its settings in the user's configuration folder: a bench's go away.
+    const QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
     corvane::InstallHandOver();
     body();

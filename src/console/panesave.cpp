@@ -3,7 +3,7 @@
 #include "console/dialogs.h"
 #include "console/errordisplay.h"
 #include "console/logpane.h"
-#include "core/codepage.h"
+#include "console/logpanetools.h"
 #include "core/settings.h"
 
 #include <QFileInfo>
@@ -77,8 +77,5 @@ void TPaneSave::Finish() {
     task_.reset();
     delete progress_;
     if (save->CurrentState() == corvane::StoreSave::State::Failed)
-        dialogs_.ShowError(ErrorDisplay::BoxText(
-            corvane::ToCodePage(QStringLiteral("Cannot save %1: %2")
-                                    .arg(QString::fromStdString(save->FailedFile()),
-                                         QString::fromStdString(save->FailureReason())))));
+        dialogs_.ShowError(ErrorDisplay::BoxText(FileFailureText("Cannot save", save->Failure())));
 }
