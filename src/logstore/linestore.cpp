@@ -173,8 +173,11 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::string_view text, std:
         return from;
     const ByteString head = Line(from.line, 0, from.column);
     const ByteString tail = Line(to.line, to.column);
-    // Typing into a line leaves it the line it was; an empty line typed into is the operator's.
-    const std::int64_t firstTime = store.Length(from.line) > 0 ? store.index.Time(from.line) : time;
+    // A line that keeps text of the line it was made from keeps that line's time: the first line
+    // holds what stood before the edit, the last what stood after it. A line of nothing but what
+    // the operator typed gets the edit's time.
+    const std::int64_t headTime = store.index.Time(from.line);
+    const std::int64_t tailTime = tail.empty() ? time : store.index.Time(to.line);
     ++store.rewrites;
 
     std::vector<IndexEntry> lines;
@@ -192,7 +195,8 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::string_view text, std:
             endColumn = static_cast<std::int64_t>(line.size());
             line += tail;
         }
-        lines.push_back({store.Keep(line), first ? firstTime : time});
+        const std::int64_t lineTime = first && !head.empty() ? headTime : last ? tailTime : time;
+        lines.push_back({store.Keep(line), lineTime});
         // Lines may only be dropped once the edit is in the index; spooling may go on meanwhile.
         store.arena.Spool();
     });

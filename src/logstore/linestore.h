@@ -73,9 +73,9 @@ public:
     // or LF does not. Every line it makes gets time.
     void AppendLine(std::string_view line, std::int64_t time);
     // Replaces the text between two places (in either order) with text, in which each "\n"
-    // starts a new line. Returns the place just after the inserted text. The line the edit starts
-    // on keeps its time when it had text; every other line the edit makes gets time (by default,
-    // now).
+    // starts a new line. Returns the place just after the inserted text. A line the edit makes
+    // keeps the time of the line whose text it keeps (the text before the edit's start, else the
+    // text after its end); a line of nothing but the new text gets time (by default, now).
     TextPos Replace(TextPos from, TextPos to, std::string_view text,
                     std::int64_t time = WallClockNow());
     void Clear();
