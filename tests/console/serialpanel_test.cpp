@@ -1,5 +1,6 @@
 // The serial groups of the main window, driven by clicks, with pseudo-terminals as the devices.
 #include "console/untMain.h"
+#include "console/windowtools.h"
 #include "core/codepage.h"
 #include "core/handover.h"
 #include "ptydevice.h"
@@ -7,7 +8,11 @@
 #include "serial/messages.h"
 #include "serial/serialstate.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QHelpEvent>
+#include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
@@ -411,6 +416,42 @@ TEST_F(SerialPanelLongWrite, ARepetitionNeverStartsASendWhileOneWaits) {
         const std::vector<ByteString> pair(lines.begin() + i, lines.begin() + i + 2);
         EXPECT_EQ(pair, SendLines()) << i;
     }
+}
+
+// "Capture Received Bytes…" in the lower pane's menu: the bytes exactly as the device sent them.
+TEST_F(SerialPanel, ReceivedBytesAreCapturedFromTheLowerPanesMenu) {
+    const auto item = [&] {
+        std::unique_ptr<QMenu> menu(frm.mmLogRec->createStandardContextMenu());
+        auto* action = menu->findChild<QAction*>(QStringLiteral("capture-received-bytes"));
+        return action ? std::pair(action->text(), action->isChecked())
+                      : std::pair(QString(), false);
+    };
+    std::unique_ptr<QMenu> upper(frm.mmLog->createStandardContextMenu());
+    EXPECT_EQ(upper->findChild<QAction*>(QStringLiteral("capture-received-bytes")), nullptr);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("received.bin");
+    dialogs.fileAnswer = Dialogs::FileChoice{path, false};
+    Open();
+    {
+        std::unique_ptr<QMenu> menu(frm.mmLogRec->createStandardContextMenu());
+        menu->findChild<QAction*>(QStringLiteral("capture-received-bytes"))->trigger();
+    }
+    EXPECT_EQ(item(), std::pair("Capture Received Bytes: " + path, true));
+    const ByteString sent("\x00\r\n\xFF line\r\n", 11);
+    device.Write(sent);
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(path).size() == 11; }));
+    frm.Tools()->ToggleReceivedBytesCapture();
+    EXPECT_EQ(item(), std::pair(QString::fromUtf8("Capture Received Bytes…"), false));
+    device.Write("not captured");
+    ASSERT_TRUE(WaitFor([&] {
+        return frm.mmLogRec->toPlainText().contains("6E 6F 74 20 63 61 70 74 75 72 65 64");
+    }));
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), sent);
+    EXPECT_TRUE(dialogs.errors.empty());
 }
 
 } // namespace
