@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
@@ -108,7 +109,8 @@ bool ScreenDialogs::Confirm(const corvane::ByteString& text) {
 
 std::optional<Dialogs::FileChoice> ScreenDialogs::AskFileToWrite(const FileQuestion& question) {
     // Qt's own dialog, not the desktop's: only it takes a check box of ours.
-    QFileDialog dialog(nullptr, question.caption, question.folder, question.filter);
+    const QString folder = question.folder.isEmpty() ? QDir::homePath() : question.folder;
+    QFileDialog dialog(nullptr, question.caption, folder, question.filter);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

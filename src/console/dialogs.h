@@ -22,8 +22,9 @@ public:
     // The confirmation box with "&Yes" (default) and "&No" (cancel); true only for Yes.
     virtual bool Confirm(const corvane::ByteString& text) = 0;
 
-    // The file dialog that asks where to write: caption, the folder it opens in, its name
-    // filter, and whether it offers "Include times". Nothing when the operator cancels.
+    // The file dialog that asks where to write: caption, the folder it opens in (empty: the home
+    // folder), its name filter, and whether it offers "Include times". Nothing when the operator
+    // cancels.
     struct FileQuestion {
         QString caption;
         QString folder;
