@@ -6,6 +6,8 @@
 //   udp_receive_bench --endpoint   the endpoint alone at rising rates (no window)
 //   udp_receive_bench --ladder     the panel at rising rates: the highest rate without loss
 //   udp_receive_bench --steady     the panel, three runs at 25,000 datagrams/s
+//   udp_receive_bench --capture    the same with the lower pane captured to a file: datagrams
+//                                  shown in the pane and lines in the file, both counted
 //   udp_receive_bench --flood [S] [R]  four senders flood 8 KB datagrams for S seconds (120),
 //                                      R datagrams a second in all (2000: 49 MB/s of pane text)
 //   udp_receive_bench --close      how long Close takes while datagrams arrive
@@ -13,13 +15,17 @@
 // Each panel phase also times a 10 ms timer on the UI thread: its lateness is how long the window
 // would keep the operator's input waiting.
 #include "benchsupport.h"
+#include "console/logpanetools.h"
 #include "console/untMain.h"
+#include "console/windowtools.h"
 #include "platform/winsock.h"
 #include "processfigures.h"
 #include "udp/idudpserver.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -257,6 +263,7 @@ public:
     }
 
     TfrmMain& Form() { return frm_; }
+    SilentDialogs& Boxes() { return dialogs_; }
     int Port() const { return port_; }
     std::uint64_t Handled() const { return handled_; }
     PaneReader Pane() const { return {*frm_.mmLogRec}; }
@@ -331,6 +338,41 @@ void BenchSteady() {
         lossFree += f.Lost() == 0;
     }
     std::printf("Runs without loss: %d of 3\n", lossFree);
+}
+
+void BenchCapture() {
+    OpenPanel panel;
+    QTemporaryDir folder;
+    const QString path = folder.filePath("capture.txt");
+    panel.Boxes().fileAnswer = Dialogs::FileChoice{path, false};
+    TLogPaneTools& tools = *panel.Form().Tools()->LogRecTools();
+    std::printf("\nWindow panel at 25000 datagrams/s, the lower pane captured to a file\n");
+    std::printf("%10s %10s %10s %10s %14s %14s\n", "sent", "shown", "in file", "file MB",
+                "timer worst ms", "timer p99 ms");
+    int whole = 0;
+    for (int run = 0; run < 3; ++run) {
+        tools.ToggleCapture(); // starts, on the file emptied
+        const Figures f = panel.Phase(25'000);
+        tools.ToggleCapture(); // stops: what is gathered is written and the file closed
+        // Each file line is a time, a tab and the pane's line.
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        Tally captured(f.sent);
+        while (!file.atEnd()) {
+            const QByteArray line = file.readLine().chopped(1);
+            if (const auto tab = line.indexOf('\t'); tab >= 0)
+                if (const auto number = NumberInLine(line.mid(tab + 1).toStdString()))
+                    captured.Count(*number);
+        }
+        std::printf("%10llu %10llu %10llu %10.1f %14.1f %14.1f\n",
+                    static_cast<unsigned long long>(f.sent),
+                    static_cast<unsigned long long>(f.shown),
+                    static_cast<unsigned long long>(captured.shown),
+                    static_cast<double>(file.size()) / 1e6, f.worstLateMs, f.p99LateMs);
+        std::fflush(stdout);
+        whole += f.Lost() == 0 && captured.shown == f.sent;
+    }
+    std::printf("Runs with every datagram shown and in the file: %d of 3\n", whole);
 }
 
 void BenchClose() {
@@ -455,6 +497,8 @@ int main(int argc, char** argv) {
         } else if (mode == "--flood") {
             BenchFlood(floodSeconds > 0 ? floodSeconds : 120, floodRate > 0 ? floodRate : 2000,
                        capMiB);
+        } else if (mode == "--capture") {
+            BenchCapture();
         } else if (mode == "--close") {
             BenchClose();
         } else {

@@ -55,9 +55,11 @@ TFindBar::TFindBar(TLogPane* pane)
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     field_->setObjectName(QStringLiteral("findText"));
+    field_->setAccessibleName(QStringLiteral("Find"));
     field_->setClearButtonEnabled(true);
     matchCase_->setObjectName(QStringLiteral("findMatchCase"));
     count_->setObjectName(QStringLiteral("findCount"));
+    count_->setAccessibleName(QStringLiteral("Matches"));
     count_->setMinimumWidth(
         count_->fontMetrics().horizontalAdvance(QStringLiteral("0000 of 0000000")));
 

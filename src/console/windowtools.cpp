@@ -9,7 +9,6 @@
 
 #include <QFileInfo>
 #include <QMenu>
-#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -57,13 +56,12 @@ void TWindowTools::ToggleReceivedBytesCapture() {
         return;
     settings_.SetLastFolder(QFileInfo(choice->path).absolutePath());
     // The failure comes inside the worker's hand-over, which waits until it has run: the box is
-    // shown after it, from the event loop.
-    QPointer<TWindowTools> self(this);
-    const auto failed = [self](const corvane::FileError& error) {
-        QTimer::singleShot(0, self, [self, error] {
+    // shown after it, from the event loop (and not at all once this is gone).
+    const auto failed = [this](const corvane::FileError& error) {
+        QTimer::singleShot(0, this, [this, error] {
             const corvane::ByteString text = FileFailureText("Capture stopped:", error);
-            self->window_.AddToLog(text);
-            self->dialogs_.ShowError(ErrorDisplay::BoxText(text));
+            window_.AddToLog(text);
+            dialogs_.ShowError(ErrorDisplay::BoxText(text));
         });
     };
     if (const auto error = capture.Start(choice->path.toStdString(), failed))
