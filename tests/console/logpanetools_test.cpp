@@ -12,11 +12,14 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -317,6 +320,24 @@ TEST_F(PaneTools, AFailedSaveShowsOneBoxNamingTheFileAndTheReason) {
     Choose("save-as");
     EXPECT_FALSE(tools->Save()->Running());
     EXPECT_EQ(dialogs.errors.size(), 1u);
+}
+
+TEST_F(PaneTools, ASaveCancelledInItsProgressDialogLeavesNoFileAndNoBox) {
+    Fill(1000);
+    const QString target = folder.filePath("cancelled.txt");
+    dialogs.fileAnswer = Dialogs::FileChoice{target, true};
+    Choose("save-as");
+    ASSERT_TRUE(tools->Save()->Running());
+    auto* progress = pane->window()->findChild<QProgressDialog*>(QStringLiteral("saveProgress"));
+    ASSERT_NE(progress, nullptr);
+    auto* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tools->Save()->Running(); }));
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"corvane.conf"}));
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(pane->window()->findChild<QProgressDialog*>(), nullptr);
 }
 
 TEST_F(PaneTools, CaptureWritesEveryLineAsItComesUntilStopped) {
