@@ -39,6 +39,7 @@ void SaveOnce(const LineStore& store, const std::string& path, bool withTimes) {
         sinceTick.start();
     });
     const auto start = Clock::now();
+    const double cpuStart = ReadProcessFigures().cpuSeconds;
     StoreSave save(store, path, {.withTimes = withTimes});
     SlicedTask task([&](Clock::time_point deadline) { return save.Step(deadline); },
                     [&](bool done) {
@@ -50,17 +51,18 @@ void SaveOnce(const LineStore& store, const std::string& path, bool withTimes) {
     task.Start();
     QCoreApplication::exec();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpuSeconds = ReadProcessFigures().cpuSeconds - cpuStart;
     if (save.CurrentState() != StoreSave::State::Done) {
         std::printf("  save failed: %s: %s\n", save.Failure().file.c_str(),
                     save.Failure().reason.c_str());
         return;
     }
-    std::printf("  save %-13s %lld lines, %.0f MB in %.2f s: %.0f MB/s; 10 ms timer worst %.1f ms "
-                "late\n",
+    const double megabytes = static_cast<double>(save.BytesWritten()) / 1e6;
+    std::printf("  save %-13s %lld lines, %.0f MB in %.2f s: %.0f MB/s (%.1f s of CPU, both "
+                "threads); 10 ms timer worst %.1f ms late\n",
                 withTimes ? "with times" : "without times",
-                static_cast<long long>(save.LinesWritten()),
-                static_cast<double>(save.BytesWritten()) / 1e6, seconds,
-                static_cast<double>(save.BytesWritten()) / 1e6 / seconds, worstLateMs);
+                static_cast<long long>(save.LinesWritten()), megabytes, seconds,
+                megabytes / seconds, cpuSeconds, worstLateMs);
     std::remove(path.c_str());
 }
 
