@@ -4,6 +4,7 @@
 // text, and spool throughput. Optional argument: the spool folder (default: the user's cache).
 #include "logstore/linestore.h"
 #include "processfigures.h"
+#include "typicallines.h"
 
 #include <algorithm>
 #include <chrono>
@@ -35,27 +36,6 @@ double CpuSeconds() {
     timespec now{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// "-> (127.0.0.1) :" and a 16-byte hex view, its bytes taken from the line's number so that every
-// line differs: 64 bytes, as the program writes a received datagram.
-// With lowerCase, the same line in lower-case hex, which the store keeps as text: the figures of
-// lines it cannot pack.
-void TypicalLine(std::int64_t number, std::string& line, bool lowerCase = false) {
-    const char* kHex = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
-    static const char kPrefix[] = "-> (127.0.0.1) :";
-    char text[sizeof kPrefix - 1 + 16 * 3];
-    std::memcpy(text, kPrefix, sizeof kPrefix - 1);
-    char* at = text + sizeof kPrefix - 1;
-    const auto mixed = static_cast<std::uint64_t>(number) * 0x9E3779B97F4A7C15ull;
-    for (int byte = 0; byte < 16; ++byte) {
-        const auto value = static_cast<unsigned>(
-            (byte < 8 ? static_cast<std::uint64_t>(number) : mixed) >> (8 * (byte % 8)));
-        *at++ = ' ';
-        *at++ = kHex[(value >> 4) & 15];
-        *at++ = kHex[value & 15];
-    }
-    line.assign(text, sizeof text);
 }
 
 std::int64_t ResidentBytes() {

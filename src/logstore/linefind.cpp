@@ -106,6 +106,12 @@ FindQuery::FindQuery(ByteString text, FindOptions options)
     if (!hexBytes_.empty())
         UnpackHexView(hexBytes_.data(), 1, 3 * static_cast<std::int64_t>(hexBytes_.size()),
                       hexView_);
+    // Without regard to case, text typed as the view writes it ("0d 0a") finds every place the
+    // byte groups do, and more: one search is enough.
+    ByteString foldedView;
+    Fold(hexView_, foldedView);
+    if (!options.matchCase && foldedView == text_)
+        hexView_.clear();
 }
 
 std::size_t FindQuery::MatchesInText(std::string_view text, std::int64_t line,

@@ -61,8 +61,10 @@ public:
                                  std::int64_t last) const;
 
 private:
-    ByteString text_;    // folded to one case when the case does not matter
-    ByteString hexView_; // the hex bytes as the view writes them ("0D 0A"); empty when not hex
+    ByteString text_; // folded to one case when the case does not matter
+    // The hex bytes as the view writes them ("0D 0A"); empty when not hex, or when the plain
+    // search finds every place it would.
+    ByteString hexView_;
     ByteString hexBytes_;
     FindOptions options_;
     mutable ByteString folded_; // a line folded to one case: kept from line to line
