@@ -7,7 +7,8 @@
 //   udp_receive_bench --ladder     the panel at rising rates: the highest rate without loss
 //   udp_receive_bench --steady     the panel, three runs at 25,000 datagrams/s
 //   udp_receive_bench --capture    the same with the lower pane captured to a file: datagrams
-//                                  shown in the pane and lines in the file, both counted
+//                                  shown in the pane and in the file, both counted, and whether
+//                                  the file holds the pane's lines, line for line
 //   udp_receive_bench --flood [S] [R]  four senders flood 8 KB datagrams for S seconds (120),
 //                                      R datagrams a second in all (2000: 49 MB/s of pane text)
 //   udp_receive_bench --close      how long Close takes while datagrams arrive
@@ -347,32 +348,40 @@ void BenchCapture() {
     panel.Boxes().fileAnswer = Dialogs::FileChoice{path, false};
     TLogPaneTools& tools = *panel.Form().Tools()->LogRecTools();
     std::printf("\nWindow panel at 25000 datagrams/s, the lower pane captured to a file\n");
-    std::printf("%10s %10s %10s %10s %14s %14s\n", "sent", "shown", "in file", "file MB",
-                "timer worst ms", "timer p99 ms");
+    std::printf("%10s %10s %10s %10s %8s %14s %14s\n", "sent", "shown", "in file", "file MB",
+                "agree", "timer worst ms", "timer p99 ms");
     int whole = 0;
     for (int run = 0; run < 3; ++run) {
         tools.ToggleCapture(); // starts, on the file emptied
         const Figures f = panel.Phase(25'000);
         tools.ToggleCapture(); // stops: what is gathered is written and the file closed
-        // Each file line is a time, a tab and the pane's line.
+        // Each file line is a time, a tab and the pane's line: the file and the pane agree when
+        // they hold the same lines in the same order.
         QFile file(path);
         file.open(QIODevice::ReadOnly);
         Tally captured(f.sent);
+        const PaneReader pane = panel.Pane();
+        std::int64_t at = 0;
+        bool agree = true;
         while (!file.atEnd()) {
             const QByteArray line = file.readLine().chopped(1);
-            if (const auto tab = line.indexOf('\t'); tab >= 0)
-                if (const auto number = NumberInLine(line.mid(tab + 1).toStdString()))
-                    captured.Count(*number);
+            const std::string text = line.mid(line.indexOf('\t') + 1).toStdString();
+            agree = agree && at < pane.LineCount() && pane.Line(at) == text;
+            ++at;
+            if (const auto number = NumberInLine(text))
+                captured.Count(*number);
         }
-        std::printf("%10llu %10llu %10llu %10.1f %14.1f %14.1f\n",
-                    static_cast<unsigned long long>(f.sent),
-                    static_cast<unsigned long long>(f.shown),
-                    static_cast<unsigned long long>(captured.shown),
-                    static_cast<double>(file.size()) / 1e6, f.worstLateMs, f.p99LateMs);
+        // The pane ends with the empty line after the last appended one.
+        agree = agree && at == pane.LineCount() - 1;
+        std::printf(
+            "%10llu %10llu %10llu %10.1f %8s %14.1f %14.1f\n",
+            static_cast<unsigned long long>(f.sent), static_cast<unsigned long long>(f.shown),
+            static_cast<unsigned long long>(captured.shown), static_cast<double>(file.size()) / 1e6,
+            agree ? "yes" : "NO", f.worstLateMs, f.p99LateMs);
         std::fflush(stdout);
-        whole += f.Lost() == 0 && captured.shown == f.sent;
+        whole += f.Lost() == 0 && captured.shown == f.sent && agree;
     }
-    std::printf("Runs with every datagram shown and in the file: %d of 3\n", whole);
+    std::printf("Runs with every datagram shown and in the file, line for line: %d of 3\n", whole);
 }
 
 void BenchClose() {
