@@ -20,8 +20,6 @@
 #include <QTextDocument>
 #include <QToolTip>
 
-#include <cmath>
-
 namespace {
 
 // A shortcut of the pane, its find bar included: not the window's.
@@ -110,8 +108,8 @@ void TLogPaneTools::CaptureFailed(const corvane::FileError& error) {
 
 void TLogPaneTools::AddMenuItems(QMenu* menu) {
     menu->addSeparator();
-    QAction* times = menu->addAction(QStringLiteral("Show Times"), this,
-                                     [this, menu] { ShowTimes(!TimesShown()); });
+    QAction* times =
+        menu->addAction(QStringLiteral("Show Times"), this, [this] { ShowTimes(!TimesShown()); });
     times->setObjectName(QStringLiteral("show-times"));
     times->setCheckable(true);
     times->setChecked(TimesShown());
