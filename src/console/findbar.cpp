@@ -34,7 +34,7 @@ QToolButton* MakeButton(QWidget* parent, const char* name, QStyle::StandardPixma
 } // namespace
 
 TFindBar::TFindBar(TLogPane* pane)
-    : QWidget(pane), pane_(pane), field_(new QLineEdit(this)),
+    : QWidget(pane), pane_(pane), viewport_(pane->viewport()), field_(new QLineEdit(this)),
       matchCase_(new QCheckBox(QStringLiteral("Match case"), this)),
       previous_(MakeButton(this, "findPrevious", QStyle::SP_ArrowUp, QStringLiteral("Previous"))),
       next_(MakeButton(this, "findNext", QStyle::SP_ArrowDown, QStringLiteral("Next"))),
@@ -84,7 +84,7 @@ TFindBar::TFindBar(TLogPane* pane)
             countTask_.Start();
     });
     field_->installEventFilter(this);
-    pane_->viewport()->installEventFilter(this);
+    viewport_->installEventFilter(this);
     hide();
 }
 
@@ -120,13 +120,13 @@ void TFindBar::Close() {
 
 void TFindBar::Place() {
     // Under the text, from the pane's left frame to the vertical scroll bar.
-    const QRect text = pane_->viewport()->geometry();
+    const QRect text = viewport_->geometry();
     const int left = pane_->frameWidth();
     setGeometry(left, text.bottom() + 1, text.right() + 1 - left, sizeHint().height());
 }
 
 bool TFindBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pane_->viewport()) {
+    if (watched == viewport_) {
         if (!isHidden() && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
             Place();
         return false;

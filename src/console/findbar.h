@@ -56,6 +56,9 @@ private:
     void ShowCount();
 
     TLogPane* pane_;
+    // The pane's viewport, compared with by the event filter: it may watch the viewport's last
+    // events while the pane is being destroyed and no longer knows it.
+    QWidget* viewport_;
     QLineEdit* field_;
     QCheckBox* matchCase_;
     QToolButton* previous_;

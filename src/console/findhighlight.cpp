@@ -13,8 +13,10 @@ TFindHighlight::TFindHighlight(TLogPane* pane) : QWidget(pane->viewport()), pane
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
-    setGeometry(pane_->viewport()->rect());
-    pane_->viewport()->installEventFilter(this);
+    setGeometry(parentWidget()->rect());
+    // Its parent, the viewport, is watched by comparison only: the filter may see the viewport's
+    // last events while the pane is being destroyed.
+    parentWidget()->installEventFilter(this);
     hide();
 }
 
@@ -25,8 +27,8 @@ void TFindHighlight::SetQuery(std::optional<corvane::FindQuery> query) {
 }
 
 bool TFindHighlight::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pane_->viewport() && event->type() == QEvent::Resize)
-        setGeometry(pane_->viewport()->rect());
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        setGeometry(parentWidget()->rect());
     return false;
 }
 

@@ -23,13 +23,12 @@
 namespace {
 
 // A shortcut of the pane, its find bar included: not the window's.
-QAction* AddKey(TLogPane* pane, const QKeySequence& key, std::function<void()> run) {
+void AddKey(TLogPane* pane, const QKeySequence& key, std::function<void()> run) {
     auto* action = new QAction(pane);
     action->setShortcut(key);
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(action, &QAction::triggered, pane, std::move(run));
     pane->addAction(action);
-    return action;
 }
 
 QString WithKey(const QString& text, QKeySequence::StandardKey key) {

@@ -11,10 +11,11 @@ constexpr int kPadding = 4; // pixels either side of the times
 
 } // namespace
 
-TTimesColumn::TTimesColumn(TLogPane* pane) : QWidget(pane), pane_(pane) {
+TTimesColumn::TTimesColumn(TLogPane* pane)
+    : QWidget(pane), pane_(pane), viewport_(pane->viewport()) {
     setObjectName(QStringLiteral("timesColumn"));
     // It repaints whenever the text does, and follows the viewport's place and size.
-    pane_->viewport()->installEventFilter(this);
+    viewport_->installEventFilter(this);
     pane_->installEventFilter(this);
     hide();
 }
@@ -30,14 +31,14 @@ void TTimesColumn::SetShown(bool shown) {
 }
 
 void TTimesColumn::Place() {
-    const QRect text = pane_->viewport()->geometry();
+    const QRect text = viewport_->geometry();
     setGeometry(text.left() - ColumnWidth(), text.top(), ColumnWidth(), text.height());
 }
 
 bool TTimesColumn::eventFilter(QObject* watched, QEvent* event) {
     if (isHidden())
         return false;
-    if (watched == pane_->viewport()) {
+    if (watched == viewport_) {
         if (event->type() == QEvent::Paint)
             update();
         else if (event->type() == QEvent::Resize || event->type() == QEvent::Move)

@@ -26,5 +26,8 @@ private:
     void Place();
 
     TLogPane* pane_;
+    // The pane's viewport, compared with by the event filter: it may watch the viewport's last
+    // events while the pane is being destroyed and no longer knows it.
+    QWidget* viewport_;
     corvane::LocalTimeText text_;
 };
