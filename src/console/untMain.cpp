@@ -320,12 +320,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
-void TfrmMain::AddToLog(const corvane::ByteString& line) {
-    corvane::Synchronize([&] { mmLog->Append(line); });
+void TfrmMain::AddToLog(const corvane::ByteString& line, std::int64_t time) {
+    mmLog->Append(line, time);
 }
 
-void TfrmMain::AddToLogRec(const corvane::ByteString& line) {
-    corvane::Synchronize([&] { mmLogRec->Append(line); });
+void TfrmMain::AddToLogRec(const corvane::ByteString& line, std::int64_t time) {
+    mmLogRec->Append(line, time);
 }
 
 void TfrmMain::btnClearLogClick() {

@@ -34,9 +34,11 @@ public:
     explicit TfrmMain(Dialogs& dialogs);
     ~TfrmMain() override;
 
-    // LogPanes: any thread; a worker's line is handed over to the UI thread.
-    void AddToLog(const corvane::ByteString& line) override;
-    void AddToLogRec(const corvane::ByteString& line) override;
+    // LogPanes (UI thread): the line goes to the pane with its time.
+    using LogPanes::AddToLog;
+    using LogPanes::AddToLogRec;
+    void AddToLog(const corvane::ByteString& line, std::int64_t time) override;
+    void AddToLogRec(const corvane::ByteString& line, std::int64_t time) override;
 
     // layout
     QWidget* client;
