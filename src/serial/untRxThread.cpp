@@ -3,6 +3,7 @@
 #include "core/handover.h"
 #include "payload/hexcodec.h"
 #include "serial/messages.h"
+#include "serial/replug.h"
 #include "serial/serialstate.h"
 
 #include <string>
@@ -66,6 +67,7 @@ void RxThread::RcvData() {
     if (gone && !hangUpReported_) {
         hangUpReported_ = true;
         AddToLog(kDeviceGone);
+        Synchronize([this] { WaitForReplug(this); });
     }
     if (errors & (CE_RXOVER | CE_OVERRUN))
         ReportLostBytes(port);
