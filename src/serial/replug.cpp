@@ -21,11 +21,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// How long a device must stay before it is opened: a USB adapter's node appears before udev has
-// set its permissions and links, and a board that resets twice comes and goes in between.
-constexpr milliseconds kSettle{500};
-// How often the path is looked at where nothing reports devices: five stats a second.
-constexpr milliseconds kLookEvery{200};
 // How often a device another program holds is looked at again: finding its holder reads /proc.
 constexpr milliseconds kHeldLookEvery{1000};
 
@@ -36,6 +31,9 @@ struct Replug {
     BYTE portNumber = 0;
     DWORD baudRate = 0;
     bool armed = false;
+    // The settle time covers a USB adapter's node appearing before udev has set its permissions
+    // and links, and a board that resets twice coming and going in between.
+    ReplugTiming timing;
     std::unique_ptr<ReplugWatch> watch;
 };
 
@@ -49,7 +47,8 @@ bool Reopen(const ReplugWatch* watch, const std::string& device);
 
 class ReplugWatch : public Thread {
 public:
-    explicit ReplugWatch(unsigned portNumber) : portNumber_(portNumber) {}
+    ReplugWatch(unsigned portNumber, ReplugTiming timing)
+        : portNumber_(portNumber), timing_(timing) {}
     ~ReplugWatch() override { Stop(); }
 
     // Any thread: ends the wait now and the thread soon; WaitFor then returns at once.
@@ -69,7 +68,7 @@ protected:
             const auto now = Clock::now();
             if (!number) {
                 seen.reset();
-                Pause(kLookEvery);
+                Pause(timing_.lookEvery);
                 continue;
             }
             if (number != seen || device != seenAt) {
@@ -77,8 +76,8 @@ protected:
                 seenAt = device;
                 since = now;
             }
-            if (now - since < kSettle) {
-                Pause(std::chrono::ceil<milliseconds>(since + kSettle - now));
+            if (now - since < timing_.settle) {
+                Pause(std::chrono::ceil<milliseconds>(since + timing_.settle - now));
                 continue;
             }
             bool reopened = false;
@@ -95,6 +94,7 @@ private:
     void Pause(milliseconds time) { devices_.Wait(static_cast<int>(time.count())); }
 
     const unsigned portNumber_;
+    const ReplugTiming timing_;
     DeviceWatch devices_;
 };
 
@@ -149,8 +149,12 @@ void WaitForReplug(const RxThread* worker) {
     CloseHandle(hComPort);
     TerminateRxThread();
     EndWatch(state); // one that reopened a port which has hung up again
-    state.watch = std::make_unique<ReplugWatch>(state.portNumber);
+    state.watch = std::make_unique<ReplugWatch>(state.portNumber, state.timing);
     state.watch->Start();
+}
+
+void SetReplugTiming(ReplugTiming timing) {
+    State().timing = timing;
 }
 
 bool ReplugWaiting() {

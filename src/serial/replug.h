@@ -11,6 +11,8 @@
 #include "core/logpanes.h"
 #include "platform/commapi.h"
 
+#include <chrono>
+
 namespace corvane {
 
 class RxThread;
@@ -29,5 +31,14 @@ void WaitForReplug(const RxThread* worker);
 
 // Whether a wait runs now.
 bool ReplugWaiting();
+
+// How long a device must stay at the path before it is opened again (half a second), and how often
+// the path is looked at where the system reports no devices (five times a second). A thousand
+// re-plugs in a test cannot wait that long; the next wait uses what is set here.
+struct ReplugTiming {
+    std::chrono::milliseconds settle{500};
+    std::chrono::milliseconds lookEvery{200};
+};
+void SetReplugTiming(ReplugTiming timing);
 
 } // namespace corvane
