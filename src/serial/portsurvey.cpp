@@ -51,10 +51,9 @@ void PortSurvey::Request() {
 }
 
 void PortSurvey::Execute() {
-    const FactSources sources = DefaultFactSources();
     while (!Terminated()) {
         if (requested_.exchange(false)) {
-            const auto reports = SurveyPorts(count_, sources);
+            const auto reports = SurveyPorts(count_, DefaultFactSources());
             Synchronize([&] {
                 if (!Terminated())
                     report_(reports);
