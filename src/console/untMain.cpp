@@ -2,6 +2,7 @@
 
 #include "console/dialogs.h"
 #include "console/logo.h"
+#include "console/portlistfacts.h"
 #include "console/userguide.h"
 #include "core/handover.h"
 #include "core/uiwait.h"
@@ -299,6 +300,7 @@ void TfrmMain::FormCreate() {
     for (std::uint8_t n = 1; n != 0; ++n)
         cmbxComPorts->addItem(QStringLiteral("COM%1").arg(n));
     cmbxComPorts->setCurrentIndex(0);
+    portListFacts_ = new PortListFacts(cmbxComPorts);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -26,6 +26,7 @@
 #include <memory>
 
 class Dialogs;
+class PortListFacts;
 
 class TfrmMain : public QMainWindow, public corvane::LogPanes {
     Q_OBJECT
@@ -103,7 +104,7 @@ public:
     void btnWriteToPortClick();
     void tmrSendSerialTimer();
     // Names the device behind the selected port in the port list's tooltip, as it is when the
-    // tooltip is about to show.
+    // tooltip is about to show, with what the last survey of the ports knew of it.
     void UpdateComPortHint();
 
     // handlers of the UDP link
@@ -143,6 +144,7 @@ private:
 
     Dialogs& dialogs_;
     ErrorDisplay errors_;
+    PortListFacts* portListFacts_ = nullptr; // a child of cmbxComPorts
     corvane::ByteString guideAddress_;
     int mmLogHeight_ = 162;
     bool sessionEnding_ = false; // only while the desktop's Quit closes the window
