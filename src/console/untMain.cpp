@@ -1,5 +1,6 @@
 #include "console/untMain.h"
 
+#include "commandline/commandline.h"
 #include "console/dialogs.h"
 #include "console/logo.h"
 #include "console/userguide.h"
@@ -334,9 +335,10 @@ void TfrmMain::btnClearLogClick() {
 }
 
 void TfrmMain::About1Click() {
-    dialogs_.ShowInformation("Corvane\r\n"
-                             "Written by the Corvane developers\r\n" +
-                                 guideAddress_ + "\r\nE-mail: developers@corvane.org",
+    dialogs_.ShowInformation("Corvane\r\nVersion " + std::string(corvane::ProgramVersion()) +
+                                 ", written by the Corvane developers, licensed under " +
+                                 corvane::kLicence + "\r\n" + guideAddress_ +
+                                 "\r\nE-mail: developers@corvane.org",
                              [this](const corvane::ByteString& address) { ShellOpen(address); });
 }
 
@@ -350,6 +352,7 @@ void TfrmMain::imgLogoClick() {
 
 void TfrmMain::ShellOpen(const corvane::ByteString& address) {
     // Whether a handler could be started is not reported: the link is a courtesy.
+    WriteCarriedGuideFor(address);
     ShellExecuteA(reinterpret_cast<HWND>(winId()), "open", address.c_str(), nullptr, nullptr,
                   SW_SHOWNORMAL);
 }

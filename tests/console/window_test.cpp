@@ -1,4 +1,5 @@
 #include "captionfit.h"
+#include "commandline/commandline.h"
 #include "console/untMain.h"
 #include "recordingdialogs.h"
 
@@ -243,6 +244,9 @@ TEST_F(Window, AboutShowsFourLinesThatNameTheProjectAndTheGuide) {
     ASSERT_EQ(lines.size(), 4) << dialogs.informations[0];
     EXPECT_EQ(lines[0], "Corvane");
     EXPECT_TRUE(lines[1].contains("Corvane")) << lines[1].toStdString();
+    // The version a bug report names, and the licence.
+    EXPECT_TRUE(lines[1].contains(corvane::ProgramVersion())) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains("GPL-3.0-or-later")) << lines[1].toStdString();
     EXPECT_EQ(lines[2].toStdString(), frm.GuideAddress());
     EXPECT_TRUE(lines[2].startsWith("file:///")) << lines[2].toStdString();
     EXPECT_TRUE(lines[2].endsWith("/guide.html")) << lines[2].toStdString();
