@@ -257,15 +257,12 @@ TEST_F(Endpoint, DeactivationUnderTrafficStillDeliversWhatWasHandedOver) {
     const int port = BoundPort();
     LoopbackPeer other;
     ASSERT_TRUE(other.Send(port, "handed over"));
-    // Without serving hand-overs, wait until the listener has taken the datagram from the socket:
-    // it is then on its way into the hand-over, which the deactivation must still run.
-    TIdStack& stack = *StackInstance();
+    // Without serving hand-overs, wait until the listener hands the datagram over: the
+    // deactivation must still deliver it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    std::vector<winsock::SOCKET> sockets;
-    do {
-        sockets = {server.Bindings().Items(0).OsSocket()};
-    } while (stack.WaitReadable(sockets, 0) == 1 && std::chrono::steady_clock::now() < deadline);
-    ASSERT_TRUE(sockets.empty());
+    while (!server.Listener()->HandingOver() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_TRUE(server.Listener()->HandingOver());
 
     // A handler that asks for the deactivation again meanwhile must not hold it up.
     server.SetOnUDPRead([&](TIdUDPServer&, Stream& data, TIdSocketHandle&) {
