@@ -28,9 +28,13 @@ struct DATAGRAM_SLOT {
 int EnableDatagramReports(SOCKET s);
 
 // Takes up to count datagrams that are queued on s, without waiting; returns how many it took (0
-// when none was queued). drops: the socket's count of datagrams dropped since it was created, as of
-// the last datagram taken (0 until a drop happens). After the receiving side was shut down it fails
-// with WSAESHUTDOWN, as recvfrom does.
+// when none was queued). drops: the socket's count of datagrams dropped since it was created, as
+// the last datagram taken carries it: the drops before that datagram was queued, so drops show
+// with the next datagram after them. Left as it was when none was taken. After the receiving side
+// was shut down it fails with WSAESHUTDOWN, as recvfrom does.
 int ReceiveDatagramBatch(SOCKET s, DATAGRAM_SLOT* slots, int count, std::uint32_t& drops);
+
+// The socket's count of datagrams dropped since it was created, as it is now.
+int DatagramDropCount(SOCKET s, std::uint32_t& drops);
 
 } // namespace corvane::winsock

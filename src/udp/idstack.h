@@ -46,6 +46,8 @@ public:
     // -1. drops: the socket's count of dropped datagrams so far, as the last one taken reported it.
     virtual int ReceiveQueued(winsock::SOCKET s, winsock::DATAGRAM_SLOT* slots, int count,
                               std::uint32_t& drops) = 0;
+    // The socket's count of dropped datagrams now, also when no datagram followed the drops.
+    virtual int DropCountOf(winsock::SOCKET s, std::uint32_t& drops) = 0;
     // ip must be dotted text; the port's low 16 bits are used.
     virtual int SendToAddress(winsock::SOCKET s, const char* buffer, int count, int flags,
                               const ByteString& ip, int port) = 0;

@@ -21,6 +21,7 @@ public:
     int EnableReceiveReports(winsock::SOCKET s) override;
     int ReceiveQueued(winsock::SOCKET s, winsock::DATAGRAM_SLOT* slots, int count,
                       std::uint32_t& drops) override;
+    int DropCountOf(winsock::SOCKET s, std::uint32_t& drops) override;
     int SendToAddress(winsock::SOCKET s, const char* buffer, int count, int flags,
                       const ByteString& ip, int port) override;
     int ShutdownSocket(winsock::SOCKET s, int how) override;

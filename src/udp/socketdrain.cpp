@@ -73,9 +73,15 @@ void SocketDrain::Drain(std::size_t index) {
                          static_cast<std::uint16_t>(index), slot.receivedAt});
         }
     } while (taken == kBatch && !Terminated());
-    // The counter wraps at 32 bits; the difference does not mind.
-    if (drops != drops_[index]) {
-        queue_.AddLost(drops - drops_[index]);
+    // Drops show on the datagrams queued after them; those that no datagram followed (the end of a
+    // flood) are read from the socket once it is empty.
+    if (taken >= 0 && taken < kBatch)
+        stack.DropCountOf(sockets_[index], drops);
+    // The counter only grows, and wraps at 32 bits; a datagram queued before a count was read
+    // carries an older one.
+    const auto grown = static_cast<std::int32_t>(drops - drops_[index]);
+    if (grown > 0) {
+        queue_.AddLost(static_cast<std::uint64_t>(grown));
         drops_[index] = drops;
     }
     queue_.Publish();

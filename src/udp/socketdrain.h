@@ -38,7 +38,7 @@ private:
     std::vector<winsock::SOCKET> ready_;
     std::vector<char> buffers_;
     std::vector<winsock::DATAGRAM_SLOT> slots_;
-    // Each socket's drop count as last reported; the kernel counts from the socket's creation.
+    // Each socket's drop count as last read; the kernel counts from the socket's creation.
     std::vector<std::uint32_t> drops_;
 };
 

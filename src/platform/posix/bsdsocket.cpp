@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <linux/sock_diag.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -125,6 +126,8 @@ int ReceiveBatch(int fd, BatchEntry* entries, int count, std::uint32_t& drops) {
         entry.hasSender = header.msg_namelen >= sizeof(sockaddr_in);
         entry.from = FromSockaddr(slots[static_cast<std::size_t>(i)].address);
         entry.receivedAtUs = 0;
+        // The count is stamped on a datagram only once there were drops.
+        drops = 0;
         for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c)) {
             if (c->cmsg_level != SOL_SOCKET)
                 continue;
@@ -138,6 +141,15 @@ int ReceiveBatch(int fd, BatchEntry* entries, int count, std::uint32_t& drops) {
         }
     }
     return taken;
+}
+
+int DropCount(int fd, std::uint32_t& drops) {
+    std::uint32_t counts[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof counts;
+    if (::getsockopt(fd, SOL_SOCKET, SO_MEMINFO, counts, &length) < 0)
+        return -1;
+    drops = counts[SK_MEMINFO_DROPS];
+    return 0;
 }
 
 long SendTo(int fd, const void* buffer, std::size_t count, Endpoint to) {

@@ -46,8 +46,10 @@ struct BatchEntry {
 // Turns on the kernel's arrival time (SO_TIMESTAMP) and drop count (SO_RXQ_OVFL) for each datagram.
 int EnableReceiveReports(int fd);
 // recvmmsg without waiting: the count taken, or -1 with errno (EAGAIN when none is queued). drops
-// takes the socket's drop count from the last datagram that carried one.
+// takes the drop count the last datagram taken carried; one queued before any drop carries 0.
 int ReceiveBatch(int fd, BatchEntry* entries, int count, std::uint32_t& drops);
+// The socket's drop count now (SO_MEMINFO), whether or not a datagram followed the drops.
+int DropCount(int fd, std::uint32_t& drops);
 long SendTo(int fd, const void* buffer, std::size_t count, Endpoint to);
 int Shutdown(int fd, ShutdownHow how);
 int Close(int fd);

@@ -443,6 +443,13 @@ int ReceiveDatagramBatch(SOCKET s, DATAGRAM_SLOT* slots, int count, std::uint32_
     return taken;
 }
 
+int DatagramDropCount(SOCKET s, std::uint32_t& drops) {
+    int fd;
+    if (!Usable(s, fd))
+        return SOCKET_ERROR;
+    return bsd::DropCount(fd, drops) < 0 ? FailFromErrno() : 0;
+}
+
 int sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen) {
     int fd;
     bsd::Endpoint destination;
