@@ -29,8 +29,10 @@
 #include "udp/idudplistenerthread.h"
 #include "udp/idudpserver.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <algorithm>
@@ -319,6 +321,17 @@ void PrintRow(const Figures& f) {
     std::fflush(stdout);
 }
 
+// Says once where the window is shown and whether a screen reader could listen.
+void PrintDisplay() {
+    static bool printed = false;
+    if (printed)
+        return;
+    printed = true;
+    std::printf("Display: %s, accessibility bridge %s\n",
+                qPrintable(QGuiApplication::platformName()),
+                QAccessible::isActive() ? "on" : "off");
+}
+
 // The window with its UDP port open, counting deliveries beside its own handler.
 class OpenPanel {
 public:
@@ -344,6 +357,7 @@ public:
                 reported_ += lost;
             });
         RunEventsFor(std::chrono::milliseconds(300)); // laid out and painted once
+        PrintDisplay();
     }
 
     TfrmMain& Form() { return frm_; }
