@@ -34,8 +34,14 @@ DatagramQueue::DatagramQueue(std::size_t budget)
 
 bool DatagramQueue::Push(const Datagram& datagram) {
     const std::size_t size = sizeof(Header) + RoundUp(datagram.length);
-    const std::uint64_t tail = tail_.load(std::memory_order_relaxed);
-    const std::uint64_t used = tail - head_.load(std::memory_order_acquire);
+    std::unique_lock lock(mutex_);
+    // An empty queue starts again at the ring's start, so that a steady trickle keeps using the
+    // same few pages rather than the whole budget's.
+    if (head_ == tail_)
+        head_ = tail_ = 0;
+    const std::uint64_t tail = tail_;
+    const std::uint64_t used = tail - head_;
+    lock.unlock();
     const std::size_t offset = tail % capacity_;
     // A record never wraps: when it does not fit before the ring's end, that end stays unused.
     const std::size_t skip = capacity_ - offset < size ? capacity_ - offset : 0;
@@ -54,7 +60,8 @@ bool DatagramQueue::Push(const Datagram& datagram) {
     std::memcpy(record, &header, sizeof header);
     if (datagram.length > 0)
         std::memcpy(record + sizeof header, datagram.data, datagram.length);
-    tail_.store(tail + skip + size, std::memory_order_release);
+    lock.lock();
+    tail_ = tail + skip + size;
     return true;
 }
 
@@ -84,9 +91,11 @@ std::uint64_t DatagramQueue::RecordStart(std::uint64_t pos) const {
 }
 
 bool DatagramQueue::Front(Datagram& datagram) const {
-    const std::uint64_t head = head_.load(std::memory_order_relaxed);
-    if (head == tail_.load(std::memory_order_acquire))
+    std::unique_lock lock(mutex_);
+    if (head_ == tail_)
         return false;
+    const std::uint64_t head = head_;
+    lock.unlock();
     const char* record = ring_.get() + RecordStart(head) % capacity_;
     Header header;
     std::memcpy(&header, record, sizeof header);
@@ -96,23 +105,27 @@ bool DatagramQueue::Front(Datagram& datagram) const {
 }
 
 void DatagramQueue::Pop() {
-    const std::uint64_t head = head_.load(std::memory_order_relaxed);
-    if (head == tail_.load(std::memory_order_acquire))
+    std::unique_lock lock(mutex_);
+    if (head_ == tail_)
         return;
+    const std::uint64_t head = head_;
+    lock.unlock();
     const std::uint64_t start = RecordStart(head);
     std::uint32_t length;
     std::memcpy(&length, ring_.get() + start % capacity_, sizeof length);
-    head_.store(start + sizeof(Header) + RoundUp(length), std::memory_order_release);
+    lock.lock();
+    head_ = start + sizeof(Header) + RoundUp(length);
 }
 
 void DatagramQueue::Wait(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
-    wake_.wait_until(lock, deadline, [this] { return interrupted_ || Closed() || !Empty(); });
+    wake_.wait_until(lock, deadline, [this] { return interrupted_ || Closed() || head_ != tail_; });
 }
 
 void DatagramQueue::Wait(std::uint64_t lostSeen) {
     std::unique_lock lock(mutex_);
-    wake_.wait(lock, [&] { return interrupted_ || Closed() || !Empty() || Lost() != lostSeen; });
+    wake_.wait(lock,
+               [&] { return interrupted_ || Closed() || head_ != tail_ || Lost() != lostSeen; });
 }
 
 void DatagramQueue::Interrupt() {
@@ -123,8 +136,14 @@ void DatagramQueue::Interrupt() {
     wake_.notify_all();
 }
 
+bool DatagramQueue::Empty() const {
+    std::lock_guard lock(mutex_);
+    return head_ == tail_;
+}
+
 std::size_t DatagramQueue::Used() const {
-    return static_cast<std::size_t>(tail_.load() - head_.load());
+    std::lock_guard lock(mutex_);
+    return static_cast<std::size_t>(tail_ - head_);
 }
 
 } // namespace corvane

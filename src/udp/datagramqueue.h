@@ -58,7 +58,7 @@ public:
     void Interrupt();
 
     bool Closed() const { return closed_.load(); }
-    bool Empty() const { return head_.load() == tail_.load(std::memory_order_acquire); }
+    bool Empty() const;
     // Datagrams refused here and dropped by the kernel, since the queue was made.
     std::uint64_t Lost() const { return lost_.load(); }
     // Bytes held now, and the most there may be.
@@ -72,15 +72,17 @@ private:
 
     const std::size_t capacity_;
     const std::unique_ptr<char[]> ring_;
-    // Bytes ever written and ever freed: their difference is what is held. Each side writes its
-    // own and reads the other's.
-    std::atomic<std::uint64_t> tail_{0};
-    std::atomic<std::uint64_t> head_{0};
     std::atomic<std::uint64_t> lost_{0};
     std::atomic<bool> closed_{false};
 
-    std::mutex mutex_; // guards the wake-ups only
+    // Guards the positions and the wake-ups. The bytes of a record are written before its end is
+    // published and read before it is popped, so neither side touches the other's bytes.
+    mutable std::mutex mutex_;
     std::condition_variable wake_;
+    // Where the next record goes and where the oldest one is, counted in bytes from the ring's
+    // start (a wrap adds the unused end); their difference is what is held.
+    std::uint64_t tail_ = 0;
+    std::uint64_t head_ = 0;
     bool interrupted_ = false;
 };
 

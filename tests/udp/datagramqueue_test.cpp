@@ -114,6 +114,24 @@ TEST(DatagramQueue, RefusesWhatExceedsItsBudgetAndCountsItLost) {
     EXPECT_EQ(small.Lost(), 1u);
 }
 
+// A queue that empties between datagrams keeps using the start of its ring, so a long trickle
+// takes no more memory than one datagram.
+TEST(DatagramQueue, AnEmptiedQueueStartsAgainAtTheStartOfItsRing) {
+    DatagramQueue queue(1 << 20);
+    const Sample sample = MakeSample(1, 500);
+    const char* first = nullptr;
+    for (int i = 0; i < 10'000; ++i) {
+        ASSERT_TRUE(queue.Push(sample.View()));
+        Datagram got;
+        ASSERT_TRUE(queue.Front(got));
+        if (i == 0)
+            first = got.data;
+        ASSERT_EQ(got.data, first) << i;
+        ExpectSame(got, sample);
+        queue.Pop();
+    }
+}
+
 TEST(DatagramQueue, AWaitEndsWithADatagramALossACloseOrAnInterrupt) {
     using Clock = std::chrono::steady_clock;
     {
