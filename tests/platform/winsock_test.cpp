@@ -463,9 +463,13 @@ TEST_F(Winsock, ABatchTakesTheQueuedDatagramsWithTheirSendersAndTimes) {
     const std::int64_t before = EpochMicroseconds();
     for (const std::string datagram : {"one", "", "three!!!", "too long!"})
         ASSERT_EQ(SendTo(sender, port, datagram), static_cast<int>(datagram.size()));
+    // Loopback may queue a datagram after its send has returned: one call takes what is there.
+    for (int taken = 0, got; taken < 4; taken += got) {
+        ASSERT_TRUE(Readable(receiver));
+        got = ReceiveDatagramBatch(receiver, batch.slots.data() + taken, 4 - taken, drops);
+        ASSERT_GT(got, 0);
+    }
     const std::int64_t after = EpochMicroseconds();
-    ASSERT_TRUE(Readable(receiver));
-    ASSERT_EQ(ReceiveDatagramBatch(receiver, batch.slots.data(), 4, drops), 4);
     EXPECT_EQ(batch.Data(0), "one");
     EXPECT_EQ(batch.Data(1), "");
     EXPECT_EQ(batch.Data(2), "three!!!");
