@@ -223,6 +223,9 @@ void TfrmMain::CreateControls() {
     IdUDPServer1->SetOnUDPRead(
         [this](corvane::TIdUDPServer& sender, corvane::Stream& data,
                corvane::TIdSocketHandle& binding) { IdUDPServer1UDPRead(sender, data, binding); });
+    IdUDPServer1->SetOnUDPLoss([this](corvane::TIdUDPServer& sender, std::uint64_t lost) {
+        IdUDPServer1UDPLoss(sender, lost);
+    });
 
     using Source = ErrorDisplay::Source;
     Bind(About1, &QAction::triggered, &TfrmMain::About1Click);

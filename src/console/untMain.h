@@ -115,6 +115,8 @@ public:
     // Not bound through the error display: the endpoint drops what this raises.
     void IdUDPServer1UDPRead(corvane::TIdUDPServer& Sender, corvane::Stream& AData,
                              corvane::TIdSocketHandle& ABinding);
+    // Datagrams lost on receipt since the last such line: one line in the upper pane.
+    void IdUDPServer1UDPLoss(corvane::TIdUDPServer& Sender, std::uint64_t ALost);
 
     // The user guide's file:// address, which the logo and the About box lead to.
     const corvane::ByteString& GuideAddress() const { return guideAddress_; }
