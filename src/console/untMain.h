@@ -26,6 +26,7 @@
 #include <memory>
 
 class Dialogs;
+class PortListFacts;
 class TWindowTools;
 
 class TfrmMain : public QMainWindow, public corvane::LogPanes {
@@ -104,7 +105,7 @@ public:
     void btnWriteToPortClick();
     void tmrSendSerialTimer();
     // Names the device behind the selected port in the port list's tooltip, as it is when the
-    // tooltip is about to show.
+    // tooltip is about to show, with what the last survey of the ports knew of it.
     void UpdateComPortHint();
 
     // handlers of the UDP link
@@ -115,6 +116,8 @@ public:
     // Not bound through the error display: the endpoint drops what this raises.
     void IdUDPServer1UDPRead(corvane::TIdUDPServer& Sender, corvane::Stream& AData,
                              corvane::TIdSocketHandle& ABinding);
+    // Datagrams lost on receipt since the last such line: one line in the upper pane.
+    void IdUDPServer1UDPLoss(corvane::TIdUDPServer& Sender, std::uint64_t ALost);
 
     // The user guide's file:// address, which the logo and the About box lead to.
     const corvane::ByteString& GuideAddress() const { return guideAddress_; }
@@ -147,6 +150,7 @@ private:
 
     Dialogs& dialogs_;
     ErrorDisplay errors_;
+    PortListFacts* portListFacts_ = nullptr; // a child of cmbxComPorts
     corvane::ByteString guideAddress_;
     int mmLogHeight_ = 162;
     bool sessionEnding_ = false; // only while the desktop's Quit closes the window

@@ -4,11 +4,17 @@
 
 #include "core/codepage.h"
 #include "core/inttext.h"
+#include "core/walltime.h"
 #include "payload/hexcodec.h"
 
 using corvane::ByteString;
 
 namespace {
+
+// "Потеряно датаграмм при приёме: " (the count follows)
+const ByteString kDatagramsLost =
+    "\xCF\xEE\xF2\xE5\xF0\xFF\xED\xEE \xE4\xE0\xF2\xE0\xE3\xF0\xE0\xEC\xEC "
+    "\xEF\xF0\xE8 \xEF\xF0\xE8\xB8\xEC\xE5: ";
 
 void ShowEndpointState(TfrmMain& form) {
     form.shpUDPPortState->SetBrushColor(form.IdUDPServer1->Active() ? TShape::kGreen
@@ -101,5 +107,12 @@ void TfrmMain::IdUDPServer1UDPRead(corvane::TIdUDPServer&, corvane::Stream& ADat
         line += ") :";
     }
     corvane::AppendHexView(line, data.data(), data.size());
-    AddToLogRec(line);
+    // The line carries when the datagram arrived, not when its turn on the UI thread came; a
+    // binding that recorded no arrival (none has been read through it) stamps it now.
+    const std::int64_t arrived = ABinding.ReceivedAt();
+    AddToLogRec(line, arrived > 0 ? arrived : corvane::WallClockNow());
+}
+
+void TfrmMain::IdUDPServer1UDPLoss(corvane::TIdUDPServer&, std::uint64_t ALost) {
+    AddToLog(kDatagramsLost + std::to_string(ALost));
 }

@@ -5,6 +5,7 @@
 #include "payload/hexcodec.h"
 #include "serial/bytecapture.h"
 #include "serial/messages.h"
+#include "serial/replug.h"
 #include "serial/serialstate.h"
 
 #include <string>
@@ -68,6 +69,7 @@ void RxThread::RcvData() {
     if (gone && !hangUpReported_) {
         hangUpReported_ = true;
         AddToLog(kDeviceGone);
+        Synchronize([this] { WaitForReplug(this); });
     }
     if (errors & (CE_RXOVER | CE_OVERRUN))
         ReportLostBytes(port);

@@ -1,6 +1,7 @@
 // The UDP panel of the main window, driven by clicks, on loopback addresses only.
 #include "console/untMain.h"
 #include "core/codepage.h"
+#include "core/walltime.h"
 #include "loopbackpeer.h"
 #include "recordingdialogs.h"
 
@@ -125,6 +126,27 @@ TEST_F(UdpPanel, ASendToLocalhostShowsTheTypedTextAndComesBackFrom127001) {
     EXPECT_EQ(Lines(frm.mmLog).back(), "<- AB");
     EXPECT_EQ(Lines(frm.mmLogRec).back(), "-> (127.0.0.1) : 41 42");
     EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(UdpPanel, AReceivedLineCarriesTheTimeItsDatagramArrived) {
+    // As the listener delivers it: the binding holds the sender and the arrival.
+    constexpr std::int64_t kArrived = 1'796'000'000'123'456;
+    corvane::TIdSocketHandle binding(0);
+    binding.RecordSender("127.0.0.5", 4001, kArrived);
+    corvane::StringStream data;
+    data.Write("\x01", 1);
+    frm.IdUDPServer1UDPRead(*frm.IdUDPServer1, data, binding);
+    ASSERT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"-> (127.0.0.5) : 01"});
+    EXPECT_EQ(frm.mmLogRec->Store().LineTime(0), kArrived);
+
+    // Through the socket: between the send and the line being shown.
+    const std::int64_t sent = corvane::WallClockNow();
+    OpenToMyself();
+    frm.btnSendUDP->click();
+    ASSERT_TRUE(WaitForLines(frm.mmLogRec, 2));
+    const std::int64_t arrived = frm.mmLogRec->Store().LineTime(1);
+    EXPECT_GE(arrived, sent);
+    EXPECT_LE(arrived, corvane::WallClockNow());
 }
 
 TEST_F(UdpPanel, OnlyFromThisChangesTheLineAndNothingElse) {
@@ -283,6 +305,21 @@ TEST_F(UdpPanel, EveryOpenBindsThePortTypedThen) {
     ASSERT_TRUE(WaitForLines(frm.mmLogRec, 1));
     EXPECT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"-> (127.0.0.1) : 33"});
     EXPECT_EQ(dialogs.errors.size(), 1u);
+}
+
+// A datagram the endpoint had no room for: the upper pane says how many were lost, in the
+// system's own words.
+TEST_F(UdpPanel, DatagramsLostOnReceiptShowOneLineWithTheirCount) {
+    frm.IdUDPServer1->SetQueueBudget(64); // too small for a datagram of 100 bytes
+    const int port = FreePort();
+    SetPort(port);
+    frm.btnOpenUDPPort->click();
+    LoopbackPeer other;
+    ASSERT_TRUE(other.Send(port, ByteString(100, 'x')));
+    ASSERT_TRUE(WaitForLines(frm.mmLog, 1));
+    const QString line = QString::fromUtf8("Потеряно датаграмм при приёме: 1");
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{corvane::ToCodePage(line)});
+    EXPECT_TRUE(Lines(frm.mmLogRec).empty());
 }
 
 TEST(UdpPanelEnding, DestroyingTheWindowEndsTheEndpointWhileDatagramsArrive) {

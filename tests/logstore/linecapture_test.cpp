@@ -47,7 +47,7 @@ TEST_F(Capture, WritesEachLineWithItsTimeFromStartToStop) {
     ASSERT_FALSE(capture.Start(Path()).has_value());
     EXPECT_TRUE(capture.Capturing());
     EXPECT_EQ(capture.Path(), Path());
-    capture.Add("\xCE\xF8\xE8\xE1\xEA\xE0", kBase);      // "Ошибка" in Windows-1251
+    capture.Add("\xCE\xF8\xE8\xE1\xEA\xE0", kBase);       // "Ошибка" in Windows-1251
     capture.Add("two\r\nlines\nnot three", kBase + 1500); // split as the pane splits it
     capture.Stop();
     capture.Add("after the stop", kBase);

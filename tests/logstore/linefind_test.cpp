@@ -27,8 +27,7 @@ Match At(std::int64_t line, std::int64_t column, std::int64_t length) {
 
 TEST(FindQuery, MatchesPlainTextWithAndWithoutCase) {
     const FindQuery anyCase("ab", {});
-    EXPECT_EQ(Matches(anyCase, "xAbab aB"),
-              (std::vector{At(0, 1, 2), At(0, 3, 2), At(0, 6, 2)}));
+    EXPECT_EQ(Matches(anyCase, "xAbab aB"), (std::vector{At(0, 1, 2), At(0, 3, 2), At(0, 6, 2)}));
     const FindQuery exact("ab", {.matchCase = true});
     EXPECT_EQ(Matches(exact, "xAbab aB"), std::vector{At(0, 3, 2)});
 

@@ -1,7 +1,7 @@
 // The line store beyond its memory budget: older text in the spool file, read back exactly, and
 // when the spool file fails, the newest lines kept and one note on how many older ones went.
-#include "logstore/linestore.h"
 #include "filesizelimit.h"
+#include "logstore/linestore.h"
 #include "tempfolder.h"
 
 #include <gtest/gtest.h>

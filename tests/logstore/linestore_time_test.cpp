@@ -59,7 +59,8 @@ TEST(LineStoreTime, TimesOfSpooledLinesReadBackAndFollowEdits) {
     LineStore store({.memoryBudget = 64 << 10, .spoolFolder = folder.Path().string()});
     constexpr int kLines = 20'000;
     for (int number = 0; number < kLines; ++number)
-        store.AppendLine("line " + std::to_string(number) + " -> 01 02 03 04 05 06", kBase + number);
+        store.AppendLine("line " + std::to_string(number) + " -> 01 02 03 04 05 06",
+                         kBase + number);
     ASSERT_GT(store.BytesSpooled(), std::size_t{128} << 10);
     for (int number = 0; number < kLines; ++number)
         ASSERT_EQ(store.LineTime(number), kBase + number) << number;

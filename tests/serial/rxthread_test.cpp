@@ -1,5 +1,6 @@
 #include "serial/untRxThread.h"
 
+#include "configfolder.h"
 #include "fakeuartcounts.h"
 #include "payload/hexcodec.h"
 #include "platform/posix/ttydevice.h"
@@ -8,6 +9,7 @@
 #include "serial/bytecapture.h"
 #include "serial/comport.h"
 #include "serial/messages.h"
+#include "serial/replug.h"
 #include "serial/seriallink.h"
 #include "serial/serialstate.h"
 
@@ -71,6 +73,7 @@ protected:
         ASSERT_TRUE(ServeUntil([] { return !RxThreadRegistered(); }));
     }
 
+    ConfigFolder config; // the user's settings decide nothing here
     PortsFolder folder;
     PtyDevice device;
     RecordingPanes panes;
@@ -119,19 +122,38 @@ TEST_F(ReceiveWorker, AQuickCloseAndOpenLeavesOneWorkerOnThePort) {
     EXPECT_EQ(Count(Pane::Log, kRxEnded), 2u);
 }
 
-TEST_F(ReceiveWorker, TheDeviceHangingUpIsSaidOnceAndThePortStaysOpenUntilClose) {
+TEST(ReceiveWorkerNotReconnecting, TheDeviceHangingUpIsSaidOnceAndThePortStaysOpenUntilClose) {
+    ConfigFolder config;
+    config.WriteSettings("[General]\nreconnect=false\n");
+    PortsFolder folder;
+    PtyDevice device;
+    RecordingPanes panes;
+    folder.Link(7, device.SlavePath());
+    ASSERT_TRUE(OpenSerialLink(panes, 7, 115200));
+    const auto received = [&] {
+        ByteString bytes;
+        for (const ByteString& line : panes.LogRec())
+            bytes += HexStrToData(line.substr(kReceivedArrow.size() + 1));
+        return bytes;
+    };
+    const auto has = [&](const ByteString& text) {
+        const auto lines = panes.Log();
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    };
     device.Write("before");
-    ASSERT_TRUE(ServeUntil([&] { return Received() == "before"; }));
+    ASSERT_TRUE(ServeUntil([&] { return received() == "before"; }));
     device.CloseMaster();
-    ASSERT_TRUE(ServeUntil([&] { return Has(Pane::Log, kDeviceGone); }));
+    ASSERT_TRUE(ServeUntil([&] { return has(kDeviceGone); }));
     // A second line would come within a few of the worker's 100 ms rounds; nothing can be awaited
     // for a line that must not come.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     ServeUntil([&] { return std::chrono::steady_clock::now() > until; });
     EXPECT_TRUE(ClearCommError(hComPort, nullptr, nullptr)); // still open
     EXPECT_TRUE(RxThreadRegistered());
+    EXPECT_FALSE(ReplugWaiting());
     SendData(panes, "\x01");
-    CloseAndAwaitEnd();
+    CloseSerialLink();
+    ASSERT_TRUE(ServeUntil([&] { return has(kRxEnded) && !RxThreadRegistered(); }));
     EXPECT_EQ(panes.Log(), (std::vector<ByteString>{kRxStarted, kDeviceGone, "<-  01",
                                                     kSendDataError, kRxEnded}));
 }
@@ -236,6 +258,7 @@ TEST_F(ReceiveWorker, TwentyFourMebibytesAtFullSpeedAllShowInOrder) {
 
 // A device fresh from the kernel, still in line mode, at a rate the driver refuses.
 TEST(ReceiveFromALineModeDevice, EveryByteArrivesExactlyBothWaysAndNothingIsEchoed) {
+    ConfigFolder config; // the user's settings decide nothing here
     PortsFolder folder;
     PtyDevice device(PtyDevice::Line::AsTheKernelLeavesIt);
     folder.Link(7, device.SlavePath());
