@@ -4,6 +4,7 @@
 #include "console/logpane.h"
 #include "core/codepage.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -83,6 +84,12 @@ TFindBar::TFindBar(TLogPane* pane)
         if (counter_ && !countTask_.Running())
             countTask_.Start();
     });
+    // Esc closes the bar wherever in it the focus is.
+    auto* close = new QAction(this);
+    close->setShortcut(Qt::Key_Escape);
+    close->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(close, &QAction::triggered, this, &TFindBar::Close);
+    addAction(close);
     field_->installEventFilter(this);
     viewport_->installEventFilter(this);
     hide();
@@ -140,9 +147,6 @@ bool TFindBar::eventFilter(QObject* watched, QEvent* event) {
     case Qt::Key_Enter:
     case Qt::Key_F3:
         shift ? FindPrevious() : FindNext();
-        return true;
-    case Qt::Key_Escape:
-        Close();
         return true;
     default:
         return false;

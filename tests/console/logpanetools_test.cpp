@@ -244,11 +244,18 @@ TEST_F(PaneTools, TheFindBarStepsThroughTheMatchesWithItsKeys) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return bar->Count()->text() == "2 of 3"; }));
     EXPECT_EQ(selected(), std::pair(TextPos{2, 6}, TextPos{2, 11}));
 
-    QTest::keyClick(bar->Field(), Qt::Key_Escape);
+    // Esc from anywhere in the bar.
+    bar->MatchCase()->setFocus();
+    QTest::keyClick(bar->MatchCase(), Qt::Key_Escape);
     EXPECT_FALSE(bar->isVisible());
     EXPECT_EQ(QApplication::focusWidget(), pane.get());
     EXPECT_EQ(pane->viewport()->geometry().bottom(),
               pane->height() - pane->frameWidth() - pane->horizontalScrollBar()->height() - 1);
+    QTest::keyClick(pane.get(), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar->isVisible());
+    QTest::keyClick(bar->Field(), Qt::Key_Escape);
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), pane.get());
 }
 
 TEST_F(PaneTools, EveryMatchInViewIsMarked) {
