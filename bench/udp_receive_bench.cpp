@@ -414,6 +414,11 @@ void BenchEndpoint() {
             data.Read(&number, sizeof number);
             numbers.push_back(number);
         });
+    std::uint64_t reports = 0, reported = 0;
+    server.SetOnUDPLoss([&](corvane::TIdUDPServer&, std::uint64_t lost) {
+        ++reports;
+        reported += lost;
+    });
     server.SetDefaultPort(0);
     {
         const ReceiveQueueLimit limit;
@@ -421,15 +426,17 @@ void BenchEndpoint() {
         server.SetActive(true);
     }
     Sender sender(5, server.Bindings().Items(0).Port());
-    PrintHeader("Endpoint alone (OnUDPRead on the UI thread counts each datagram)");
+    PrintHeader("Endpoint alone (OnUDPRead on the UI thread counts each datagram; OnUDPLoss's "
+                "calls and count as loss lines)");
     for (double rate : kLadder) {
         numbers.clear();
+        reports = reported = 0;
         LatenessProbe probe;
-        const std::uint64_t sent = Offer(sender, rate, [&] { return numbers.size(); });
+        const std::uint64_t sent = Offer(sender, rate, [&] { return numbers.size() + reported; });
         Tally tally(sent);
         for (std::uint64_t number : numbers)
             tally.Count(number);
-        PrintRow({rate, sent, tally.shown, probe.Worst(), probe.Percentile99()});
+        PrintRow({rate, sent, tally.shown, probe.Worst(), probe.Percentile99(), reports, reported});
     }
 }
 
