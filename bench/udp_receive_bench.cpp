@@ -260,6 +260,8 @@ struct Figures {
     // The loss lines of the upper pane: how many, and the datagrams they count.
     std::uint64_t lossLines = 0;
     std::uint64_t reportedLost = 0;
+    // The UI thread's switches (waits and preemptions) per datagram sent.
+    double switchesPerDatagram = 0;
     std::uint64_t Lost() const { return sent - shown; }
 };
 
@@ -308,16 +310,17 @@ std::uint64_t Offer(Sender& sender, double rate, const std::function<std::uint64
 
 void PrintHeader(const char* title) {
     std::printf("\n%s\n", title);
-    std::printf("%10s %10s %10s %8s %14s %14s %11s %13s\n", "offered/s", "sent", "shown", "lost",
-                "timer worst ms", "timer p99 ms", "loss lines", "lines' count");
+    std::printf("%10s %10s %10s %8s %14s %14s %11s %13s %12s\n", "offered/s", "sent", "shown",
+                "lost", "timer worst ms", "timer p99 ms", "loss lines", "lines' count",
+                "UI switches");
 }
 
 void PrintRow(const Figures& f) {
-    std::printf("%10.0f %10llu %10llu %8llu %14.1f %14.1f %11llu %13llu\n", f.rate,
+    std::printf("%10.0f %10llu %10llu %8llu %14.1f %14.1f %11llu %13llu %12.3f\n", f.rate,
                 static_cast<unsigned long long>(f.sent), static_cast<unsigned long long>(f.shown),
                 static_cast<unsigned long long>(f.Lost()), f.worstLateMs, f.p99LateMs,
                 static_cast<unsigned long long>(f.lossLines),
-                static_cast<unsigned long long>(f.reportedLost));
+                static_cast<unsigned long long>(f.reportedLost), f.switchesPerDatagram);
     std::fflush(stdout);
 }
 
@@ -380,9 +383,14 @@ public:
         Sender sender(5, port_);
         LatenessProbe probe;
         const std::uint64_t before = handled_ + reported_;
+        const auto switches = ReadProcessFigures().mainThreadSwitches;
         const std::uint64_t sent =
             Offer(sender, rate, [&] { return handled_ + reported_ - before; });
-        return ReadBack(rate, sent, probe);
+        Figures f = ReadBack(rate, sent, probe);
+        f.switchesPerDatagram =
+            static_cast<double>(ReadProcessFigures().mainThreadSwitches - switches) /
+            static_cast<double>(std::max<std::uint64_t>(sent, 1));
+        return f;
     }
 
     // The figures of a phase in which the numbers 0 to sent - 1 were offered.
