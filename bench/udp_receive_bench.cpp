@@ -10,6 +10,8 @@
 //                                      R datagrams a second in all (2000: 49 MB/s of pane text)
 //   udp_receive_bench --close      how long Close takes while datagrams arrive, also with a
 //                                  second of them queued
+//   udp_receive_bench --capture    the panel at 25,000 datagrams/s with the lower pane captured to
+//                                  a file: datagrams shown, and datagrams in the file
 //   udp_receive_bench --stall      10,000 datagrams/s while the UI thread stalls for 2 s
 //   udp_receive_bench --beyond     8 KB datagrams while the UI thread stalls, beyond what the
 //                                  receive queue holds: shown and reported lost against sent
@@ -24,6 +26,7 @@
 #include "benchsupport.h"
 #include "console/untMain.h"
 #include "core/codepage.h"
+#include "logstore/linecapture.h"
 #include "platform/winsock.h"
 #include "processfigures.h"
 #include "udp/datagramqueue.h"
@@ -32,6 +35,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QTimer>
@@ -580,6 +584,46 @@ void BenchSteady() {
     std::printf("Runs without loss: %d of 3\n", lossFree);
 }
 
+// The steady phase with the lower pane captured: every datagram shown and every one in the file.
+void BenchCapture() {
+    OpenPanel panel;
+    const std::string path = QDir::tempPath().toStdString() + "/corvane-capture-bench.log";
+    std::printf("\nWindow panel at 25000 datagrams/s, the lower pane captured to %s\n",
+                path.c_str());
+    std::printf("%10s %10s %10s %8s %14s %14s %10s\n", "offered/s", "sent", "shown", "lost",
+                "timer worst ms", "timer p99 ms", "in file");
+    for (int run = 0; run < 3; ++run) {
+        corvane::LineCapture capture([](const corvane::FileError& error) {
+            std::printf("capture failed: %s: %s\n", error.file.c_str(), error.reason.c_str());
+        });
+        if (capture.Start(path)) {
+            std::printf("cannot capture to %s\n", path.c_str());
+            return;
+        }
+        panel.Form().mmLogRec->SetCapture(&capture);
+        const Figures f = panel.Phase(25'000);
+        panel.Form().mmLogRec->SetCapture(nullptr);
+        capture.Stop();
+        // Each line of the file: the time, a tab, the line as the pane shows it.
+        Tally inFile(f.sent);
+        std::ifstream file(path);
+        for (std::string line; std::getline(file, line);) {
+            const std::size_t tab = line.find('\t');
+            if (tab == std::string::npos)
+                continue;
+            if (const auto number = NumberInLine(line.substr(tab + 1)))
+                inFile.Count(*number);
+        }
+        std::printf("%10.0f %10llu %10llu %8llu %14.1f %14.1f %10llu\n", f.rate,
+                    static_cast<unsigned long long>(f.sent),
+                    static_cast<unsigned long long>(f.shown),
+                    static_cast<unsigned long long>(f.Lost()), f.worstLateMs, f.p99LateMs,
+                    static_cast<unsigned long long>(inFile.shown));
+        std::fflush(stdout);
+    }
+    std::remove(path.c_str());
+}
+
 // How long a click on Close takes while 50,000 datagrams/s arrive, after the UI thread has run
 // for stall without serving the window, so that the receive queue holds what came meanwhile.
 void TimeClose(std::chrono::milliseconds stall) {
@@ -712,6 +756,8 @@ int main(int argc, char** argv) {
                        capMiB);
         } else if (mode == "--close") {
             BenchClose();
+        } else if (mode == "--capture") {
+            BenchCapture();
         } else if (mode == "--stall") {
             BenchStall();
         } else if (mode == "--beyond") {
