@@ -387,6 +387,11 @@ public:
         frm_.btnClearLog->click();
         Sender sender(5, port_);
         LatenessProbe probe;
+        return Offered(sender, rate, probe);
+    }
+
+    // Offers datagrams at rate from sender's address and reads the panes back.
+    Figures Offered(Sender& sender, double rate, const LatenessProbe& probe) {
         const std::uint64_t before = handled_ + reported_;
         const auto switches = ReadProcessFigures().mainThreadSwitches;
         const std::uint64_t sent =
@@ -488,10 +493,7 @@ void BenchStall() {
     Sender sender(5, panel.Port());
     LatenessProbe probe;
     StallUiThreadSoon(std::chrono::milliseconds(500), std::chrono::seconds(2));
-    const std::uint64_t before = panel.Handled() + panel.Reported();
-    const std::uint64_t sent =
-        Offer(sender, kRate, [&] { return panel.Handled() + panel.Reported() - before; });
-    const Figures f = panel.ReadBack(kRate, sent, probe);
+    const Figures f = panel.Offered(sender, kRate, probe);
     PrintRow(f);
     std::printf("%s\n", f.Lost() == 0 ? "Every datagram shown after the stall"
                                       : "DATAGRAMS LOST across the stall");
