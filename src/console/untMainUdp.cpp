@@ -4,7 +4,6 @@
 
 #include "core/codepage.h"
 #include "core/inttext.h"
-#include "core/walltime.h"
 #include "payload/hexcodec.h"
 
 using corvane::ByteString;
@@ -107,10 +106,7 @@ void TfrmMain::IdUDPServer1UDPRead(corvane::TIdUDPServer&, corvane::Stream& ADat
         line += ") :";
     }
     corvane::AppendHexView(line, data.data(), data.size());
-    // The line carries when the datagram arrived, not when its turn on the UI thread came; a
-    // binding that recorded no arrival (none has been read through it) stamps it now.
-    const std::int64_t arrived = ABinding.ReceivedAt();
-    AddToLogRec(line, arrived > 0 ? arrived : corvane::WallClockNow());
+    AddToLogRec(line, ABinding.ReceivedAt()); // the datagram's arrival, not the handler's call
 }
 
 void TfrmMain::IdUDPServer1UDPLoss(corvane::TIdUDPServer&, std::uint64_t ALost) {

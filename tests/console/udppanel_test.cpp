@@ -129,7 +129,7 @@ TEST_F(UdpPanel, ASendToLocalhostShowsTheTypedTextAndComesBackFrom127001) {
     EXPECT_TRUE(dialogs.errors.empty());
 }
 
-TEST_F(UdpPanel, AReceivedLineCarriesTheTimeItsDatagramArrived) {
+TEST_F(UdpPanel, AReceivedLineCarriesTheArrivalItsBindingRecorded) {
     // As the listener delivers it: the binding holds the sender and the arrival.
     constexpr std::int64_t kArrived = 1'796'000'000'123'456;
     corvane::TIdSocketHandle binding(0);
@@ -139,15 +139,6 @@ TEST_F(UdpPanel, AReceivedLineCarriesTheTimeItsDatagramArrived) {
     frm.IdUDPServer1UDPRead(*frm.IdUDPServer1, data, binding);
     ASSERT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"-> (127.0.0.5) : 01"});
     EXPECT_EQ(frm.mmLogRec->Store().LineTime(0), kArrived);
-
-    // Through the socket: between the send and the line being shown.
-    const std::int64_t sent = corvane::WallClockNow();
-    OpenToMyself();
-    frm.btnSendUDP->click();
-    ASSERT_TRUE(WaitForLines(frm.mmLogRec, 2));
-    const std::int64_t arrived = frm.mmLogRec->Store().LineTime(1);
-    EXPECT_GE(arrived, sent);
-    EXPECT_LE(arrived, corvane::WallClockNow());
 }
 
 TEST_F(UdpPanel, OnlyFromThisChangesTheLineAndNothingElse) {
