@@ -22,6 +22,7 @@ TFindHighlight::TFindHighlight(TLogPane* pane) : QWidget(pane->viewport()), pane
 
 void TFindHighlight::SetQuery(std::optional<corvane::FindQuery> query) {
     query_ = std::move(query);
+    longLines_.clear();
     setVisible(query_ && !query_->Empty());
     update();
 }
@@ -32,23 +33,43 @@ bool TFindHighlight::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
+const std::vector<corvane::Match>& TFindHighlight::MatchesOf(std::int64_t line) {
+    const corvane::LineStore& store = pane_->Store();
+    if (store.Rewrites() != rewrites_ || store.LinesShiftedOut() != shiftedOut_ ||
+        longLines_.size() > kLongLinesKept) {
+        longLines_.clear();
+        rewrites_ = store.Rewrites();
+        shiftedOut_ = store.LinesShiftedOut();
+    }
+    // The last line is searched afresh: the operator may be typing on it.
+    if (store.LineLength(line) < kLongLine || line == store.LineCount() - 1) {
+        shortLine_ = query_->MatchesIn(store, line, line);
+        return shortLine_;
+    }
+    auto [kept, added] = longLines_.try_emplace(line);
+    if (added)
+        kept->second = query_->MatchesIn(store, line, line);
+    return kept->second;
+}
+
 void TFindHighlight::paintEvent(QPaintEvent*) {
     if (!query_)
         return;
     const std::int64_t first = pane_->FirstVisibleLine();
     // One row more than wholly fits: the one cut at the bottom edge.
-    const std::int64_t last = first + pane_->VisibleRows();
+    const std::int64_t last = std::min(first + pane_->VisibleRows(), pane_->LineCount() - 1);
     const std::int64_t leftColumn = pane_->FirstVisibleColumn();
     const std::int64_t rightColumn = leftColumn + pane_->VisibleColumns() + 1;
     QPainter painter(this);
-    QColor mark(255, 200, 0, 110);
-    for (const corvane::Match& match : query_->MatchesIn(pane_->Store(), first, last)) {
-        const std::int64_t from = std::max(match.from.column, leftColumn);
-        const std::int64_t to = std::min(match.To().column, rightColumn);
-        if (from >= to)
-            continue;
-        const QRect start = pane_->CellRect({match.from.line, from});
-        const QRect end = pane_->CellRect({match.from.line, to});
-        painter.fillRect(QRect(start.topLeft(), QPoint(end.left() - 1, start.bottom())), mark);
-    }
+    const QColor mark(255, 200, 0, 110);
+    for (std::int64_t line = first; line <= last; ++line)
+        for (const corvane::Match& match : MatchesOf(line)) {
+            const std::int64_t from = std::max(match.from.column, leftColumn);
+            const std::int64_t to = std::min(match.To().column, rightColumn);
+            if (from >= to)
+                continue;
+            const QRect start = pane_->CellRect({match.from.line, from});
+            const QRect end = pane_->CellRect({match.from.line, to});
+            painter.fillRect(QRect(start.topLeft(), QPoint(end.left() - 1, start.bottom())), mark);
+        }
 }

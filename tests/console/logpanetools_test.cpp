@@ -281,6 +281,25 @@ TEST_F(PaneTools, EveryMatchInViewIsMarked) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return cellTop({2, 0}) == base; }));
 }
 
+TEST_F(PaneTools, TheMarksOfALongLineFollowAnEditOfIt) {
+    pane->Append("alpha" + std::string(100000, '.'), kTime);
+    pane->Append("last", kTime);
+    pane->SetSelection({0, 0}, {0, 0});
+    ASSERT_TRUE(Settled());
+    const auto cellTop = [&](TextPos pos) {
+        const QImage picture = pane->viewport()->grab().toImage();
+        const QRect cell = pane->CellRect(pos);
+        return QColor(picture.pixel(cell.left() + 1, cell.top())).rgb();
+    };
+    const QRgb base = pane->palette().color(QPalette::Base).rgb();
+    tools->FindBar()->Open();
+    QTest::keyClicks(tools->FindBar()->Field(), "alpha");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cellTop({0, 2}) != base; }));
+    // The operator types over the match: its mark goes with it.
+    pane->ReplaceText({0, 0}, {0, 5}, "omega");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return cellTop({0, 2}) == base; }));
+}
+
 TEST_F(PaneTools, SaveAsWritesTheWholePaneWithOrWithoutTimes) {
     pane->Append("first", kTime);
     pane->Append(corvane::ToCodePage(QString::fromUtf8("Ошибка RX1")), kTime + 1000);
