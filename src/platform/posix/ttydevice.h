@@ -10,10 +10,11 @@ namespace corvane::posix {
 
 // Opens path for reading and writing, non-blocking, as nobody's controlling terminal, and claims
 // it: TIOCEXCL keeps other programs out, and a non-blocking flock keeps out those TIOCEXCL does not
-// stop (root). The line is put into raw mode at once (see WriteLineSettings), keeping its framing
-// and rate. The descriptor goes to fd.
+// stop (root). The line is put into raw mode at once (see WriteLineSettings) with no software flow
+// control, keeping its framing and rate. The descriptor goes to fd.
 DWORD OpenTty(const std::string& path, int& fd);
-// Gives up the claim and closes the descriptor.
+// Gives up the claim, discards output not yet sent, so that closing never waits for the device to
+// take it, and closes the descriptor.
 void CloseTty(int fd);
 
 // The DCB fields the line has: baud rate, data bits, parity, stop bits, parity checking, flow
