@@ -1,0 +1,9 @@
+#pragma once
+// What the process lets go of at its orderly end. A Windows port ends with its process; a Linux
+// tty keeps its exclusive flag while any other descriptor of it is open (the far end of a pty, a
+// virtual device), and a lock file stays until someone removes it, so both are undone here.
+
+// Closes every serial port still open: each one clears its exclusive flag, gives up its flock,
+// discards unsent output and removes its lock file. The handles stay valid and fail from now on,
+// as a closed port's do, so a worker still holding one ends quietly. Any thread.
+void ReleaseOpenPortsAtEnd();
