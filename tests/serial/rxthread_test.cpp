@@ -158,12 +158,14 @@ TEST_F(ReceiveWorker, AFailingLineStopsTheWorkerButLeavesThePortOpen) {
     CloseSerialLink();
 }
 
-TEST_F(ReceiveWorker, TwentyFourMebibytesAtFullSpeedAllShowInOrder) {
-    // Six times the port's input queue, written as fast as the pty takes it: the device is held
-    // back while the queue is full, and nothing is dropped.
-    const ByteString sent = RandomBytes(24 << 20);
+TEST_F(ReceiveWorker, TwelveMebibytesAtFullSpeedAllShowInOrder) {
+    // Three times the port's input queue, written as fast as the pty takes it: the device is held
+    // back while the queue is full, and nothing is dropped. (How fast is the bench's question.)
+    // The wait lasts as long as bytes keep coming, however loaded the machine.
+    const ByteString sent = RandomBytes(12 << 20);
     std::thread writer([&] { device.Write(sent); });
-    const bool all = ServeUntil([&] { return Received().size() >= sent.size(); });
+    const bool all = ServeWhileAdvancing([&] { return Received().size(); },
+                                         [&] { return Received().size() >= sent.size(); });
     writer.join();
     ASSERT_TRUE(all) << Received().size();
     EXPECT_TRUE(Received() == sent);
