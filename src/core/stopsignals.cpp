@@ -60,7 +60,12 @@ void EndOnStopSignals(std::function<void()> end) {
     stop.notifier =
         new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(stop.notifier, &QSocketNotifier::activated, [] { ReadStopSignals(); });
-    QObject::connect(stop.notifier, &QObject::destroyed, [] { GetStop().notifier = nullptr; });
+    // Without the application nothing reads the pipe: the signals end the process at once again.
+    QObject::connect(stop.notifier, &QObject::destroyed, [] {
+        GetStop().notifier = nullptr;
+        for (const int signal : kStopSignals)
+            std::signal(signal, SIG_DFL);
+    });
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);

@@ -195,12 +195,10 @@ TEST(StartFailure, AnyOtherThrownValueIsShownAndEndsWithCode1) {
 }
 
 // Runs the program with its window's COM7 open and ends it by end once the window runs; ends
-// the process with the program's exit code. The "Exit?" box is answered Yes.
+// the process with the program's exit code.
 [[noreturn]] void EndWithThePortOpen(const std::function<void(TfrmMain&)>& end) {
     OwnProcess process("offscreen");
-    RecordingDialogs dialogs;
-    dialogs.answer = true;
-    const int code = RunApplication(process.argc, process.argv, [&](Dialogs&) {
+    const int code = RunApplication(process.argc, process.argv, [&](Dialogs& dialogs) {
         auto window = std::make_unique<TfrmMain>(dialogs);
         TfrmMain* frm = window.get();
         QTimer::singleShot(0, frm, [frm, &end] {
@@ -213,6 +211,14 @@ TEST(StartFailure, AnyOtherThrownValueIsShownAndEndsWithCode1) {
         return window;
     });
     std::exit(code);
+}
+
+// Answers the "Exit?" box the window is about to show with its default button, Yes.
+void AnswerYesOnceAsked() {
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->defaultButton()->click();
+    });
 }
 
 // Whether the tty at path is exclusive: an ordinary user's open is refused, root's is let in and
@@ -236,12 +242,25 @@ TEST(PortAtTheEnd, EveryOrderlyEndLetsGoOfTheDevice) {
     folder.Link(7, device.SlavePath());
     const std::string lock = folder.LockFolder() + "/" + device.LockName();
     const std::pair<const char*, std::function<void(TfrmMain&)>> endings[] = {
-        {"Exit", [](TfrmMain& frm) { frm.Exit1->trigger(); }},
-        {"window closed", [](TfrmMain& frm) { frm.close(); }},
+        {"Exit",
+         [](TfrmMain& frm) {
+             AnswerYesOnceAsked();
+             frm.Exit1->trigger();
+         }},
+        {"window closed",
+         [](TfrmMain& frm) {
+             AnswerYesOnceAsked();
+             frm.close();
+         }},
         {"log-off", [](TfrmMain&) { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); }},
         {"SIGTERM", [](TfrmMain&) { raise(SIGTERM); }},
         {"SIGHUP", [](TfrmMain&) { raise(SIGHUP); }},
         {"SIGINT", [](TfrmMain&) { raise(SIGINT); }},
+        {"SIGTERM while Exit? is asked",
+         [](TfrmMain& frm) {
+             QTimer::singleShot(0, [] { raise(SIGTERM); });
+             frm.Exit1->trigger();
+         }},
     };
     for (const auto& [name, end] : endings) {
         EXPECT_EXIT(EndWithThePortOpen(end), ::testing::ExitedWithCode(0), "") << name;
