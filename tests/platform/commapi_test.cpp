@@ -689,6 +689,40 @@ TEST_F(LockFile, APortDroppedWithoutCloseStillLetsGo) {
     EXPECT_FALSE(LockExists());
 }
 
+std::atomic<std::size_t> fakeUnsent{0};
+std::size_t FakeUnsent(int) {
+    return fakeUnsent;
+}
+
+// A UART sends what the kernel took at the line's pace, and a device can hold it back (CTS,
+// XOFF) with bytes still queued; a pty passes everything on at once, so the queue is faked here.
+TEST_F(OpenPort, AWriteEndsWhenTheDeviceHasSentItsBytesNotWhenTheKernelTookThem) {
+    struct Source {
+        Source() { posix::SetUnsentOutputSource(FakeUnsent); }
+        ~Source() { posix::SetUnsentOutputSource(nullptr); }
+    } source;
+    fakeUnsent = 3;
+    COMMTIMEOUTS timeouts{0, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    DWORD written = 99;
+    ASSERT_FALSE(WriteFile(port, "abc", 3, &written, &overlapped));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT);
+    fakeUnsent = 0;
+    EXPECT_TRUE(GetOverlappedResult(port, &overlapped, &written, TRUE));
+    EXPECT_EQ(written, 3u);
+
+    // Held back beyond the write's time: it fails with the count that was sent.
+    fakeUnsent = 2;
+    timeouts.WriteTotalTimeoutConstant = 50;
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    ASSERT_FALSE(WriteFile(port, "abc", 3, &written, &overlapped));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &written, TRUE));
+    EXPECT_EQ(GetLastError(), ERROR_SEM_TIMEOUT);
+    EXPECT_EQ(written, 1u);
+}
+
 // A UART's close waits for what the device has not taken yet (30 s by default); the port discards
 // it instead. A pty shows the discarding: what its master has not read yet goes too.
 TEST_F(OpenPort, CloseDiscardsOutputTheDeviceHasNotTaken) {

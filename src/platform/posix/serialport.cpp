@@ -32,6 +32,13 @@ bool Passed(const std::optional<std::chrono::steady_clock::time_point>& deadline
     return deadline && *deadline <= now;
 }
 
+// How long a UART takes to send bytes at baudRate, ten bits a byte (start, 8 data, stop); at
+// least a millisecond, so that a wait for it never spins.
+std::chrono::milliseconds TimeToSend(std::size_t bytes, DWORD baudRate) {
+    const auto ms = baudRate == 0 ? 1 : bytes * 10 * 1000 / baudRate;
+    return std::chrono::milliseconds(std::max<std::size_t>(ms, 1));
+}
+
 } // namespace
 
 DWORD SerialPort::Open(const std::string& path, std::shared_ptr<SerialPort>& port) {
@@ -120,10 +127,10 @@ void SerialPort::Run() {
             inputHeld_ = !room;
             // A hung-up tty reports POLLHUP for ever; poll() skips a negative descriptor. A device
             // whose bytes have no room in the queue is left out too, unless a write needs it.
-            if (hungUp_ || (!room && (!write_ || hangUpHeld_)))
+            if (hungUp_ || (!room && (!Sending() || hangUpHeld_)))
                 fds[0].fd = -1;
             else
-                fds[0].events = static_cast<short>((room ? POLLIN : 0) | (write_ ? POLLOUT : 0));
+                fds[0].events = static_cast<short>((room ? POLLIN : 0) | (Sending() ? POLLOUT : 0));
             timeout = MsUntilNextDeadline(Clock::now());
         }
         if (poll(fds, 2, timeout) < 0 && errno != EINTR) {
@@ -142,7 +149,7 @@ void SerialPort::Run() {
             return;
         if (hangUp && !room)
             hangUpHeld_ = true;
-        if ((fds[0].revents & POLLOUT) && write_) {
+        if ((fds[0].revents & POLLOUT) && Sending()) {
             if (const DWORD error = WriteSome(); error != ERROR_SUCCESS)
                 FinishWrite(error);
         }
@@ -192,8 +199,12 @@ int SerialPort::MsUntilNextDeadline(Clock::time_point now) const {
         consider(read_->totalDeadline);
         consider(read_->intervalDeadline);
     }
-    if (write_)
+    if (write_) {
         consider(write_->deadline);
+        // No event says the device has sent its last byte: look again when it should have.
+        if (!Sending())
+            consider(now + TimeToSend(UnsentOutput(fd_), settings_.BaudRate));
+    }
     if (!next)
         return -1;
     if (*next <= now)
@@ -223,14 +234,18 @@ void SerialPort::ServePending(Clock::time_point now) {
             FinishRead(ERROR_GEN_FAILURE);
     }
     if (write_) {
-        // A write that runs out of time fails, with the count written so far: bytes a device
-        // held back (by XOFF or CTS) were not sent, and reporting them as sent would be a lie.
-        if (write_->done == write_->data.size())
+        // A write is done when the device has sent its bytes, not when the kernel took them: what
+        // is still queued may be held back, and Close discards it. One that runs out of time fails
+        // with the count sent so far; reporting held bytes as sent would be a lie.
+        const std::size_t unsent = UnsentOutput(fd_);
+        if (!Sending() && unsent == 0) {
             FinishWrite(ERROR_SUCCESS);
-        else if (Passed(write_->deadline, now))
+        } else if (Passed(write_->deadline, now)) {
+            write_->done -= static_cast<DWORD>(std::min<std::size_t>(unsent, write_->done));
             FinishWrite(ERROR_SEM_TIMEOUT);
-        else if (hungUp_)
+        } else if (hungUp_) {
             FinishWrite(ERROR_GEN_FAILURE);
+        }
     }
 }
 
@@ -458,7 +473,7 @@ DWORD SerialPort::Write(const void* data, DWORD size, DWORD* done, OVERLAPPED& o
             FinishWrite(error);
             return error;
         }
-        if (write_->done == size) {
+        if (write_->done == size && UnsentOutput(fd_) == 0) {
             if (done)
                 *done = size;
             FinishWrite(ERROR_SUCCESS);

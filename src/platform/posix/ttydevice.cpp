@@ -262,7 +262,23 @@ bool DriverLineErrorCounts(int fd, LineErrorCounts& counts) {
 
 std::atomic<LineErrorCountsSource> countsSource{nullptr};
 
+std::size_t DriverUnsentOutput(int fd) {
+    int queued = 0;
+    return ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0 ? static_cast<std::size_t>(queued) : 0;
+}
+
+std::atomic<UnsentOutputSource> unsentSource{nullptr};
+
 } // namespace
+
+std::size_t UnsentOutput(int fd) {
+    const UnsentOutputSource source = unsentSource.load();
+    return source ? source(fd) : DriverUnsentOutput(fd);
+}
+
+void SetUnsentOutputSource(UnsentOutputSource source) {
+    unsentSource.store(source);
+}
 
 bool ReadLineErrorCounts(int fd, LineErrorCounts& counts) {
     const LineErrorCountsSource source = countsSource.load();

@@ -4,6 +4,7 @@
 
 #include "platform/commapi.h"
 
+#include <cstddef>
 #include <string>
 
 namespace corvane::posix {
@@ -32,6 +33,15 @@ enum class ModemLine { Rts, Dtr };
 DWORD SetModemLine(int fd, ModemLine line, bool raised);
 DWORD SetBreak(int fd, bool on);
 DWORD SuspendOutput(int fd, bool suspended);
+
+// Bytes written to the device that it has not sent yet (TIOCOUTQ); 0 where the driver does not
+// say (pseudo-terminals, which pass every byte on at once).
+std::size_t UnsentOutput(int fd);
+
+// Where UnsentOutput takes its count from: a UART's transmitter cannot be held back on demand
+// here, so tests put a count of their own in place; nullptr gives back the driver's.
+using UnsentOutputSource = std::size_t (*)(int fd);
+void SetUnsentOutputSource(UnsentOutputSource source);
 
 // Counters of line errors since the device was opened, as the driver keeps them (TIOCGICOUNT).
 struct LineErrorCounts {
