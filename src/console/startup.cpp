@@ -93,7 +93,7 @@ int RunApplication(int argc, char** argv, const MainWindowMaker& createWindow) {
     corvane::BeginEnding();
     // The port stays open to the end, as the window leaves it, but the device must not stay
     // exclusive or locked once the process is gone.
-    ReleaseOpenPortsAtEnd();
+    corvane::ReleaseOpenPortsAtEnd();
     window.reset();
     return 0;
 }

@@ -3,7 +3,12 @@
 // tty keeps its exclusive flag while any other descriptor of it is open (the far end of a pty, a
 // virtual device), and a lock file stays until someone removes it, so both are undone here.
 
+namespace corvane {
+
 // Closes every serial port still open: each one clears its exclusive flag, gives up its flock,
-// discards unsent output and removes its lock file. The handles stay valid and fail from now on,
-// as a closed port's do, so a worker still holding one ends quietly. Any thread.
+// discards unsent output and removes its lock file. The handles stay in the table and every call
+// on them fails from now on, as on a closed port, so a worker still using one gets only failures.
+// Any thread.
 void ReleaseOpenPortsAtEnd();
+
+} // namespace corvane

@@ -3,9 +3,13 @@
 #include "platform/posix/handletable.h"
 #include "platform/posix/serialport.h"
 
+namespace corvane {
+
 void ReleaseOpenPortsAtEnd() {
-    for (const auto& object : corvane::posix::OpenObjects()) {
-        if (auto port = std::dynamic_pointer_cast<corvane::posix::SerialPort>(object))
+    for (const auto& object : posix::OpenObjects()) {
+        if (auto port = std::dynamic_pointer_cast<posix::SerialPort>(object))
             port->Close();
     }
 }
+
+} // namespace corvane
