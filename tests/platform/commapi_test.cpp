@@ -639,6 +639,13 @@ TEST_F(LockFile, WhereNoneCanBeMadeTheOthersLiveLocksAreStillHonoured) {
     WriteLock(PidText(gone));
     EXPECT_EXIT(acquire(), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(LockText(), PidText(gone));
+    // A folder this user may not even look into shows no lock to honour.
+    WriteLock(PidText(1));
+    const auto acquireUnseen = [&] {
+        fs::permissions(folder.LockFolder(), fs::perms::none);
+        AcquireWithoutWriteRight(device.SlavePath());
+    };
+    EXPECT_EXIT(acquireUnseen(), ::testing::ExitedWithCode(0), "");
 }
 
 std::size_t OpenDescriptors() {

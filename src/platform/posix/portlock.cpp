@@ -54,8 +54,9 @@ enum class Holder { None, Live, Stale };
 // Who holds the lock file at path. Reading it needs no right to write in its folder.
 Holder HolderOf(const std::string& path) {
     struct stat info {};
+    // A folder this user may not even search shows no locks: none can be honoured there.
     if (lstat(path.c_str(), &info) != 0)
-        return errno == ENOENT ? Holder::None : Holder::Live;
+        return errno == ENOENT || errno == EACCES ? Holder::None : Holder::Live;
     if (const pid_t owner = OwnerOf(path); owner != 0)
         return Alive(owner) ? Holder::Live : Holder::Stale;
     // One this process may not read is someone's; one that names nobody is still being written,
