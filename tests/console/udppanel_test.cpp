@@ -1,6 +1,7 @@
 // The UDP panel of the main window, driven by clicks, on loopback addresses only.
 #include "console/untMain.h"
 #include "core/codepage.h"
+#include "core/walltime.h"
 #include "loopbackpeer.h"
 #include "recordingdialogs.h"
 
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -140,6 +142,20 @@ TEST_F(UdpPanel, OnlyFromThisChangesTheLineAndNothingElse) {
     ASSERT_TRUE(WaitForLines(frm.mmLogRec, 3));
     const std::vector<ByteString> expected{"-> (127.0.0.5) : 01 02", "-> 01 02", "-> 03"};
     EXPECT_EQ(Lines(frm.mmLogRec), expected);
+}
+
+TEST_F(UdpPanel, ALineCarriesTheTimeItsDatagramArrivedNotTheTimeItWasShown) {
+    const int port = OpenToMyself();
+    LoopbackPeer other(5);
+    const std::int64_t beforeSend = corvane::WallClockNow();
+    ASSERT_TRUE(other.Send(port, ByteString("\x01", 1)));
+    // The UI thread is busy while the datagram arrives: it is shown only afterwards.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::int64_t afterBusy = corvane::WallClockNow();
+    ASSERT_TRUE(WaitForLines(frm.mmLogRec, 1));
+    const std::int64_t time = frm.mmLogRec->Store().LineTime(0);
+    EXPECT_GE(time, beforeSend);
+    EXPECT_LT(time, afterBusy);
 }
 
 TEST_F(UdpPanel, EmptyPayloadsSendAnEmptyDatagramRawAndOneZeroByteInHex) {
@@ -283,6 +299,21 @@ TEST_F(UdpPanel, EveryOpenBindsThePortTypedThen) {
     ASSERT_TRUE(WaitForLines(frm.mmLogRec, 1));
     EXPECT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"-> (127.0.0.1) : 33"});
     EXPECT_EQ(dialogs.errors.size(), 1u);
+}
+
+// A datagram the endpoint had no room for: the upper pane says how many were lost, in the
+// system's own words.
+TEST_F(UdpPanel, DatagramsLostOnReceiptShowOneLineWithTheirCount) {
+    frm.IdUDPServer1->SetQueueBudget(64); // too small for a datagram of 100 bytes
+    const int port = FreePort();
+    SetPort(port);
+    frm.btnOpenUDPPort->click();
+    LoopbackPeer other;
+    ASSERT_TRUE(other.Send(port, ByteString(100, 'x')));
+    ASSERT_TRUE(WaitForLines(frm.mmLog, 1));
+    const QString line = QString::fromUtf8("Потеряно датаграмм при приёме: 1");
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{corvane::ToCodePage(line)});
+    EXPECT_TRUE(Lines(frm.mmLogRec).empty());
 }
 
 TEST(UdpPanelEnding, DestroyingTheWindowEndsTheEndpointWhileDatagramsArrive) {
