@@ -102,6 +102,7 @@ private:
     std::optional<std::size_t> failedAt_;    // added_ when the spool file was seen failed
     std::deque<std::uint32_t> failedWrites_; // chunks whose writes failed, oldest first
     SpoolFile spool_;
+    mutable ByteString raw_; // the bytes of a spooled hex view being read
 };
 
 } // namespace corvane
