@@ -166,6 +166,16 @@ TEST_F(BackAfterReplug, ADeviceAnotherProgramHoldsIsLeftToIt) {
     ASSERT_TRUE(AwaitBack());
 }
 
+TEST_F(BackAfterReplug, TheProgramAtAPtysFarEndIsTheDeviceNotAHolder) {
+    device->CloseMaster();
+    ASSERT_TRUE(ServeUntil([&] { return Count(kDeviceGone) == 1; }));
+    // Like socat or an emulator: it has both ends of the new pty open.
+    device = std::make_unique<PtyDevice>();
+    OtherProgram farEnd("", OtherProgram::Descriptors::This);
+    folder.Link(7, device->SlavePath());
+    ASSERT_TRUE(AwaitBack());
+}
+
 TEST_F(BackAfterReplug, CloseDuringTheWaitEndsItAtOnceAndLeavesNothingRunning) {
     const std::size_t threads = Entries("/proc/self/task"); // the worker and the port's I/O thread
     ASSERT_TRUE(PullAndPlugAnother());
