@@ -2,6 +2,7 @@
 
 #include "console/logpaneaccessible.h"
 #include "core/codepage.h"
+#include "logstore/linecapture.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -60,11 +61,13 @@ TLogPane::~TLogPane() = default;
 
 // ---- the text ----
 
-void TLogPane::Append(const ByteString& line) {
+void TLogPane::Append(const ByteString& line, std::int64_t time) {
     const bool accessible = LogPaneAnnouncesChanges();
     const TextPos oldEnd = accessible ? store_.End() : TextPos{};
     const std::int64_t offset = accessible ? OffsetOf(oldEnd) : 0;
-    store_.AppendLine(line);
+    store_.AppendLine(line, time);
+    if (capture_)
+        capture_->Add(line, time);
     const bool shifted = FollowShiftedLines();
     caret_ = anchor_ = store_.End();
     desiredColumn_ = caret_.column;

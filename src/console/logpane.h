@@ -20,6 +20,9 @@
 #include <cstdint>
 
 class QMenu;
+namespace corvane {
+class LineCapture;
+}
 
 class TLogPane : public QAbstractScrollArea {
     Q_OBJECT
@@ -35,8 +38,12 @@ public:
     // Appends line (program code page) so that it starts on a line of its own: after a closing
     // line break it is followed by one; after text the operator typed, it is preceded by one. A CR
     // LF inside the line splits it. The caret goes after the insert, the selection is dropped and
-    // the pane scrolls so that the new line and the caret are in view.
-    void Append(const corvane::ByteString& line);
+    // the pane scrolls so that the new line and the caret are in view. The line's time is when it
+    // came into being (core/walltime.h); without one, now.
+    void Append(const corvane::ByteString& line, std::int64_t time);
+    void Append(const corvane::ByteString& line) { Append(line, corvane::WallClockNow()); }
+    // Every line appended from now on also goes to capture, with its time; null: none.
+    void SetCapture(corvane::LineCapture* capture) { capture_ = capture; }
     void Clear();
 
     // reading
@@ -146,6 +153,7 @@ private:
     void AutoScrollStep();
 
     corvane::LineStore store_;
+    corvane::LineCapture* capture_ = nullptr;
     std::int64_t shiftedOut_ = 0;
     TextPos caret_;
     TextPos anchor_;

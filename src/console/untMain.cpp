@@ -1,5 +1,6 @@
 #include "console/untMain.h"
 
+#include "commandline/commandline.h"
 #include "console/dialogs.h"
 #include "console/logo.h"
 #include "console/portlistfacts.h"
@@ -144,7 +145,7 @@ void TfrmMain::CreateControls() {
     pnlLog->installEventFilter(this);
     mmLog = Make<TLogPane>(grpbxLog, "mmLog", QRect(2, 15, 753, 162));
     Splitter1 = Make<TSplitter>(
-        grpbxLog, "Splitter1", QRect(2, 177, 753, 3), [this] { return mmLogHeight_; },
+        grpbxLog, "Splitter1", QRect(2, 177, 753, 3), [this] { return mmLog->height(); },
         [this] { return LogGroupMaxTopHeight(); });
     ToolBar1 = Make<QFrame>(grpbxLog, "ToolBar1", QRect(2, 331, 753, 29));
     btnClearLog = MakeCaptioned<TButton>(ToolBar1, "btnClearLog", "Clear", QRect(0, 2, 75, 22));
@@ -222,6 +223,9 @@ void TfrmMain::CreateControls() {
     IdUDPServer1->SetOnUDPRead(
         [this](corvane::TIdUDPServer& sender, corvane::Stream& data,
                corvane::TIdSocketHandle& binding) { IdUDPServer1UDPRead(sender, data, binding); });
+    IdUDPServer1->SetOnUDPLoss([this](corvane::TIdUDPServer& sender, std::uint64_t lost) {
+        IdUDPServer1UDPLoss(sender, lost);
+    });
 
     using Source = ErrorDisplay::Source;
     Bind(About1, &QAction::triggered, &TfrmMain::About1Click);
@@ -244,6 +248,9 @@ void TfrmMain::CreateControls() {
     // Outer size 767 x 563 at 317, 180; the client area under the menu bar is 759 x 509.
     move(317, 180);
     resize(759, 509 + MainMenu1->sizeHint().height());
+    // The window shrinks no further than the full width of the fixed controls, and a height that
+    // leaves the lower pane four lines (60 pixels) under the upper pane at its first height.
+    client->setMinimumSize(759, 145 + 2 + 15 + 162 + 3 + 60 + 29 + 2);
 }
 
 void TfrmMain::SetTabOrder() {
@@ -288,10 +295,12 @@ void TfrmMain::LayOutLogGroup() {
     const int top = 15;
     const int width = std::max(0, grpbxLog->width() - 4);
     const int bottom = grpbxLog->height() - 2;
-    mmLog->setGeometry(left, top, width, mmLogHeight_);
-    Splitter1->setGeometry(left, top + mmLogHeight_, width, 3);
+    // An upper pane made taller before the window was made smaller gives way to the lower pane.
+    const int upper = std::clamp(mmLogHeight_, 0, std::max(0, LogGroupMaxTopHeight()));
+    mmLog->setGeometry(left, top, width, upper);
+    Splitter1->setGeometry(left, top + upper, width, 3);
     ToolBar1->setGeometry(left, bottom - 29, width, 29);
-    const int recTop = top + mmLogHeight_ + 3;
+    const int recTop = top + upper + 3;
     mmLogRec->setGeometry(left, recTop, width, std::max(0, bottom - 29 - recTop));
 }
 
@@ -322,12 +331,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
-void TfrmMain::AddToLog(const corvane::ByteString& line) {
-    corvane::Synchronize([&] { mmLog->Append(line); });
+void TfrmMain::AddToLog(const corvane::ByteString& line, std::int64_t time) {
+    mmLog->Append(line, time);
 }
 
-void TfrmMain::AddToLogRec(const corvane::ByteString& line) {
-    corvane::Synchronize([&] { mmLogRec->Append(line); });
+void TfrmMain::AddToLogRec(const corvane::ByteString& line, std::int64_t time) {
+    mmLogRec->Append(line, time);
 }
 
 void TfrmMain::btnClearLogClick() {
@@ -336,9 +345,10 @@ void TfrmMain::btnClearLogClick() {
 }
 
 void TfrmMain::About1Click() {
-    dialogs_.ShowInformation("Corvane\r\n"
-                             "Written by the Corvane developers\r\n" +
-                                 guideAddress_ + "\r\nE-mail: developers@corvane.org",
+    dialogs_.ShowInformation("Corvane\r\nVersion " + std::string(corvane::ProgramVersion()) +
+                                 ", written by the Corvane developers, licensed under " +
+                                 corvane::kLicence + "\r\n" + guideAddress_ +
+                                 "\r\nE-mail: developers@corvane.org",
                              [this](const corvane::ByteString& address) { ShellOpen(address); });
 }
 
@@ -352,6 +362,7 @@ void TfrmMain::imgLogoClick() {
 
 void TfrmMain::ShellOpen(const corvane::ByteString& address) {
     // Whether a handler could be started is not reported: the link is a courtesy.
+    WriteCarriedGuideFor(address);
     ShellExecuteA(reinterpret_cast<HWND>(winId()), "open", address.c_str(), nullptr, nullptr,
                   SW_SHOWNORMAL);
 }

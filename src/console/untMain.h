@@ -35,9 +35,11 @@ public:
     explicit TfrmMain(Dialogs& dialogs);
     ~TfrmMain() override;
 
-    // LogPanes: any thread; a worker's line is handed over to the UI thread.
-    void AddToLog(const corvane::ByteString& line) override;
-    void AddToLogRec(const corvane::ByteString& line) override;
+    // LogPanes (UI thread): the line goes to the pane with its time.
+    using LogPanes::AddToLog;
+    using LogPanes::AddToLogRec;
+    void AddToLog(const corvane::ByteString& line, std::int64_t time) override;
+    void AddToLogRec(const corvane::ByteString& line, std::int64_t time) override;
 
     // layout
     QWidget* client;
@@ -113,6 +115,8 @@ public:
     // Not bound through the error display: the endpoint drops what this raises.
     void IdUDPServer1UDPRead(corvane::TIdUDPServer& Sender, corvane::Stream& AData,
                              corvane::TIdSocketHandle& ABinding);
+    // Datagrams lost on receipt since the last such line: one line in the upper pane.
+    void IdUDPServer1UDPLoss(corvane::TIdUDPServer& Sender, std::uint64_t ALost);
 
     // The user guide's file:// address, which the logo and the About box lead to.
     const corvane::ByteString& GuideAddress() const { return guideAddress_; }

@@ -26,13 +26,13 @@ using Text = std::vector<std::string>;
 TEST(LineStoreAppend, FollowsTheProgramsRule) {
     LineStore store;
     EXPECT_EQ(Lines(store), (Text{""}));
-    store.AppendLine("first");
+    store.AppendLine("first", 0);
     EXPECT_EQ(Lines(store), (Text{"first", ""})) << "a line and a line break";
-    store.AppendLine("");
+    store.AppendLine("", 0);
     EXPECT_EQ(Lines(store), (Text{"first", "", ""})) << "an empty line is a line too";
-    store.AppendLine("a\r\nb\r\n");
+    store.AppendLine("a\r\nb\r\n", 0);
     EXPECT_EQ(Lines(store), (Text{"first", "", "a", "b", "", ""})) << "CR LF inside splits";
-    store.AppendLine("lone\rcr and lone\nlf");
+    store.AppendLine("lone\rcr and lone\nlf", 0);
     EXPECT_EQ(store.Line(5), "lone\rcr and lone\nlf") << "a lone CR or LF does not split";
     EXPECT_EQ(store.LineCount(), 7);
     EXPECT_EQ(store.End(), (TextPos{6, 0}));
@@ -41,9 +41,9 @@ TEST(LineStoreAppend, FollowsTheProgramsRule) {
 TEST(LineStoreAppend, AfterTypedTextStartsALineOfItsOwn) {
     LineStore store;
     store.Replace({0, 0}, {0, 0}, "typed");
-    store.AppendLine("x\r\ny");
+    store.AppendLine("x\r\ny", 0);
     EXPECT_EQ(Lines(store), (Text{"typed", "x", "y"}));
-    store.AppendLine("z");
+    store.AppendLine("z", 0);
     EXPECT_EQ(Lines(store), (Text{"typed", "x", "y", "z"}));
     EXPECT_EQ(store.End(), (TextPos{3, 1}));
 }
@@ -51,7 +51,7 @@ TEST(LineStoreAppend, AfterTypedTextStartsALineOfItsOwn) {
 TEST(LineStoreReplace, WithinAndAcrossLinesInEitherOrder) {
     LineStore store;
     for (const char* line : {"alpha", "beta", "gamma", "delta"})
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
 
     EXPECT_EQ(store.Replace({1, 1}, {1, 3}, "ET"), (TextPos{1, 3}));
     EXPECT_EQ(store.Line(1), "bETa");
@@ -68,7 +68,7 @@ TEST(LineStoreReplace, WithinAndAcrossLinesInEitherOrder) {
 TEST(LineStoreRead, PartsOfLinesAndTextInEitherOrder) {
     LineStore store;
     for (const char* line : {"one", "two", "three"})
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
     EXPECT_EQ(store.Line(2, 1, 3), "hre");
     EXPECT_EQ(store.Line(2, 3, 100), "ee") << "fewer at the line's end";
     EXPECT_EQ(store.Line(2, 5), "") << "none past it";
@@ -83,8 +83,8 @@ TEST(LineStoreRead, PartsOfLinesAndTextInEitherOrder) {
 
 TEST(LineStoreExtent, LongestLineSinceTheLastClear) {
     LineStore store;
-    store.AppendLine("12345");
-    store.AppendLine("1234567\r\n12");
+    store.AppendLine("12345", 0);
+    store.AppendLine("1234567\r\n12", 0);
     EXPECT_EQ(store.LongestLine(), 7);
     store.Replace({1, 0}, {1, 7}, "");
     EXPECT_EQ(store.LongestLine(), 7) << "does not shrink when a line is shortened";
@@ -96,7 +96,7 @@ TEST(LineStoreExtent, LongestLineSinceTheLastClear) {
     EXPECT_EQ(store.LongestLine(), 0);
     EXPECT_EQ(Lines(store), (Text{""}));
     EXPECT_EQ(store.BytesSpooled(), 0u);
-    store.AppendLine("ab");
+    store.AppendLine("ab", 0);
     EXPECT_EQ(Lines(store), (Text{"ab", ""}));
     EXPECT_EQ(store.LongestLine(), 2);
 }
@@ -106,7 +106,7 @@ TEST(LineStoreBytes, EveryByteValueKept) {
     for (int byte = 0; byte < 256; ++byte)
         all += static_cast<char>(byte);
     LineStore store;
-    store.AppendLine(all);
+    store.AppendLine(all, 0);
     // CR LF (13 10) is not in the sequence, so the line stays whole.
     EXPECT_EQ(store.Line(0), all);
     EXPECT_EQ(store.Line(0, 250, 6), all.substr(250));
@@ -154,7 +154,7 @@ TEST(LineStoreHexView, EveryPartReadsBackExactly) {
     const std::vector<std::string> lines = HexLines();
     LineStore store;
     for (const std::string& line : lines)
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
     ExpectEveryPart(store, lines);
     EXPECT_EQ(store.LongestLine(), 1118);
     EXPECT_EQ(store.Text({0, 30}, {2, 5}), lines[0].substr(30) + "\n" + lines[1] + "\n" + " 00 1");
@@ -166,7 +166,7 @@ TEST(LineStoreHexView, KeptInAboutAThirdOfItsText) {
     LineStore store({.memoryBudget = std::size_t{1} << 30, .spoolFolder = {}});
     std::size_t text = 0;
     for (int i = 0; i < 200000; ++i) {
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
         text += line.size();
     }
     EXPECT_LT(store.BytesInMemory(), text / 2);

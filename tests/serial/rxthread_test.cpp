@@ -6,17 +6,25 @@
 #include "platform/posix/ttydevice.h"
 #include "ptydevice.h"
 #include "recordingpanes.h"
+#include "serial/bytecapture.h"
 #include "serial/comport.h"
 #include "serial/messages.h"
 #include "serial/replug.h"
 #include "serial/seriallink.h"
 #include "serial/serialstate.h"
 
+#include "core/walltime.h"
+#include "filesizelimit.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <random>
 
 using namespace corvane;
@@ -165,6 +173,62 @@ TEST_F(ReceiveWorker, NothingOfAMegabyteIsLost) {
     writer.join();
     ASSERT_TRUE(all);
     EXPECT_TRUE(Received() == sent);
+}
+
+TEST_F(ReceiveWorker, EveryByteReadGoesToTheCaptureExactlyAndDataLinesCarryTheirReadTime) {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("received.bin").toStdString();
+    ByteCapture& capture = ReceivedBytesCapture();
+    ASSERT_FALSE(capture.Start(path, [](const FileError&) { ADD_FAILURE(); }).has_value());
+    const std::int64_t before = WallClockNow();
+    const ByteString sent = RandomBytes(1 << 20);
+    std::thread writer([&] { device.Write(sent); });
+    const bool all = ServeUntil([&] { return Received().size() >= sent.size(); });
+    writer.join();
+    const std::int64_t after = WallClockNow();
+    capture.Stop();
+    ASSERT_TRUE(all);
+    std::ifstream file(path, std::ios::binary);
+    const ByteString captured{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_EQ(captured.size(), sent.size());
+    EXPECT_TRUE(captured == sent);
+
+    // Each data line's time lies between the first byte sent and the last line shown, in order.
+    std::int64_t previous = before;
+    for (const Line& line : panes.All()) {
+        if (line.pane != Pane::LogRec)
+            continue;
+        EXPECT_GE(line.time, previous);
+        EXPECT_LE(line.time, after);
+        previous = line.time;
+    }
+}
+
+TEST_F(ReceiveWorker, ACaptureThatCannotWriteStopsAndReportsOnTheUiThread) {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("received.bin").toStdString();
+    std::vector<FileError> errors;
+    ByteCapture& capture = ReceivedBytesCapture();
+    ASSERT_FALSE(capture
+                     .Start(path,
+                            [&](const FileError& error) {
+                                EXPECT_TRUE(IsUiThread());
+                                errors.push_back(error);
+                            })
+                     .has_value());
+    {
+        const FileSizeLimit limit(1000);
+        device.Write(RandomBytes(5000));
+        ASSERT_TRUE(ServeUntil([&] { return !errors.empty(); }));
+    }
+    EXPECT_FALSE(capture.Capturing());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].file, path);
+    EXPECT_EQ(errors[0].reason, "File too large");
+    // The link goes on: later bytes are shown.
+    device.Write("after");
+    EXPECT_TRUE(ServeUntil([&] { return Received().ends_with("after"); }));
+    EXPECT_LE(QFileInfo(QString::fromStdString(path)).size(), 1000);
 }
 
 TEST_F(ReceiveWorker, AFailingLineStopsTheWorkerButLeavesThePortOpen) {
