@@ -1,7 +1,7 @@
 // The operator's side of a log pane: keys, mouse, wheel, the context menu and input methods.
 
 #include "console/logpane.h"
-#include "console/wordstops.h"
+#include "logstore/wordstops.h"
 #include "core/codepage.h"
 
 #include <QApplication>

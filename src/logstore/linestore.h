@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -48,8 +49,10 @@ public:
     // line break has an empty last line.
     std::int64_t LineCount() const;
     std::int64_t LineLength(std::int64_t line) const;
-    // Length of the longest line there has been since the last Clear (the horizontal extent of
-    // the text; it does not shrink when the operator shortens a line).
+    // The cells the line takes on the screen (tabstops.h): its length, unless it holds a TAB.
+    std::int64_t LineWidth(std::int64_t line) const;
+    bool HasTabs(std::int64_t line) const;
+    // The widest line's cells: the horizontal extent of the text, which follows every change.
     std::int64_t LongestLine() const;
     // Up to count bytes of the line from column on: fewer at the line's end, none past it.
     ByteString Line(std::int64_t line, std::int64_t column = 0,
@@ -67,6 +70,8 @@ public:
     // Replaces the text between two places (in either order) with text, in which each "\n"
     // starts a new line. Returns the place just after the inserted text.
     TextPos Replace(TextPos from, TextPos to, std::string_view text);
+    // The same with the lines to put in given one by one: a line may then hold a lone LF.
+    TextPos Replace(TextPos from, TextPos to, std::span<const ByteString> lines);
     void Clear();
 
     // Lines taken from the front of the text when the spool file could not take them (the disk
