@@ -4,14 +4,6 @@
 
 namespace corvane {
 
-namespace {
-
-std::int64_t Advance(char byte, std::int64_t cell) {
-    return byte == '\t' ? (cell / kTabStop + 1) * kTabStop : cell + 1;
-}
-
-} // namespace
-
 std::int64_t CellAfter(std::string_view text) {
     // Runs without a TAB are counted whole: a line of megabytes has none, as a rule.
     std::int64_t cell = 0;
@@ -23,7 +15,7 @@ std::int64_t CellAfter(std::string_view text) {
         cell += static_cast<std::int64_t>(end - at);
         if (end == text.size())
             break;
-        cell = Advance('\t', cell);
+        cell = CellAfter('\t', cell);
         at = end + 1;
     }
     return cell;
@@ -32,7 +24,7 @@ std::int64_t CellAfter(std::string_view text) {
 std::int64_t ColumnUnder(std::string_view line, std::int64_t cell) {
     std::int64_t start = 0;
     for (std::size_t column = 0; column < line.size(); ++column) {
-        const std::int64_t end = Advance(line[column], start);
+        const std::int64_t end = CellAfter(line[column], start);
         if (cell < end)
             return static_cast<std::int64_t>(column);
         start = end;
@@ -43,7 +35,7 @@ std::int64_t ColumnUnder(std::string_view line, std::int64_t cell) {
 std::int64_t ColumnNearest(std::string_view line, double cell) {
     std::int64_t start = 0;
     for (std::size_t column = 0; column < line.size(); ++column) {
-        const std::int64_t end = Advance(line[column], start);
+        const std::int64_t end = CellAfter(line[column], start);
         if (cell < end)
             return static_cast<std::int64_t>(column) + (cell * 2 >= start + end ? 1 : 0);
         start = end;

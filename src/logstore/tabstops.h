@@ -10,6 +10,11 @@ namespace corvane {
 
 constexpr std::int64_t kTabStop = 8;
 
+// The cell after byte, drawn at cell.
+constexpr std::int64_t CellAfter(char byte, std::int64_t cell) {
+    return byte == '\t' ? (cell / kTabStop + 1) * kTabStop : cell + 1;
+}
+
 // The cell after text, drawn from the start of its line.
 std::int64_t CellAfter(std::string_view text);
 

@@ -183,7 +183,7 @@ TEST_F(LogPaneAccessible, AnnouncesTextAndCaretChanges) {
     {
         EventRecorder recorder;
         pane.Append("new");
-        ASSERT_FALSE(recorder.events.empty());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder.events.empty(); }));
         EXPECT_EQ(recorder.events.front().type, QAccessible::TextInserted);
         EXPECT_EQ(recorder.events.front().position, end);
         EXPECT_EQ(recorder.events.front().text, "\nnew");
