@@ -126,6 +126,14 @@ protected:
 
 private:
     void CreateControls();
+    // one per group of the layout, in the order CreateControls makes them
+    void CreateMenu();
+    void CreateLogGroup();
+    void CreateSerialGroup();
+    void CreateUdpGroup();
+    void CreateSerialSendGroup();
+    void CreateComponents();
+    void BindHandlers();
     void SetTabOrder();
     void LayOutLogGroup();
     int LogGroupMaxTopHeight() const;
@@ -144,6 +152,10 @@ private:
     corvane::ByteString guideAddress_;
     int mmLogHeight_ = 162;
     bool sessionEnding_ = false; // only while the desktop's Quit closes the window
+    // A datagram and its line, kept from datagram to datagram so that one costs no allocation
+    // once the longest has been seen. UI thread only.
+    corvane::ByteString datagram_;
+    corvane::ByteString datagramLine_;
 };
 
 // The one main window while it exists.

@@ -12,6 +12,7 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTest>
@@ -293,6 +294,66 @@ TEST(LogPane, MouseSelects) {
     QTest::mouseDClick(view, Qt::LeftButton, {}, at({0, 13}));
     EXPECT_EQ(pane.SelectedText(), "world");
     EXPECT_EQ(view->cursor().shape(), Qt::IBeamCursor);
+}
+
+// Sends one mouse event to the pane's viewport as the window system would, the left button held
+// (or let go, for a release).
+void SendMouse(TLogPane& pane, QEvent::Type type, QPoint at) {
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, pane.viewport()->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(pane.viewport(), &event);
+}
+
+TEST(LogPane, DoubleAndTripleClicksSelectWordsAndLinesAsTextEditsDo) {
+    ShownPane shown;
+    TLogPane& pane = shown.pane;
+    pane.Append("hello brave world");
+    pane.Append("second line");
+    pane.Append("third");
+    // The right half of the d of "world": the word under the pointer, not the blank after it.
+    const QRect d = pane.CellRect({0, 16});
+    const QPoint rightOfD(d.left() + d.width() * 3 / 4, d.center().y());
+    SendMouse(pane, QEvent::MouseButtonPress, rightOfD);
+    SendMouse(pane, QEvent::MouseButtonRelease, rightOfD);
+    SendMouse(pane, QEvent::MouseButtonDblClick, rightOfD);
+    SendMouse(pane, QEvent::MouseButtonRelease, rightOfD);
+    EXPECT_EQ(pane.SelectedText(), "world");
+    // A third press there selects the line, and its drag grows by lines.
+    SendMouse(pane, QEvent::MouseButtonPress, rightOfD);
+    EXPECT_EQ(pane.SelectedText(), "hello brave world\n");
+    SendMouse(pane, QEvent::MouseMove, pane.CellRect({1, 3}).center());
+    SendMouse(pane, QEvent::MouseButtonRelease, pane.CellRect({1, 3}).center());
+    EXPECT_EQ(pane.SelectedText(), "hello brave world\nsecond line\n");
+
+    // A double-click held and dragged grows by words, across lines.
+    const QPoint brave = pane.CellRect({0, 7}).center();
+    SendMouse(pane, QEvent::MouseButtonPress, brave);
+    SendMouse(pane, QEvent::MouseButtonRelease, brave);
+    SendMouse(pane, QEvent::MouseButtonDblClick, brave);
+    EXPECT_EQ(pane.SelectedText(), "brave");
+    SendMouse(pane, QEvent::MouseMove, pane.CellRect({1, 2}).center());
+    EXPECT_EQ(pane.SelectedText(), "brave world\nsecond");
+    SendMouse(pane, QEvent::MouseMove, pane.CellRect({0, 1}).center());
+    SendMouse(pane, QEvent::MouseButtonRelease, pane.CellRect({0, 1}).center());
+    EXPECT_EQ(pane.SelectedText(), "hello brave");
+}
+
+TEST(LogPane, CtrlBackspaceAndCtrlDeleteJoinLinesAtTheirEnds) {
+    TLogPane pane(nullptr);
+    pane.Append("one two");
+    pane.Append("three");
+    pane.SetSelection({1, 0}, {1, 0});
+    QTest::keyClick(&pane, Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(pane.Line(0), "one twothree");
+    EXPECT_EQ(pane.Caret(), (TextPos{0, 7}));
+    pane.SetSelection({0, 12}, {0, 12});
+    QTest::keyClick(&pane, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(pane.Line(0), "one twothree");
+    EXPECT_EQ(pane.LineCount(), 1) << "the line break after it went";
+    QTest::keyClick(&pane, Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(pane.Line(0), "one ");
 }
 
 TEST(LogPane, DraggingPastTheEdgeKeepsScrolling) {
