@@ -5,7 +5,8 @@
 //   udp_receive_bench              the three figures below, one after the other
 //   udp_receive_bench --endpoint   the endpoint alone at rising rates (no window)
 //   udp_receive_bench --ladder     the panel at rising rates: the highest rate without loss
-//   udp_receive_bench --steady     the panel, three runs at 25,000 datagrams/s
+//   udp_receive_bench --steady     the panel, three runs at 25,000 datagrams/s; through
+//                                  bench/with_reader.sh, with a screen reader listening
 //   udp_receive_bench --flood [S] [R]  four senders flood 8 KB datagrams for S seconds (120),
 //                                      R datagrams a second in all (2000: 49 MB/s of pane text)
 //   udp_receive_bench --close      how long Close takes while datagrams arrive
@@ -18,6 +19,7 @@
 #include "processfigures.h"
 #include "udp/idudpserver.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -324,6 +326,7 @@ void BenchLadder() {
 void BenchSteady() {
     OpenPanel panel;
     PrintHeader("Window panel, three runs at 25000 datagrams/s");
+    std::printf("Accessibility bridge: %s\n", QAccessible::isActive() ? "on" : "off");
     int lossFree = 0;
     for (int run = 0; run < 3; ++run) {
         const Figures f = panel.Phase(25'000);

@@ -204,8 +204,8 @@ void TLogPane::InsertText(const QString& text) {
 }
 
 void TLogPane::ReplaceText(TextPos from, TextPos to, const QString& text) {
-    from = cursor_.Clamp(from);
-    to = cursor_.Clamp(to);
+    from = store_.Clamp(from);
+    to = store_.Clamp(to);
     if (to < from)
         std::swap(from, to);
     const std::vector<ByteString> lines = corvane::LinesToKeep(text);
@@ -231,8 +231,8 @@ void TLogPane::ReplaceText(TextPos from, TextPos to, const QString& text) {
 void TLogPane::ReplaceKeepingCaret(TextPos from, TextPos to, const QString& text) {
     if (to < from)
         std::swap(from, to);
-    const std::int64_t start = OffsetOf(cursor_.Clamp(from));
-    const std::int64_t removed = OffsetOf(cursor_.Clamp(to)) - start;
+    const std::int64_t start = OffsetOf(store_.Clamp(from));
+    const std::int64_t removed = OffsetOf(store_.Clamp(to)) - start;
     std::int64_t added = -1; // the line breaks between the lines
     for (const ByteString& line : corvane::LinesToKeep(text))
         added += static_cast<std::int64_t>(line.size()) + 1;
@@ -280,7 +280,7 @@ bool TLogPane::FollowShiftedLines() {
     shiftedOut_ = now;
     const auto follow = [&](TextPos pos) {
         pos.line -= dropped;
-        return pos.line < 0 ? TextPos{} : cursor_.Clamp(pos);
+        return pos.line < 0 ? TextPos{} : store_.Clamp(pos);
     };
     PlaceCursor(follow(Anchor()), follow(Caret()));
     topLine_ = std::max<std::int64_t>(0, topLine_ - dropped);

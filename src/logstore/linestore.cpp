@@ -92,12 +92,6 @@ struct LineStore::Impl {
         arena.Read(index.At(line), column, count, out);
     }
 
-    TextPos Valid(TextPos pos) const {
-        pos.line = std::clamp<std::int64_t>(pos.line, 0, index.Count() - 1);
-        pos.column = std::clamp<std::int64_t>(pos.column, 0, Length(pos.line));
-        return pos;
-    }
-
     // Keeps the text in memory within the budget: the oldest chunks go to the spool file, and
     // when that fails, the oldest lines go.
     void KeepWithinBudget() {
@@ -158,6 +152,12 @@ std::int64_t LineStore::LongestLine() const {
     return impl_->widths.empty() ? 0 : impl_->widths.rbegin()->first;
 }
 
+TextPos LineStore::Clamp(TextPos pos) const {
+    pos.line = std::clamp<std::int64_t>(pos.line, 0, LineCount() - 1);
+    pos.column = std::clamp<std::int64_t>(pos.column, 0, LineLength(pos.line));
+    return pos;
+}
+
 ByteString LineStore::Line(std::int64_t line, std::int64_t column, std::int64_t count) const {
     ByteString text;
     impl_->Read(line, column, count, text);
@@ -210,8 +210,8 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::span<const ByteString>
     Impl& store = *impl_;
     if (to < from)
         std::swap(from, to);
-    from = store.Valid(from);
-    to = store.Valid(to);
+    from = Clamp(from);
+    to = Clamp(to);
     const bool nothing = pieces.empty() || (pieces.size() == 1 && pieces[0].empty());
     if (from == to && nothing)
         return from;

@@ -60,6 +60,8 @@ public:
     // The text between two places (in either order), its lines joined by lineBreak.
     ByteString Text(TextPos from, TextPos to, std::string_view lineBreak = "\n") const;
     TextPos End() const { return {LineCount() - 1, LineLength(LineCount() - 1)}; }
+    // The place in the text nearest to pos: its line and column each brought into range.
+    TextPos Clamp(TextPos pos) const;
 
     // editing
     // Appends one line written by the program: when the text is empty or ends with a line

@@ -20,28 +20,22 @@ TextRange TextCursor::Selection() const {
     return {std::min(anchor_, caret_), std::max(anchor_, caret_)};
 }
 
-TextPos TextCursor::Clamp(TextPos pos) const {
-    pos.line = std::clamp<std::int64_t>(pos.line, 0, store_.LineCount() - 1);
-    pos.column = std::clamp<std::int64_t>(pos.column, 0, store_.LineLength(pos.line));
-    return pos;
-}
-
 TextPos TextCursor::NextCharacter(TextPos pos) const {
-    pos = Clamp(pos);
+    pos = store_.Clamp(pos);
     if (pos.column < store_.LineLength(pos.line))
         return {pos.line, pos.column + 1};
     return pos.line + 1 < store_.LineCount() ? TextPos{pos.line + 1, 0} : pos;
 }
 
 TextPos TextCursor::PreviousCharacter(TextPos pos) const {
-    pos = Clamp(pos);
+    pos = store_.Clamp(pos);
     if (pos.column > 0)
         return {pos.line, pos.column - 1};
     return pos.line > 0 ? TextPos{pos.line - 1, store_.LineLength(pos.line - 1)} : pos;
 }
 
 TextPos TextCursor::NextWord(TextPos pos) const {
-    pos = Clamp(pos);
+    pos = store_.Clamp(pos);
     if (pos.column == store_.LineLength(pos.line))
         return NextCharacter(pos);
     const ByteString after = store_.Line(pos.line, pos.column, kWordReach);
@@ -49,7 +43,7 @@ TextPos TextCursor::NextWord(TextPos pos) const {
 }
 
 TextPos TextCursor::PreviousWord(TextPos pos) const {
-    pos = Clamp(pos);
+    pos = store_.Clamp(pos);
     if (pos.column == 0)
         return PreviousCharacter(pos);
     const std::int64_t start = std::max<std::int64_t>(0, pos.column - kWordReach);
@@ -58,7 +52,7 @@ TextPos TextCursor::PreviousWord(TextPos pos) const {
 }
 
 TextRange TextCursor::WordAt(TextPos pos) const {
-    pos = Clamp(pos);
+    pos = store_.Clamp(pos);
     const std::int64_t start = std::max<std::int64_t>(0, pos.column - kWordReach);
     const ByteString around = store_.Line(pos.line, start, 2 * kWordReach);
     const Span word = corvane::WordAt(around, static_cast<std::size_t>(pos.column - start));
@@ -67,35 +61,35 @@ TextRange TextCursor::WordAt(TextPos pos) const {
 }
 
 TextRange TextCursor::LineAt(std::int64_t line) const {
-    const TextPos start = Clamp({line, 0});
+    const TextPos start = store_.Clamp({line, 0});
     const bool last = start.line + 1 == store_.LineCount();
     return {start,
             last ? TextPos{start.line, store_.LineLength(start.line)} : TextPos{start.line + 1, 0}};
 }
 
 std::int64_t TextCursor::CellOf(TextPos pos) const {
-    pos = Clamp(pos);
+    pos = store_.Clamp(pos);
     return store_.HasTabs(pos.line) ? CellAfter(store_.Line(pos.line, 0, pos.column)) : pos.column;
 }
 
 TextPos TextCursor::NearestTo(std::int64_t line, double cell) const {
-    line = Clamp({line, 0}).line;
+    line = store_.Clamp({line, 0}).line;
     if (store_.HasTabs(line))
         return {line, ColumnNearest(store_.Line(line), cell)};
     const auto column = static_cast<std::int64_t>(std::floor(std::max(0.0, cell) + 0.5));
-    return Clamp({line, column});
+    return store_.Clamp({line, column});
 }
 
 TextPos TextCursor::CharacterAt(std::int64_t line, double cell) const {
-    line = Clamp({line, 0}).line;
+    line = store_.Clamp({line, 0}).line;
     const auto whole = static_cast<std::int64_t>(std::floor(std::max(0.0, cell)));
     if (store_.HasTabs(line))
         return {line, ColumnUnder(store_.Line(line), whole)};
-    return Clamp({line, whole});
+    return store_.Clamp({line, whole});
 }
 
 void TextCursor::SetCaret(TextPos pos, bool extend) {
-    caret_ = Clamp(pos);
+    caret_ = store_.Clamp(pos);
     if (!extend)
         anchor_ = caret_;
     goalCell_ = CellOf(caret_);
@@ -153,7 +147,7 @@ void TextCursor::MoveTo(TextPos pos, bool extend) {
 }
 
 void TextCursor::Select(TextPos anchor, TextPos caret) {
-    anchor_ = Clamp(anchor);
+    anchor_ = store_.Clamp(anchor);
     SetCaret(caret, true);
 }
 
@@ -207,9 +201,9 @@ TextRange TextCursor::DeletionByWord(bool forward) const {
 }
 
 void TextCursor::Follow() {
-    caret_ = Clamp(caret_);
-    anchor_ = Clamp(anchor_);
-    pressed_ = {Clamp(pressed_.from), Clamp(pressed_.to)};
+    caret_ = store_.Clamp(caret_);
+    anchor_ = store_.Clamp(anchor_);
+    pressed_ = {store_.Clamp(pressed_.from), store_.Clamp(pressed_.to)};
 }
 
 } // namespace corvane

@@ -47,7 +47,6 @@ public:
     TextRange Selection() const;
 
     // places, read from the store
-    TextPos Clamp(TextPos pos) const;
     TextPos NextCharacter(TextPos pos) const;
     TextPos PreviousCharacter(TextPos pos) const;
     // Ctrl+Right and Ctrl+Left: to the next start of a word, or over the line break at either
