@@ -313,10 +313,16 @@ void TLogPane::NotifyCaret() {
     caretUnannounced_ = false;
     const std::int64_t caret = OffsetOf(Caret());
     const std::int64_t anchor = OffsetOf(Anchor());
-    QAccessibleTextSelectionEvent selection(this, ClampToInt(std::min(caret, anchor)),
-                                            ClampToInt(std::max(caret, anchor)));
-    selection.setCursorPosition(ClampToInt(caret));
-    AnnounceLogPaneChange(&selection);
+    // As Qt's editors do: the selection is told when it changed, the caret whenever it moved.
+    const std::pair selected{HasSelection() ? std::min(caret, anchor) : 0,
+                             HasSelection() ? std::max(caret, anchor) : 0};
+    if (selected != announcedSelection_) {
+        announcedSelection_ = selected;
+        QAccessibleTextSelectionEvent selection(this, ClampToInt(selected.first),
+                                                ClampToInt(selected.second));
+        selection.setCursorPosition(ClampToInt(caret));
+        AnnounceLogPaneChange(&selection);
+    }
     QAccessibleTextCursorEvent cursor(this, ClampToInt(caret));
     AnnounceLogPaneChange(&cursor);
 }

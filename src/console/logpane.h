@@ -214,6 +214,7 @@ private:
     // Appends not yet told to readers: from this offset on, or -1.
     std::int64_t unannouncedFrom_ = -1;
     bool caretUnannounced_ = false;
+    std::pair<std::int64_t, std::int64_t> announcedSelection_; // the last told, as offsets
     QPoint wheelRemainder_; // eighths of a degree not yet scrolled
 
     mutable std::int64_t offsetLine_ = 0;  // a line whose start offset is known
