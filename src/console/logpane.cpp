@@ -90,7 +90,10 @@ TLogPane::TLogPane(QWidget* parent, corvane::LineStore::Limits limits)
     UpdateMetrics();
 }
 
-TLogPane::~TLogPane() = default;
+TLogPane::~TLogPane() {
+    // A selection this pane offered stays pasteable after it is gone, as in any X program.
+    KeepOfferedSelection();
+}
 
 // ---- the text ----
 
