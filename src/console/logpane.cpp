@@ -41,6 +41,8 @@ class OfferedSelection : public QMimeData {
 public:
     OfferedSelection(const TLogPane* pane, TextRange range) : pane_(pane), range_(range) {}
 
+    TextRange Range() const { return range_; }
+
     // The text as it stands now: the pane is about to change it.
     void Keep() {
         if (!kept_ && pane_)
@@ -164,7 +166,9 @@ void TLogPane::MoveCaret(TextPos pos, bool extend) {
 void TLogPane::CursorMoved() {
     EnsureVisible(Caret());
     RestartBlink();
-    NotifyCaret();
+    // After any append not yet told, so that readers hear of the text before the caret in it.
+    caretUnannounced_ = true;
+    FlushAnnouncements();
     const TextRange selection = cursor_.HasSelection() ? cursor_.Selection() : TextRange{};
     if (selection.from != lastSelection_.from || selection.to != lastSelection_.to) {
         lastSelection_ = selection;
@@ -193,9 +197,13 @@ void TLogPane::KeepOfferedSelection() {
     auto* offered = static_cast<OfferedSelection*>(offered_.data());
     if (!offered)
         return;
-    const TextRange range{std::min(lastSelection_.from, lastSelection_.to),
-                          std::max(lastSelection_.from, lastSelection_.to)};
-    if (OffsetOf(range.to) - OffsetOf(range.from) <= kKeptSelection)
+    // Its size, counted only as far as the limit.
+    const TextRange range = offered->Range();
+    std::int64_t size = range.to.column - range.from.column;
+    for (std::int64_t line = range.from.line; line < range.to.line && size <= kKeptSelection;
+         ++line)
+        size += store_.LineLength(line) + 1;
+    if (size <= kKeptSelection)
         offered->Keep();
     else
         QGuiApplication::clipboard()->clear(QClipboard::Selection);
@@ -339,6 +347,7 @@ void TLogPane::FlushAnnouncements() {
     }
     if (caretUnannounced_)
         NotifyCaret();
+    caretUnannounced_ = false;
 }
 
 QString TLogPane::AnnouncedText(TextPos from, TextPos to) const {
