@@ -2,7 +2,7 @@
 // cutecom, the serial terminal Debian offers, run as an operator would: its own settings naming
 // the device, "Hex output" ticked and the device opened through the window's keyboard shortcuts,
 // and at the end its output pane selected and copied through the clipboard. Needs cutecom,
-// xdotool and xclip, and Xvfb when DISPLAY is not set (scripts/setup installs them).
+// xdotool and xclip, and Xvfb when DISPLAY is not set (`scripts/setup bench` installs them).
 
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -4,6 +4,7 @@
 // text, and spool throughput. Optional argument: the spool folder (default: the user's cache).
 #include "logstore/linestore.h"
 #include "processfigures.h"
+#include "typicallines.h"
 
 #include <algorithm>
 #include <chrono>
@@ -37,25 +38,9 @@ double CpuSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// "-> (127.0.0.1) :" and a 16-byte hex view, its bytes taken from the line's number so that every
-// line differs: 64 bytes, as the program writes a received datagram.
-// With lowerCase, the same line in lower-case hex, which the store keeps as text: the figures of
-// lines it cannot pack.
-void TypicalLine(std::int64_t number, std::string& line, bool lowerCase = false) {
-    const char* kHex = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
-    static const char kPrefix[] = "-> (127.0.0.1) :";
-    char text[sizeof kPrefix - 1 + 16 * 3];
-    std::memcpy(text, kPrefix, sizeof kPrefix - 1);
-    char* at = text + sizeof kPrefix - 1;
-    const auto mixed = static_cast<std::uint64_t>(number) * 0x9E3779B97F4A7C15ull;
-    for (int byte = 0; byte < 16; ++byte) {
-        const auto value = static_cast<unsigned>(
-            (byte < 8 ? static_cast<std::uint64_t>(number) : mixed) >> (8 * (byte % 8)));
-        *at++ = ' ';
-        *at++ = kHex[(value >> 4) & 15];
-        *at++ = kHex[value & 15];
-    }
-    line.assign(text, sizeof text);
+// Lines 20 us apart, as a fast link would stamp them.
+std::int64_t TimeOf(std::int64_t number) {
+    return 1'796'000'000'000'000 + 20 * number;
 }
 
 std::int64_t ResidentBytes() {
@@ -85,7 +70,7 @@ AppendFigures AppendAll(LineStore& store, bool lowerCase = false) {
         const double batchCpuStart = CpuSeconds();
         for (std::int64_t i = 0; i < kBatch; ++i) {
             TypicalLine(batch * kBatch + i, line, lowerCase);
-            store.AppendLine(line);
+            store.AppendLine(line, TimeOf(batch * kBatch + i));
             figures.textBytes += static_cast<std::int64_t>(line.size());
         }
         const double took = Seconds(Clock::now() - batchStart);
@@ -183,12 +168,12 @@ void Spooled(const std::string& folder) {
     const auto readStart = Clock::now();
     for (std::int64_t number = 0; number < kLines; ++number) {
         TypicalLine(number, line);
-        different += store.Line(number) == line ? 0 : 1;
+        different += store.Line(number) == line && store.LineTime(number) == TimeOf(number) ? 0 : 1;
     }
     const double reading = Seconds(Clock::now() - readStart);
     std::printf(
         "  read back in order  %.2f s: %.0f lines/s, %.1f MB/s; %lld lines differ from what "
-        "was appended%s\n",
+        "was appended, text or time%s\n",
         reading, kLines / reading, figures.textBytes / 1e6 / reading,
         static_cast<long long>(different), different == 0 ? " (every line equal)" : "");
 
@@ -211,11 +196,12 @@ void Spooled(const std::string& folder) {
     std::string longLine(4 << 20, 'x');
     for (std::size_t at = 0; at < longLine.size(); at += 7)
         longLine[at] = static_cast<char>('a' + at % 26);
-    store.AppendLine(longLine);
+    store.AppendLine(longLine, corvane::WallClockNow());
     const std::int64_t longNumber = store.LineCount() - 2;
     for (std::int64_t number = 0; number < 200'000; ++number) {
         TypicalLine(number, line);
-        store.AppendLine(line); // pushes the long line out to the spool file
+        store.AppendLine(line,
+                         corvane::WallClockNow()); // pushes the long line out to the spool file
     }
     const int parts = 10'000;
     std::int64_t wrongParts = 0;

@@ -41,9 +41,10 @@ std::size_t BytesIn(const ByteString& line) {
 // the device side and tells when to look; what is shown is read back from the pane.
 class CountingWindow : public TfrmMain {
 public:
+    using TfrmMain::AddToLogRec;
     using TfrmMain::TfrmMain;
-    void AddToLogRec(const ByteString& line) override {
-        TfrmMain::AddToLogRec(line);
+    void AddToLogRec(const ByteString& line, std::int64_t time) override {
+        TfrmMain::AddToLogRec(line, time);
         handed += BytesIn(line);
     }
     std::atomic<std::size_t> handed{0};
@@ -69,8 +70,8 @@ public:
 // A LogPanes that only counts what reaches the lower pane.
 class CountingPanes : public corvane::LogPanes {
 public:
-    void AddToLog(const ByteString&) override {}
-    void AddToLogRec(const ByteString& line) override { bytes += BytesIn(line); }
+    void AddToLog(const ByteString&, std::int64_t) override {}
+    void AddToLogRec(const ByteString& line, std::int64_t) override { bytes += BytesIn(line); }
     std::atomic<std::size_t> bytes{0};
 };
 

@@ -10,18 +10,34 @@
 //   udp_receive_bench --flood [S] [R]  four senders flood 8 KB datagrams for S seconds (120),
 //                                      R datagrams a second in all (2000: 49 MB/s of pane text)
 //   udp_receive_bench --close      how long Close takes while datagrams arrive
+//   udp_receive_bench --capture    the panel at 25,000 datagrams/s with the lower pane captured to
+//                                  a file: datagrams shown, and datagrams in the file
+//   udp_receive_bench --stall      10,000 datagrams/s while the UI thread stalls for 2 s
+//   udp_receive_bench --beyond     8 KB datagrams while the UI thread stalls, beyond what the
+//                                  receive queue holds: shown and reported lost against sent
 //
 // Each panel phase also times a 10 ms timer on the UI thread: its lateness is how long the window
-// would keep the operator's input waiting.
+// would keep the operator's input waiting, and reads the loss lines of the upper pane back.
+//
+// The endpoint's socket is made while the system's limit of a socket's receive queue
+// (net.core.rmem_max) stands at Debian's default, 212,992 bytes, when the bench may write it
+// (as root): the limit is lowered for the moment the socket asks for its queue and put back at
+// once. UDP_BENCH_RMEM_MAX=<bytes> chooses another limit; "keep" leaves the system's.
 #include "benchsupport.h"
 #include "console/untMain.h"
+#include "core/codepage.h"
+#include "logstore/linecapture.h"
 #include "platform/winsock.h"
 #include "processfigures.h"
+#include "udp/datagramqueue.h"
+#include "udp/idudplistenerthread.h"
 #include "udp/idudpserver.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <algorithm>
@@ -31,6 +47,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -43,11 +60,58 @@ using namespace corvane::winsock;
 using Clock = std::chrono::steady_clock;
 using corvane::ByteString;
 
-constexpr double kLadder[] = {5'000, 10'000, 25'000, 50'000, 75'000, 100'000};
+constexpr double kLadder[] = {5'000, 10'000, 25'000, 50'000, 75'000, 100'000, 150'000};
 constexpr auto kPhase = std::chrono::seconds(3);
-// A phase ends once everything sent was handled, or nothing has been handled for this long.
-constexpr auto kQuiet = std::chrono::milliseconds(500);
+// A phase ends once everything sent was shown or reported lost, or nothing has been for this long
+// (more than the second between two loss reports).
+constexpr auto kQuiet = std::chrono::milliseconds(1500);
+
+// The system's limit of a socket's receive queue, lowered to the figure the bench measures at
+// while an endpoint makes its socket, and put back when this goes.
+class ReceiveQueueLimit {
+public:
+    ReceiveQueueLimit() {
+        const char* chosen = std::getenv("UDP_BENCH_RMEM_MAX");
+        if (chosen && std::string(chosen) == "keep")
+            return;
+        const long wanted = chosen ? std::atol(chosen) : 212'992;
+        if (!(std::ifstream(kPath) >> saved_))
+            return;
+        lowered_ = static_cast<bool>(std::ofstream(kPath) << wanted);
+    }
+    ~ReceiveQueueLimit() {
+        if (lowered_)
+            std::ofstream(kPath) << saved_;
+    }
+    ReceiveQueueLimit(const ReceiveQueueLimit&) = delete;
+    ReceiveQueueLimit& operator=(const ReceiveQueueLimit&) = delete;
+
+    // What a socket made now gets at most.
+    static long Current() {
+        long value = 0;
+        std::ifstream(kPath) >> value;
+        return value;
+    }
+
+private:
+    static constexpr const char* kPath = "/proc/sys/net/core/rmem_max";
+    long saved_ = 0;
+    bool lowered_ = false;
+};
+
+// Says once which limit the endpoint's socket was made under.
+void PrintReceiveQueueLimit(long limit) {
+    static bool printed = false;
+    if (printed)
+        return;
+    printed = true;
+    std::printf("Socket receive queue limit (net.core.rmem_max) when the endpoint opened: %ld "
+                "bytes\n",
+                limit);
+}
 constexpr auto kTick = std::chrono::milliseconds(10);
+// A flood datagram: the sender's address byte and its number, then filler up to 8192 bytes.
+constexpr int kFloodSize = 8192;
 
 // The only place that knows how to read the pane: its line count and one line, in the program's
 // code page.
@@ -116,6 +180,7 @@ private:
 
 int FreePort() {
     corvane::TIdUDPServer probe;
+    probe.SetQueueBudget(64);
     probe.SetDefaultPort(0);
     probe.SetActive(true);
     return probe.Bindings().Items(0).Port();
@@ -160,10 +225,11 @@ private:
     std::vector<double> lateness_;
 };
 
-// The number in a pane line "-> (127.0.0.5) : XX XX XX XX XX XX XX XX"; none for another line.
-std::optional<std::uint64_t> NumberInLine(const ByteString& line) {
+// The number in a pane line "-> (127.0.0.5) : XX XX XX XX XX XX XX XX" that shows a datagram of
+// size bytes, read from its first eight; none for another line.
+std::optional<std::uint64_t> NumberInLine(const ByteString& line, std::size_t size = 8) {
     static const ByteString kPrefix = "-> (127.0.0.5) :";
-    if (line.size() != kPrefix.size() + 8 * 3 || line.compare(0, kPrefix.size(), kPrefix) != 0)
+    if (line.size() != kPrefix.size() + size * 3 || line.compare(0, kPrefix.size(), kPrefix) != 0)
         return std::nullopt;
     std::uint8_t bytes[8];
     for (int i = 0; i < 8; ++i) {
@@ -196,7 +262,24 @@ struct Figures {
     std::uint64_t shown;
     double worstLateMs;
     double p99LateMs;
+    // The loss lines of the upper pane: how many, and the datagrams they count.
+    std::uint64_t lossLines = 0;
+    std::uint64_t reportedLost = 0;
     std::uint64_t Lost() const { return sent - shown; }
+};
+
+// The loss lines among the upper pane's lines, and the datagrams they count in all.
+struct LossLines {
+    std::uint64_t lines = 0;
+    std::uint64_t lost = 0;
+    void Count(const ByteString& line) {
+        static const ByteString kPrefix =
+            corvane::ToCodePage(QString::fromUtf8("Потеряно датаграмм при приёме: "));
+        if (line.compare(0, kPrefix.size(), kPrefix) != 0)
+            return;
+        ++lines;
+        lost += std::stoull(line.substr(kPrefix.size()));
+    }
 };
 
 // One phase: offers at rate while the event loop runs, until everything has been handled or
@@ -230,15 +313,28 @@ std::uint64_t Offer(Sender& sender, double rate, const std::function<std::uint64
 
 void PrintHeader(const char* title) {
     std::printf("\n%s\n", title);
-    std::printf("%10s %10s %10s %8s %14s %14s\n", "offered/s", "sent", "shown", "lost",
-                "timer worst ms", "timer p99 ms");
+    std::printf("%10s %10s %10s %8s %14s %14s %11s %13s\n", "offered/s", "sent", "shown", "lost",
+                "timer worst ms", "timer p99 ms", "loss lines", "lines' count");
 }
 
 void PrintRow(const Figures& f) {
-    std::printf("%10.0f %10llu %10llu %8llu %14.1f %14.1f\n", f.rate,
+    std::printf("%10.0f %10llu %10llu %8llu %14.1f %14.1f %11llu %13llu\n", f.rate,
                 static_cast<unsigned long long>(f.sent), static_cast<unsigned long long>(f.shown),
-                static_cast<unsigned long long>(f.Lost()), f.worstLateMs, f.p99LateMs);
+                static_cast<unsigned long long>(f.Lost()), f.worstLateMs, f.p99LateMs,
+                static_cast<unsigned long long>(f.lossLines),
+                static_cast<unsigned long long>(f.reportedLost));
     std::fflush(stdout);
+}
+
+// Says once where the window is shown and whether a screen reader could listen.
+void PrintDisplay() {
+    static bool printed = false;
+    if (printed)
+        return;
+    printed = true;
+    std::printf("Display: %s, accessibility bridge %s\n",
+                qPrintable(QGuiApplication::platformName()),
+                QAccessible::isActive() ? "on" : "off");
 }
 
 // The window with its UDP port open, counting deliveries beside its own handler.
@@ -248,34 +344,62 @@ public:
         frm_.show();
         port_ = FreePort();
         frm_.edtUDPPort->setText(QString::number(port_));
-        frm_.btnOpenUDPPort->click();
+        {
+            const ReceiveQueueLimit limit;
+            PrintReceiveQueueLimit(ReceiveQueueLimit::Current());
+            frm_.btnOpenUDPPort->click();
+        }
         const corvane::TUDPReadEvent shown = frm_.IdUDPServer1->OnUDPRead();
         frm_.IdUDPServer1->SetOnUDPRead([this, shown](corvane::TIdUDPServer& s, corvane::Stream& d,
                                                       corvane::TIdSocketHandle& b) {
             shown(s, d, b);
             ++handled_;
         });
+        const corvane::TUDPLossEvent reported = frm_.IdUDPServer1->OnUDPLoss();
+        frm_.IdUDPServer1->SetOnUDPLoss(
+            [this, reported](corvane::TIdUDPServer& s, std::uint64_t lost) {
+                reported(s, lost);
+                reported_ += lost;
+            });
         RunEventsFor(std::chrono::milliseconds(300)); // laid out and painted once
+        PrintDisplay();
     }
 
     TfrmMain& Form() { return frm_; }
     int Port() const { return port_; }
     std::uint64_t Handled() const { return handled_; }
+    // Datagrams the endpoint reported lost so far.
+    std::uint64_t Reported() const { return reported_; }
     PaneReader Pane() const { return {*frm_.mmLogRec}; }
+    LossLines ReadLossLines() const {
+        LossLines loss;
+        PaneReader{*frm_.mmLog}.EachLine([&](const ByteString& line) { loss.Count(line); });
+        return loss;
+    }
+    // The listener's queue, while the port is open.
+    const corvane::DatagramQueue& Queue() const { return frm_.IdUDPServer1->Listener()->Queue(); }
 
-    // Clears the panes, offers datagrams at rate from 127.0.0.5, and reads the pane back.
+    // Clears the panes, offers datagrams at rate from 127.0.0.5, and reads the panes back.
     Figures Phase(double rate) {
         frm_.btnClearLog->click();
         Sender sender(5, port_);
         LatenessProbe probe;
-        const std::uint64_t before = handled_;
-        const std::uint64_t sent = Offer(sender, rate, [&] { return handled_ - before; });
+        const std::uint64_t before = handled_ + reported_;
+        const std::uint64_t sent =
+            Offer(sender, rate, [&] { return handled_ + reported_ - before; });
+        return ReadBack(rate, sent, probe);
+    }
+
+    // The figures of a phase in which the numbers 0 to sent - 1 were offered.
+    Figures ReadBack(double rate, std::uint64_t sent, const LatenessProbe& probe) const {
         Tally tally(sent);
         Pane().EachLine([&](const ByteString& line) {
             if (const auto number = NumberInLine(line))
                 tally.Count(*number);
         });
-        return {rate, sent, tally.shown, probe.Worst(), probe.Percentile99()};
+        const LossLines loss = ReadLossLines();
+        return {rate,       sent,     tally.shown, probe.Worst(), probe.Percentile99(),
+                loss.lines, loss.lost};
     }
 
 private:
@@ -283,6 +407,7 @@ private:
     TfrmMain frm_{dialogs_};
     int port_ = 0;
     std::uint64_t handled_ = 0;
+    std::uint64_t reported_ = 0;
 };
 
 void BenchEndpoint() {
@@ -295,7 +420,11 @@ void BenchEndpoint() {
             numbers.push_back(number);
         });
     server.SetDefaultPort(0);
-    server.SetActive(true);
+    {
+        const ReceiveQueueLimit limit;
+        PrintReceiveQueueLimit(ReceiveQueueLimit::Current());
+        server.SetActive(true);
+    }
     Sender sender(5, server.Bindings().Items(0).Port());
     PrintHeader("Endpoint alone (OnUDPRead on the UI thread counts each datagram)");
     for (double rate : kLadder) {
@@ -313,14 +442,119 @@ void BenchLadder() {
     OpenPanel panel;
     PrintHeader("Window panel at rising rates (shown: lines read back from the lower pane)");
     double highest = 0;
+    double firstLossLine = 0;
+    bool lost = false;
     for (double rate : kLadder) {
         const Figures f = panel.Phase(rate);
         PrintRow(f);
-        if (f.Lost() != 0)
-            break;
-        highest = rate;
+        lost = lost || f.Lost() != 0;
+        if (!lost)
+            highest = rate;
+        if (f.lossLines > 0 && firstLossLine == 0)
+            firstLossLine = rate;
     }
     std::printf("Highest loss-free rate: %.0f datagrams/s\n", highest);
+    if (firstLossLine > 0)
+        std::printf("First loss line at: %.0f datagrams/s\n", firstLossLine);
+    else
+        std::printf("No loss line at any rate\n");
+}
+
+// Blocks the UI thread for time once the event loop runs, as a long handler would.
+void StallUiThreadSoon(std::chrono::milliseconds after, std::chrono::milliseconds time) {
+    QTimer::singleShot(after, [time] { std::this_thread::sleep_for(time); });
+}
+
+void BenchStall() {
+    OpenPanel panel;
+    constexpr double kRate = 10'000;
+    PrintHeader("Window panel at 10000 datagrams/s, the UI thread stalled for 2 s after 0.5 s");
+    panel.Form().btnClearLog->click();
+    Sender sender(5, panel.Port());
+    LatenessProbe probe;
+    StallUiThreadSoon(std::chrono::milliseconds(500), std::chrono::seconds(2));
+    const std::uint64_t before = panel.Handled() + panel.Reported();
+    const std::uint64_t sent =
+        Offer(sender, kRate, [&] { return panel.Handled() + panel.Reported() - before; });
+    const Figures f = panel.ReadBack(kRate, sent, probe);
+    PrintRow(f);
+    std::printf("%s\n", f.Lost() == 0 ? "Every datagram shown after the stall"
+                                      : "DATAGRAMS LOST across the stall");
+}
+
+// 8 KB datagrams, sent as fast as the receiver takes them, while the UI thread stalls long enough
+// for them to pass what the queue holds: shown and reported lost must make up what was sent, and
+// the queue must stay within its budget.
+void BenchBeyond() {
+    OpenPanel panel;
+    constexpr auto kStall = std::chrono::seconds(4);
+    constexpr std::uint64_t kCount = 20'000; // 160 MB, some two and a half budgets
+    panel.Form().btnClearLog->click();
+    const corvane::DatagramQueue& queue = panel.Queue();
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> mostHeld{0};
+    std::thread watch([&] {
+        while (!stop.load()) {
+            mostHeld.store(std::max(mostHeld.load(), queue.Used()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    StallUiThreadSoon(std::chrono::milliseconds(100), kStall);
+    std::atomic<std::uint64_t> sent{0};
+    std::atomic<bool> done{false};
+    std::thread flood([&] {
+        Sender sender(5, panel.Port());
+        std::vector<std::uint8_t> datagram(kFloodSize, 0x5A);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // into the stall
+        const std::atomic<bool> never{false};
+        // 80 MB/s: the drain keeps up, the queue does not.
+        Sender::Pace(kCount / 2.0, std::chrono::seconds(2), never, [&](std::uint64_t n) {
+            std::memcpy(datagram.data(), &n, sizeof n);
+            if (sender.Send(datagram.data(), kFloodSize))
+                ++sent;
+        });
+        done.store(true);
+    });
+    QEventLoop loop;
+    QTimer check;
+    std::optional<Clock::time_point> lastChange;
+    std::uint64_t lastCount = 0;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (!done.load())
+            return;
+        const std::uint64_t count = panel.Handled() + panel.Reported();
+        if (count != lastCount || !lastChange) {
+            lastCount = count;
+            lastChange = Clock::now();
+        }
+        if (count >= sent.load() || Clock::now() - *lastChange > kQuiet)
+            loop.quit();
+    });
+    check.start(20);
+    loop.exec();
+    flood.join();
+    stop.store(true);
+    watch.join();
+    Tally tally(sent.load());
+    panel.Pane().EachLine([&](const ByteString& line) {
+        if (const auto number = NumberInLine(line, kFloodSize))
+            tally.Count(*number);
+    });
+    const std::uint64_t shown = tally.shown;
+    const LossLines loss = panel.ReadLossLines();
+    std::printf("\nBeyond the queue: %llu datagrams of %d bytes during a %lld s stall of the UI "
+                "thread\n",
+                static_cast<unsigned long long>(sent.load()), kFloodSize,
+                static_cast<long long>(kStall.count()));
+    std::printf("shown %llu + lost by the loss lines %llu (%llu lines) = %llu of %llu sent: %s\n",
+                static_cast<unsigned long long>(shown), static_cast<unsigned long long>(loss.lost),
+                static_cast<unsigned long long>(loss.lines),
+                static_cast<unsigned long long>(shown + loss.lost),
+                static_cast<unsigned long long>(sent.load()),
+                shown + loss.lost == sent.load() ? "every datagram accounted for" : "MISMATCH");
+    std::printf("queue: most held %.1f MiB of a budget of %.1f MiB\n",
+                static_cast<double>(mostHeld.load()) / (1 << 20),
+                static_cast<double>(queue.Budget()) / (1 << 20));
 }
 
 void BenchSteady() {
@@ -334,6 +568,46 @@ void BenchSteady() {
         lossFree += f.Lost() == 0;
     }
     std::printf("Runs without loss: %d of 3\n", lossFree);
+}
+
+// The steady phase with the lower pane captured: every datagram shown and every one in the file.
+void BenchCapture() {
+    OpenPanel panel;
+    const std::string path = QDir::tempPath().toStdString() + "/corvane-capture-bench.log";
+    std::printf("\nWindow panel at 25000 datagrams/s, the lower pane captured to %s\n",
+                path.c_str());
+    std::printf("%10s %10s %10s %8s %14s %14s %10s\n", "offered/s", "sent", "shown", "lost",
+                "timer worst ms", "timer p99 ms", "in file");
+    for (int run = 0; run < 3; ++run) {
+        corvane::LineCapture capture([](const corvane::FileError& error) {
+            std::printf("capture failed: %s: %s\n", error.file.c_str(), error.reason.c_str());
+        });
+        if (capture.Start(path)) {
+            std::printf("cannot capture to %s\n", path.c_str());
+            return;
+        }
+        panel.Form().mmLogRec->SetCapture(&capture);
+        const Figures f = panel.Phase(25'000);
+        panel.Form().mmLogRec->SetCapture(nullptr);
+        capture.Stop();
+        // Each line of the file: the time, a tab, the line as the pane shows it.
+        Tally inFile(f.sent);
+        std::ifstream file(path);
+        for (std::string line; std::getline(file, line);) {
+            const std::size_t tab = line.find('\t');
+            if (tab == std::string::npos)
+                continue;
+            if (const auto number = NumberInLine(line.substr(tab + 1)))
+                inFile.Count(*number);
+        }
+        std::printf("%10.0f %10llu %10llu %8llu %14.1f %14.1f %10llu\n", f.rate,
+                    static_cast<unsigned long long>(f.sent),
+                    static_cast<unsigned long long>(f.shown),
+                    static_cast<unsigned long long>(f.Lost()), f.worstLateMs, f.p99LateMs,
+                    static_cast<unsigned long long>(inFile.shown));
+        std::fflush(stdout);
+    }
+    std::remove(path.c_str());
 }
 
 void BenchClose() {
@@ -358,9 +632,6 @@ Memory ReadMemory() {
     const ProcessFigures figures = ReadProcessFigures();
     return {figures.residentMb, figures.peakMb};
 }
-
-// A flood datagram: the sender's address byte and its number, then filler up to 8192 bytes.
-constexpr int kFloodSize = 8192;
 
 // True when line is "-> (127.0.0.N) :" and the hex view of a whole flood datagram from
 // 127.0.0.N.
@@ -460,6 +731,12 @@ int main(int argc, char** argv) {
                        capMiB);
         } else if (mode == "--close") {
             BenchClose();
+        } else if (mode == "--capture") {
+            BenchCapture();
+        } else if (mode == "--stall") {
+            BenchStall();
+        } else if (mode == "--beyond") {
+            BenchBeyond();
         } else {
             BenchEndpoint();
             BenchLadder();

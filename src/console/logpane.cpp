@@ -1,6 +1,7 @@
 #include "console/logpane.h"
 
 #include "console/logpaneaccessible.h"
+#include "logstore/linecapture.h"
 #include "logstore/panetext.h"
 #include "logstore/tabstops.h"
 
@@ -99,11 +100,13 @@ TLogPane::~TLogPane() {
 
 // ---- the text ----
 
-void TLogPane::Append(const ByteString& line) {
+void TLogPane::Append(const ByteString& line, std::int64_t time) {
     const bool accessible = LogPaneAnnouncesChanges();
     if (accessible && unannouncedFrom_ < 0)
         unannouncedFrom_ = OffsetOf(store_.End());
-    store_.AppendLine(line);
+    store_.AppendLine(line, time);
+    if (capture_)
+        capture_->Add(line, time);
     const bool shifted = FollowShiftedLines();
     PlaceCursor(store_.End(), store_.End());
     // The caret stands on the line after the new one, or at its end after typed text: keeping

@@ -26,6 +26,9 @@
 
 class QMenu;
 class QMimeData;
+namespace corvane {
+class LineCapture;
+}
 
 // An offset, count or scroll value of the pane for Qt's int-sized interfaces, saturated.
 inline int ClampToInt(std::int64_t value) {
@@ -46,8 +49,12 @@ public:
     // Appends line (program code page) so that it starts on a line of its own: after a closing
     // line break it is followed by one; after text the operator typed, it is preceded by one. A CR
     // LF inside the line splits it. The caret goes after the insert, the selection is dropped and
-    // the pane scrolls so that the new line and the caret are in view.
-    void Append(const corvane::ByteString& line);
+    // the pane scrolls so that the new line and the caret are in view. The line's time is when it
+    // came into being (core/walltime.h); without one, now.
+    void Append(const corvane::ByteString& line, std::int64_t time);
+    void Append(const corvane::ByteString& line) { Append(line, corvane::WallClockNow()); }
+    // Every line appended from now on also goes to capture, with its time; null: none.
+    void SetCapture(corvane::LineCapture* capture) { capture_ = capture; }
     void Clear();
 
     // reading
@@ -179,6 +186,7 @@ private:
 
     corvane::LineStore store_;
     corvane::TextCursor cursor_{store_};
+    corvane::LineCapture* capture_ = nullptr;
     std::int64_t shiftedOut_ = 0;
     std::int64_t topLine_ = 0;
     std::int64_t leftColumn_ = 0;

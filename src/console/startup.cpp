@@ -1,5 +1,6 @@
 #include "console/startup.h"
 
+#include "commandline/commandline.h"
 #include "console/dialogs.h"
 #include "console/logo.h"
 #include "console/untMain.h"
@@ -10,6 +11,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QMutex>
+#include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <typeinfo>
+#include <vector>
 
 corvane::ByteString ApplicationErrorText(const char* className, const corvane::ByteString& module,
                                          std::uintptr_t address,
@@ -56,10 +60,65 @@ void ShowApplicationError(const std::string& className, const corvane::ByteStrin
         ApplicationErrorText(className.c_str(), corvane::ToCodePage(module), address, message));
 }
 
+// Reads the command line under an application object of its own, named as the program is
+// installed, so that the usage says "corvane" however the program was started; the window's
+// application object cannot be made before, as it needs the display that --help must not.
+corvane::CommandLine ReadProgramCommandLine(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    char name[] = "corvane";
+    int probeArgc = 1;
+    char* probeArgv[] = {name, nullptr};
+    const QCoreApplication probe(probeArgc, probeArgv);
+    return corvane::ReadCommandLine(arguments);
+}
+
+// While the application object connects to the window system, Qt's messages are held back: when
+// no platform can start (no display), Qt ends with a fatal message, advice to reinstall and a core
+// dump; the program ends instead with one line the user can act on. Once connected, what was held
+// back is printed as it came.
+class DisplayConnection {
+public:
+    DisplayConnection() { previous_ = qInstallMessageHandler(&Hold); }
+    ~DisplayConnection() {
+        qInstallMessageHandler(previous_);
+        const QMutexLocker lock(&mutex_);
+        for (const QString& message : held_)
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+        held_.clear();
+    }
+    DisplayConnection(const DisplayConnection&) = delete;
+    DisplayConnection& operator=(const DisplayConnection&) = delete;
+
+private:
+    static void Hold(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type == QtFatalMsg) {
+            std::fprintf(stderr, "%s\n", corvane::kNoDisplayLine);
+            std::_Exit(corvane::kExitFailure);
+        }
+        const QMutexLocker lock(&mutex_);
+        held_.push_back(qFormatLogMessage(type, context, message));
+    }
+
+    static inline QMutex mutex_;
+    static inline std::vector<QString> held_;
+    QtMessageHandler previous_ = nullptr;
+};
+
 } // namespace
 
 int RunApplication(int argc, char** argv, const MainWindowMaker& createWindow) {
-    QApplication app(argc, argv);
+    const corvane::CommandLine commandLine = ReadProgramCommandLine(argc, argv);
+    if (!commandLine.run) {
+        std::fputs(commandLine.standardOutput.c_str(), stdout);
+        std::fputs(commandLine.standardError.c_str(), stderr);
+        return commandLine.exitCode;
+    }
+    const std::unique_ptr<QApplication> app = [&] {
+        const DisplayConnection connection;
+        return std::make_unique<QApplication>(argc, argv);
+    }();
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     // The desktop matches the running window to the program's .desktop entry by this id.
     QGuiApplication::setDesktopFileName(QStringLiteral(CORVANE_APP_ID));

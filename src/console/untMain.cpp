@@ -1,7 +1,9 @@
 #include "console/untMain.h"
 
+#include "commandline/commandline.h"
 #include "console/dialogs.h"
 #include "console/logo.h"
+#include "console/portlistfacts.h"
 #include "console/userguide.h"
 #include "core/handover.h"
 #include "core/uiwait.h"
@@ -30,6 +32,9 @@ constexpr int kGroupCaptionTop = 15;         // grpbxLog's first child starts un
 constexpr int kSplitterHeight = 3;           // Splitter1
 constexpr int kToolBarHeight = 29;           // ToolBar1, docked at the bottom
 constexpr int kSmallestLowerPaneHeight = 30; // what the splitter leaves mmLogRec at least
+constexpr int kClientWidth = 759;          // the fixed controls' full width
+constexpr int kFirstUpperPaneHeight = 162; // mmLog's height until the splitter moves
+constexpr int kFourLinesHeight = 60;       // mmLogRec four lines tall
 
 // The layout is fixed in pixels for 11-pixel faces; the first family of the list found is used.
 QFont LayoutFont(const QStringList& families, QFont::StyleHint hint) {
@@ -101,7 +106,8 @@ QFrame* MakePanel(QWidget* parent, const char* name) {
 
 TfrmMain::TfrmMain(Dialogs& dialogs)
     : dialogs_(dialogs), errors_(dialogs),
-      guideAddress_(UserGuideAddress(QCoreApplication::applicationDirPath())) {
+      guideAddress_(UserGuideAddress(QCoreApplication::applicationDirPath())),
+      mmLogHeight_(kFirstUpperPaneHeight) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Corvane"));
     setWindowIcon(ProgramIcon());
@@ -152,6 +158,11 @@ void TfrmMain::CreateControls() {
     // Outer size 767 x 563 at 317, 180; the client area under the menu bar is 759 x 509.
     move(317, 180);
     resize(759, 509 + MainMenu1->sizeHint().height());
+    // The window shrinks no further than the full width of the fixed controls, and a height that
+    // leaves the lower pane four lines under the upper pane at its first height.
+    client->setMinimumSize(kClientWidth, kToolsHeight + 2 * kPanelBorder + kGroupCaptionTop +
+                                             kFirstUpperPaneHeight + kSplitterHeight +
+                                             kFourLinesHeight + kToolBarHeight + kGroupBorder);
 }
 
 void TfrmMain::CreateMenu() {
@@ -169,7 +180,7 @@ void TfrmMain::CreateLogGroup() {
     // Placed by LayOutLogGroup, here and whenever the group's size changes.
     mmLog = Make<TLogPane>(grpbxLog, "mmLog", QRect());
     Splitter1 = Make<TSplitter>(
-        grpbxLog, "Splitter1", QRect(), [this] { return mmLogHeight_; },
+        grpbxLog, "Splitter1", QRect(), [this] { return mmLog->height(); },
         [this] { return LogGroupMaxTopHeight(); });
     ToolBar1 = Make<QFrame>(grpbxLog, "ToolBar1", QRect());
     btnClearLog = MakeCaptioned<TButton>(ToolBar1, "btnClearLog", "Clear", QRect(0, 2, 75, 22));
@@ -261,6 +272,9 @@ void TfrmMain::CreateComponents() {
     IdUDPServer1->SetOnUDPRead(
         [this](corvane::TIdUDPServer& sender, corvane::Stream& data,
                corvane::TIdSocketHandle& binding) { IdUDPServer1UDPRead(sender, data, binding); });
+    IdUDPServer1->SetOnUDPLoss([this](corvane::TIdUDPServer& sender, std::uint64_t lost) {
+        IdUDPServer1UDPLoss(sender, lost);
+    });
 }
 
 void TfrmMain::BindHandlers() {
@@ -327,10 +341,12 @@ void TfrmMain::LayOutLogGroup() {
     const int top = kGroupCaptionTop;
     const int width = std::max(0, grpbxLog->width() - 2 * kGroupBorder);
     const int bottom = grpbxLog->height() - kGroupBorder;
-    mmLog->setGeometry(left, top, width, mmLogHeight_);
-    Splitter1->setGeometry(left, top + mmLogHeight_, width, kSplitterHeight);
+    // An upper pane made taller before the window was made smaller gives way to the lower pane.
+    const int upper = std::clamp(mmLogHeight_, 0, std::max(0, LogGroupMaxTopHeight()));
+    mmLog->setGeometry(left, top, width, upper);
+    Splitter1->setGeometry(left, top + upper, width, kSplitterHeight);
     ToolBar1->setGeometry(left, bottom - kToolBarHeight, width, kToolBarHeight);
-    const int recTop = top + mmLogHeight_ + kSplitterHeight;
+    const int recTop = top + upper + kSplitterHeight;
     mmLogRec->setGeometry(left, recTop, width, std::max(0, bottom - kToolBarHeight - recTop));
 }
 
@@ -339,6 +355,7 @@ void TfrmMain::FormCreate() {
     for (std::uint8_t n = 1; n != 0; ++n)
         cmbxComPorts->addItem(QStringLiteral("COM%1").arg(n));
     cmbxComPorts->setCurrentIndex(0);
+    portListFacts_ = new PortListFacts(cmbxComPorts);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -360,12 +377,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
-void TfrmMain::AddToLog(const corvane::ByteString& line) {
-    corvane::Synchronize([&] { mmLog->Append(line); });
+void TfrmMain::AddToLog(const corvane::ByteString& line, std::int64_t time) {
+    mmLog->Append(line, time);
 }
 
-void TfrmMain::AddToLogRec(const corvane::ByteString& line) {
-    corvane::Synchronize([&] { mmLogRec->Append(line); });
+void TfrmMain::AddToLogRec(const corvane::ByteString& line, std::int64_t time) {
+    mmLogRec->Append(line, time);
 }
 
 void TfrmMain::btnClearLogClick() {
@@ -374,9 +391,10 @@ void TfrmMain::btnClearLogClick() {
 }
 
 void TfrmMain::About1Click() {
-    dialogs_.ShowInformation("Corvane\r\n"
-                             "Written by the Corvane developers\r\n" +
-                                 guideAddress_ + "\r\nE-mail: developers@corvane.org",
+    dialogs_.ShowInformation("Corvane\r\nVersion " + std::string(corvane::ProgramVersion()) +
+                                 ", written by the Corvane developers, licensed under " +
+                                 corvane::kLicence + "\r\n" + guideAddress_ +
+                                 "\r\nE-mail: developers@corvane.org",
                              [this](const corvane::ByteString& address) { ShellOpen(address); });
 }
 
@@ -390,6 +408,7 @@ void TfrmMain::imgLogoClick() {
 
 void TfrmMain::ShellOpen(const corvane::ByteString& address) {
     // Whether a handler could be started is not reported: the link is a courtesy.
+    WriteCarriedGuideFor(address);
     ShellExecuteA(reinterpret_cast<HWND>(winId()), "open", address.c_str(), nullptr, nullptr,
                   SW_SHOWNORMAL);
 }

@@ -26,6 +26,7 @@
 #include <memory>
 
 class Dialogs;
+class PortListFacts;
 
 class TfrmMain : public QMainWindow, public corvane::LogPanes {
     Q_OBJECT
@@ -34,9 +35,11 @@ public:
     explicit TfrmMain(Dialogs& dialogs);
     ~TfrmMain() override;
 
-    // LogPanes: any thread; a worker's line is handed over to the UI thread.
-    void AddToLog(const corvane::ByteString& line) override;
-    void AddToLogRec(const corvane::ByteString& line) override;
+    // LogPanes (UI thread): the line goes to the pane with its time.
+    using LogPanes::AddToLog;
+    using LogPanes::AddToLogRec;
+    void AddToLog(const corvane::ByteString& line, std::int64_t time) override;
+    void AddToLogRec(const corvane::ByteString& line, std::int64_t time) override;
 
     // layout
     QWidget* client;
@@ -101,7 +104,7 @@ public:
     void btnWriteToPortClick();
     void tmrSendSerialTimer();
     // Names the device behind the selected port in the port list's tooltip, as it is when the
-    // tooltip is about to show.
+    // tooltip is about to show, with what the last survey of the ports knew of it.
     void UpdateComPortHint();
 
     // handlers of the UDP link
@@ -112,6 +115,8 @@ public:
     // Not bound through the error display: the endpoint drops what this raises.
     void IdUDPServer1UDPRead(corvane::TIdUDPServer& Sender, corvane::Stream& AData,
                              corvane::TIdSocketHandle& ABinding);
+    // Datagrams lost on receipt since the last such line: one line in the upper pane.
+    void IdUDPServer1UDPLoss(corvane::TIdUDPServer& Sender, std::uint64_t ALost);
 
     // The user guide's file:// address, which the logo and the About box lead to.
     const corvane::ByteString& GuideAddress() const { return guideAddress_; }
@@ -149,8 +154,9 @@ private:
 
     Dialogs& dialogs_;
     ErrorDisplay errors_;
+    PortListFacts* portListFacts_ = nullptr; // a child of cmbxComPorts
     corvane::ByteString guideAddress_;
-    int mmLogHeight_ = 162;
+    int mmLogHeight_; // mmLog's height, as the splitter last left it
     bool sessionEnding_ = false; // only while the desktop's Quit closes the window
     // A datagram and its line, kept from datagram to datagram so that one costs no allocation
     // once the longest has been seen. UI thread only.

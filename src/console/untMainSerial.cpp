@@ -2,6 +2,7 @@
 // the edit line once or at the interval of the spin edit, and the port list's tooltip.
 #include "console/untMain.h"
 
+#include "console/portlistfacts.h"
 #include "core/codepage.h"
 #include "core/inttext.h"
 #include "payload/hexcodec.h"
@@ -89,8 +90,13 @@ void TfrmMain::tmrSendSerialTimer() {
 }
 
 void TfrmMain::UpdateComPortHint() {
-    const unsigned number = static_cast<unsigned>(cmbxComPorts->currentIndex() + 1);
-    cmbxComPorts->setToolTip(QStringLiteral("COM%1: %2")
-                                 .arg(number)
-                                 .arg(QString::fromStdString(corvane::DescribeComPort(number))));
+    const int index = cmbxComPorts->currentIndex();
+    const auto number = static_cast<unsigned>(index + 1);
+    QString hint = QStringLiteral("COM%1: %2")
+                       .arg(number)
+                       .arg(QString::fromStdString(corvane::DescribeComPort(number)));
+    if (const QString facts = portListFacts_->FactsOf(index); !facts.isEmpty())
+        hint += '\n' + facts;
+    cmbxComPorts->setToolTip(hint);
+    portListFacts_->Refresh();
 }

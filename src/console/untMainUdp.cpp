@@ -11,6 +11,11 @@ using corvane::ByteString;
 
 namespace {
 
+// "Потеряно датаграмм при приёме: " (the count follows)
+const ByteString kDatagramsLost =
+    "\xCF\xEE\xF2\xE5\xF0\xFF\xED\xEE \xE4\xE0\xF2\xE0\xE3\xF0\xE0\xEC\xEC "
+    "\xEF\xF0\xE8 \xEF\xF0\xE8\xB8\xEC\xE5: ";
+
 void ShowEndpointState(TfrmMain& form) {
     form.shpUDPPortState->SetBrushColor(form.IdUDPServer1->Active() ? TShape::kGreen
                                                                     : TShape::kRed);
@@ -100,4 +105,8 @@ void TfrmMain::IdUDPServer1UDPRead(corvane::TIdUDPServer&, corvane::Stream& ADat
     }
     corvane::AppendHexView(line, data.data(), data.size());
     AddToLogRec(line);
+}
+
+void TfrmMain::IdUDPServer1UDPLoss(corvane::TIdUDPServer&, std::uint64_t ALost) {
+    AddToLog(kDatagramsLost + std::to_string(ALost));
 }

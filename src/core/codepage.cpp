@@ -36,7 +36,45 @@ char ToByte(char16_t unit) {
     return '?';
 }
 
+// The UTF-8 form of every byte value: its length in the first byte, up to three bytes after it.
+using Utf8Form = std::array<char, 4>;
+constexpr std::array<Utf8Form, 256> kUtf8 = [] {
+    std::array<Utf8Form, 256> forms{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        const char16_t unit = byte < 0x80 ? char16_t(byte) : kHighHalf[byte - 0x80];
+        Utf8Form& form = forms[byte];
+        if (unit < 0x80) {
+            form = {1, static_cast<char>(unit)};
+        } else if (unit < 0x800) {
+            form = {2, static_cast<char>(0xC0 | unit >> 6),
+                    static_cast<char>(0x80 | (unit & 0x3F))};
+        } else {
+            form = {3, static_cast<char>(0xE0 | unit >> 12),
+                    static_cast<char>(0x80 | (unit >> 6 & 0x3F)),
+                    static_cast<char>(0x80 | (unit & 0x3F))};
+        }
+    }
+    return forms;
+}();
+
 } // namespace
+
+void AppendUtf8(ByteString& out, std::string_view bytes) {
+    std::size_t at = out.size();
+    // At most three bytes a byte; the string is cut back to what was written at the end.
+    out.resize(at + 3 * bytes.size());
+    char* to = out.data();
+    for (char byte : bytes) {
+        const Utf8Form& form = kUtf8[static_cast<unsigned char>(byte)];
+        if (form[0] == 1) {
+            to[at++] = byte;
+        } else {
+            for (int i = 1; i <= form[0]; ++i)
+                to[at++] = form[static_cast<std::size_t>(i)];
+        }
+    }
+    out.resize(at);
+}
 
 ByteString ToCodePage(const QString& text) {
     ByteString bytes;

@@ -1,10 +1,12 @@
 #pragma once
 // The program's 8-bit code page is Windows-1251. Text from edit lines becomes bytes here, and
-// bytes become text for the panes here; nothing else converts between the two.
+// bytes become text for the panes and for files here; nothing else converts between the two.
 
 #include "core/bytestring.h"
 
 #include <QString>
+
+#include <string_view>
 
 namespace corvane {
 
@@ -13,5 +15,9 @@ ByteString ToCodePage(const QString& text);
 
 // One character per byte; every byte value maps to a character, so the conversion never fails.
 QString FromCodePage(const ByteString& bytes);
+
+// Appends bytes as UTF-8 to out, one character per byte as FromCodePage maps it; a table lookup a
+// byte, for files of hundreds of megabytes.
+void AppendUtf8(ByteString& out, std::string_view bytes);
 
 } // namespace corvane

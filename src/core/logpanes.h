@@ -1,8 +1,17 @@
 #pragma once
 // The two log panes as the links see them: the window implements this, tests record the lines.
-// Both calls belong to the UI thread; a worker hands its lines over with Synchronize.
+//
+// Every call belongs to the UI thread. A worker hands its lines over to the UI thread itself
+// (Synchronize), once, in the worker; an implementation never hands over again.
+//
+// Each line carries its time (core/walltime.h): a worker takes it where the line came into being
+// (a serial data line when its read completed) and passes it through the hand-over; the
+// one-argument calls stamp the line when it is appended (events, the operator's sends).
 
 #include "core/bytestring.h"
+#include "core/walltime.h"
+
+#include <cstdint>
 
 namespace corvane {
 
@@ -10,9 +19,14 @@ class LogPanes {
 public:
     virtual ~LogPanes() = default;
     // Appends one line to the upper pane: events, errors and sent data.
-    virtual void AddToLog(const ByteString& line) = 0;
+    virtual void AddToLog(const ByteString& line, std::int64_t time) = 0;
     // Appends one line to the lower pane: received data.
-    virtual void AddToLogRec(const ByteString& line) = 0;
+    virtual void AddToLogRec(const ByteString& line, std::int64_t time) = 0;
+
+    // The same, stamped now. (An implementation brings them into view with
+    // `using LogPanes::AddToLog;`.)
+    void AddToLog(const ByteString& line) { AddToLog(line, WallClockNow()); }
+    void AddToLogRec(const ByteString& line) { AddToLogRec(line, WallClockNow()); }
 };
 
 } // namespace corvane

@@ -25,32 +25,32 @@ LineIndex::Place LineIndex::Find(std::int64_t line) const {
     return {lastBlock_, static_cast<std::size_t>(line - blockFirst_[lastBlock_])};
 }
 
-LineRef LineIndex::At(std::int64_t line) const {
+const IndexEntry& LineIndex::Entry(std::int64_t line) const {
     const Place place = Find(line);
     return blocks_[place.block][place.index];
 }
 
-void LineIndex::Set(std::int64_t line, LineRef ref) {
+void LineIndex::Set(std::int64_t line, IndexEntry entry) {
     const Place place = Find(line);
-    blocks_[place.block][place.index] = ref;
+    blocks_[place.block][place.index] = entry;
 }
 
-void LineIndex::Push(LineRef ref) {
+void LineIndex::Push(IndexEntry entry) {
     if (blocks_.empty() || blocks_.back().size() >= kBlockLines) {
         blockFirst_.push_back(Count());
         blocks_.emplace_back();
     }
-    blocks_.back().push_back(ref);
+    blocks_.back().push_back(entry);
 }
 
-void LineIndex::Splice(std::int64_t first, std::int64_t count, std::span<const LineRef> lines) {
+void LineIndex::Splice(std::int64_t first, std::int64_t count, std::span<const IndexEntry> lines) {
     if (static_cast<std::size_t>(count) == lines.size()) {
         for (std::size_t i = 0; i < lines.size(); ++i)
             Set(first + static_cast<std::int64_t>(i), lines[i]);
         return;
     }
     if (blocks_.empty()) {
-        for (const LineRef& line : lines)
+        for (const IndexEntry& line : lines)
             Push(line);
         return;
     }
@@ -62,13 +62,13 @@ void LineIndex::Splice(std::int64_t first, std::int64_t count, std::span<const L
     const auto& tail = blocks_[lastBlock];
     const auto headKept = static_cast<std::size_t>(first - blockFirst_[firstBlock]);
     const auto tailFrom = static_cast<std::size_t>(first + count - blockFirst_[lastBlock]);
-    std::vector<LineRef> merged;
+    std::vector<IndexEntry> merged;
     merged.reserve(headKept + lines.size() + (tail.size() - tailFrom));
     merged.insert(merged.end(), head.begin(), head.begin() + static_cast<std::ptrdiff_t>(headKept));
     merged.insert(merged.end(), lines.begin(), lines.end());
     merged.insert(merged.end(), tail.begin() + static_cast<std::ptrdiff_t>(tailFrom), tail.end());
 
-    std::vector<std::vector<LineRef>> rebuilt;
+    std::vector<std::vector<IndexEntry>> rebuilt;
     for (std::size_t at = 0; at < merged.size(); at += kBlockLines) {
         const auto end = std::min(merged.size(), at + kBlockLines);
         rebuilt.emplace_back(merged.begin() + static_cast<std::ptrdiff_t>(at),
@@ -103,7 +103,7 @@ std::size_t LineIndex::BytesInMemory() const {
     std::size_t bytes =
         blocks_.capacity() * sizeof(blocks_[0]) + blockFirst_.capacity() * sizeof(std::int64_t);
     for (const auto& block : blocks_)
-        bytes += block.capacity() * sizeof(LineRef);
+        bytes += block.capacity() * sizeof(IndexEntry);
     return bytes;
 }
 

@@ -44,10 +44,11 @@ struct LineStore::Impl {
     std::int64_t shiftedOut = 0;
     std::int64_t dropped = 0; // lines dropped since the last Clear
     bool noteOnTop = false;   // line 0 is the note on the dropped lines
+    std::uint64_t rewrites = 0;
 
-    explicit Impl(Limits given)
+    Impl(Limits given, std::int64_t time)
         : limits(std::move(given)), arena(limits.memoryBudget, limits.spoolFolder) {
-        index.Push({});
+        index.Push({LineRef{}, time});
     }
 
     static std::uint64_t Place(LineRef ref) { return std::uint64_t{ref.chunk} << 32 | ref.offset; }
@@ -114,7 +115,8 @@ struct LineStore::Impl {
         if (count == 0)
             return;
         dropped += count;
-        const LineRef note = Keep(DroppedNote(dropped));
+        const IndexEntry note{Keep(DroppedNote(dropped)), index.Time(line - 1)};
+        ++rewrites;
         if (noteOnTop) {
             Forget(index.At(0));
             index.Splice(0, count + 1, {&note, 1});
@@ -128,7 +130,8 @@ struct LineStore::Impl {
 };
 
 LineStore::LineStore() : LineStore(Limits{}) {}
-LineStore::LineStore(Limits limits) : impl_(std::make_unique<Impl>(std::move(limits))) {}
+LineStore::LineStore(Limits limits)
+    : impl_(std::make_unique<Impl>(std::move(limits), WallClockNow())) {}
 LineStore::~LineStore() = default;
 
 std::int64_t LineStore::LineCount() const {
@@ -164,6 +167,14 @@ ByteString LineStore::Line(std::int64_t line, std::int64_t column, std::int64_t 
     return text;
 }
 
+std::int64_t LineStore::LineTime(std::int64_t line) const {
+    return impl_->index.Time(line);
+}
+
+void LineStore::AppendLineTo(std::int64_t line, ByteString& out) const {
+    impl_->Read(line, 0, std::numeric_limits<std::int64_t>::max(), out);
+}
+
 ByteString LineStore::Text(TextPos from, TextPos to, std::string_view lineBreak) const {
     if (to < from)
         std::swap(from, to);
@@ -179,7 +190,7 @@ ByteString LineStore::Text(TextPos from, TextPos to, std::string_view lineBreak)
     return text;
 }
 
-void LineStore::AppendLine(std::string_view line) {
+void LineStore::AppendLine(std::string_view line, std::int64_t time) {
     Impl& store = *impl_;
     const std::int64_t last = store.index.Count() - 1;
     // An empty last line is where the line goes; otherwise the operator typed on it and the
@@ -187,26 +198,27 @@ void LineStore::AppendLine(std::string_view line) {
     bool intoLast = store.Length(last) == 0;
     const bool endsWithBreak = intoLast;
     ForEachPiece(line, "\r\n", [&](std::string_view piece) {
-        const LineRef ref = store.Keep(piece);
+        const IndexEntry entry{store.Keep(piece), time};
         if (intoLast)
-            store.index.Set(last, ref);
+            store.index.Set(last, entry);
         else
-            store.index.Push(ref);
+            store.index.Push(entry);
         intoLast = false;
         // Line by line, so that a block of many lines stays within the budget as it goes in.
         store.KeepWithinBudget();
     });
     if (endsWithBreak)
-        store.index.Push({});
+        store.index.Push({LineRef{}, time});
 }
 
-TextPos LineStore::Replace(TextPos from, TextPos to, std::string_view text) {
+TextPos LineStore::Replace(TextPos from, TextPos to, std::string_view text, std::int64_t time) {
     std::vector<ByteString> lines;
     ForEachPiece(text, "\n", [&](std::string_view piece) { lines.emplace_back(piece); });
-    return Replace(from, to, lines);
+    return Replace(from, to, lines, time);
 }
 
-TextPos LineStore::Replace(TextPos from, TextPos to, std::span<const ByteString> pieces) {
+TextPos LineStore::Replace(TextPos from, TextPos to, std::span<const ByteString> pieces,
+                           std::int64_t time) {
     Impl& store = *impl_;
     if (to < from)
         std::swap(from, to);
@@ -217,8 +229,14 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::span<const ByteString>
         return from;
     const ByteString head = Line(from.line, 0, from.column);
     const ByteString tail = Line(to.line, to.column);
+    // A line that keeps text of the line it was made from keeps that line's time: the first line
+    // holds what stood before the edit, the last what stood after it. A line of nothing but what
+    // the operator typed gets the edit's time.
+    const std::int64_t headTime = store.index.Time(from.line);
+    const std::int64_t tailTime = tail.empty() ? time : store.index.Time(to.line);
+    ++store.rewrites;
 
-    std::vector<LineRef> lines;
+    std::vector<IndexEntry> lines;
     std::int64_t endColumn = 0;
     const std::size_t count = std::max<std::size_t>(1, pieces.size());
     for (std::size_t i = 0; i < count; ++i) {
@@ -234,7 +252,8 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::span<const ByteString>
             endColumn = static_cast<std::int64_t>(line.size());
             line += tail;
         }
-        lines.push_back(store.Keep(line));
+        const std::int64_t lineTime = first && !head.empty() ? headTime : last ? tailTime : time;
+        lines.push_back({store.Keep(line), lineTime});
         // Lines may only be dropped once the edit is in the index; spooling may go on meanwhile.
         store.arena.Spool();
     }
@@ -255,8 +274,14 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::span<const ByteString>
 void LineStore::Clear() {
     // A new arena: the spool file is closed, and a failed one is tried afresh.
     const std::int64_t shiftedOut = impl_->shiftedOut;
-    impl_ = std::make_unique<Impl>(impl_->limits);
+    const std::uint64_t rewrites = impl_->rewrites;
+    impl_ = std::make_unique<Impl>(impl_->limits, WallClockNow());
     impl_->shiftedOut = shiftedOut;
+    impl_->rewrites = rewrites + 1;
+}
+
+std::uint64_t LineStore::Rewrites() const {
+    return impl_->rewrites;
 }
 
 std::int64_t LineStore::LinesShiftedOut() const {

@@ -3,11 +3,13 @@
 // the end by the program and edited anywhere by the operator. It is built for millions of lines
 // and lines of megabytes: appending is a copy, reading a line or a part of one costs no more for
 // a long line than for a short one, and beyond a memory budget the older text moves to a spool
-// file on disk and is read back from there when asked for.
+// file on disk and is read back from there when asked for. Each line keeps its time (µs since
+// the Unix epoch, core/walltime.h) in memory beside its place, spooled or not.
 //
 // Every call belongs to one thread (the UI thread for a pane).
 
 #include "core/bytestring.h"
+#include "core/walltime.h"
 
 #include <compare>
 #include <cstddef>
@@ -57,24 +59,40 @@ public:
     // Up to count bytes of the line from column on: fewer at the line's end, none past it.
     ByteString Line(std::int64_t line, std::int64_t column = 0,
                     std::int64_t count = std::numeric_limits<std::int64_t>::max()) const;
+    // Appends the whole line to out: for readers of many lines, which keep one buffer.
+    void AppendLineTo(std::int64_t line, ByteString& out) const;
     // The text between two places (in either order), its lines joined by lineBreak.
     ByteString Text(TextPos from, TextPos to, std::string_view lineBreak = "\n") const;
     TextPos End() const { return {LineCount() - 1, LineLength(LineCount() - 1)}; }
     // The place in the text nearest to pos: its line and column each brought into range.
     TextPos Clamp(TextPos pos) const;
+    // When the line came into being: the time AppendLine was given, the time of the edit that made
+    // it, or, for the empty line after the last line break, the time of the append or edit that
+    // ended the line before it.
+    std::int64_t LineTime(std::int64_t line) const;
 
     // editing
     // Appends one line written by the program: when the text is empty or ends with a line
     // break, the line and a line break are added; otherwise (the operator typed on the last
     // line) a line break and then the line. A CR LF pair inside the line splits it; a lone CR
-    // or LF does not.
-    void AppendLine(std::string_view line);
+    // or LF does not. Every line it makes gets time.
+    void AppendLine(std::string_view line, std::int64_t time);
     // Replaces the text between two places (in either order) with text, in which each "\n"
-    // starts a new line. Returns the place just after the inserted text.
-    TextPos Replace(TextPos from, TextPos to, std::string_view text);
+    // starts a new line. Returns the place just after the inserted text. A line the edit makes
+    // keeps the time of the line whose text it keeps (the text before the edit's start, else the
+    // text after its end); a line of nothing but the new text gets time (by default, now).
+    TextPos Replace(TextPos from, TextPos to, std::string_view text,
+                    std::int64_t time = WallClockNow());
     // The same with the lines to put in given one by one: a line may then hold a lone LF.
-    TextPos Replace(TextPos from, TextPos to, std::span<const ByteString> lines);
+    TextPos Replace(TextPos from, TextPos to, std::span<const ByteString> lines,
+                    std::int64_t time = WallClockNow());
     void Clear();
+
+    // Counts the changes other than appends: edits, Clear and lines dropped from the front. A
+    // reader that holds line numbers or figures about lines already read starts again when it
+    // changes; between two changes, lines before the last one only ever get lines added after
+    // them.
+    std::uint64_t Rewrites() const;
 
     // Lines taken from the front of the text when the spool file could not take them (the disk
     // is full), less the one note line put in their place each time. Every line number held

@@ -1,8 +1,8 @@
 #include "logstore/spoolwriter.h"
 
+#include "core/fileerror.h"
+
 #include <cerrno>
-#include <csignal>
-#include <pthread.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -40,13 +40,9 @@ std::vector<SpoolWriter::Write> SpoolWriter::Finished(bool wait) {
 }
 
 void SpoolWriter::Run() {
-    // Beyond the file size limit (ulimit -f) a write fails with EFBIG and raises SIGXFSZ at this
-    // thread, which would end the program; blocked here, the write only fails, and the store
-    // goes on without the spool file.
-    sigset_t fileSizeSignal;
-    sigemptyset(&fileSizeSignal);
-    sigaddset(&fileSizeSignal, SIGXFSZ);
-    pthread_sigmask(SIG_BLOCK, &fileSizeSignal, nullptr);
+    // Beyond the file size limit a write only fails, and the store goes on without the spool
+    // file.
+    KeepFileSizeLimitFromEndingProgram();
     bool failed = false;
     std::unique_lock lock(mutex_);
     for (;;) {

@@ -19,6 +19,10 @@ std::string ComPortsFolder();
 // the block device; empty when the number leads nowhere.
 std::string ComPortPath(unsigned number);
 
+// Where COM<number> leads now: its path with every link followed as far as the links go, so a
+// link to a by-id name that is missing ends at that name. Empty when the number leads nowhere.
+std::string ComPortDevice(unsigned number);
+
 // For people: the device behind COM<number>, with the link it was found through, e.g.
 // "/dev/pts/3 (link /home/me/.config/corvane/ports/COM7)", or "no device" when there is none.
 std::string DescribeComPort(unsigned number);

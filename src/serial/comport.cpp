@@ -2,7 +2,9 @@
 
 #include "core/uiwait.h"
 #include "payload/hexcodec.h"
+#include "platform/openfailure.h"
 #include "serial/messages.h"
+#include "serial/openfailureline.h"
 #include "serial/serialstate.h"
 
 #include <string>
@@ -64,22 +66,19 @@ void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudR
     EscapeCommFunction(port, SETDTR);
 }
 
-} // namespace
-
-ByteString ComPortPath(BYTE portNumber) {
-    return "\\\\.\\COM" + std::to_string(portNumber);
-}
-
-HANDLE OpenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
+HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, bool reportRefusal) {
     HANDLE port = INVALID_HANDLE_VALUE;
     try {
         const ByteString path = ComPortPath(portNumber);
         port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
-        if (port == INVALID_HANDLE_VALUE)
-            panes.AddToLog(kInvalidHandle);
-        else
+        if (port != INVALID_HANDLE_VALUE) {
             Configure(panes, port, path, baudRate);
+        } else if (reportRefusal) {
+            const DWORD error = GetLastError();
+            panes.AddToLog(kInvalidHandle);
+            panes.AddToLog(OpenFailureLine(ExplainOpenFailure(portNumber, error), error));
+        }
     } catch (...) {
         const DWORD code = GetLastError();
         panes.AddToLog(kOpenError + std::to_string(code) + " - " + SystemErrorText(code));
@@ -90,6 +89,20 @@ HANDLE OpenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
     if (port != INVALID_HANDLE_VALUE)
         WriteOverlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     return port;
+}
+
+} // namespace
+
+ByteString ComPortPath(BYTE portNumber) {
+    return "\\\\.\\COM" + std::to_string(portNumber);
+}
+
+HANDLE OpenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
+    return OpenAndConfigure(panes, portNumber, baudRate, true);
+}
+
+HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
+    return OpenAndConfigure(panes, portNumber, baudRate, false);
 }
 
 void SendData(LogPanes& panes, const ByteString& payload) {

@@ -14,8 +14,13 @@ ByteString ComPortPath(BYTE portNumber);
 // Opens COM<portNumber> for overlapped I/O at baudRate, 8 data bits, no parity, two stop bits,
 // with the read and write time-outs, both queues purged, the character-received event and RTS and
 // DTR raised. A step the driver refuses is logged and the open goes on. Stores a fresh write event
-// in WriteOverlapped when the port opened. Returns the port, or INVALID_HANDLE_VALUE.
+// in WriteOverlapped when the port opened. Returns the port, or INVALID_HANDLE_VALUE after
+// "INVALID_HANDLE_VALUE" and a line that says why.
 HANDLE OpenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate);
+
+// OpenComPort for a device that came back: a refused open is no news to the operator, who is told
+// when the device is back, so it writes no lines.
+HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate);
 
 // Writes payload to hComPort, logs "<- " and its hex view, and waits for the write to end (at
 // most 100 + 10 ms per byte); on the UI thread the window stays alive meanwhile (core/uiwait.h).

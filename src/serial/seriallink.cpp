@@ -1,6 +1,7 @@
 #include "serial/seriallink.h"
 
 #include "serial/comport.h"
+#include "serial/replug.h"
 #include "serial/serialstate.h"
 #include "serial/untRxThread.h"
 
@@ -15,10 +16,12 @@ bool OpenSerialLink(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
     auto* worker = new RxThread(panes);
     AttachComPort(port, worker);
     worker->Start(); // frees itself when it ends
+    ArmReplug(panes, portNumber, baudRate);
     return true;
 }
 
 void CloseSerialLink() {
+    DisarmReplug();
     CloseHandle(hComPort);
     CloseHandle(WriteOverlapped.hEvent);
     TerminateRxThread();

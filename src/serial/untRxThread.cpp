@@ -1,8 +1,11 @@
 #include "serial/untRxThread.h"
 
 #include "core/handover.h"
+#include "core/walltime.h"
 #include "payload/hexcodec.h"
+#include "serial/bytecapture.h"
 #include "serial/messages.h"
+#include "serial/replug.h"
 #include "serial/serialstate.h"
 
 #include <string>
@@ -66,6 +69,7 @@ void RxThread::RcvData() {
     if (gone && !hangUpReported_) {
         hangUpReported_ = true;
         AddToLog(kDeviceGone);
+        Synchronize([this] { WaitForReplug(this); });
     }
     if (errors & (CE_RXOVER | CE_OVERRUN))
         ReportLostBytes(port);
@@ -88,14 +92,16 @@ void RxThread::RcvData() {
         WaitForSingleObject(overlapped_.hEvent, INFINITE);
         GetOverlappedResult(port, &overlapped_, &delivered, FALSE);
     }
+    const std::int64_t readAt = WallClockNow();
     if (delivered > 0) {
+        ReceivedBytesCapture().Write(buffer.data(), delivered);
         // The line is built in place: a read can be megabytes, and its view three times that.
         ByteString line;
         line.reserve(kReceivedArrow.size() + 3 * std::size_t{delivered});
         line.append(kReceivedArrow);
         AppendHexView(line, buffer.data(), delivered);
         ByteString().swap(buffer);
-        AddToLogRec(line);
+        AddToLogRec(line, readAt);
     }
 }
 
@@ -117,11 +123,12 @@ void RxThread::ReportLostBytes(HANDLE port) {
 }
 
 void RxThread::AddToLog(const ByteString& line) {
-    Synchronize([&] { panes_.AddToLog(line); });
+    const std::int64_t time = WallClockNow();
+    Synchronize([&] { panes_.AddToLog(line, time); });
 }
 
-void RxThread::AddToLogRec(const ByteString& line) {
-    Synchronize([&] { panes_.AddToLogRec(line); });
+void RxThread::AddToLogRec(const ByteString& line, std::int64_t time) {
+    Synchronize([&] { panes_.AddToLogRec(line, time); });
 }
 
 } // namespace corvane

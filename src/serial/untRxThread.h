@@ -3,7 +3,9 @@
 // everything queued, and shows it as one "-> " hex line per read in the lower pane, with a 100 ms
 // pause after every read. It reports its start, its end and its read errors in the upper pane, and
 // also bytes the driver lost and the device hanging up.
-// Every line is handed to the UI thread and stands in the pane before the worker goes on.
+// Every line is handed to the UI thread and stands in the pane before the worker goes on. A data
+// line carries the time its read completed; the worker's other lines, the time they are handed
+// over. Every byte read also goes to the received-bytes capture (serial/bytecapture.h), from here.
 
 #include "core/logpanes.h"
 #include "core/thread.h"
@@ -26,7 +28,7 @@ private:
     // the driver tells it.
     void ReportLostBytes(HANDLE port);
     void AddToLog(const ByteString& line);
-    void AddToLogRec(const ByteString& line);
+    void AddToLogRec(const ByteString& line, std::int64_t time);
 
     LogPanes& panes_;
     OVERLAPPED overlapped_{}; // for the wait and the read; its event lives as long as Execute

@@ -46,22 +46,15 @@ void TIdSocketHandle::SendBytesTo(const ByteString& ip, int port, const char* bu
         throw EIdNotAllBytesSent("Not all bytes sent.");
 }
 
-void TIdSocketHandle::RecordSender(const ByteString& ip, int port) {
+void TIdSocketHandle::RecordSender(const ByteString& ip, int port, std::int64_t receivedAt) {
     senderIP_ = ip;
     senderPort_ = port;
+    receivedAt_ = receivedAt;
 }
 
 TIdSocketHandle& TIdSocketHandles::Add() {
     items_.push_back(std::make_unique<TIdSocketHandle>(defaultPort_));
     return *items_.back();
-}
-
-TIdSocketHandle* TIdSocketHandles::BindingByHandle(SOCKET s) {
-    for (const auto& item : items_) {
-        if (item->OsSocket() == s)
-            return item.get();
-    }
-    return nullptr;
 }
 
 } // namespace corvane

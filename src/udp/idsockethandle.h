@@ -1,11 +1,13 @@
 #pragma once
 // The bindings of a UDP endpoint: each one an IPv4 datagram socket bound to a local address and
-// port. The endpoint owns the collection, and the collection its items. Every call but
-// RecordSender belongs to the UI thread; the listener records the sender of each datagram.
+// port. The endpoint owns the collection, and the collection its items. Every call belongs to the
+// UI thread, but for RecordSender: the listener records the sender of each datagram just before its
+// delivery, on the thread that delivers.
 
 #include "core/bytestring.h"
 #include "platform/winsock.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -30,6 +32,9 @@ public:
     // The sender of the datagram being delivered: dotted address and port.
     const ByteString& SenderIP() const { return senderIP_; }
     int SenderPort() const { return senderPort_; }
+    // When the datagram being delivered arrived, in microseconds since the Unix epoch: the
+    // kernel's time, or the moment it was read where the kernel gives none.
+    std::int64_t ReceivedAt() const { return receivedAt_; }
 
     // Drops the socket it has, then takes a new one; IP and Port stay as they are.
     void OpenSocket(int socketType, int protocol);
@@ -41,7 +46,7 @@ public:
     // One datagram to the dotted address ip. Raises EIdPackageSizeTooBig for a datagram too long,
     // EIdNotAllBytesSent when part of it was sent, and EIdSocketError for any other failure.
     void SendBytesTo(const ByteString& ip, int port, const char* buffer, int count);
-    void RecordSender(const ByteString& ip, int port);
+    void RecordSender(const ByteString& ip, int port, std::int64_t receivedAt);
 
 private:
     // False when the port is in use.
@@ -53,6 +58,7 @@ private:
     bool allocated_ = false;
     ByteString senderIP_;
     int senderPort_ = 0;
+    std::int64_t receivedAt_ = 0;
 };
 
 class TIdSocketHandles {
@@ -65,8 +71,6 @@ public:
     TIdSocketHandle& Add();
     int Count() const { return static_cast<int>(items_.size()); }
     TIdSocketHandle& Items(int index) { return *items_.at(static_cast<std::size_t>(index)); }
-    // The item whose socket s is; null when none is.
-    TIdSocketHandle* BindingByHandle(winsock::SOCKET s);
 
 private:
     std::vector<std::unique_ptr<TIdSocketHandle>> items_;

@@ -5,6 +5,7 @@
 // Every operation is synchronous and may be called from any thread at once; none takes a lock.
 
 #include "core/bytestring.h"
+#include "platform/datagrambatch.h"
 #include "platform/winsock.h"
 
 #include <array>
@@ -39,6 +40,14 @@ public:
     // ip and port: the sender's dotted address and its port.
     virtual int ReceiveFrom(winsock::SOCKET s, char* buffer, int capacity, int flags,
                             ByteString& ip, int& port) = 0;
+    // Asks the platform to report each datagram's arrival time and the socket's drop count.
+    virtual int EnableReceiveReports(winsock::SOCKET s) = 0;
+    // Takes up to count datagrams already queued on s without waiting: how many (0 when none), or
+    // -1. drops: the socket's count of dropped datagrams so far, as the last one taken reported it.
+    virtual int ReceiveQueued(winsock::SOCKET s, winsock::DATAGRAM_SLOT* slots, int count,
+                              std::uint32_t& drops) = 0;
+    // The socket's count of dropped datagrams now, also when no datagram followed the drops.
+    virtual int DropCountOf(winsock::SOCKET s, std::uint32_t& drops) = 0;
     // ip must be dotted text; the port's low 16 bits are used.
     virtual int SendToAddress(winsock::SOCKET s, const char* buffer, int count, int flags,
                               const ByteString& ip, int port) = 0;

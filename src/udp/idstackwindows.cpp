@@ -96,6 +96,19 @@ int TIdStackWindows::ReceiveFrom(SOCKET s, char* buffer, int capacity, int flags
     return result;
 }
 
+int TIdStackWindows::EnableReceiveReports(SOCKET s) {
+    return EnableDatagramReports(s);
+}
+
+int TIdStackWindows::ReceiveQueued(SOCKET s, DATAGRAM_SLOT* slots, int count,
+                                   std::uint32_t& drops) {
+    return ReceiveDatagramBatch(s, slots, count, drops);
+}
+
+int TIdStackWindows::DropCountOf(SOCKET s, std::uint32_t& drops) {
+    return DatagramDropCount(s, drops);
+}
+
 int TIdStackWindows::SendToAddress(SOCKET s, const char* buffer, int count, int flags,
                                    const ByteString& ip, int port) {
     const sockaddr_in address = MakeAddress(TextToAddress(ip), port);

@@ -18,6 +18,10 @@ public:
     int WaitReadable(std::vector<winsock::SOCKET>& sockets, int timeoutMs) override;
     int ReceiveFrom(winsock::SOCKET s, char* buffer, int capacity, int flags, ByteString& ip,
                     int& port) override;
+    int EnableReceiveReports(winsock::SOCKET s) override;
+    int ReceiveQueued(winsock::SOCKET s, winsock::DATAGRAM_SLOT* slots, int count,
+                      std::uint32_t& drops) override;
+    int DropCountOf(winsock::SOCKET s, std::uint32_t& drops) override;
     int SendToAddress(winsock::SOCKET s, const char* buffer, int count, int flags,
                       const ByteString& ip, int port) override;
     int ShutdownSocket(winsock::SOCKET s, int how) override;

@@ -16,11 +16,14 @@ void TIdThread::Start() {
 }
 
 void TIdThread::Stop() {
-    std::lock_guard lock(lock_);
-    if (!stopped_) {
+    {
+        std::lock_guard lock(lock_);
+        if (stopped_)
+            return;
         Terminate();
         stopped_ = true;
     }
+    Stopping();
 }
 
 bool TIdThread::Stopped() const {

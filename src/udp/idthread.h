@@ -24,8 +24,8 @@ class TIdThread : public TIdBaseThread {
 public:
     // Clears the stopped flag and resumes the thread, if it is stopped.
     void Start();
-    // Terminates the thread and sets the stopped flag, if it is not stopped yet. The pass under
-    // way is not interrupted.
+    // Terminates the thread and sets the stopped flag, if it is not stopped yet, then runs
+    // Stopping. The pass under way is not interrupted.
     void Stop();
     // True when terminated, flagged stopped or still suspended.
     bool Stopped() const;
@@ -34,6 +34,9 @@ protected:
     // One pass. An exception that escapes it ends the thread quietly: it terminates itself.
     virtual void Run() = 0;
     void Execute() final;
+    // Ends the waits of a pass that a stop must not sit out. Called once, on the stopping thread,
+    // without the lock.
+    virtual void Stopping() {}
 
 private:
     mutable std::mutex lock_;

@@ -1,45 +1,118 @@
 #include "udp/idudplistenerthread.h"
 
 #include "core/handover.h"
+#include "udp/idstack.h"
 #include "udp/idudpserver.h"
+#include "udp/socketdrain.h"
+
+#include <cstring>
 
 namespace corvane {
 
-void TIdUDPListenerThread::Run() {
+using Clock = std::chrono::steady_clock;
+
+TIdUDPListenerThread::TIdUDPListenerThread(TIdUDPServer& server, int bufferSize,
+                                           std::size_t queueBudget)
+    : server_(server), bufferSize_(bufferSize < 0 ? 0 : bufferSize), queue_(queueBudget) {
     TIdSocketHandles& bindings = server_.Bindings();
-    sockets_.clear();
+    std::vector<winsock::SOCKET> sockets;
     for (int i = 0; i < bindings.Count(); ++i)
-        sockets_.push_back(bindings.Items(i).OsSocket());
-    StackInstance()->WaitReadable(sockets_, kReadyWait);
-    for (winsock::SOCKET s : sockets_) {
-        try {
-            // A stop leaves the datagram unread; the socket is being closed.
-            if (Stopped())
-                continue;
-            incomingBinding_ = bindings.BindingByHandle(s);
-            Receive(s);
-        } catch (...) {
-            // Receive errors, oversized datagrams and failing handlers are dropped by design:
-            // nobody on this thread could show them.
-        }
-    }
+        sockets.push_back(bindings.Items(i).OsSocket());
+    drain_ = std::make_unique<SocketDrain>(std::move(sockets), bufferSize_, kReadyWait, queue_);
+    drain_->Start();
 }
 
-void TIdUDPListenerThread::Receive(winsock::SOCKET s) {
-    TIdStack& stack = *StackInstance();
-    datagramBuffer_.SetSize(static_cast<std::size_t>(bufferSize_));
-    int port = 0;
-    const int count =
-        stack.ReceiveFrom(s, datagramBuffer_.Memory(), bufferSize_, 0, senderIP_, port);
-    stack.CheckSocketResult(count);
-    datagramBuffer_.SetSize(static_cast<std::size_t>(count));
-    datagramBuffer_.SetPosition(0);
-    incomingBinding_->RecordSender(senderIP_, port);
-    const auto deliver = [this] { server_.DeliverDatagram(datagramBuffer_, *incomingBinding_); };
-    if (server_.ThreadedEvent())
-        deliver();
+TIdUDPListenerThread::~TIdUDPListenerThread() {
+    Stopping();
+    if (!Suspended())
+        WaitFor();
+    drain_.reset();
+}
+
+void TIdUDPListenerThread::EndDrain() {
+    drain_.reset();
+}
+
+void TIdUDPListenerThread::Stopping() {
+    if (drain_)
+        drain_->Terminate();
+    queue_.Interrupt();
+}
+
+bool TIdUDPListenerThread::LossReportDue(Clock::time_point now) const {
+    return queue_.Lost() != reportedLoss_ && now >= nextLossReport_;
+}
+
+void TIdUDPListenerThread::Run() {
+    // A loss not yet reported waits for its report's time at the latest.
+    if (queue_.Lost() != reportedLoss_)
+        queue_.Wait(nextLossReport_);
     else
-        Synchronize(deliver);
+        queue_.Wait(reportedLoss_);
+    if (Stopped())
+        return;
+    // The drain ends only when its readiness wait fails for good; so does the listener.
+    if (queue_.Closed() && queue_.Empty()) {
+        Terminate();
+        return;
+    }
+    if (queue_.Empty() && !LossReportDue(Clock::now()))
+        return;
+    bool delivered = false;
+    const auto deliver = [this, &delivered] {
+        delivered = true;
+        DeliverQueued();
+    };
+    try {
+        if (server_.ThreadedEvent()) {
+            deliver();
+        } else {
+            handingOver_.store(true);
+            Synchronize(deliver);
+        }
+    } catch (...) {
+        // Nobody on this thread could show it.
+    }
+    handingOver_.store(false);
+    // Once the program's ending has begun hand-overs are dropped, and so is what waits for them.
+    DatagramQueue::Datagram datagram;
+    while (!delivered && queue_.Front(datagram))
+        queue_.Pop();
+}
+
+void TIdUDPListenerThread::DeliverQueued() {
+    TIdSocketHandles& bindings = server_.Bindings();
+    const auto until = Clock::now() + kHandOverTime;
+    DatagramQueue::Datagram datagram;
+    // The first datagram was handed over before any stop that came since, and is delivered. A stop
+    // (a deactivation, or a handler that deactivates) discards the rest with the queue.
+    for (bool first = true; (first || !Stopped()) && queue_.Front(datagram); first = false) {
+        datagramBuffer_.SetSize(datagram.length);
+        if (datagram.length > 0)
+            std::memcpy(datagramBuffer_.Memory(), datagram.data, datagram.length);
+        datagramBuffer_.SetPosition(0);
+        TIdIPv4Bytes address;
+        std::memcpy(address.data(), &datagram.address, address.size());
+        senderIP_ = TIdStack::AddressToText(address);
+        incomingBinding_ = &bindings.Items(datagram.binding);
+        incomingBinding_->RecordSender(senderIP_, datagram.port, datagram.receivedAt);
+        queue_.Pop();
+        try {
+            server_.DeliverDatagram(datagramBuffer_, *incomingBinding_);
+        } catch (...) {
+            // A failing handler is dropped by design; the next datagram is delivered normally.
+        }
+        if (Clock::now() >= until)
+            break;
+    }
+    const auto now = Clock::now();
+    if (Stopped() || !LossReportDue(now))
+        return;
+    const std::uint64_t lost = queue_.Lost();
+    const std::uint64_t count = lost - reportedLoss_;
+    reportedLoss_ = lost;
+    nextLossReport_ = now + kLossReportGap;
+    server_.ReportLoss(count);
 }
 
 } // namespace corvane

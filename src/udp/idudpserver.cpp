@@ -1,13 +1,16 @@
 #include "udp/idudpserver.h"
 
+#include "udp/datagramqueue.h"
 #include "udp/idudplistenerthread.h"
 
 namespace corvane {
 using namespace winsock;
 
-TIdUDPServer::TIdUDPServer() = default;
+TIdUDPServer::TIdUDPServer() : queueBudget_(DatagramQueue::kDefaultBudget) {}
 
 TIdUDPServer::~TIdUDPServer() {
+    // A loss left to report at the end goes nowhere: the owner is being freed.
+    onUDPLoss_ = nullptr;
     SetActive(false);
 }
 
@@ -28,7 +31,7 @@ TIdSocketHandle& TIdUDPServer::AcquireBinding() {
         binding.BindSocket();
     }
     currentBinding_.store(&bindings_.Items(0));
-    listener_ = std::make_unique<TIdUDPListenerThread>(*this, BufferSize());
+    listener_ = std::make_unique<TIdUDPListenerThread>(*this, BufferSize(), queueBudget_);
     listener_->Start();
     ApplyBroadcast();
     return *currentBinding_.load();
@@ -43,25 +46,34 @@ void TIdUDPServer::ReleaseBindings() {
         // The listener waits for this very delivery: waiting for it here would wait for ever.
         // Once stopped it touches neither the sockets nor this object again.
         listener_->Stop();
+        ShutDownReceiving();
         currentBinding_.store(nullptr);
         releaseAfterDelivery_ = true;
         return;
     }
     const std::unique_ptr<TIdUDPListenerThread> listener = std::move(listener_);
     listener->Stop();
-    // Shutting the receiving side down makes the listener's readiness wait return at once rather
+    ShutDownReceiving();
+    // On the UI thread this wait runs the deliveries the listener hands over meanwhile. Only when
+    // the listener and its drain have ended are the sockets closed: a socket closed under the
+    // drain could be reused by another open before its next receive, and its port stays taken
+    // while the drain's readiness wait holds it.
+    listener->WaitFor();
+    listener->EndDrain();
+    for (int i = 0; i < bindings_.Count(); ++i)
+        bindings_.Items(i).DropSocket();
+    currentBinding_.store(nullptr);
+    if (const std::uint64_t unreported = listener->UnreportedLoss())
+        ReportLoss(unreported);
+}
+
+void TIdUDPServer::ShutDownReceiving() {
+    // Shutting the receiving side down makes the drain's readiness wait return at once rather
     // than at its time-out; for a datagram socket the call reports "not connected", which is of
     // no concern here.
     TIdStack& stack = *StackInstance();
     for (int i = 0; i < bindings_.Count(); ++i)
         stack.ShutdownSocket(bindings_.Items(i).OsSocket(), SD_RECEIVE);
-    // On the UI thread this wait runs the deliveries the listener hands over meanwhile. Only when
-    // the listener has ended are the sockets closed: a socket closed under it could be reused by
-    // another open before its next receive.
-    listener->WaitFor();
-    for (int i = 0; i < bindings_.Count(); ++i)
-        bindings_.Items(i).DropSocket();
-    currentBinding_.store(nullptr);
 }
 
 void TIdUDPServer::ApplyBroadcast() {
@@ -80,6 +92,7 @@ void TIdUDPServer::FinishReleaseAfterDelivery() {
     if (!releaseAfterDelivery_)
         return;
     releaseAfterDelivery_ = false;
+    listener_->EndDrain();
     for (int i = 0; i < bindings_.Count(); ++i)
         bindings_.Items(i).DropSocket();
     // The delivery still runs on the listener's behalf (its buffer is the data being delivered),
@@ -103,6 +116,16 @@ void TIdUDPServer::DeliverDatagram(Stream& data, TIdSocketHandle& binding) {
         }
     } after{*this, outer};
     onUDPRead_(*this, data, binding);
+}
+
+void TIdUDPServer::ReportLoss(std::uint64_t lost) {
+    if (!onUDPLoss_)
+        return;
+    try {
+        onUDPLoss_(*this, lost);
+    } catch (...) {
+        // As a failing OnUDPRead: nobody on the listener's side could show it.
+    }
 }
 
 } // namespace corvane

@@ -7,6 +7,7 @@
 #include "udp/idudpbase.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -20,6 +21,9 @@ class TIdUDPListenerThread;
 // ABinding received it, and its SenderIP and SenderPort name the sender.
 using TUDPReadEvent =
     std::function<void(TIdUDPServer& Sender, Stream& AData, TIdSocketHandle& ABinding)>;
+// ALost datagrams were lost on receipt since the last call: the kernel dropped them, or the queue
+// of received datagrams had no room for them.
+using TUDPLossEvent = std::function<void(TIdUDPServer& Sender, std::uint64_t ALost)>;
 
 class TIdUDPServer : public TIdUDPBase {
 public:
@@ -33,6 +37,14 @@ public:
     void SetDefaultPort(int port) { bindings_.SetDefaultPort(port); }
     const TUDPReadEvent& OnUDPRead() const { return onUDPRead_; }
     void SetOnUDPRead(TUDPReadEvent handler) { onUDPRead_ = std::move(handler); }
+    // Called where OnUDPRead is, between deliveries, at most once a second while datagrams are
+    // lost; what was lost but not yet reported when the endpoint is deactivated is reported then.
+    const TUDPLossEvent& OnUDPLoss() const { return onUDPLoss_; }
+    void SetOnUDPLoss(TUDPLossEvent handler) { onUDPLoss_ = std::move(handler); }
+    // The bytes that received datagrams may take while they wait for delivery, headers of some
+    // 24 bytes each included; read when the listener is created.
+    std::size_t QueueBudget() const { return queueBudget_; }
+    void SetQueueBudget(std::size_t bytes) { queueBudget_ = bytes; }
     // True: deliver on the listener thread; false: on the UI thread.
     bool ThreadedEvent() const { return threadedEvent_.load(); }
     void SetThreadedEvent(bool value) { threadedEvent_.store(value); }
@@ -46,9 +58,10 @@ protected:
     // the listener. The first failure raises; bindings before it stay bound.
     TIdSocketHandle& AcquireBinding() override;
     // Stops the listener, wakes its readiness wait and waits for it to end, running the
-    // deliveries it hands over meanwhile, then closes every socket. Bindings keep their IP and
-    // Port. Called from inside a delivery, whose listener waits for it to return, it stops the
-    // listener and leaves the rest until the delivery has returned; Active reads false at once.
+    // deliveries it hands over meanwhile, then closes every socket; datagrams still queued are
+    // discarded. Bindings keep their IP and Port. Called from inside a delivery, whose listener
+    // waits for it to return, it stops the listener and leaves the rest until the delivery has
+    // returned; Active reads false at once.
     void ReleaseBindings() override;
     bool IsActive() override;
     void ApplyBroadcast() override;
@@ -60,9 +73,14 @@ private:
     // Ends a deactivation begun inside a delivery: closes the sockets and lets the stopped
     // listener free itself once the delivery has returned to it.
     void FinishReleaseAfterDelivery();
+    void ShutDownReceiving();
+    // Calls OnUDPLoss; a failure there is dropped, as one of OnUDPRead is.
+    void ReportLoss(std::uint64_t lost);
 
     TIdSocketHandles bindings_;
     TUDPReadEvent onUDPRead_;
+    TUDPLossEvent onUDPLoss_;
+    std::size_t queueBudget_;
     std::atomic<bool> threadedEvent_{false};
     std::atomic<TIdSocketHandle*> currentBinding_{nullptr};
     std::unique_ptr<TIdUDPListenerThread> listener_;

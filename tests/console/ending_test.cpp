@@ -14,7 +14,7 @@ TEST(WindowPanes, AfterTheEndingBeginsAWorkersLineIsDroppedAndItDoesNotWait) {
     RecordingDialogs dialogs;
     TfrmMain frm(dialogs);
     corvane::BeginEnding();
-    std::thread worker([&] { frm.AddToLog("late"); });
+    std::thread worker([&] { corvane::Synchronize([&] { frm.AddToLog("late"); }); });
     worker.join(); // returns although the UI thread runs no hand-over
     EXPECT_TRUE(frm.mmLog->toPlainText().isEmpty());
 }

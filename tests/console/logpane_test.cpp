@@ -560,8 +560,9 @@ TEST(WindowPanes, AWorkersLinesArriveInOrderWhileItWaitsForEach) {
     std::atomic<bool> done{false};
     std::thread worker([&] {
         for (int i = 0; i < 50; ++i) {
-            frm.AddToLog("up " + std::to_string(i));
-            frm.AddToLogRec("down " + std::to_string(i));
+            // A worker hands its lines over itself; the window's calls are the UI thread's.
+            corvane::Synchronize([&] { frm.AddToLog("up " + std::to_string(i)); });
+            corvane::Synchronize([&] { frm.AddToLogRec("down " + std::to_string(i)); });
         }
         done = true;
         corvane::WakeUiThread();

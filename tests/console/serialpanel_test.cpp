@@ -2,8 +2,10 @@
 #include "console/untMain.h"
 #include "core/codepage.h"
 #include "core/handover.h"
+#include "fakesysfs.h"
 #include "ptydevice.h"
 #include "recordingdialogs.h"
+#include "serial/devicemessages.h"
 #include "serial/messages.h"
 #include "serial/serialstate.h"
 
@@ -18,6 +20,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -157,7 +160,14 @@ TEST_F(SerialPanel, ABusyPortLogsInvalidHandleValueAndStaysClosed) {
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     frm.btnOpenComPort->click();
     ExpectClosed();
-    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{"INVALID_HANDLE_VALUE"});
+    // This very program holds it, through the other handle.
+    std::ifstream comm("/proc/self/comm");
+    std::string command;
+    std::getline(comm, command);
+    EXPECT_EQ(Lines(frm.mmLog),
+              (std::vector<ByteString>{"INVALID_HANDLE_VALUE",
+                                       msg::kDeviceBusy + device.SlavePath() + " (" + command +
+                                           ", PID " + std::to_string(getpid()) + ")"}));
     CloseHandle(holder);
 }
 
@@ -177,6 +187,45 @@ TEST_F(SerialPanel, TheTooltipNamesTheDeviceBehindTheSelectedPort) {
     frm.cmbxComPorts->setCurrentIndex(33);
     QCoreApplication::sendEvent(frm.cmbxComPorts, &help);
     EXPECT_EQ(frm.cmbxComPorts->toolTip(), "COM34: /dev/ttyUSB1");
+}
+
+TEST_F(SerialPanel, EntriesWithADeviceAreBoldAndTheirTooltipsNameTheAdapter) {
+    corvane::testing::FakeSysfs tree;
+    tree.AddUsbAdapter(device.SlavePath(), "1-2",
+                       {"ttyUSB0", "cp210x", false, "10c4", "ea60", "Silicon Labs",
+                        "CP2102 USB to UART Bridge Controller", "0001",
+                        "usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0"});
+    folder.Link(150, "/dev/nonexistent-corvane-device");
+    const auto bold = [&](int index) {
+        return frm.cmbxComPorts->itemData(index, Qt::FontRole).value<QFont>().bold();
+    };
+    const QString facts =
+        QString::fromStdString("by-id: " + tree.ByIdFolder() +
+                               "/usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-"
+                               "port0\nUSB VID:PID 10c4:ea60\nManufacturer: Silicon Labs\n"
+                               "Product: CP2102 USB to UART Bridge Controller\n"
+                               "Serial number: 0001\nDriver: cp210x");
+    // Opening the list surveys the ports again.
+    frm.cmbxComPorts->showPopup();
+    ASSERT_TRUE(WaitFor(
+        [&] { return frm.cmbxComPorts->itemData(6, Qt::ToolTipRole).toString().endsWith(facts); }));
+    frm.cmbxComPorts->hidePopup();
+    EXPECT_TRUE(bold(6));
+    EXPECT_FALSE(bold(149));
+    EXPECT_EQ(frm.cmbxComPorts->itemData(6, Qt::ToolTipRole).toString(),
+              QString::fromStdString("COM7: " + device.SlavePath() + " (link " + folder.Path() +
+                                     "/COM7)\n") +
+                  facts);
+    // The list's own tooltip names the selected port's adapter too.
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), frm.cmbxComPorts->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(frm.cmbxComPorts, &help);
+    EXPECT_TRUE(frm.cmbxComPorts->toolTip().endsWith('\n' + facts))
+        << frm.cmbxComPorts->toolTip().toStdString();
+    // Unplugged: the next opening draws it plain.
+    device.CloseMaster();
+    frm.cmbxComPorts->showPopup();
+    ASSERT_TRUE(WaitFor([&] { return !bold(6); }));
+    frm.cmbxComPorts->hidePopup();
 }
 
 TEST_F(SerialPanel, SendWritesHexRawAndEmptyPayloads) {

@@ -285,6 +285,21 @@ TEST_F(UdpPanel, EveryOpenBindsThePortTypedThen) {
     EXPECT_EQ(dialogs.errors.size(), 1u);
 }
 
+// A datagram the endpoint had no room for: the upper pane says how many were lost, in the
+// system's own words.
+TEST_F(UdpPanel, DatagramsLostOnReceiptShowOneLineWithTheirCount) {
+    frm.IdUDPServer1->SetQueueBudget(64); // too small for a datagram of 100 bytes
+    const int port = FreePort();
+    SetPort(port);
+    frm.btnOpenUDPPort->click();
+    LoopbackPeer other;
+    ASSERT_TRUE(other.Send(port, ByteString(100, 'x')));
+    ASSERT_TRUE(WaitForLines(frm.mmLog, 1));
+    const QString line = QString::fromUtf8("Потеряно датаграмм при приёме: 1");
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{corvane::ToCodePage(line)});
+    EXPECT_TRUE(Lines(frm.mmLogRec).empty());
+}
+
 TEST(UdpPanelEnding, DestroyingTheWindowEndsTheEndpointWhileDatagramsArrive) {
     RecordingDialogs dialogs;
     const int port = FreePort();

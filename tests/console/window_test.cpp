@@ -1,4 +1,5 @@
 #include "captionfit.h"
+#include "commandline/commandline.h"
 #include "console/untMain.h"
 #include "recordingdialogs.h"
 
@@ -86,6 +87,39 @@ TEST_F(Window, ResizingMovesOnlyTheLogGroup) {
     EXPECT_EQ(frm.mmLog->geometry(), QRect(2, 15, 853, 162)); // its height stays
     EXPECT_EQ(frm.ToolBar1->geometry(), QRect(2, 411, 853, 29));
     EXPECT_EQ(frm.mmLogRec->geometry(), QRect(2, 180, 853, 231));
+}
+
+// However small the window is made, the fixed controls stay whole and the log group's parts keep
+// their order without overlapping, the lower pane keeping some lines, also after the upper pane
+// was made as tall as a larger window allowed.
+TEST_F(Window, AWindowMadeSmallKeepsEveryControlAndBothPanes) {
+    frm.show();
+    const auto expectWhole = [&] {
+        QApplication::processEvents();
+        EXPECT_GE(frm.client->width(), frm.grpbxSendToUDPPort->geometry().right() + 1);
+        EXPECT_GE(frm.client->height(), frm.pnlTools->height());
+        EXPECT_GE(frm.mmLogRec->y(), frm.Splitter1->geometry().bottom() + 1);
+        EXPECT_GE(frm.ToolBar1->y(), frm.mmLogRec->geometry().bottom() + 1);
+        EXPECT_LE(frm.ToolBar1->geometry().bottom(), frm.grpbxLog->height() - 1);
+    };
+    frm.resize(200, 150);
+    expectWhole();
+    EXPECT_GE(frm.mmLogRec->height(), 60);
+    EXPECT_EQ(frm.mmLog->height(), 162);
+
+    frm.resize(759, 900);
+    QApplication::processEvents();
+    const QPoint start(10, 1);
+    QTest::mousePress(frm.Splitter1, Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(0, 600)),
+                     frm.Splitter1->mapToGlobal(QPointF(start + QPoint(0, 600))), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frm.Splitter1, &move);
+    QTest::mouseRelease(frm.Splitter1, Qt::LeftButton, {}, start + QPoint(0, 600));
+    ASSERT_GT(frm.mmLog->height(), 600);
+    frm.resize(200, 150);
+    expectWhole();
+    EXPECT_GT(frm.mmLogRec->height(), 0);
 }
 
 TEST_F(Window, StartsWithEveryControlInItsInitialState) {
@@ -256,6 +290,9 @@ TEST_F(Window, AboutShowsFourLinesThatNameTheProjectAndTheGuide) {
     ASSERT_EQ(lines.size(), 4) << dialogs.informations[0];
     EXPECT_EQ(lines[0], "Corvane");
     EXPECT_TRUE(lines[1].contains("Corvane")) << lines[1].toStdString();
+    // The version a bug report names, and the licence.
+    EXPECT_TRUE(lines[1].contains(corvane::ProgramVersion())) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains("GPL-3.0-or-later")) << lines[1].toStdString();
     EXPECT_EQ(lines[2].toStdString(), frm.GuideAddress());
     EXPECT_TRUE(lines[2].startsWith("file:///")) << lines[2].toStdString();
     EXPECT_TRUE(lines[2].endsWith("/guide.html")) << lines[2].toStdString();

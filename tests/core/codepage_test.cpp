@@ -15,6 +15,18 @@ TEST(CodePage, EveryByteValueRoundTrips) {
     EXPECT_EQ(ToCodePage(text), all);
 }
 
+TEST(CodePage, Utf8OfEveryByteIsTheUtf8OfItsCharacter) {
+    ByteString all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(static_cast<char>(b));
+    ByteString utf8 = "kept ";
+    AppendUtf8(utf8, all);
+    EXPECT_EQ(utf8, "kept " + FromCodePage(all).toUtf8().toStdString());
+    ByteString cyrillic;
+    AppendUtf8(cyrillic, "\xCE\xF8\xE8\xE1\xEA\xE0 \x88");
+    EXPECT_EQ(cyrillic, "Ошибка €");
+}
+
 TEST(CodePage, CyrillicMapsToWindows1251) {
     // "Ошибка" in Windows-1251.
     EXPECT_EQ(ToCodePage(QString::fromUtf8("Ошибка")), "\xCE\xF8\xE8\xE1\xEA\xE0");

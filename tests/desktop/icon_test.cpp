@@ -59,3 +59,28 @@ TEST(DesktopIcon, SvgMatchesTheDrawnMark) {
 }
 
 } // namespace
+
+// At the sizes menus and title bars show, the trace lies on the pixel grid: inside the plate's
+// rim every pixel is plate or trace, none a blend of the two, which would show as a blur.
+TEST(DesktopIcon, SmallSizesDrawTheTraceOnWholePixels) {
+    for (const int size : {16, 22, 24, 32, 48}) {
+        SCOPED_TRACE(size);
+        const QImage mark = LogoMark(size);
+        int trace = 0;
+        int blended = 0;
+        for (int y = 2; y < size - 2; ++y) {
+            for (int x = 2; x < size - 2; ++x) {
+                // The plate's green runs from 70 at the top to 34 at the bottom; the trace's is
+                // 230.
+                const int green = qGreen(mark.pixel(x, y));
+                if (green >= 225)
+                    ++trace;
+                else if (green > 75)
+                    ++blended;
+            }
+        }
+        EXPECT_EQ(blended, 0);
+        // One pulse is about one and a half sides long.
+        EXPECT_GE(trace, size);
+    }
+}

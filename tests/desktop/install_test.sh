@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary DESTDIR and checks what a desktop finds there: the
-# executable, the menu entry, the icons, the AppStream data and the user guide, with the menu
-# entry and the AppStream data passing their validators.
-#   install_test.sh CMAKE BUILD_FOLDER APP_ID
+# Installs the build, stripped as the package is, into a temporary DESTDIR and checks what a
+# desktop and a Debian reviewer find there: the executable, the menu entry, the icons, the
+# AppStream data, the user guide, the manual page and the package's documents, with the menu
+# entry and the AppStream data passing their validators without a remark, one version
+# throughout, and no path of the source tree in the program.
+#   install_test.sh CMAKE BUILD_FOLDER APP_ID SOURCE_FOLDER
 set -euo pipefail
 cmake=$1
 build=$2
 id=$3
+source=$4
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 
-DESTDIR="$stage" "$cmake" --install "$build" --prefix /usr >/dev/null
+DESTDIR="$stage" "$cmake" --install "$build" --prefix /usr --strip >/dev/null
 usr=$stage/usr
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -22,6 +25,11 @@ png_size() {
 }
 
 [ -x "$usr/bin/corvane" ] || fail "no executable usr/bin/corvane"
+! grep -qF "$source" "$usr/bin/corvane" || fail "the program holds the source folder's path"
+# The application id is in lower case wherever a desktop reads it.
+[[ $id =~ ^[a-z0-9.]+$ ]] || fail "the application id $id is not in lower case"
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/corvane" --version | sed -n '1s/^corvane //p')
+[[ $version =~ ^[0-9]+(\.[0-9]+)*$ ]] || fail "--version names no version: '$version'"
 for size in 16 22 24 32 48 64 128 256; do
     png=$usr/share/icons/hicolor/${size}x${size}/apps/$id.png
     if [ ! -f "$png" ]; then
@@ -39,7 +47,8 @@ done
 
 desktop=$usr/share/applications/$id.desktop
 if [ -f "$desktop" ]; then
-    desktop-file-validate "$desktop" || fail "desktop-file-validate"
+    remarks=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate"
+    [ -z "$remarks" ] || fail "desktop-file-validate remarks: $remarks"
     # The menu starts the installed program by name and shows the installed icon.
     grep -qx 'Exec=corvane' "$desktop" || fail "Exec is not the bare program name"
     grep -qx "Icon=$id" "$desktop" || fail "Icon is not $id"
@@ -49,12 +58,33 @@ fi
 
 metainfo=$usr/share/metainfo/$id.metainfo.xml
 if [ -f "$metainfo" ]; then
-    appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+    appstreamcli validate --pedantic --no-net "$metainfo" >/dev/null ||
+        fail "appstreamcli validate --pedantic: $(appstreamcli validate --pedantic --no-net "$metainfo")"
+    grep -q "<project_license>GPL-3.0-or-later</project_license>" "$metainfo" ||
+        fail "the AppStream data names no project licence"
+    grep -q "<release version=\"$version\"" "$metainfo" ||
+        fail "the AppStream data's release is not version $version"
     grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
         fail "the AppStream data does not launch $id.desktop"
 else
     fail "no AppStream metainfo"
 fi
+
+man=$usr/share/man/man1/corvane.1.gz
+if [ -f "$man" ]; then
+    gzip -dc "$man" | grep -q "^\.TH CORVANE 1 .*\"corvane $version\"" ||
+        fail "the manual page is not corvane(1) of version $version"
+else
+    fail "no manual page"
+fi
+docs=$usr/share/doc/corvane
+grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    "$docs/copyright" 2>/dev/null || fail "no machine-readable copyright file"
+grep -qx 'License: GPL-3+' "$docs/copyright" 2>/dev/null || fail "the copyright names no licence"
+[ "$(gzip -dc "$docs/changelog.gz" 2>/dev/null | head -1)" = \
+  "corvane ($version) unstable; urgency=medium" ] || fail "the changelog's first entry is not $version"
+grep -qx "Index: /usr/share/doc/corvane/guide.html" "$usr/share/doc-base/corvane" 2>/dev/null ||
+    fail "the guide is not registered with doc-base"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "installed and valid: $(find "$stage" -type f | wc -l) files"

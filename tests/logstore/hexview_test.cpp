@@ -34,7 +34,7 @@ TEST(HexView, TheCodecsViewOfEveryByteIsFoundPackedAndWrittenBackExactly) {
     corvane::LineStore store;
     std::size_t text = 0;
     for (int copy = 0; copy < 20000; ++copy) {
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
         text += line.size();
     }
     EXPECT_LT(store.BytesInMemory(), text * 2 / 3) << "a third of the text, and a chunk spare";

@@ -130,7 +130,7 @@ std::size_t RunRandomEdits(LineStore& store, unsigned seed) {
     for (int step = 0; step < 3000; ++step) {
         if (random.Below(3) > 0) {
             const std::string text = random.Text(random.Length());
-            store.AppendLine(text);
+            store.AppendLine(text, 0);
             model.Append(text);
         } else {
             const TextPos from = AnyPlace(model, random);

@@ -1,5 +1,6 @@
 // The line store beyond its memory budget: older text in the spool file, read back exactly, and
 // when the spool file fails, the newest lines kept and one note on how many older ones went.
+#include "filesizelimit.h"
 #include "logstore/linestore.h"
 #include "tempfolder.h"
 
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 using corvane::LineStore;
@@ -18,10 +18,10 @@ namespace {
 
 constexpr std::size_t kBudget = 64 << 10;
 
-// Room beyond the budget for what is not text: the line records, the table of chunks and the
-// spool file's page cache.
+// Room beyond the budget for what is not text: the line records (20 bytes with their times), the
+// table of chunks and the spool file's page cache.
 std::size_t MemoryBound(const LineStore& store) {
-    return kBudget + 16 * static_cast<std::size_t>(store.LineCount()) + (256 << 10);
+    return kBudget + 24 * static_cast<std::size_t>(store.LineCount()) + (256 << 10);
 }
 
 // A line whose bytes say where they are, so that a piece read from the wrong place shows.
@@ -56,22 +56,6 @@ void ExpectLines(const LineStore& store, const std::vector<std::string>& lines,
     }
 }
 
-// Limits the size of the files this process writes, for one test. SIGXFSZ keeps its default
-// action, ending the program: the store must not let it be raised.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &previous_); }
-
-private:
-    rlimit previous_{};
-};
-
 } // namespace
 
 TEST(LineStoreSpool, EveryLineReadsBackWithMemoryBounded) {
@@ -80,7 +64,7 @@ TEST(LineStoreSpool, EveryLineReadsBackWithMemoryBounded) {
     const std::vector<std::string> lines = MixedLines();
     std::size_t mostInMemory = 0;
     for (const std::string& line : lines) {
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
         mostInMemory = std::max(mostInMemory, store.BytesInMemory());
     }
     EXPECT_LE(mostInMemory, MemoryBound(store));
@@ -109,7 +93,7 @@ TEST(LineStoreSpool, EditsOnSpooledLines) {
     LineStore store({.memoryBudget = kBudget, .spoolFolder = folder.Path().string()});
     std::vector<std::string> lines = MixedLines();
     for (const std::string& line : lines)
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
 
     // Typing in the middle of the 3 MB line, then joining lines across spooled chunks.
     EXPECT_EQ(store.Replace({3000, 1 << 20}, {3000, 1 << 20}, "typed"),
@@ -138,7 +122,7 @@ TEST(LineStoreSpool, DefaultFolderIsTheUsersCacheAndKeepsNothing) {
     {
         LineStore store({.memoryBudget = kBudget, .spoolFolder = {}});
         for (std::size_t number = 0; number < 5000; ++number)
-            store.AppendLine(NumberedLine(number, 60));
+            store.AppendLine(NumberedLine(number, 60), 0);
         EXPECT_GT(store.BytesSpooled(), 0u);
         EXPECT_TRUE(std::filesystem::is_directory(folder.Path() / "corvane"));
         EXPECT_EQ(folder.Entries(), 0u);
@@ -157,7 +141,7 @@ void ExpectDropsWhenSpoolFails(LineStore& store) {
     std::int64_t shiftedBefore = 0;
     std::size_t mostInMemory = 0;
     for (std::size_t number = 0; number < appended; ++number) {
-        store.AppendLine(NumberedLine(number, 40 + number % 50));
+        store.AppendLine(NumberedLine(number, 40 + number % 50), 0);
         ASSERT_GE(store.LinesShiftedOut(), shiftedBefore);
         shiftedBefore = store.LinesShiftedOut();
         mostInMemory = std::max(mostInMemory, store.BytesInMemory());
@@ -202,11 +186,11 @@ TEST(LineStoreSpoolFailure, OneNoteAfterTheOperatorEditedIt) {
     LineStore store({.memoryBudget = kBudget, .spoolFolder = (folder.Path() / "file").string()});
     std::size_t number = 0;
     while (store.LinesShiftedOut() == 0)
-        store.AppendLine(NumberedLine(number++, 60));
+        store.AppendLine(NumberedLine(number++, 60), 0);
     store.Replace({0, 0}, {1, 0}, ""); // the operator deletes the note
     const std::int64_t shifted = store.LinesShiftedOut();
     while (store.LinesShiftedOut() == shifted)
-        store.AppendLine(NumberedLine(number++, 60));
+        store.AppendLine(NumberedLine(number++, 60), 0);
     std::int64_t notes = 0;
     for (std::int64_t line = 0; line < store.LineCount(); ++line)
         notes += store.Line(line).starts_with("[") ? 1 : 0;
@@ -226,7 +210,7 @@ TEST(LineStoreSpool, HexViewsReadBackFromTheSpoolFile) {
             const std::size_t value = (number * 31 + byte * 7) % 256;
             line += {' ', kDigits[value / 16], kDigits[value % 16]};
         }
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
         lines.push_back(line);
     }
     EXPECT_GT(store.BytesSpooled(), kBudget * 4);
@@ -258,7 +242,7 @@ TEST(LineStoreSpool, LongHexLinesKeptAsTheirBytesInMemoryAndSpooled) {
             const std::size_t value = (number * 131 + byte * 7 + byte / 256) % 256;
             line += {' ', kDigits[value / 16], kDigits[value % 16]};
         }
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
         lines.push_back(std::move(line));
         EXPECT_LT(store.BytesInMemory(), budget + budget / 4 + (2 << 20)) << number;
     }

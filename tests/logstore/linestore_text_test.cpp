@@ -26,13 +26,13 @@ using Text = std::vector<std::string>;
 TEST(LineStoreAppend, FollowsTheProgramsRule) {
     LineStore store;
     EXPECT_EQ(Lines(store), (Text{""}));
-    store.AppendLine("first");
+    store.AppendLine("first", 0);
     EXPECT_EQ(Lines(store), (Text{"first", ""})) << "a line and a line break";
-    store.AppendLine("");
+    store.AppendLine("", 0);
     EXPECT_EQ(Lines(store), (Text{"first", "", ""})) << "an empty line is a line too";
-    store.AppendLine("a\r\nb\r\n");
+    store.AppendLine("a\r\nb\r\n", 0);
     EXPECT_EQ(Lines(store), (Text{"first", "", "a", "b", "", ""})) << "CR LF inside splits";
-    store.AppendLine("lone\rcr and lone\nlf");
+    store.AppendLine("lone\rcr and lone\nlf", 0);
     EXPECT_EQ(store.Line(5), "lone\rcr and lone\nlf") << "a lone CR or LF does not split";
     EXPECT_EQ(store.LineCount(), 7);
     EXPECT_EQ(store.End(), (TextPos{6, 0}));
@@ -41,9 +41,9 @@ TEST(LineStoreAppend, FollowsTheProgramsRule) {
 TEST(LineStoreAppend, AfterTypedTextStartsALineOfItsOwn) {
     LineStore store;
     store.Replace({0, 0}, {0, 0}, "typed");
-    store.AppendLine("x\r\ny");
+    store.AppendLine("x\r\ny", 0);
     EXPECT_EQ(Lines(store), (Text{"typed", "x", "y"}));
-    store.AppendLine("z");
+    store.AppendLine("z", 0);
     EXPECT_EQ(Lines(store), (Text{"typed", "x", "y", "z"}));
     EXPECT_EQ(store.End(), (TextPos{3, 1}));
 }
@@ -51,7 +51,7 @@ TEST(LineStoreAppend, AfterTypedTextStartsALineOfItsOwn) {
 TEST(LineStoreReplace, WithinAndAcrossLinesInEitherOrder) {
     LineStore store;
     for (const char* line : {"alpha", "beta", "gamma", "delta"})
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
 
     EXPECT_EQ(store.Replace({1, 1}, {1, 3}, "ET"), (TextPos{1, 3}));
     EXPECT_EQ(store.Line(1), "bETa");
@@ -68,7 +68,7 @@ TEST(LineStoreReplace, WithinAndAcrossLinesInEitherOrder) {
 TEST(LineStoreRead, PartsOfLinesAndTextInEitherOrder) {
     LineStore store;
     for (const char* line : {"one", "two", "three"})
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
     EXPECT_EQ(store.Line(2, 1, 3), "hre");
     EXPECT_EQ(store.Line(2, 3, 100), "ee") << "fewer at the line's end";
     EXPECT_EQ(store.Line(2, 5), "") << "none past it";
@@ -83,14 +83,14 @@ TEST(LineStoreRead, PartsOfLinesAndTextInEitherOrder) {
 
 TEST(LineStoreExtent, TheWidestLineFollowsEveryChange) {
     LineStore store;
-    store.AppendLine("12345");
-    store.AppendLine("1234567\r\n12");
+    store.AppendLine("12345", 0);
+    store.AppendLine("1234567\r\n12", 0);
     EXPECT_EQ(store.LongestLine(), 7);
     store.Replace({1, 0}, {1, 7}, "");
     EXPECT_EQ(store.LongestLine(), 5) << "shrinks when the widest line is shortened";
     store.Replace({0, 5}, {0, 5}, "6789");
     EXPECT_EQ(store.LongestLine(), 9) << "an edit that lengthens counts";
-    store.AppendLine(std::string(3000, 'x'));
+    store.AppendLine(std::string(3000, 'x'), 0);
     EXPECT_EQ(store.LongestLine(), 3000);
     store.Replace({3, 0}, {4, 0}, "");
     EXPECT_EQ(store.LongestLine(), 9) << "deleting the widest line gives the next one";
@@ -100,14 +100,14 @@ TEST(LineStoreExtent, TheWidestLineFollowsEveryChange) {
     EXPECT_EQ(store.LongestLine(), 0);
     EXPECT_EQ(Lines(store), (Text{""}));
     EXPECT_EQ(store.BytesSpooled(), 0u);
-    store.AppendLine("ab");
+    store.AppendLine("ab", 0);
     EXPECT_EQ(Lines(store), (Text{"ab", ""}));
     EXPECT_EQ(store.LongestLine(), 2);
 }
 
 TEST(LineStoreExtent, ATabReachesToTheNextStopOfEight) {
     LineStore store;
-    store.AppendLine("a\tb\r\n\t\t\r\n1234567\tx\r\n12345678\tx");
+    store.AppendLine("a\tb\r\n\t\t\r\n1234567\tx\r\n12345678\tx", 0);
     EXPECT_EQ(Lines(store), (Text{"a\tb", "\t\t", "1234567\tx", "12345678\tx", ""}));
     EXPECT_EQ(store.LineWidth(0), 9);
     EXPECT_EQ(store.LineWidth(1), 16);
@@ -126,7 +126,7 @@ TEST(LineStoreExtent, ATabReachesToTheNextStopOfEight) {
 // A line the pane keeps with a lone LF inside, given line by line: the LF stays in the line.
 TEST(LineStoreEdit, LinesGivenOneByOneMayHoldALoneLineFeed) {
     LineStore store;
-    store.AppendLine("ab");
+    store.AppendLine("ab", 0);
     const corvane::ByteString lines[] = {"x\ny", "z"};
     EXPECT_EQ(store.Replace({0, 1}, {0, 1}, lines), (TextPos{1, 1}));
     EXPECT_EQ(Lines(store), (Text{"ax\ny", "zb", ""}));
@@ -137,7 +137,7 @@ TEST(LineStoreBytes, EveryByteValueKept) {
     for (int byte = 0; byte < 256; ++byte)
         all += static_cast<char>(byte);
     LineStore store;
-    store.AppendLine(all);
+    store.AppendLine(all, 0);
     // CR LF (13 10) is not in the sequence, so the line stays whole.
     EXPECT_EQ(store.Line(0), all);
     EXPECT_EQ(store.Line(0, 250, 6), all.substr(250));
@@ -185,7 +185,7 @@ TEST(LineStoreHexView, EveryPartReadsBackExactly) {
     const std::vector<std::string> lines = HexLines();
     LineStore store;
     for (const std::string& line : lines)
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
     ExpectEveryPart(store, lines);
     EXPECT_EQ(store.LongestLine(), 1118);
     EXPECT_EQ(store.Text({0, 30}, {2, 5}), lines[0].substr(30) + "\n" + lines[1] + "\n" + " 00 1");
@@ -197,7 +197,7 @@ TEST(LineStoreHexView, KeptInAboutAThirdOfItsText) {
     LineStore store({.memoryBudget = std::size_t{1} << 30, .spoolFolder = {}});
     std::size_t text = 0;
     for (int i = 0; i < 200000; ++i) {
-        store.AppendLine(line);
+        store.AppendLine(line, 0);
         text += line.size();
     }
     EXPECT_LT(store.BytesInMemory(), text / 2);

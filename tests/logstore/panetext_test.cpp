@@ -10,8 +10,8 @@ using corvane::ByteString;
 
 TEST(PaneText, ALoneLineFeedOrCarriageReturnRoundTripsWithinItsLine) {
     corvane::LineStore store;
-    store.AppendLine("a\nb\rc\td\xC6");
-    store.AppendLine("next");
+    store.AppendLine("a\nb\rc\td\xC6", 0);
+    store.AppendLine("next", 0);
     const QString shown = corvane::ShownText(store, {}, store.End());
     EXPECT_EQ(shown, QString::fromUtf8("a\u240Ab\u240Dc\td\u0416\nnext\n"));
     const std::vector<ByteString> lines = corvane::LinesToKeep(shown);

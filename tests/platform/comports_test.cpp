@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 using namespace corvane;
 using namespace corvane::testing;
@@ -83,6 +84,31 @@ TEST(DescribeComPort, NamesTheDeviceAndTheLinkItWasFoundThrough) {
               "/dev/nonexistent-corvane-device (missing) (link " + folder.Path() + "/COM8)");
     EXPECT_EQ(DescribeComPort(40), "/dev/ttyUSB7");
     EXPECT_EQ(DescribeComPort(150), "no device");
+}
+
+TEST(ComPortDevice, FollowsEveryLinkAsFarAsTheLinksGo) {
+    PortsFolder folder;
+    PtyDevice device;
+    namespace fs = std::filesystem;
+    const fs::path links = folder.Path();
+    // COM7 -> by-id/adapter (relative) -> the pty: the device itself.
+    fs::create_directory(links / "by-id");
+    fs::create_symlink(device.SlavePath(), links / "by-id" / "adapter");
+    folder.Link(7, "by-id/../by-id/adapter");
+    EXPECT_EQ(ComPortDevice(7), device.SlavePath());
+    // An adapter that is not plugged in: the name the last link gives.
+    fs::create_symlink("/dev/serial/by-id/usb-corvane-absent", links / "by-id" / "absent");
+    folder.Link(8, (links / "by-id" / "absent").string());
+    EXPECT_EQ(ComPortDevice(8), "/dev/serial/by-id/usb-corvane-absent");
+    // A loop of links ends somewhere on the loop rather than never.
+    fs::create_symlink(links / "loop-b", links / "loop-a");
+    fs::create_symlink(links / "loop-a", links / "loop-b");
+    folder.Link(9, (links / "loop-a").string());
+    const std::string end = ComPortDevice(9);
+    EXPECT_TRUE(end == (links / "loop-a").string() || end == (links / "loop-b").string()) << end;
+    // No link: the block device; no block and no link: nowhere.
+    EXPECT_EQ(ComPortDevice(34), "/dev/ttyUSB1");
+    EXPECT_EQ(ComPortDevice(150), "");
 }
 
 } // namespace

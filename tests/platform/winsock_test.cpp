@@ -1,4 +1,5 @@
 // The Winsock layer over BSD sockets, on loopback addresses only.
+#include "platform/datagrambatch.h"
 #include "platform/posix/wsaerror.h"
 #include "platform/winsock.h"
 
@@ -425,6 +426,105 @@ TEST_F(Winsock, EachThreadKeepsItsOwnHostEntry) {
     other.join();
     EXPECT_EQ(static_cast<u_char>(mine->h_addr_list[0][0]), 127);
     EXPECT_STREQ(mine->h_name, "localhost");
+}
+
+// Microseconds since the Unix epoch, as the batch receive gives arrival times.
+std::int64_t EpochMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Slots of 8 bytes each over one buffer.
+struct Slots {
+    explicit Slots(int count) : buffer(static_cast<std::size_t>(count) * 8), slots(count) {
+        for (int i = 0; i < count; ++i)
+            slots[static_cast<std::size_t>(i)] = {buffer.data() + i * 8, 8, -1, false, {}, 0};
+    }
+    std::string Data(int i) const {
+        return std::string(slots[static_cast<std::size_t>(i)].buf,
+                           static_cast<std::size_t>(slots[static_cast<std::size_t>(i)].received));
+    }
+    std::vector<char> buffer;
+    std::vector<DATAGRAM_SLOT> slots;
+};
+
+// One call takes what is queued, in order, each datagram with its sender and its arrival time,
+// and one longer than its slot marked cut; with nothing queued it returns 0 at once.
+TEST_F(Winsock, ABatchTakesTheQueuedDatagramsWithTheirSendersAndTimes) {
+    u_short port = 0, senderPort = 0;
+    const SOCKET receiver = Bound(1, &port);
+    const SOCKET sender = Bound(5, &senderPort);
+    ASSERT_EQ(EnableDatagramReports(receiver), 0);
+    Slots batch(4);
+    std::uint32_t drops = 7;
+    ASSERT_EQ(ReceiveDatagramBatch(receiver, batch.slots.data(), 4, drops), 0);
+
+    const std::int64_t before = EpochMicroseconds();
+    for (const std::string datagram : {"one", "", "three!!!", "too long!"})
+        ASSERT_EQ(SendTo(sender, port, datagram), static_cast<int>(datagram.size()));
+    // Loopback may queue a datagram after its send has returned: one call takes what is there.
+    for (int taken = 0, got; taken < 4; taken += got) {
+        ASSERT_TRUE(Readable(receiver));
+        got = ReceiveDatagramBatch(receiver, batch.slots.data() + taken, 4 - taken, drops);
+        ASSERT_GT(got, 0);
+    }
+    const std::int64_t after = EpochMicroseconds();
+    EXPECT_EQ(batch.Data(0), "one");
+    EXPECT_EQ(batch.Data(1), "");
+    EXPECT_EQ(batch.Data(2), "three!!!");
+    EXPECT_FALSE(batch.slots[2].truncated);
+    EXPECT_TRUE(batch.slots[3].truncated);
+    std::int64_t previous = before;
+    for (const DATAGRAM_SLOT& slot : batch.slots) {
+        EXPECT_EQ(slot.from.sin_addr.S_un.S_un_b.s_b4, 5);
+        EXPECT_EQ(ntohs(slot.from.sin_port), senderPort);
+        EXPECT_GE(slot.receivedAt, previous);
+        EXPECT_LE(slot.receivedAt, after);
+        previous = slot.receivedAt;
+    }
+    EXPECT_EQ(drops, 0u); // none dropped: the count reads 0, whatever it held
+    EXPECT_EQ(ReceiveDatagramBatch(receiver, batch.slots.data(), 4, drops), 0);
+
+    shutdown(receiver, SD_RECEIVE);
+    EXPECT_EQ(ReceiveDatagramBatch(receiver, batch.slots.data(), 4, drops), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAESHUTDOWN);
+}
+
+// More datagrams than the socket's queue holds, sent while nobody reads: what the batches take and
+// the drop count make up every datagram sent. The count is there at once, and comes with the next
+// datagram queued after the drops.
+TEST_F(Winsock, TheDropCountMakesUpWhatTheSocketsQueueCouldNotHold) {
+    u_short port = 0;
+    const SOCKET receiver = Bound(1, &port);
+    const SOCKET sender = Bound(5);
+    ASSERT_EQ(EnableDatagramReports(receiver), 0);
+    constexpr int kSent = 60'000; // several times what a queue of a few MiB takes
+    for (int i = 0; i < kSent; ++i)
+        ASSERT_EQ(SendTo(sender, port, std::string(reinterpret_cast<const char*>(&i), 4)), 4);
+    Slots batch(64);
+    std::uint32_t drops = 0;
+    int taken = 0, previous = -1;
+    bool ordered = true;
+    for (int got; (got = ReceiveDatagramBatch(receiver, batch.slots.data(), 64, drops)) > 0;) {
+        for (int i = 0; i < got; ++i) {
+            int number;
+            std::memcpy(&number, batch.slots[static_cast<std::size_t>(i)].buf, sizeof number);
+            ordered = ordered && number > previous;
+            previous = number;
+        }
+        taken += got;
+    }
+    EXPECT_TRUE(ordered);
+    std::uint32_t now = 0;
+    ASSERT_EQ(DatagramDropCount(receiver, now), 0);
+    EXPECT_GT(now, 0u);
+    EXPECT_EQ(taken + static_cast<int>(now), kSent);
+
+    ASSERT_EQ(SendTo(sender, port, "next"), 4);
+    ASSERT_TRUE(Readable(receiver));
+    ASSERT_EQ(ReceiveDatagramBatch(receiver, batch.slots.data(), 64, drops), 1);
+    EXPECT_EQ(drops, now);
 }
 
 TEST(WinsockByteOrder, HtonsPutsTheHighByteFirst) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <termios.h>
 
 using namespace corvane;
@@ -101,7 +102,8 @@ TEST_F(ComPort, AMissingOrBusyPortIsInvalidHandleValue) {
     folder.Link(8, "/dev/nonexistent-corvane-device");
     Open(8, 19200);
     EXPECT_EQ(hComPort, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(panes.Log(), std::vector<ByteString>{kInvalidHandle});
+    ASSERT_EQ(panes.Log().size(), 2u);
+    EXPECT_EQ(panes.Log()[0], kInvalidHandle);
 
     const HANDLE holder = CreateFileA("\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
@@ -109,7 +111,8 @@ TEST_F(ComPort, AMissingOrBusyPortIsInvalidHandleValue) {
     panes.Clear();
     Open(7, 19200);
     EXPECT_EQ(hComPort, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(panes.Log(), std::vector<ByteString>{kInvalidHandle});
+    ASSERT_EQ(panes.Log().size(), 2u);
+    EXPECT_EQ(panes.Log()[0], kInvalidHandle);
     EXPECT_EQ(WriteOverlapped.hEvent, nullptr);
     CloseHandle(holder);
 }
@@ -120,7 +123,8 @@ TEST_F(ComPort, FailedOpensLeaveNoHandleBehind) {
     for (int i = 0; i < 5; ++i)
         Open(9, 19200);
     EXPECT_EQ(posix::OpenHandleCount(), before);
-    EXPECT_EQ(panes.Log(), std::vector<ByteString>(5, kInvalidHandle));
+    const auto log = panes.Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), kInvalidHandle), 5);
 }
 
 TEST_F(ComPort, ARefusedSettingIsLoggedWithThePathAndThePortStaysOpen) {

@@ -22,12 +22,19 @@ enum class Pane { Log, LogRec };
 struct Line {
     Pane pane;
     ByteString text;
+    std::int64_t time = 0; // as the line was handed to the pane
 };
 
 class RecordingPanes : public LogPanes {
 public:
-    void AddToLog(const ByteString& line) override { Append(Pane::Log, line); }
-    void AddToLogRec(const ByteString& line) override { Append(Pane::LogRec, line); }
+    using LogPanes::AddToLog;
+    using LogPanes::AddToLogRec;
+    void AddToLog(const ByteString& line, std::int64_t time) override {
+        Append(Pane::Log, line, time);
+    }
+    void AddToLogRec(const ByteString& line, std::int64_t time) override {
+        Append(Pane::LogRec, line, time);
+    }
 
     std::vector<ByteString> Of(Pane pane) const {
         std::vector<ByteString> lines;
@@ -45,13 +52,13 @@ public:
     void FailNext(Pane pane) { failNext_ = pane; }
 
 private:
-    void Append(Pane pane, const ByteString& line) {
+    void Append(Pane pane, const ByteString& line, std::int64_t time) {
         EXPECT_TRUE(IsUiThread()) << "appended off the UI thread: " << line;
         if (failNext_ == pane) {
             failNext_.reset();
             throw Exception("pane failed");
         }
-        lines_.push_back({pane, line});
+        lines_.push_back({pane, line, time});
     }
 
     std::vector<Line> lines_;

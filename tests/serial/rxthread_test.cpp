@@ -1,20 +1,30 @@
 #include "serial/untRxThread.h"
 
+#include "configfolder.h"
 #include "fakeuartcounts.h"
 #include "payload/hexcodec.h"
 #include "platform/posix/ttydevice.h"
 #include "ptydevice.h"
 #include "recordingpanes.h"
+#include "serial/bytecapture.h"
 #include "serial/comport.h"
 #include "serial/messages.h"
+#include "serial/replug.h"
 #include "serial/seriallink.h"
 #include "serial/serialstate.h"
+
+#include "core/walltime.h"
+#include "filesizelimit.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <random>
 
 using namespace corvane;
@@ -63,6 +73,7 @@ protected:
         ASSERT_TRUE(ServeUntil([] { return !RxThreadRegistered(); }));
     }
 
+    ConfigFolder config; // the user's settings decide nothing here
     PortsFolder folder;
     PtyDevice device;
     RecordingPanes panes;
@@ -111,19 +122,38 @@ TEST_F(ReceiveWorker, AQuickCloseAndOpenLeavesOneWorkerOnThePort) {
     EXPECT_EQ(Count(Pane::Log, kRxEnded), 2u);
 }
 
-TEST_F(ReceiveWorker, TheDeviceHangingUpIsSaidOnceAndThePortStaysOpenUntilClose) {
+TEST(ReceiveWorkerNotReconnecting, TheDeviceHangingUpIsSaidOnceAndThePortStaysOpenUntilClose) {
+    ConfigFolder config;
+    config.WriteSettings("[General]\nreconnect=false\n");
+    PortsFolder folder;
+    PtyDevice device;
+    RecordingPanes panes;
+    folder.Link(7, device.SlavePath());
+    ASSERT_TRUE(OpenSerialLink(panes, 7, 115200));
+    const auto received = [&] {
+        ByteString bytes;
+        for (const ByteString& line : panes.LogRec())
+            bytes += HexStrToData(line.substr(kReceivedArrow.size() + 1));
+        return bytes;
+    };
+    const auto has = [&](const ByteString& text) {
+        const auto lines = panes.Log();
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    };
     device.Write("before");
-    ASSERT_TRUE(ServeUntil([&] { return Received() == "before"; }));
+    ASSERT_TRUE(ServeUntil([&] { return received() == "before"; }));
     device.CloseMaster();
-    ASSERT_TRUE(ServeUntil([&] { return Has(Pane::Log, kDeviceGone); }));
+    ASSERT_TRUE(ServeUntil([&] { return has(kDeviceGone); }));
     // A second line would come within a few of the worker's 100 ms rounds; nothing can be awaited
     // for a line that must not come.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     ServeUntil([&] { return std::chrono::steady_clock::now() > until; });
     EXPECT_TRUE(ClearCommError(hComPort, nullptr, nullptr)); // still open
     EXPECT_TRUE(RxThreadRegistered());
+    EXPECT_FALSE(ReplugWaiting());
     SendData(panes, "\x01");
-    CloseAndAwaitEnd();
+    CloseSerialLink();
+    ASSERT_TRUE(ServeUntil([&] { return has(kRxEnded) && !RxThreadRegistered(); }));
     EXPECT_EQ(panes.Log(), (std::vector<ByteString>{kRxStarted, kDeviceGone, "<-  01",
                                                     kSendDataError, kRxEnded}));
 }
@@ -143,6 +173,62 @@ TEST_F(ReceiveWorker, NothingOfAMegabyteIsLost) {
     writer.join();
     ASSERT_TRUE(all);
     EXPECT_TRUE(Received() == sent);
+}
+
+TEST_F(ReceiveWorker, EveryByteReadGoesToTheCaptureExactlyAndDataLinesCarryTheirReadTime) {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("received.bin").toStdString();
+    ByteCapture& capture = ReceivedBytesCapture();
+    ASSERT_FALSE(capture.Start(path, [](const FileError&) { ADD_FAILURE(); }).has_value());
+    const std::int64_t before = WallClockNow();
+    const ByteString sent = RandomBytes(1 << 20);
+    std::thread writer([&] { device.Write(sent); });
+    const bool all = ServeUntil([&] { return Received().size() >= sent.size(); });
+    writer.join();
+    const std::int64_t after = WallClockNow();
+    capture.Stop();
+    ASSERT_TRUE(all);
+    std::ifstream file(path, std::ios::binary);
+    const ByteString captured{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_EQ(captured.size(), sent.size());
+    EXPECT_TRUE(captured == sent);
+
+    // Each data line's time lies between the first byte sent and the last line shown, in order.
+    std::int64_t previous = before;
+    for (const Line& line : panes.All()) {
+        if (line.pane != Pane::LogRec)
+            continue;
+        EXPECT_GE(line.time, previous);
+        EXPECT_LE(line.time, after);
+        previous = line.time;
+    }
+}
+
+TEST_F(ReceiveWorker, ACaptureThatCannotWriteStopsAndReportsOnTheUiThread) {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("received.bin").toStdString();
+    std::vector<FileError> errors;
+    ByteCapture& capture = ReceivedBytesCapture();
+    ASSERT_FALSE(capture
+                     .Start(path,
+                            [&](const FileError& error) {
+                                EXPECT_TRUE(IsUiThread());
+                                errors.push_back(error);
+                            })
+                     .has_value());
+    {
+        const FileSizeLimit limit(1000);
+        device.Write(RandomBytes(5000));
+        ASSERT_TRUE(ServeUntil([&] { return !errors.empty(); }));
+    }
+    EXPECT_FALSE(capture.Capturing());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].file, path);
+    EXPECT_EQ(errors[0].reason, "File too large");
+    // The link goes on: later bytes are shown.
+    device.Write("after");
+    EXPECT_TRUE(ServeUntil([&] { return Received().ends_with("after"); }));
+    EXPECT_LE(QFileInfo(QString::fromStdString(path)).size(), 1000);
 }
 
 TEST_F(ReceiveWorker, AFailingLineStopsTheWorkerButLeavesThePortOpen) {
@@ -172,6 +258,7 @@ TEST_F(ReceiveWorker, TwentyFourMebibytesAtFullSpeedAllShowInOrder) {
 
 // A device fresh from the kernel, still in line mode, at a rate the driver refuses.
 TEST(ReceiveFromALineModeDevice, EveryByteArrivesExactlyBothWaysAndNothingIsEchoed) {
+    ConfigFolder config; // the user's settings decide nothing here
     PortsFolder folder;
     PtyDevice device(PtyDevice::Line::AsTheKernelLeavesIt);
     folder.Link(7, device.SlavePath());

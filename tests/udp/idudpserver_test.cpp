@@ -2,6 +2,7 @@
 // failures of the listener, sending and deactivation.
 #include "core/handover.h"
 #include "loopbackpeer.h"
+#include "udp/datagramqueue.h"
 #include "udp/idexceptions.h"
 #include "udp/idudplistenerthread.h"
 #include "udp/idudpserver.h"
@@ -10,8 +11,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -257,15 +260,12 @@ TEST_F(Endpoint, DeactivationUnderTrafficStillDeliversWhatWasHandedOver) {
     const int port = BoundPort();
     LoopbackPeer other;
     ASSERT_TRUE(other.Send(port, "handed over"));
-    // Without serving hand-overs, wait until the listener has taken the datagram from the socket:
-    // it is then on its way into the hand-over, which the deactivation must still run.
-    TIdStack& stack = *StackInstance();
+    // Without serving hand-overs, wait until the listener hands the datagram over: the
+    // deactivation must still deliver it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    std::vector<winsock::SOCKET> sockets;
-    do {
-        sockets = {server.Bindings().Items(0).OsSocket()};
-    } while (stack.WaitReadable(sockets, 0) == 1 && std::chrono::steady_clock::now() < deadline);
-    ASSERT_TRUE(sockets.empty());
+    while (!server.Listener()->HandingOver() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_TRUE(server.Listener()->HandingOver());
 
     // A handler that asks for the deactivation again meanwhile must not hold it up.
     server.SetOnUDPRead([&](TIdUDPServer&, Stream& data, TIdSocketHandle&) {
@@ -349,6 +349,184 @@ TEST_F(Endpoint, MoreThan64BindingsEndTheListenerButNotTheActivation) {
     EXPECT_TRUE(server.Active());
     server.SetActive(false);
     EXPECT_FALSE(server.Active());
+}
+
+// A datagram of size bytes that carries its number first.
+ByteString Numbered(std::uint32_t number, std::size_t size) {
+    ByteString data(size, static_cast<char>(number));
+    std::memcpy(data.data(), &number, sizeof number);
+    return data;
+}
+
+std::uint32_t NumberOf(const ByteString& data) {
+    std::uint32_t number = ~0u;
+    std::memcpy(&number, data.data(), std::min(data.size(), sizeof number));
+    return number;
+}
+
+// Spins until done() or a generous deadline, without running hand-overs; returns done().
+bool SpinUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    return done();
+}
+
+// While the handler of the first datagram stalls, the sockets are still read: the queue keeps
+// what its budget holds, in order, and refuses the rest, which one loss report counts.
+TEST_F(Endpoint, WhileTheHandlerStallsTheQueueKeepsWhatItsBudgetHoldsAndCountsTheRest) {
+    constexpr std::uint32_t kCount = 300;
+    constexpr std::size_t kSize = 1000;
+    constexpr std::size_t kRecord = 24 + kSize; // a record's header and its datagram
+    server.SetQueueBudget(64 * kRecord);
+    std::vector<std::uint64_t> losses;
+    server.SetOnUDPLoss([&](TIdUDPServer&, std::uint64_t lost) { losses.push_back(lost); });
+    LoopbackPeer other;
+    const auto record = [this](Stream& data, TIdSocketHandle& binding) {
+        Received r;
+        r.data.resize(data.Size());
+        data.Read(r.data.data(), r.data.size());
+        r.senderIP = binding.SenderIP();
+        r.senderPort = binding.SenderPort();
+        received.push_back(r);
+    };
+    server.SetOnUDPRead([&](TIdUDPServer&, Stream& data, TIdSocketHandle& binding) {
+        record(data, binding);
+        if (received.size() > 1)
+            return;
+        for (std::uint32_t n = 1; n < kCount; ++n)
+            ASSERT_TRUE(other.Send(BoundPort(), Numbered(n, kSize)));
+        const DatagramQueue& queue = server.Listener()->Queue();
+        ASSERT_TRUE(SpinUntil([&] { return queue.Used() / kRecord + queue.Lost() == kCount - 1; }));
+        EXPECT_EQ(queue.Used(), queue.Budget());
+    });
+    server.SetDefaultPort(0);
+    server.SetActive(true);
+    ASSERT_TRUE(other.Send(BoundPort(), Numbered(0, kSize)));
+    ASSERT_TRUE(ServeUntil([&] { return received.size() == 65 && !losses.empty(); }));
+    for (std::uint32_t n = 0; n < received.size(); ++n) {
+        EXPECT_EQ(received[n].data, Numbered(n, kSize));
+        EXPECT_EQ(received[n].senderIP, "127.0.0.5");
+        EXPECT_EQ(received[n].senderPort, other.Port());
+    }
+    EXPECT_EQ(losses, std::vector<std::uint64_t>{kCount - 65});
+}
+
+// Datagrams lost all along: the reports come at least a second apart, and once the sender stops
+// the last of them comes without another datagram; shown and reported make up what was sent.
+TEST_F(Endpoint, LossesAreReportedAtMostOnceASecondAndAddUpWithWhatWasShown) {
+    using Clock = std::chrono::steady_clock;
+    server.SetQueueBudget(4096); // 32 datagrams of 100 bytes
+    std::vector<std::pair<Clock::time_point, std::uint64_t>> reports;
+    server.SetOnUDPLoss(
+        [&](TIdUDPServer&, std::uint64_t lost) { reports.emplace_back(Clock::now(), lost); });
+    std::atomic<std::uint32_t> sent{0};
+    std::atomic<bool> stop{false};
+    std::uint32_t shown = 0, outOfOrder = 0, last = 0;
+    server.SetOnUDPRead([&](TIdUDPServer&, Stream& data, TIdSocketHandle&) {
+        ByteString bytes(data.Size(), '\0');
+        data.Read(bytes.data(), bytes.size());
+        const std::uint32_t number = NumberOf(bytes);
+        outOfOrder += shown > 0 && number <= last;
+        last = number;
+        ++shown;
+        // A slow handler: each delivery lasts while fifty more datagrams are sent.
+        const std::uint32_t until = sent.load() + 50;
+        SpinUntil([&] { return sent.load() >= until || stop.load(); });
+    });
+    server.SetDefaultPort(0);
+    server.SetActive(true);
+    const int port = BoundPort();
+    std::thread sender([&] {
+        LoopbackPeer peer;
+        for (std::uint32_t n = 0; !stop.load(); ++n) {
+            if (peer.Send(port, Numbered(n, 100)))
+                sent.fetch_add(1);
+        }
+    });
+    const bool threeReports = ServeUntil([&] { return reports.size() >= 3; });
+    stop.store(true);
+    sender.join();
+    ASSERT_TRUE(threeReports);
+    const auto total = [&] {
+        std::uint64_t lost = 0;
+        for (const auto& report : reports)
+            lost += report.second;
+        return lost;
+    };
+    EXPECT_TRUE(ServeUntil([&] { return shown + total() == sent.load(); }))
+        << shown << " shown, " << total() << " reported lost, " << sent.load() << " sent";
+    for (std::size_t i = 1; i < reports.size(); ++i)
+        EXPECT_GE(reports[i].first - reports[i - 1].first, std::chrono::seconds(1)) << i;
+    EXPECT_EQ(outOfOrder, 0u);
+}
+
+// A loss not reported yet when the endpoint is deactivated is reported by the deactivation.
+TEST_F(Endpoint, DeactivationReportsTheLossLeftToReport) {
+    server.SetQueueBudget(64);
+    std::vector<std::uint64_t> losses;
+    server.SetOnUDPLoss([&](TIdUDPServer&, std::uint64_t lost) { losses.push_back(lost); });
+    server.SetDefaultPort(0);
+    server.SetActive(true);
+    LoopbackPeer other;
+    // The first loss is reported at once, the next ones not before a second has passed.
+    ASSERT_TRUE(other.Send(BoundPort(), ByteString(100, 'x')));
+    ASSERT_TRUE(ServeUntil([&] { return !losses.empty(); }));
+    ASSERT_TRUE(other.Send(BoundPort(), ByteString(100, 'y')));
+    ASSERT_TRUE(other.Send(BoundPort(), ByteString(100, 'z')));
+    const DatagramQueue& queue = server.Listener()->Queue();
+    ASSERT_TRUE(SpinUntil([&] { return queue.Lost() == 3; }));
+    server.SetActive(false);
+    EXPECT_EQ(losses, (std::vector<std::uint64_t>{1, 2}));
+    EXPECT_TRUE(received.empty());
+}
+
+// The stop discards what the queue holds, as it does what the socket holds: only the datagram
+// already handed over is delivered, and the port is free when the deactivation returns.
+TEST_F(Endpoint, DeactivationWithAFullQueueDeliversOnlyWhatWasHandedOver) {
+    server.SetDefaultPort(0);
+    server.SetActive(true);
+    const int port = BoundPort();
+    LoopbackPeer other;
+    for (std::uint32_t n = 0; n < 5000; ++n)
+        ASSERT_TRUE(other.Send(port, Numbered(n, 8)));
+    const DatagramQueue& queue = server.Listener()->Queue();
+    ASSERT_TRUE(
+        SpinUntil([&] { return server.Listener()->HandingOver() && queue.Used() >= 4000 * 32; }));
+    server.SetActive(false);
+    EXPECT_FALSE(server.Active());
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].data, Numbered(0, 8));
+    TIdUDPServer another;
+    another.SetDefaultPort(port);
+    EXPECT_NO_THROW(another.SetActive(true));
+}
+
+// Each delivery carries its own datagram's arrival time, on the wall clock.
+TEST_F(Endpoint, EachDeliveryCarriesItsDatagramsArrivalTime) {
+    std::vector<std::int64_t> times;
+    server.SetOnUDPRead([&](TIdUDPServer&, Stream&, TIdSocketHandle& binding) {
+        times.push_back(binding.ReceivedAt());
+    });
+    server.SetDefaultPort(0);
+    server.SetActive(true);
+    LoopbackPeer other;
+    const auto now = [] {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    const std::int64_t beforeFirst = now();
+    ASSERT_TRUE(other.Send(BoundPort(), "first"));
+    ASSERT_TRUE(ServeUntil([&] { return times.size() == 1; }));
+    const std::int64_t beforeSecond = now();
+    ASSERT_TRUE(other.Send(BoundPort(), "second"));
+    ASSERT_TRUE(ServeUntil([&] { return times.size() == 2; }));
+    const std::int64_t afterSecond = now();
+    EXPECT_GE(times[0], beforeFirst);
+    EXPECT_LE(times[0], beforeSecond);
+    EXPECT_GE(times[1], beforeSecond);
+    EXPECT_LE(times[1], afterSecond);
 }
 
 TEST(EndpointLifetime, DestroyingAnActiveEndpointClosesItsSocket) {

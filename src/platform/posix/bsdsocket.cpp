@@ -3,11 +3,15 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <linux/sock_diag.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
+#include <vector>
 
 namespace corvane::bsd {
 namespace {
@@ -72,6 +76,80 @@ long ReceiveFrom(int fd, void* buffer, std::size_t capacity, Endpoint& from, boo
     truncated = static_cast<std::size_t>(count) > capacity;
     hasSender = length >= sizeof address;
     return count;
+}
+
+int EnableReceiveReports(int fd) {
+    const int on = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMP, &on, sizeof on) < 0)
+        return -1;
+    return ::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
+}
+
+int ReceiveBatch(int fd, BatchEntry* entries, int count, std::uint32_t& drops) {
+    // Room for both reports a datagram can carry.
+    constexpr std::size_t kControl =
+        CMSG_SPACE(sizeof(timeval)) + CMSG_SPACE(sizeof(std::uint32_t));
+    struct Slot {
+        sockaddr_in address;
+        alignas(cmsghdr) char control[kControl];
+        iovec data;
+    };
+    // Kept by the thread, so that a batch costs no allocation.
+    thread_local std::vector<Slot> slots;
+    thread_local std::vector<mmsghdr> messages;
+    const auto n = static_cast<std::size_t>(count);
+    if (slots.size() < n) {
+        slots.resize(n);
+        messages.resize(n);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        Slot& slot = slots[i];
+        slot.data = {entries[i].buffer, entries[i].capacity};
+        msghdr& header = messages[i].msg_hdr;
+        header = msghdr{};
+        header.msg_name = &slot.address;
+        header.msg_namelen = sizeof slot.address;
+        header.msg_iov = &slot.data;
+        header.msg_iovlen = 1;
+        header.msg_control = slot.control;
+        header.msg_controllen = sizeof slot.control;
+    }
+    const int taken =
+        ::recvmmsg(fd, messages.data(), static_cast<unsigned>(count), MSG_DONTWAIT, nullptr);
+    if (taken < 0)
+        return -1;
+    for (int i = 0; i < taken; ++i) {
+        msghdr& header = messages[static_cast<std::size_t>(i)].msg_hdr;
+        BatchEntry& entry = entries[i];
+        entry.length = messages[static_cast<std::size_t>(i)].msg_len;
+        entry.truncated = header.msg_flags & MSG_TRUNC;
+        entry.hasSender = header.msg_namelen >= sizeof(sockaddr_in);
+        entry.from = FromSockaddr(slots[static_cast<std::size_t>(i)].address);
+        entry.receivedAtUs = 0;
+        // The count is stamped on a datagram only once there were drops.
+        drops = 0;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c)) {
+            if (c->cmsg_level != SOL_SOCKET)
+                continue;
+            if (c->cmsg_type == SCM_TIMESTAMP) {
+                timeval time;
+                std::memcpy(&time, CMSG_DATA(c), sizeof time);
+                entry.receivedAtUs = time.tv_sec * 1'000'000LL + time.tv_usec;
+            } else if (c->cmsg_type == SO_RXQ_OVFL) {
+                std::memcpy(&drops, CMSG_DATA(c), sizeof drops);
+            }
+        }
+    }
+    return taken;
+}
+
+int DropCount(int fd, std::uint32_t& drops) {
+    std::uint32_t counts[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof counts;
+    if (::getsockopt(fd, SOL_SOCKET, SO_MEMINFO, counts, &length) < 0)
+        return -1;
+    drops = counts[SK_MEMINFO_DROPS];
+    return 0;
 }
 
 long SendTo(int fd, const void* buffer, std::size_t count, Endpoint to) {

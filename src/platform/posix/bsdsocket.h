@@ -30,6 +30,26 @@ int SetBroadcast(int fd, bool on);
 // sender: a shutdown of the receiving side woke it.
 long ReceiveFrom(int fd, void* buffer, std::size_t capacity, Endpoint& from, bool& truncated,
                  bool& hasSender);
+// One datagram of a batch: the caller sets buffer and capacity, the call fills the rest.
+struct BatchEntry {
+    void* buffer = nullptr;
+    std::size_t capacity = 0;
+    std::size_t length = 0;
+    bool truncated = false;
+    Endpoint from;
+    // False when a shutdown of the receiving side, not a datagram, ended the receive.
+    bool hasSender = false;
+    // The kernel's arrival time in microseconds since the Unix epoch; 0 when it gave none.
+    std::int64_t receivedAtUs = 0;
+};
+
+// Turns on the kernel's arrival time (SO_TIMESTAMP) and drop count (SO_RXQ_OVFL) for each datagram.
+int EnableReceiveReports(int fd);
+// recvmmsg without waiting: the count taken, or -1 with errno (EAGAIN when none is queued). drops
+// takes the drop count the last datagram taken carried; one queued before any drop carries 0.
+int ReceiveBatch(int fd, BatchEntry* entries, int count, std::uint32_t& drops);
+// The socket's drop count now (SO_MEMINFO), whether or not a datagram followed the drops.
+int DropCount(int fd, std::uint32_t& drops);
 long SendTo(int fd, const void* buffer, std::size_t count, Endpoint to);
 int Shutdown(int fd, ShutdownHow how);
 int Close(int fd);

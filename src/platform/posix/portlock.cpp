@@ -75,6 +75,15 @@ std::string LockFolder() {
     return "";
 }
 
+int LockOwner(const std::string& devicePath) {
+    const std::string folder = LockFolder();
+    char device[PATH_MAX];
+    if (folder.empty() || !realpath(devicePath.c_str(), device))
+        return 0;
+    const pid_t owner = OwnerOf(folder + "/LCK.." + LockName(device));
+    return owner != 0 && Alive(owner) ? owner : 0;
+}
+
 DWORD PortLock::Acquire(const std::string& devicePath) {
     Release();
     const std::string folder = LockFolder();

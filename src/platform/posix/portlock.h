@@ -15,6 +15,9 @@ namespace corvane::posix {
 // and then no lock is taken.
 std::string LockFolder();
 
+// The live process whose lock file holds the device behind devicePath; 0 when none does.
+int LockOwner(const std::string& devicePath);
+
 // The lock on one device, held from Acquire until Release or destruction.
 class PortLock {
 public:

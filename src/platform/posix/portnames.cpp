@@ -80,6 +80,19 @@ std::string ComPortPath(unsigned number) {
     return BlockPath(number);
 }
 
+std::string ComPortDevice(unsigned number) {
+    std::filesystem::path path = ComPortPath(number);
+    std::error_code error;
+    // A bound on the chain, as the kernel has one: a loop of links leads nowhere.
+    for (int hop = 0; hop < 40 && std::filesystem::is_symlink(path, error); ++hop) {
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error)
+            break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path.lexically_normal().string();
+}
+
 std::string DescribeComPort(unsigned number) {
     const std::string link = LinkPath(number);
     if (link.empty()) {

@@ -1,5 +1,6 @@
 #include "platform/winsock.h"
 
+#include "platform/datagrambatch.h"
 #include "platform/posix/bsdsocket.h"
 #include "platform/posix/wsaerror.h"
 
@@ -7,6 +8,7 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <mutex>
@@ -390,6 +392,62 @@ int recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* froml
     if (from && !WriteAddress(sender, from, fromlen))
         return SOCKET_ERROR;
     return truncated ? Fail(WSAEMSGSIZE) : static_cast<int>(count);
+}
+
+int EnableDatagramReports(SOCKET s) {
+    int fd;
+    if (!Usable(s, fd))
+        return SOCKET_ERROR;
+    return bsd::EnableReceiveReports(fd) < 0 ? FailFromErrno() : 0;
+}
+
+int ReceiveDatagramBatch(SOCKET s, DATAGRAM_SLOT* slots, int count, std::uint32_t& drops) {
+    int fd;
+    if (!Usable(s, fd))
+        return SOCKET_ERROR;
+    if (count < 0 || (!slots && count > 0))
+        return Fail(WSAEFAULT);
+    if (shutReceivers.Contains(fd))
+        return Fail(WSAESHUTDOWN);
+    if (count == 0)
+        return 0;
+    // Kept by the thread, so that a batch costs no allocation.
+    thread_local std::vector<bsd::BatchEntry> entries;
+    entries.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        if (slots[i].len < 0 || (!slots[i].buf && slots[i].len > 0))
+            return Fail(WSAEFAULT);
+        bsd::BatchEntry& entry = entries[static_cast<std::size_t>(i)];
+        entry.buffer = slots[i].buf;
+        entry.capacity = static_cast<std::size_t>(slots[i].len);
+    }
+    const int taken = bsd::ReceiveBatch(fd, entries.data(), count, drops);
+    if (taken < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : FailFromErrno();
+    const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    for (int i = 0; i < taken; ++i) {
+        const bsd::BatchEntry& entry = entries[static_cast<std::size_t>(i)];
+        // A receive that returns without a sender was woken by a shutdown: the batch ends before
+        // it, and a batch that has nothing else fails as recvfrom would.
+        if (!entry.hasSender)
+            return i > 0 ? i : Fail(WSAESHUTDOWN);
+        DATAGRAM_SLOT& slot = slots[i];
+        slot.received = static_cast<int>(entry.length);
+        slot.truncated = entry.truncated;
+        int length = sizeof slot.from;
+        WriteAddress(entry.from, reinterpret_cast<sockaddr*>(&slot.from), &length);
+        slot.receivedAt = entry.receivedAtUs != 0 ? entry.receivedAtUs : now;
+    }
+    return taken;
+}
+
+int DatagramDropCount(SOCKET s, std::uint32_t& drops) {
+    int fd;
+    if (!Usable(s, fd))
+        return SOCKET_ERROR;
+    return bsd::DropCount(fd, drops) < 0 ? FailFromErrno() : 0;
 }
 
 int sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen) {

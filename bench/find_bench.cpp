@@ -1,0 +1,149 @@
+// Find over 10,000,000 typical received lines, half of their text in the spool file. Prints:
+// - the count of all matches, run in slices on the event loop as the find bar runs it, in MB/s of
+//   text (the lines as shown, 64 bytes each), with and without Match case, and the worst lateness
+//   of a 10 ms timer running beside it;
+// - the time to the first match from the caret when it lies 100,000 lines below the caret, once
+//   among spooled lines and once among lines in memory.
+// Optional argument: the spool folder (default: the user's cache).
+#include "logstore/linefind.h"
+#include "logstore/slicedtask.h"
+#include "processfigures.h"
+#include "typicallines.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+using namespace corvane;
+
+namespace {
+
+constexpr std::int64_t kLines = 10'000'000;
+constexpr std::int64_t kLineBytes = 64;
+// The caret lines of the first-match figures, and the distance to the match below each.
+constexpr std::int64_t kSpooledCaret = 2'000'000;
+constexpr std::int64_t kInMemoryCaret = 8'000'000;
+constexpr std::int64_t kDistance = 100'000;
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+// Every 1000th line comes from 127.0.0.5, the address searched for; the two lines 100,000 below
+// the carets from 127.0.0.9, found from the carets.
+void Fill(LineStore& store) {
+    std::string line;
+    std::int64_t time = 1'796'000'000'000'000;
+    for (std::int64_t number = 0; number < kLines; ++number) {
+        TypicalLine(number, line);
+        if (number % 1000 == 999)
+            line[12] = '5';
+        if (number == kSpooledCaret + kDistance || number == kInMemoryCaret + kDistance)
+            line[12] = '9';
+        store.AppendLine(line, time += 20);
+    }
+}
+
+struct CountFigures {
+    double seconds = 0;
+    double cpuSeconds = 0; // of the process: on a loaded machine, the figure that does not vary
+    std::int64_t total = 0;
+    double worstLateMs = 0;
+    int ticks = 0;
+};
+
+// Counts as the find bar does: one slice per turn of the event loop, a 10 ms timer beside it.
+CountFigures Count(const LineStore& store, const FindQuery& query) {
+    CountFigures figures;
+    MatchCounter counter(query);
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const double late = static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 10;
+        figures.worstLateMs = std::max(figures.worstLateMs, late);
+        ++figures.ticks;
+        sinceTick.start();
+    });
+    const auto start = Clock::now();
+    const double cpuStart = ReadProcessFigures().cpuSeconds;
+    SlicedTask task([&](Clock::time_point deadline) { return counter.Step(store, deadline); },
+                    [&](bool done) {
+                        if (done)
+                            QCoreApplication::quit();
+                    });
+    sinceTick.start();
+    ticker.start();
+    task.Start();
+    QCoreApplication::exec();
+    figures.seconds = Seconds(Clock::now() - start);
+    figures.cpuSeconds = ReadProcessFigures().cpuSeconds - cpuStart;
+    figures.total = counter.Total(store);
+    return figures;
+}
+
+void PrintCount(const char* what, const CountFigures& figures) {
+    const double megabytes = static_cast<double>(kLines * kLineBytes) / 1e6;
+    std::printf("  count %-26s %lld matches in %.2f s: %.0f MB/s of text (%.0f MB/s of CPU "
+                "time); 10 ms timer worst %.1f ms late (%d ticks)\n",
+                what, static_cast<long long>(figures.total), figures.seconds,
+                megabytes / figures.seconds, megabytes / figures.cpuSeconds, figures.worstLateMs,
+                figures.ticks);
+}
+
+// Steps the walk as the find bar does, slice after slice, and times it.
+double FirstMatchMs(const LineStore& store, std::int64_t caret, Match& found) {
+    MatchWalk walk(FindQuery("(127.0.0.9)", {}), {caret, 0}, MatchWalk::Direction::Forward);
+    const auto start = Clock::now();
+    while (!walk.Step(store, Clock::now() + SlicedTask::kSlice)) {
+    }
+    const double ms = Seconds(Clock::now() - start) * 1e3;
+    found = walk.Result().value_or(Match{});
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    // Lines are kept as their prefix and raw bytes, 32 bytes of 64: a budget of a quarter of the
+    // text as shown keeps half of the lines in memory.
+    LineStore::Limits limits;
+    limits.memoryBudget = static_cast<std::size_t>(kLines * kLineBytes / 4);
+    if (argc > 1)
+        limits.spoolFolder = argv[1];
+    LineStore store(limits);
+    const auto fillStart = Clock::now();
+    Fill(store);
+    std::printf("find over %lld typical lines (%.0f MB of text as shown), filled in %.1f s\n",
+                static_cast<long long>(kLines), kLines * kLineBytes / 1e6,
+                Seconds(Clock::now() - fillStart));
+    std::printf("  stored: %.0f MB in memory, %.0f MB in the spool file\n",
+                static_cast<double>(store.BytesInMemory()) / 1e6,
+                static_cast<double>(store.BytesSpooled()) / 1e6);
+
+    PrintCount("\"127.0.0.5\"", Count(store, FindQuery("127.0.0.5", {})));
+    PrintCount("\"127.0.0.5\", Match case",
+               Count(store, FindQuery("127.0.0.5", {.matchCase = true})));
+    PrintCount("\"0d 0a\" (hex bytes)", Count(store, FindQuery("0d 0a", {})));
+
+    for (auto [caret, where] : {std::pair{kSpooledCaret, "spooled lines"},
+                                std::pair{kInMemoryCaret, "lines in memory"}}) {
+        Match found;
+        const double ms = FirstMatchMs(store, caret, found);
+        std::printf("  first match %lld lines below the caret, among %s: %.1f ms (line %lld)\n",
+                    static_cast<long long>(kDistance), where, ms,
+                    static_cast<long long>(found.from.line));
+    }
+    const ProcessFigures process = ReadProcessFigures();
+    std::printf("  peak resident %.0f MiB\n", process.peakMb);
+    return 0;
+}

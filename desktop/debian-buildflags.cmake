@@ -1,0 +1,28 @@
+# Builds that are not for debugging or a sanitizer take the compiler and linker flags Debian
+# builds its packages with, from dpkg-buildflags: hardening (a strong stack protector, fortified
+# C library calls, relocations made read-only and resolved at start) and the source folder mapped
+# out of the objects, so that no path of the building machine is kept. The build type keeps its
+# say on optimisation and debug information. _FORTIFY_SOURCE needs the optimiser, so Debug builds
+# go without; the sanitizers bring checks of their own.
+
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+include(CheckPIESupported)
+check_pie_supported()
+
+find_program(DPKG_BUILDFLAGS dpkg-buildflags)
+if(DPKG_BUILDFLAGS AND CORVANE_SANITIZE STREQUAL "" AND NOT CORVANE_FUZZ
+   AND NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+    foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
+        execute_process(
+            COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
+                    ${DPKG_BUILDFLAGS} --get ${kind}
+            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+            OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE
+            COMMAND_ERROR_IS_FATAL ANY)
+        separate_arguments(flags UNIX_COMMAND "${flags}")
+        list(FILTER flags EXCLUDE REGEX "^-(g|O[0-9s]?)$")
+        set(deb_${kind} ${flags})
+    endforeach()
+    add_compile_options(${deb_CPPFLAGS} ${deb_CXXFLAGS})
+    add_link_options(${deb_LDFLAGS})
+endif()

@@ -1,0 +1,22 @@
+#pragma once
+// A failure on a file the operator chose (save, capture): which file, and the system's reason
+// in its own words, for one error box and one log line.
+
+#include <string>
+
+namespace corvane {
+
+struct FileError {
+    std::string file;   // the path as given
+    std::string reason; // strerror's text for the errno ("No space left on device")
+};
+
+// The failure of file with the errno value code.
+FileError FileErrorOf(std::string file, int code);
+
+// Beyond the file size limit (ulimit -f) a write fails with EFBIG and raises SIGXFSZ at the
+// writing thread, which would end the program. Called on a thread that writes files, it blocks
+// the signal there for good, so that such a write only fails. Cheap after the first call.
+void KeepFileSizeLimitFromEndingProgram();
+
+} // namespace corvane

@@ -1,0 +1,79 @@
+#include "core/settings.h"
+
+#include <QStandardPaths>
+
+namespace corvane {
+
+namespace {
+
+QString ShowTimesKey(const QString& pane) {
+    return "panes/" + pane + "/showTimes";
+}
+
+QString HistoryKey(const QString& field) {
+    return "history/" + field;
+}
+
+} // namespace
+
+Settings::Settings() : Settings(DefaultFileName()) {}
+
+Settings::Settings(const QString& fileName) : settings_(fileName, QSettings::IniFormat) {}
+
+QString Settings::DefaultFileName() {
+    // Asked afresh each time (QSettings' own user scope reads the environment once per process).
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           "/corvane/corvane.conf";
+}
+
+bool Settings::ShowTimes(const QString& pane) const {
+    return settings_.value(ShowTimesKey(pane), false).toBool();
+}
+
+void Settings::SetShowTimes(const QString& pane, bool show) {
+    settings_.setValue(ShowTimesKey(pane), show);
+}
+
+QString Settings::LastFolder() const {
+    return settings_.value("files/lastFolder").toString();
+}
+
+void Settings::SetLastFolder(const QString& folder) {
+    settings_.setValue("files/lastFolder", folder);
+}
+
+QStringList Settings::PayloadHistory(const QString& field) const {
+    QStringList history = settings_.value(HistoryKey(field)).toStringList();
+    // A hand-edited file may hold more than is kept.
+    if (history.size() > kHistoryLength)
+        history = history.mid(history.size() - kHistoryLength);
+    return history;
+}
+
+void Settings::AddPayload(const QString& field, const QString& payload) {
+    QStringList history = PayloadHistory(field);
+    PushHistory(history, payload, kHistoryLength);
+    settings_.setValue(HistoryKey(field), history);
+}
+
+bool Settings::Reconnect() const {
+    return settings_.value("serial/reconnect", true).toBool();
+}
+
+void Settings::SetReconnect(bool reconnect) {
+    settings_.setValue("serial/reconnect", reconnect);
+}
+
+bool Settings::Sync() {
+    settings_.sync();
+    return settings_.status() == QSettings::NoError;
+}
+
+void PushHistory(QStringList& history, const QString& payload, int limit) {
+    if (history.isEmpty() || history.back() != payload)
+        history.append(payload);
+    while (history.size() > limit)
+        history.removeFirst();
+}
+
+} // namespace corvane

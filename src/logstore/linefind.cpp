@@ -1,0 +1,320 @@
+#include "logstore/linefind.h"
+
+#include "logstore/hexview.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+// Each byte of Windows-1251 in lower case: Latin and Cyrillic letters, the Serbian, Macedonian,
+// Ukrainian and Belarusian ones included.
+constexpr std::array<char, 256> kLower = [] {
+    std::array<char, 256> lower{};
+    for (int byte = 0; byte < 256; ++byte)
+        lower[static_cast<std::size_t>(byte)] = static_cast<char>(byte);
+    for (int byte = 'A'; byte <= 'Z'; ++byte)
+        lower[static_cast<std::size_t>(byte)] = static_cast<char>(byte + 0x20);
+    for (int byte = 0xC0; byte <= 0xDF; ++byte)
+        lower[static_cast<std::size_t>(byte)] = static_cast<char>(byte + 0x20);
+    constexpr std::array<std::array<unsigned char, 2>, 16> kPairs = {{
+        {0x80, 0x90},
+        {0x81, 0x83},
+        {0x8A, 0x9A},
+        {0x8C, 0x9C},
+        {0x8D, 0x9D},
+        {0x8E, 0x9E},
+        {0x8F, 0x9F},
+        {0xA1, 0xA2},
+        {0xA3, 0xBC},
+        {0xA5, 0xB4},
+        {0xA8, 0xB8},
+        {0xAA, 0xBA},
+        {0xAF, 0xBF},
+        {0xB2, 0xB3},
+        {0xBD, 0xBE},
+        {0xB8, 0xB8},
+    }};
+    for (const auto& [upper, small] : kPairs)
+        lower[upper] = static_cast<char>(small);
+    return lower;
+}();
+
+void Fold(std::string_view text, ByteString& out) {
+    out.resize(text.size());
+    char* to = out.data();
+    for (char c : text)
+        *to++ = kLower[static_cast<unsigned char>(c)];
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = kLower[static_cast<unsigned char>(c)];
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// The bytes text reads as, when it is hex tokens of one or two digits separated by spaces.
+ByteString HexBytesOf(std::string_view text) {
+    ByteString bytes;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (text[at] == ' ') {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < text.size() && text[end] != ' ')
+            ++end;
+        if (end - at > 2)
+            return {};
+        int value = 0;
+        for (std::size_t i = at; i < end; ++i) {
+            const int digit = HexDigit(text[i]);
+            if (digit < 0)
+                return {};
+            value = value << 4 | digit;
+        }
+        bytes.push_back(static_cast<char>(value));
+        at = end;
+    }
+    return bytes;
+}
+
+// Where needle next occurs in haystack from at on, or npos.
+std::size_t FindFrom(std::string_view haystack, std::string_view needle, std::size_t at) {
+    if (at > haystack.size())
+        return std::string_view::npos;
+    const void* found =
+        ::memmem(haystack.data() + at, haystack.size() - at, needle.data(), needle.size());
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - haystack.data())
+                 : std::string_view::npos;
+}
+
+} // namespace
+
+FindQuery::FindQuery(ByteString text, FindOptions options)
+    : hexBytes_(HexBytesOf(text)), options_(options) {
+    if (options.matchCase)
+        text_ = std::move(text);
+    else
+        Fold(text, text_);
+    // The view without the first group's leading space: a match starts on a digit.
+    if (!hexBytes_.empty())
+        UnpackHexView(hexBytes_.data(), 1, 3 * static_cast<std::int64_t>(hexBytes_.size()),
+                      hexView_);
+    // Without regard to case, text typed as the view writes it ("0d 0a") finds every place the
+    // byte groups do, and more: one search is enough.
+    ByteString foldedView;
+    Fold(hexView_, foldedView);
+    if (!options.matchCase && foldedView == text_)
+        hexView_.clear();
+}
+
+std::size_t FindQuery::MatchesInText(std::string_view text, std::int64_t line,
+                                     std::vector<Match>* out) const {
+    if (text_.empty())
+        return 0;
+    std::string_view haystack = text;
+    if (!options_.matchCase) {
+        Fold(text, folded_);
+        haystack = folded_;
+    }
+    std::size_t plain = FindFrom(haystack, text_, 0);
+    // Byte groups: the hex form searched in the text as it is (the view is upper case), kept
+    // only where a group of the line's hex view starts.
+    std::size_t hex = std::string_view::npos;
+    std::size_t viewStart = 0;
+    auto nextHex = [&](std::size_t from) {
+        for (std::size_t at = FindFrom(text, hexView_, from); at != std::string_view::npos;
+             at = FindFrom(text, hexView_, at + 1)) {
+            if (at > viewStart && (at - viewStart) % 3 == 1)
+                return at;
+        }
+        return std::string_view::npos;
+    };
+    if (!hexView_.empty()) {
+        hex = FindFrom(text, hexView_, 0);
+        if (hex != std::string_view::npos) {
+            viewStart = FindHexView(text).prefix;
+            hex = nextHex(0);
+        }
+    }
+    std::size_t count = 0;
+    while (plain != std::string_view::npos || hex != std::string_view::npos) {
+        // The earlier one; at the same place, the longer.
+        const bool takeHex = plain == std::string_view::npos ||
+                             (hex != std::string_view::npos &&
+                              (hex < plain || (hex == plain && hexView_.size() > text_.size())));
+        const std::size_t at = takeHex ? hex : plain;
+        const std::size_t length = takeHex ? hexView_.size() : text_.size();
+        ++count;
+        if (out)
+            out->push_back(
+                {{line, static_cast<std::int64_t>(at)}, static_cast<std::int64_t>(length)});
+        const std::size_t next = at + length;
+        if (plain != std::string_view::npos && plain < next)
+            plain = FindFrom(haystack, text_, next);
+        if (hex != std::string_view::npos && hex < next)
+            hex = nextHex(next);
+    }
+    return count;
+}
+
+std::vector<Match> FindQuery::MatchesIn(const LineStore& store, std::int64_t first,
+                                        std::int64_t last) const {
+    std::vector<Match> matches;
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min(last, store.LineCount() - 1);
+    ByteString text;
+    for (std::int64_t line = first; line <= last; ++line) {
+        text.clear();
+        store.AppendLineTo(line, text);
+        MatchesInText(text, line, &matches);
+    }
+    return matches;
+}
+
+// ---- the walk to the next match ----
+
+namespace {
+
+// The clock is read once per this many lines: cheap, and a few hundred lines take well under a
+// millisecond.
+constexpr std::int64_t kLinesPerClockRead = 256;
+
+} // namespace
+
+MatchWalk::MatchWalk(FindQuery query, TextPos from, Direction direction)
+    : query_(std::move(query)), from_(from), direction_(direction) {}
+
+bool MatchWalk::Step(const LineStore& store, FindClock::time_point deadline) {
+    if (done_)
+        return true;
+    if (line_ < 0 || store.Rewrites() != rewrites_) {
+        // From the start, in the text as it is now.
+        rewrites_ = store.Rewrites();
+        from_.line = std::clamp<std::int64_t>(from_.line, 0, store.LineCount() - 1);
+        line_ = from_.line;
+        wrapped_ = false;
+    }
+    if (query_.Empty()) {
+        done_ = true;
+        return true;
+    }
+    const bool forward = direction_ == Direction::Forward;
+    ByteString text;
+    for (std::int64_t lines = 1;; ++lines) {
+        const std::int64_t count = store.LineCount();
+        if (line_ >= count || line_ < 0) {
+            line_ = forward ? 0 : count - 1;
+            wrapped_ = true;
+        }
+        text.clear();
+        store.AppendLineTo(line_, text);
+        lineMatches_.clear();
+        query_.MatchesInText(text, line_, &lineMatches_);
+        const bool startLine = line_ == from_.line;
+        // On the line the walk starts from, only what lies beyond the place counts; on coming
+        // back round to it, only what lies before.
+        auto counts = [&](const Match& match) {
+            if (!startLine)
+                return true;
+            const std::int64_t edge = forward ? match.from.column : match.To().column;
+            const bool beyond = forward ? edge >= from_.column : edge <= from_.column;
+            return wrapped_ ? !beyond : beyond;
+        };
+        if (forward) {
+            const auto found = std::find_if(lineMatches_.begin(), lineMatches_.end(), counts);
+            if (found != lineMatches_.end())
+                result_ = *found;
+        } else {
+            const auto found = std::find_if(lineMatches_.rbegin(), lineMatches_.rend(), counts);
+            if (found != lineMatches_.rend())
+                result_ = *found;
+        }
+        if (result_ || (wrapped_ && startLine)) {
+            done_ = true;
+            return true;
+        }
+        line_ += forward ? 1 : -1;
+        if (lines % kLinesPerClockRead == 0 && FindClock::now() >= deadline)
+            return false;
+    }
+}
+
+// ---- the count ----
+
+MatchCounter::MatchCounter(FindQuery query) : query_(std::move(query)) {}
+
+void MatchCounter::Restart(const LineStore& store) {
+    rewrites_ = store.Rewrites();
+    counted_ = 0;
+    inBlocks_ = 0;
+    inPartBlock_ = 0;
+    blockEnds_.clear();
+    started_ = true;
+}
+
+bool MatchCounter::Step(const LineStore& store, FindClock::time_point deadline) {
+    if (!started_ || store.Rewrites() != rewrites_)
+        Restart(store);
+    // The last line is not counted for good: appends go on filling it.
+    const std::int64_t end = store.LineCount() - 1;
+    for (std::int64_t lines = 1; counted_ < end; ++lines) {
+        line_.clear();
+        store.AppendLineTo(counted_, line_);
+        inPartBlock_ += static_cast<std::int64_t>(query_.MatchesInText(line_, counted_, nullptr));
+        if (++counted_ % kBlockLines == 0) {
+            inBlocks_ += inPartBlock_;
+            blockEnds_.push_back(inBlocks_);
+            inPartBlock_ = 0;
+        }
+        if (lines % kLinesPerClockRead == 0 && FindClock::now() >= deadline)
+            return false;
+    }
+    return true;
+}
+
+bool MatchCounter::CaughtUp(const LineStore& store) const {
+    return started_ && store.Rewrites() == rewrites_ && counted_ >= store.LineCount() - 1;
+}
+
+std::int64_t MatchCounter::Total(const LineStore& store) const {
+    std::int64_t total = inBlocks_ + inPartBlock_;
+    if (CaughtUp(store)) {
+        line_.clear();
+        store.AppendLineTo(counted_, line_);
+        total += static_cast<std::int64_t>(query_.MatchesInText(line_, counted_, nullptr));
+    }
+    return total;
+}
+
+std::optional<std::int64_t> MatchCounter::NumberOf(const LineStore& store,
+                                                   const Match& match) const {
+    const std::int64_t line = match.from.line;
+    if (!started_ || store.Rewrites() != rewrites_ || line < 0 || line >= store.LineCount() ||
+        (line >= counted_ && !(line == counted_ && CaughtUp(store))))
+        return std::nullopt;
+    const auto block = static_cast<std::size_t>(line / kBlockLines);
+    std::int64_t before = block > 0 ? blockEnds_[block - 1] : 0;
+    for (std::int64_t earlier = static_cast<std::int64_t>(block) * kBlockLines; earlier < line;
+         ++earlier) {
+        line_.clear();
+        store.AppendLineTo(earlier, line_);
+        before += static_cast<std::int64_t>(query_.MatchesInText(line_, earlier, nullptr));
+    }
+    line_.clear();
+    store.AppendLineTo(line, line_);
+    scratch_.clear();
+    query_.MatchesInText(line_, line, &scratch_);
+    const auto found = std::find(scratch_.begin(), scratch_.end(), match);
+    if (found == scratch_.end())
+        return std::nullopt;
+    return before + (found - scratch_.begin()) + 1;
+}
+
+} // namespace corvane

@@ -1,0 +1,145 @@
+#pragma once
+// Finding text in a line store, without widgets: the matches in a range of lines (to highlight
+// what is in view), the next or previous match from a place, wrapping round, and the count of all
+// matches with the number of a given one ("N of M").
+//
+// What matches: the text as typed, in the program's code page, with or without regard to case
+// (Latin and Cyrillic letters). A text that reads as hex bytes ("0d 0a", "D A": tokens of one or
+// two hex digits, separated by spaces) also finds those bytes in the hex view of a line (" 0D 0A"),
+// whatever the case it was typed in, as whole byte groups. Matches are taken left to right and do
+// not overlap.
+//
+// Long work comes in steps: the walk to the next match and the count each take a step of at most
+// a given time, so that a caller on the UI thread keeps its window responsive by running one step
+// per turn of its event loop (logstore/slicedtask.h). The store is never shared with another
+// thread: it belongs to the UI thread, which appends tens of thousands of lines a second, and a
+// lock on every append and every paint, or a copy of the text, would cost the links more than steps
+// cost the search. Between steps the store may grow (new lines are searched too) or be rewritten
+// (LineStore::Rewrites): a walk then starts again from its place clamped into the text, a count
+// starts again from the top.
+
+#include "core/bytestring.h"
+#include "logstore/linestore.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+struct FindOptions {
+    bool matchCase = false;
+};
+
+// One match: columns [from.column, from.column + length) of line from.line.
+struct Match {
+    TextPos from;
+    std::int64_t length = 0;
+    auto operator<=>(const Match&) const = default;
+    TextPos To() const { return {from.line, from.column + length}; }
+};
+
+using FindClock = std::chrono::steady_clock;
+
+// What is searched for, ready to search. Cheap to copy.
+class FindQuery {
+public:
+    // text: in the program's code page. An empty text matches nothing.
+    FindQuery(ByteString text, FindOptions options);
+
+    bool Empty() const { return text_.empty(); }
+    // The bytes the text reads as when it reads as hex bytes ("0d 0a" -> 0x0D 0x0A), else empty.
+    const ByteString& HexBytes() const { return hexBytes_; }
+
+    // Appends the matches of one line's text to out, left to right; returns how many.
+    std::size_t MatchesInText(std::string_view text, std::int64_t line,
+                              std::vector<Match>* out) const;
+    // The matches of lines first..last (both included, clamped into the store), in order.
+    std::vector<Match> MatchesIn(const LineStore& store, std::int64_t first,
+                                 std::int64_t last) const;
+
+private:
+    ByteString text_; // folded to one case when the case does not matter
+    // The hex bytes as the view writes them ("0D 0A"); empty when not hex, or when the plain
+    // search finds every place it would.
+    ByteString hexView_;
+    ByteString hexBytes_;
+    FindOptions options_;
+    mutable ByteString folded_; // a line folded to one case: kept from line to line
+};
+
+// The walk to the next (or previous) match from a place, wrapping round once through the whole
+// store. Run Step until it returns true; Result() then holds the match, or nothing when the store
+// has none.
+class MatchWalk {
+public:
+    enum class Direction { Forward, Backward };
+
+    // from: the place to search from; forward, a match starting at it or after it counts (a
+    // caller stepping on from a selected match passes its end); backward, a match ending at or
+    // before it counts (pass the match's start).
+    MatchWalk(FindQuery query, TextPos from, Direction direction);
+
+    // Searches until a match is found, the whole store has been searched, or the deadline has
+    // passed (at least one line is searched). True when the walk is over.
+    bool Step(const LineStore& store, FindClock::time_point deadline);
+    bool Done() const { return done_; }
+    const std::optional<Match>& Result() const { return result_; }
+    // Whether the match was found only after going round the end (or the start) of the store.
+    bool Wrapped() const { return wrapped_; }
+
+private:
+    FindQuery query_;
+    TextPos from_;
+    Direction direction_;
+    std::int64_t line_ = -1;     // the next line to search; -1 before the first step
+    std::int64_t searched_ = 0;  // lines searched so far
+    std::uint64_t rewrites_ = 0; // the store's Rewrites() the walk began with
+    bool wrapped_ = false;
+    bool done_ = false;
+    std::optional<Match> result_;
+    std::vector<Match> lineMatches_;
+};
+
+// The count of all matches in a store, kept up to date as lines arrive, with the number of any
+// match (its place among all of them, from 1). Lines are counted in blocks, and the count of each
+// block is kept, so that the number of a match costs one block's search once the count has
+// passed it.
+class MatchCounter {
+public:
+    explicit MatchCounter(FindQuery query);
+
+    // Counts on until every line there is has been counted or the deadline has passed. True when
+    // the count has caught up with the store (it falls behind again as lines arrive).
+    bool Step(const LineStore& store, FindClock::time_point deadline);
+    // Matches counted so far, the last line included (it is searched afresh each time: lines
+    // are appended into it).
+    std::int64_t Total(const LineStore& store) const;
+    // Whether every line there is has been counted.
+    bool CaughtUp(const LineStore& store) const;
+    // Lines counted and lines there are, for progress.
+    std::int64_t LinesCounted() const { return counted_; }
+
+    // The number (from 1) of match among all matches, once the count has passed its line;
+    // nothing before then, or when it is not a match of this query.
+    std::optional<std::int64_t> NumberOf(const LineStore& store, const Match& match) const;
+
+private:
+    static constexpr std::int64_t kBlockLines = 4096;
+
+    void Restart(const LineStore& store);
+
+    FindQuery query_;
+    bool started_ = false;
+    std::uint64_t rewrites_ = 0;
+    std::int64_t counted_ = 0;            // lines counted, from line 0
+    std::int64_t inBlocks_ = 0;           // matches in the whole blocks counted
+    std::int64_t inPartBlock_ = 0;        // matches in the lines counted after them
+    std::vector<std::int64_t> blockEnds_; // matches up to the end of each whole block
+    mutable std::vector<Match> scratch_;
+    mutable ByteString line_;
+};
+
+} // namespace corvane

@@ -1,0 +1,43 @@
+#include "logstore/slicedtask.h"
+
+namespace corvane {
+
+SlicedTask::SlicedTask(std::function<bool(Clock::time_point)> step,
+                       std::function<void(bool done)> afterStep)
+    : step_(std::move(step)), afterStep_(std::move(afterStep)) {
+    // A zero timer runs once per turn of the event loop, after the events already queued.
+    timer_.setInterval(0);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { RunSlice(); });
+}
+
+SlicedTask::~SlicedTask() {
+    if (destroyed_)
+        *destroyed_ = true;
+}
+
+void SlicedTask::Start() {
+    timer_.start();
+}
+
+void SlicedTask::Stop() {
+    timer_.stop();
+}
+
+bool SlicedTask::Running() const {
+    return timer_.isActive();
+}
+
+void SlicedTask::RunSlice() {
+    const bool done = step_(Clock::now() + kSlice);
+    if (done)
+        timer_.stop();
+    if (!afterStep_)
+        return;
+    bool destroyed = false;
+    destroyed_ = &destroyed;
+    afterStep_(done);
+    if (!destroyed)
+        destroyed_ = nullptr;
+}
+
+} // namespace corvane

@@ -1,0 +1,110 @@
+#include "platform/openfailure.h"
+
+#include "platform/comports.h"
+#include "platform/posix/portlock.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fstream>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvane {
+namespace {
+
+// "ModemManager, PID 812": the command name the kernel keeps for the process.
+std::string Describe(int pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
+    std::string command;
+    std::getline(in, command);
+    return (command.empty() ? "?" : command) + ", PID " + std::to_string(pid);
+}
+
+bool HasOpen(const std::string& process, dev_t device) {
+    const std::string folder = "/proc/" + process + "/fd";
+    DIR* fds = opendir(folder.c_str());
+    if (!fds) // gone, or another user's: only root may look
+        return false;
+    bool found = false;
+    while (const dirent* entry = readdir(fds)) {
+        struct stat info {};
+        if (entry->d_name[0] != '.' && stat((folder + "/" + entry->d_name).c_str(), &info) == 0 &&
+            S_ISCHR(info.st_mode) && info.st_rdev == device) {
+            found = true;
+            break;
+        }
+    }
+    closedir(fds);
+    return found;
+}
+
+// The first process but this one that has the character device open; 0 when none is found.
+int ProcessWithOpen(dev_t device) {
+    DIR* processes = opendir("/proc");
+    if (!processes)
+        return 0;
+    const std::string self = std::to_string(getpid());
+    int found = 0;
+    while (const dirent* entry = readdir(processes)) {
+        const std::string name = entry->d_name;
+        if (name.find_first_not_of("0123456789") != std::string::npos || name == self)
+            continue;
+        if (HasOpen(name, device)) {
+            found = std::stoi(name);
+            break;
+        }
+    }
+    closedir(processes);
+    return found;
+}
+
+std::string GroupName(gid_t gid) {
+    const group* entry = getgrgid(gid);
+    return entry ? entry->gr_name : std::to_string(gid);
+}
+
+} // namespace
+
+std::string OtherHolder(const std::string& device) {
+    if (const int owner = posix::LockOwner(device); owner != 0 && owner != getpid())
+        return Describe(owner);
+    struct stat info {};
+    if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode))
+        return "";
+    const int process = ProcessWithOpen(info.st_rdev);
+    return process != 0 ? Describe(process) : "";
+}
+
+OpenFailure ExplainOpenFailure(unsigned number, DWORD error) {
+    OpenFailure failure;
+    failure.device = ComPortDevice(number);
+    if (failure.device.empty()) // a number no block covers and no link names
+        failure.device = ComPortsFolder() + "/COM" + std::to_string(number);
+    struct stat info {};
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        stat(failure.device.c_str(), &info) != 0) {
+        failure.cause = OpenFailureCause::Missing;
+        return failure;
+    }
+    if (error != ERROR_ACCESS_DENIED)
+        return failure;
+    // A lock file is the first word on who holds a port; the permissions come next, as a user
+    // without them cannot see who else has the device open anyway.
+    if (const int owner = posix::LockOwner(failure.device); owner != 0) {
+        failure.cause = OpenFailureCause::Held;
+        failure.holder = Describe(owner);
+        return failure;
+    }
+    if (access(failure.device.c_str(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM)) {
+        failure.cause = OpenFailureCause::Refused;
+        failure.group = GroupName(info.st_gid);
+        return failure;
+    }
+    failure.cause = OpenFailureCause::Held;
+    if (const int process = ProcessWithOpen(info.st_rdev); process != 0)
+        failure.holder = Describe(process);
+    return failure;
+}
+
+} // namespace corvane

@@ -1,0 +1,93 @@
+#include "serial/bytecapture.h"
+
+#include "core/handover.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace corvane {
+
+namespace {
+
+// Opens path for appending bytes; -1 and errno on failure.
+int OpenForCapture(const std::string& path, bool append) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC),
+                  0666);
+}
+
+} // namespace
+
+ByteCapture::~ByteCapture() {
+    Stop();
+}
+
+std::optional<FileError> ByteCapture::Start(const std::string& path, ErrorHandler onError,
+                                            bool append) {
+    Stop();
+    const int fd = OpenForCapture(path, append);
+    if (fd < 0)
+        return FileErrorOf(path, errno);
+    const std::lock_guard lock(mutex_);
+    fd_ = fd;
+    path_ = path;
+    onError_ = std::move(onError);
+    return std::nullopt;
+}
+
+void ByteCapture::Stop() {
+    const std::lock_guard lock(mutex_);
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+bool ByteCapture::Capturing() const {
+    const std::lock_guard lock(mutex_);
+    return fd_ >= 0;
+}
+
+std::string ByteCapture::Path() const {
+    const std::lock_guard lock(mutex_);
+    return path_;
+}
+
+void ByteCapture::Write(const char* bytes, std::size_t size) {
+    std::optional<FileError> failure;
+    ErrorHandler onError;
+    {
+        const std::lock_guard lock(mutex_);
+        if (fd_ < 0)
+            return;
+        // Past the file size limit the capture fails as on a full disk.
+        KeepFileSizeLimitFromEndingProgram();
+        while (size > 0) {
+            const ssize_t written = ::write(fd_, bytes, size);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0) {
+                // A write that takes nothing (no room) counts as the disk being full.
+                failure = FileErrorOf(path_, written < 0 ? errno : ENOSPC);
+                ::close(fd_);
+                fd_ = -1;
+                onError = onError_;
+                break;
+            }
+            bytes += written;
+            size -= static_cast<std::size_t>(written);
+        }
+    }
+    // Reported without the lock held: the handler runs on the UI thread, which may be waiting
+    // for the lock in Stop.
+    if (failure && onError)
+        Synchronize([&] { onError(*failure); });
+}
+
+ByteCapture& ReceivedBytesCapture() {
+    // Never destroyed: a receive worker may still read while the process ends, and the system
+    // closes the file then (every byte read was written by then).
+    static ByteCapture* capture = new ByteCapture;
+    return *capture;
+}
+
+} // namespace corvane

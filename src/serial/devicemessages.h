@@ -1,0 +1,30 @@
+#pragma once
+// The serial link's lines about the device itself: why an open failed, written after
+// "INVALID_HANDLE_VALUE", and the device back after a re-plug. Windows-1251 bytes.
+
+#include "core/bytestring.h"
+
+namespace corvane::serial {
+
+// "Нет устройства " (the path follows)
+inline const ByteString kNoDevice = "\xCD\xE5\xF2 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xE0 ";
+// "Нет прав на " + path + ": добавьте пользователя в группу " + group + " и войдите в систему
+// заново"
+inline const ByteString kNoRightsOn = "\xCD\xE5\xF2 \xEF\xF0\xE0\xE2 \xED\xE0 ";
+inline const ByteString kJoinGroup =
+    ": \xE4\xEE\xE1\xE0\xE2\xFC\xF2\xE5 \xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xFF \xE2 "
+    "\xE3\xF0\xF3\xEF\xEF\xF3 ";
+inline const ByteString kLogInAgain =
+    " \xE8 \xE2\xEE\xE9\xE4\xE8\xF2\xE5 \xE2 \xF1\xE8\xF1\xF2\xE5\xEC\xF3 \xE7\xE0\xED\xEE\xE2\xEE";
+// "Устройство занято: " + path + " (" + holder + ")"
+inline const ByteString kDeviceBusy =
+    "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE7\xE0\xED\xFF\xF2\xEE: ";
+// "Ошибка открытия " + path + ": " + the system's text
+inline const ByteString kOpenFailedOn =
+    "\xCE\xF8\xE8\xE1\xEA\xE0 \xEE\xF2\xEA\xF0\xFB\xF2\xE8\xFF ";
+// "Связь с устройством восстановлена: " (the path follows)
+inline const ByteString kDeviceBack =
+    "\xD1\xE2\xFF\xE7\xFC \xF1 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE\xEC "
+    "\xE2\xEE\xF1\xF1\xF2\xE0\xED\xEE\xE2\xEB\xE5\xED\xE0: ";
+
+} // namespace corvane::serial

@@ -1,0 +1,165 @@
+#include "serial/replug.h"
+
+#include "core/handover.h"
+#include "core/thread.h"
+#include "platform/comports.h"
+#include "platform/devicewatch.h"
+#include "platform/openfailure.h"
+#include "serial/comport.h"
+#include "serial/devicemessages.h"
+#include "serial/reconnectsetting.h"
+#include "serial/serialstate.h"
+#include "serial/untRxThread.h"
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+namespace corvane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// How often a device another program holds is looked at again: finding its holder reads /proc.
+constexpr milliseconds kHeldLookEvery{1000};
+
+class ReplugWatch;
+
+struct Replug {
+    LogPanes* panes = nullptr;
+    BYTE portNumber = 0;
+    DWORD baudRate = 0;
+    bool armed = false;
+    // The settle time covers a USB adapter's node appearing before udev has set its permissions
+    // and links, and a board that resets twice coming and going in between.
+    ReplugTiming timing;
+    std::unique_ptr<ReplugWatch> watch;
+};
+
+// Never destroyed: a watcher may outlive the window, as the port and its worker do.
+Replug& State() {
+    static Replug* state = new Replug;
+    return *state;
+}
+
+bool Reopen(const ReplugWatch* watch, const std::string& device);
+
+class ReplugWatch : public Thread {
+public:
+    ReplugWatch(unsigned portNumber, ReplugTiming timing)
+        : portNumber_(portNumber), timing_(timing) {}
+    ~ReplugWatch() override { Stop(); }
+
+    // Any thread: ends the wait now and the thread soon; WaitFor then returns at once.
+    void Stop() {
+        Terminate();
+        devices_.Wake();
+    }
+
+protected:
+    void Execute() override {
+        std::optional<unsigned long long> seen;
+        std::string seenAt;
+        Clock::time_point since;
+        while (!Terminated()) {
+            const std::string device = ComPortDevice(portNumber_);
+            const auto number = DeviceNumberAt(device);
+            const auto now = Clock::now();
+            if (!number) {
+                seen.reset();
+                Pause(timing_.lookEvery);
+                continue;
+            }
+            if (number != seen || device != seenAt) {
+                seen = number;
+                seenAt = device;
+                since = now;
+            }
+            if (now - since < timing_.settle) {
+                Pause(std::chrono::ceil<milliseconds>(since + timing_.settle - now));
+                continue;
+            }
+            bool reopened = false;
+            if (OtherHolder(device).empty())
+                Synchronize([&] { reopened = Reopen(this, device); });
+            if (reopened)
+                return;
+            Pause(kHeldLookEvery);
+        }
+    }
+
+private:
+    // Until the time passes, a device comes or goes, or Stop.
+    void Pause(milliseconds time) { devices_.Wait(static_cast<int>(time.count())); }
+
+    const unsigned portNumber_;
+    const ReplugTiming timing_;
+    DeviceWatch devices_;
+};
+
+// On the UI thread, handed over by watch when its device has settled.
+bool Reopen(const ReplugWatch* watch, const std::string& device) {
+    Replug& state = State();
+    // A Close may have come first: it waits for this watcher with hand-overs running.
+    if (!state.armed || state.watch.get() != watch || watch->Terminated())
+        return false;
+    // The write event of the port that went, before the reopen makes a new one.
+    CloseHandle(WriteOverlapped.hEvent);
+    const HANDLE port = ReopenComPort(*state.panes, state.portNumber, state.baudRate);
+    if (port == INVALID_HANDLE_VALUE)
+        return false; // taken in the meantime; the watcher goes on
+    auto* worker = new RxThread(*state.panes);
+    AttachComPort(port, worker);
+    state.panes->AddToLog(serial::kDeviceBack + device);
+    worker->Start(); // frees itself when it ends
+    return true;
+}
+
+// Ends the watcher, running its hand-over if it is in one.
+void EndWatch(Replug& state) {
+    if (!state.watch)
+        return;
+    state.watch->Stop();
+    state.watch->WaitFor();
+    state.watch.reset();
+}
+
+} // namespace
+
+void ArmReplug(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
+    Replug& state = State();
+    EndWatch(state);
+    state.panes = &panes;
+    state.portNumber = portNumber;
+    state.baudRate = baudRate;
+    state.armed = ReconnectAfterReplug();
+}
+
+void DisarmReplug() {
+    Replug& state = State();
+    state.armed = false;
+    EndWatch(state);
+}
+
+void WaitForReplug(const RxThread* worker) {
+    Replug& state = State();
+    if (!state.armed || ComPortFor(worker) == INVALID_HANDLE_VALUE)
+        return;
+    CloseHandle(hComPort);
+    TerminateRxThread();
+    EndWatch(state); // one that reopened a port which has hung up again
+    state.watch = std::make_unique<ReplugWatch>(state.portNumber, state.timing);
+    state.watch->Start();
+}
+
+void SetReplugTiming(ReplugTiming timing) {
+    State().timing = timing;
+}
+
+bool ReplugWaiting() {
+    const Replug& state = State();
+    return state.watch && !state.watch->Finished();
+}
+
+} // namespace corvane

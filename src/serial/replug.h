@@ -1,0 +1,44 @@
+#pragma once
+// Back after a re-plug. When the device of an open port hangs up (a board reset, an adapter pulled
+// and plugged back), the port's group stays Open and a watcher thread waits for a device at the
+// path the port number leads to, resolved anew each time so that a link to a by-id name follows
+// the adapter to whatever name it gets. Once a device has stayed there for half a second and no
+// other program holds it, the port is opened again on the UI thread with the same number and baud
+// rate, as the open step does, with a new receive worker, and "Связь с устройством
+// восстановлена: " and the path are logged. A device another program holds (a flashing tool) is
+// left to it and the wait goes on. UI thread only, except where said.
+
+#include "core/logpanes.h"
+#include "platform/commapi.h"
+
+#include <chrono>
+
+namespace corvane {
+
+class RxThread;
+
+// The open step, after a successful open: the settings a reopen uses, and whether to wait at all
+// (the "reconnect" setting as it is now).
+void ArmReplug(LogPanes& panes, BYTE portNumber, DWORD baudRate);
+
+// The close step: no more waiting; a wait that runs ends before this returns.
+void DisarmReplug();
+
+// The receive worker's hand-over when its device hung up. If worker serves the open port and
+// re-plugging is armed: lets go of the dead port at once (an adapter plugged back then gets its old
+// name), asks worker to end and starts the wait.
+void WaitForReplug(const RxThread* worker);
+
+// Whether a wait runs now.
+bool ReplugWaiting();
+
+// How long a device must stay at the path before it is opened again (half a second), and how often
+// the path is looked at where the system reports no devices (five times a second). A thousand
+// re-plugs in a test cannot wait that long; the next wait uses what is set here.
+struct ReplugTiming {
+    std::chrono::milliseconds settle{500};
+    std::chrono::milliseconds lookEvery{200};
+};
+void SetReplugTiming(ReplugTiming timing);
+
+} // namespace corvane

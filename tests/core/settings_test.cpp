@@ -1,0 +1,82 @@
+// The settings file: what is set is read back by a later run, defaults until set, the payload
+// history rule, and the file's place under XDG_CONFIG_HOME.
+#include "core/settings.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace corvane;
+
+namespace {
+
+TEST(Settings, WhatIsSetIsReadBackByTheNextRunAndDefaultsHoldUntilThen) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath("corvane/corvane.conf");
+    {
+        Settings fresh(file);
+        EXPECT_FALSE(fresh.ShowTimes("mmLog"));
+        EXPECT_TRUE(fresh.LastFolder().isEmpty());
+        EXPECT_TRUE(fresh.PayloadHistory("edtData").isEmpty());
+        EXPECT_TRUE(fresh.Reconnect());
+
+        fresh.SetShowTimes("mmLogRec", true);
+        fresh.SetLastFolder("/home/engineer/логи");
+        fresh.AddPayload("edtData", "01 03 00 00");
+        fresh.AddPayload("edtData", "01 03 00 00");
+        fresh.AddPayload("edtData", "Привет");
+        fresh.AddPayload("edtUDPData", "ping");
+        fresh.SetReconnect(false);
+        EXPECT_TRUE(fresh.Sync());
+    }
+    const Settings later(file);
+    EXPECT_TRUE(later.ShowTimes("mmLogRec"));
+    EXPECT_FALSE(later.ShowTimes("mmLog")) << "per pane";
+    EXPECT_EQ(later.LastFolder(), "/home/engineer/логи");
+    EXPECT_EQ(later.PayloadHistory("edtData"), (QStringList{"01 03 00 00", "Привет"}));
+    EXPECT_EQ(later.PayloadHistory("edtUDPData"), QStringList{"ping"});
+    EXPECT_FALSE(later.Reconnect());
+}
+
+TEST(Settings, HistoryKeepsTheLastFiftyWithoutRepeatsInARow) {
+    QStringList history;
+    PushHistory(history, "a", 3);
+    PushHistory(history, "a", 3);
+    PushHistory(history, "b", 3);
+    PushHistory(history, "a", 3);
+    EXPECT_EQ(history, (QStringList{"a", "b", "a"})) << "only repeats in a row are dropped";
+    PushHistory(history, "c", 3);
+    EXPECT_EQ(history, (QStringList{"b", "a", "c"}));
+
+    QTemporaryDir folder;
+    Settings settings(folder.filePath("corvane.conf"));
+    for (int i = 0; i < 60; ++i)
+        settings.AddPayload("edtUDPData", QString::number(i));
+    const QStringList kept = settings.PayloadHistory("edtUDPData");
+    ASSERT_EQ(kept.size(), Settings::kHistoryLength);
+    EXPECT_EQ(kept.front(), "10");
+    EXPECT_EQ(kept.back(), "59");
+}
+
+TEST(Settings, TheFileLivesInTheConfigurationFolderTheEnvironmentNames) {
+    QTemporaryDir folder;
+    const QByteArray old = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", folder.path().toUtf8());
+    EXPECT_EQ(Settings::DefaultFileName(), folder.path() + "/corvane/corvane.conf");
+    {
+        Settings settings;
+        EXPECT_EQ(settings.FileName(), folder.path() + "/corvane/corvane.conf");
+        settings.SetShowTimes("mmLog", true);
+        EXPECT_TRUE(settings.Sync());
+    }
+    EXPECT_TRUE(QFile::exists(folder.path() + "/corvane/corvane.conf"));
+    if (old.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", old);
+}
+
+} // namespace
