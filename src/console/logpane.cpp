@@ -176,7 +176,6 @@ void TLogPane::CursorMoved() {
     if (selection.from != lastSelection_.from || selection.to != lastSelection_.to) {
         lastSelection_ = selection;
         OfferSelection();
-        emit selectionChanged();
     }
 }
 

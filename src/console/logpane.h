@@ -15,9 +15,8 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QElapsedTimer>
-#include <QTimer>
-
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -105,8 +104,6 @@ public:
 signals:
     // The text changed: an append, Clear, or the operator's edit.
     void textChanged();
-    // The selection changed (a caret move that leaves it empty does not count).
-    void selectionChanged();
 
 protected:
     bool event(QEvent* event) override;
@@ -216,7 +213,7 @@ private:
     // A press this soon after a double-click, near it, is a triple-click.
     QBasicTimer tripleClickTimer_;
     QPoint doubleClickPoint_;
-    corvane::TextRange lastSelection_; // as the last selectionChanged saw it
+    corvane::TextRange lastSelection_; // as the last move left it: a change is offered anew
     QPointer<QMimeData> offered_;      // the pane's selection, while it is the primary one
 
     // Appends not yet told to readers: from this offset on, or -1.
