@@ -21,8 +21,12 @@ ProcessFigures ReadProcessFigures(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string key;
     double kilobytes = 0;
+    unsigned long long switches = 0;
     while (status >> key) {
-        if (key == "VmHWM:" && status >> kilobytes)
+        if ((key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:") &&
+            status >> switches)
+            figures.mainThreadSwitches += switches;
+        else if (key == "VmHWM:" && status >> kilobytes)
             figures.peakMb = kilobytes / 1024;
         else if (key == "VmRSS:" && status >> kilobytes)
             figures.residentMb = kilobytes / 1024;

@@ -9,6 +9,8 @@ struct ProcessFigures {
     double cpuSeconds = 0; // user and system time of all its threads
     double residentMb = 0; // resident size now (VmRSS), in MiB
     double peakMb = 0;     // its peak resident size (VmHWM), in MiB
+    // How often its main thread gave the processor up (waits) or had it taken (preemptions).
+    unsigned long long mainThreadSwitches = 0;
 };
 
 ProcessFigures ReadProcessFigures(pid_t pid = getpid());

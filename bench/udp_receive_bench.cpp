@@ -9,7 +9,8 @@
 //                                  bench/with_reader.sh, with a screen reader listening
 //   udp_receive_bench --flood [S] [R]  four senders flood 8 KB datagrams for S seconds (120),
 //                                      R datagrams a second in all (2000: 49 MB/s of pane text)
-//   udp_receive_bench --close      how long Close takes while datagrams arrive
+//   udp_receive_bench --close      how long Close takes while datagrams arrive, also with a
+//                                  second of them queued
 //   udp_receive_bench --capture    the panel at 25,000 datagrams/s with the lower pane captured to
 //                                  a file: datagrams shown, and datagrams in the file
 //   udp_receive_bench --stall      10,000 datagrams/s while the UI thread stalls for 2 s
@@ -265,6 +266,8 @@ struct Figures {
     // The loss lines of the upper pane: how many, and the datagrams they count.
     std::uint64_t lossLines = 0;
     std::uint64_t reportedLost = 0;
+    // The UI thread's switches (waits and preemptions) per datagram sent.
+    double switchesPerDatagram = 0;
     std::uint64_t Lost() const { return sent - shown; }
 };
 
@@ -313,16 +316,17 @@ std::uint64_t Offer(Sender& sender, double rate, const std::function<std::uint64
 
 void PrintHeader(const char* title) {
     std::printf("\n%s\n", title);
-    std::printf("%10s %10s %10s %8s %14s %14s %11s %13s\n", "offered/s", "sent", "shown", "lost",
-                "timer worst ms", "timer p99 ms", "loss lines", "lines' count");
+    std::printf("%10s %10s %10s %8s %14s %14s %11s %13s %12s\n", "offered/s", "sent", "shown",
+                "lost", "timer worst ms", "timer p99 ms", "loss lines", "lines' count",
+                "UI switches");
 }
 
 void PrintRow(const Figures& f) {
-    std::printf("%10.0f %10llu %10llu %8llu %14.1f %14.1f %11llu %13llu\n", f.rate,
+    std::printf("%10.0f %10llu %10llu %8llu %14.1f %14.1f %11llu %13llu %12.3f\n", f.rate,
                 static_cast<unsigned long long>(f.sent), static_cast<unsigned long long>(f.shown),
                 static_cast<unsigned long long>(f.Lost()), f.worstLateMs, f.p99LateMs,
                 static_cast<unsigned long long>(f.lossLines),
-                static_cast<unsigned long long>(f.reportedLost));
+                static_cast<unsigned long long>(f.reportedLost), f.switchesPerDatagram);
     std::fflush(stdout);
 }
 
@@ -384,10 +388,20 @@ public:
         frm_.btnClearLog->click();
         Sender sender(5, port_);
         LatenessProbe probe;
+        return Offered(sender, rate, probe);
+    }
+
+    // Offers datagrams at rate from sender's address and reads the panes back.
+    Figures Offered(Sender& sender, double rate, const LatenessProbe& probe) {
         const std::uint64_t before = handled_ + reported_;
+        const auto switches = ReadProcessFigures().mainThreadSwitches;
         const std::uint64_t sent =
             Offer(sender, rate, [&] { return handled_ + reported_ - before; });
-        return ReadBack(rate, sent, probe);
+        Figures f = ReadBack(rate, sent, probe);
+        f.switchesPerDatagram =
+            static_cast<double>(ReadProcessFigures().mainThreadSwitches - switches) /
+            static_cast<double>(std::max<std::uint64_t>(sent, 1));
+        return f;
     }
 
     // The figures of a phase in which the numbers 0 to sent - 1 were offered.
@@ -419,6 +433,11 @@ void BenchEndpoint() {
             data.Read(&number, sizeof number);
             numbers.push_back(number);
         });
+    std::uint64_t reports = 0, reported = 0;
+    server.SetOnUDPLoss([&](corvane::TIdUDPServer&, std::uint64_t lost) {
+        ++reports;
+        reported += lost;
+    });
     server.SetDefaultPort(0);
     {
         const ReceiveQueueLimit limit;
@@ -426,15 +445,17 @@ void BenchEndpoint() {
         server.SetActive(true);
     }
     Sender sender(5, server.Bindings().Items(0).Port());
-    PrintHeader("Endpoint alone (OnUDPRead on the UI thread counts each datagram)");
+    PrintHeader("Endpoint alone (OnUDPRead on the UI thread counts each datagram; OnUDPLoss's "
+                "calls and count as loss lines)");
     for (double rate : kLadder) {
         numbers.clear();
+        reports = reported = 0;
         LatenessProbe probe;
-        const std::uint64_t sent = Offer(sender, rate, [&] { return numbers.size(); });
+        const std::uint64_t sent = Offer(sender, rate, [&] { return numbers.size() + reported; });
         Tally tally(sent);
         for (std::uint64_t number : numbers)
             tally.Count(number);
-        PrintRow({rate, sent, tally.shown, probe.Worst(), probe.Percentile99()});
+        PrintRow({rate, sent, tally.shown, probe.Worst(), probe.Percentile99(), reports, reported});
     }
 }
 
@@ -473,10 +494,7 @@ void BenchStall() {
     Sender sender(5, panel.Port());
     LatenessProbe probe;
     StallUiThreadSoon(std::chrono::milliseconds(500), std::chrono::seconds(2));
-    const std::uint64_t before = panel.Handled() + panel.Reported();
-    const std::uint64_t sent =
-        Offer(sender, kRate, [&] { return panel.Handled() + panel.Reported() - before; });
-    const Figures f = panel.ReadBack(kRate, sent, probe);
+    const Figures f = panel.Offered(sender, kRate, probe);
     PrintRow(f);
     std::printf("%s\n", f.Lost() == 0 ? "Every datagram shown after the stall"
                                       : "DATAGRAMS LOST across the stall");
@@ -610,18 +628,29 @@ void BenchCapture() {
     std::remove(path.c_str());
 }
 
-void BenchClose() {
+// How long a click on Close takes while 50,000 datagrams/s arrive, after the UI thread has run
+// for stall without serving the window, so that the receive queue holds what came meanwhile.
+void TimeClose(std::chrono::milliseconds stall) {
     OpenPanel panel;
     Sender sender(5, panel.Port());
     std::atomic<bool> stop{false};
     std::thread flood([&] { sender.Offer(50'000, std::chrono::seconds(30), stop); });
     RunEventsFor(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(stall);
+    const std::size_t held = panel.Queue().Used();
     const auto start = Clock::now();
     panel.Form().btnOpenUDPPort->click();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     stop = true;
     flood.join();
-    std::printf("\nClose while 50000 datagrams/s arrive: %.1f ms\n", ms);
+    std::printf("\nClose while 50000 datagrams/s arrive, %lld ms after the window was last served "
+                "(%zu bytes queued): %.1f ms\n",
+                static_cast<long long>(stall.count()), held, ms);
+}
+
+void BenchClose() {
+    TimeClose(std::chrono::milliseconds(0));
+    TimeClose(std::chrono::milliseconds(1000));
 }
 
 // Resident memory and its peak, in MiB, as the kernel counts them.

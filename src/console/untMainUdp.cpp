@@ -104,7 +104,7 @@ void TfrmMain::IdUDPServer1UDPRead(corvane::TIdUDPServer&, corvane::Stream& ADat
         line += ") :";
     }
     corvane::AppendHexView(line, data.data(), data.size());
-    AddToLogRec(line);
+    AddToLogRec(line, ABinding.ReceivedAt()); // the datagram's arrival, not the handler's call
 }
 
 void TfrmMain::IdUDPServer1UDPLoss(corvane::TIdUDPServer&, std::uint64_t ALost) {

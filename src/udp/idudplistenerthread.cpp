@@ -74,10 +74,14 @@ void TIdUDPListenerThread::Run() {
         // Nobody on this thread could show it.
     }
     handingOver_.store(false);
-    // Once the program's ending has begun hand-overs are dropped, and so is what waits for them.
+    // Once the program's ending has begun hand-overs are dropped, and so is what waits for them:
+    // the datagrams and the loss report.
+    if (delivered)
+        return;
     DatagramQueue::Datagram datagram;
-    while (!delivered && queue_.Front(datagram))
+    while (queue_.Front(datagram))
         queue_.Pop();
+    reportedLoss_ = queue_.Lost();
 }
 
 void TIdUDPListenerThread::DeliverQueued() {

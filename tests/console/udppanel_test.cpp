@@ -1,6 +1,7 @@
 // The UDP panel of the main window, driven by clicks, on loopback addresses only.
 #include "console/untMain.h"
 #include "core/codepage.h"
+#include "core/walltime.h"
 #include "loopbackpeer.h"
 #include "recordingdialogs.h"
 
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -140,6 +142,20 @@ TEST_F(UdpPanel, OnlyFromThisChangesTheLineAndNothingElse) {
     ASSERT_TRUE(WaitForLines(frm.mmLogRec, 3));
     const std::vector<ByteString> expected{"-> (127.0.0.5) : 01 02", "-> 01 02", "-> 03"};
     EXPECT_EQ(Lines(frm.mmLogRec), expected);
+}
+
+TEST_F(UdpPanel, ALineCarriesTheTimeItsDatagramArrivedNotTheTimeItWasShown) {
+    const int port = OpenToMyself();
+    LoopbackPeer other(5);
+    const std::int64_t beforeSend = corvane::WallClockNow();
+    ASSERT_TRUE(other.Send(port, ByteString("\x01", 1)));
+    // The UI thread is busy while the datagram arrives: it is shown only afterwards.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::int64_t afterBusy = corvane::WallClockNow();
+    ASSERT_TRUE(WaitForLines(frm.mmLogRec, 1));
+    const std::int64_t time = frm.mmLogRec->Store().LineTime(0);
+    EXPECT_GE(time, beforeSend);
+    EXPECT_LT(time, afterBusy);
 }
 
 TEST_F(UdpPanel, EmptyPayloadsSendAnEmptyDatagramRawAndOneZeroByteInHex) {
