@@ -578,7 +578,6 @@ void BenchBeyond() {
 void BenchSteady() {
     OpenPanel panel;
     PrintHeader("Window panel, three runs at 25000 datagrams/s");
-    std::printf("Accessibility bridge: %s\n", QAccessible::isActive() ? "on" : "off");
     int lossFree = 0;
     for (int run = 0; run < 3; ++run) {
         const Figures f = panel.Phase(25'000);
