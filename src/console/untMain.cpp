@@ -32,9 +32,9 @@ constexpr int kGroupCaptionTop = 15;         // grpbxLog's first child starts un
 constexpr int kSplitterHeight = 3;           // Splitter1
 constexpr int kToolBarHeight = 29;           // ToolBar1, docked at the bottom
 constexpr int kSmallestLowerPaneHeight = 30; // what the splitter leaves mmLogRec at least
-constexpr int kClientWidth = 759;          // the fixed controls' full width
-constexpr int kFirstUpperPaneHeight = 162; // mmLog's height until the splitter moves
-constexpr int kFourLinesHeight = 60;       // mmLogRec four lines tall
+constexpr int kClientWidth = 759;            // the fixed controls' full width
+constexpr int kFirstUpperPaneHeight = 162;   // mmLog's height until the splitter moves
+constexpr int kFourLinesHeight = 60;         // mmLogRec four lines tall
 
 // The layout is fixed in pixels for 11-pixel faces; the first family of the list found is used.
 QFont LayoutFont(const QStringList& families, QFont::StyleHint hint) {

@@ -156,7 +156,7 @@ private:
     ErrorDisplay errors_;
     PortListFacts* portListFacts_ = nullptr; // a child of cmbxComPorts
     corvane::ByteString guideAddress_;
-    int mmLogHeight_; // mmLog's height, as the splitter last left it
+    int mmLogHeight_;            // mmLog's height, as the splitter last left it
     bool sessionEnding_ = false; // only while the desktop's Quit closes the window
     // A datagram and its line, kept from datagram to datagram so that one costs no allocation
     // once the longest has been seen. UI thread only.
