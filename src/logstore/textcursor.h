@@ -44,7 +44,7 @@ public:
     TextPos Caret() const { return caret_; }
     TextPos Anchor() const { return anchor_; }
     bool HasSelection() const { return caret_ != anchor_; }
-    TextRange Selection() const;
+    TextRange Selection() const; // in text order
 
     // places, read from the store
     TextPos NextCharacter(TextPos pos) const;
