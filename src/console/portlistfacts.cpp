@@ -23,7 +23,6 @@ QString PortListFacts::FactsOf(int index) const {
 }
 
 void PortListFacts::Refresh() {
-    current_ = false;
     survey_->Request();
 }
 
@@ -35,7 +34,6 @@ bool PortListFacts::eventFilter(QObject* watched, QEvent* event) {
 
 void PortListFacts::Show(const std::vector<corvane::PortReport>& reports) {
     reports_ = reports;
-    current_ = true;
     QFont bold = list_->font();
     bold.setBold(true);
     const int count = std::min(list_->count(), static_cast<int>(reports_.size()));

@@ -22,8 +22,6 @@ public:
     QString FactsOf(int index) const;
     // Surveys again; the list changes when the survey is in.
     void Refresh();
-    // Whether a survey has come in since the last Refresh (tests wait for it).
-    bool Current() const { return current_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -33,6 +31,5 @@ private:
 
     QComboBox* list_;
     std::vector<corvane::PortReport> reports_;
-    bool current_ = false;
     std::unique_ptr<corvane::PortSurvey> survey_;
 };

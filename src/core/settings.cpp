@@ -57,11 +57,11 @@ void Settings::AddPayload(const QString& field, const QString& payload) {
 }
 
 bool Settings::Reconnect() const {
-    return settings_.value("serial/reconnect", true).toBool();
+    return settings_.value("reconnect", true).toBool();
 }
 
 void Settings::SetReconnect(bool reconnect) {
-    settings_.setValue("serial/reconnect", reconnect);
+    settings_.setValue("reconnect", reconnect);
 }
 
 bool Settings::Sync() {

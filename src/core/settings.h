@@ -45,8 +45,8 @@ public:
     // oldest dropped beyond kHistoryLength.
     void AddPayload(const QString& field, const QString& payload);
 
-    // Whether a serial port that went away is reopened when its device comes back; on until
-    // chosen otherwise.
+    // Whether a serial port that went away is reopened when its device comes back (the key
+    // "reconnect"); on until chosen otherwise.
     bool Reconnect() const;
     void SetReconnect(bool reconnect);
 

@@ -10,7 +10,8 @@
 //
 // A write error stops the capture (the file is closed, what was written stays) and is reported
 // once, through onError, from the event loop: never from inside Add, which runs inside a pane's
-// append. UI thread.
+// append. A failure of the last write, made as the capture is destroyed, has nobody left to tell
+// and is not reported. UI thread.
 
 #include "core/bytestring.h"
 #include "core/fileerror.h"

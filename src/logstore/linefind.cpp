@@ -43,6 +43,18 @@ constexpr std::array<char, 256> kLower = [] {
     return lower;
 }();
 
+// Whether some other byte folds to this one: a text without such bytes reads the same in any
+// case, and the lines need no folding to be searched for it.
+constexpr std::array<bool, 256> kHasOtherCase = [] {
+    std::array<bool, 256> other{};
+    for (std::size_t byte = 0; byte < 256; ++byte) {
+        const auto lower = static_cast<unsigned char>(kLower[byte]);
+        if (lower != byte)
+            other[lower] = true;
+    }
+    return other;
+}();
+
 void Fold(std::string_view text, ByteString& out) {
     out.resize(text.size());
     char* to = out.data();
@@ -96,12 +108,14 @@ std::size_t FindFrom(std::string_view haystack, std::string_view needle, std::si
 
 } // namespace
 
-FindQuery::FindQuery(ByteString text, FindOptions options)
-    : hexBytes_(HexBytesOf(text)), options_(options) {
+FindQuery::FindQuery(ByteString text, FindOptions options) : hexBytes_(HexBytesOf(text)) {
     if (options.matchCase)
         text_ = std::move(text);
     else
         Fold(text, text_);
+    fold_ = !options.matchCase && std::any_of(text_.begin(), text_.end(), [](char c) {
+        return kHasOtherCase[static_cast<unsigned char>(c)];
+    });
     // The view without the first group's leading space: a match starts on a digit.
     if (!hexBytes_.empty())
         UnpackHexView(hexBytes_.data(), 1, 3 * static_cast<std::int64_t>(hexBytes_.size()),
@@ -119,7 +133,7 @@ std::size_t FindQuery::MatchesInText(std::string_view text, std::int64_t line,
     if (text_.empty())
         return 0;
     std::string_view haystack = text;
-    if (!options_.matchCase) {
+    if (fold_) {
         Fold(text, folded_);
         haystack = folded_;
     }

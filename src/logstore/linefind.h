@@ -66,7 +66,7 @@ private:
     // search finds every place it would.
     ByteString hexView_;
     ByteString hexBytes_;
-    FindOptions options_;
+    bool fold_ = false; // lines are folded to one case before searching: the text has letters
     mutable ByteString folded_; // a line folded to one case: kept from line to line
 };
 

@@ -170,10 +170,16 @@ void TextArena::Read(LineRef line, std::int64_t column, std::int64_t count, Byte
     // The characters from..to of the hex view, from the bytes of the groups they fall in.
     const std::int64_t from = std::max(column, prefix) - prefix;
     const std::int64_t to = end - prefix;
-    ByteString raw;
-    ReadStored(chunk, line.offset + prefix + from / 3,
-               static_cast<std::size_t>((to - 1) / 3 - from / 3 + 1), raw);
-    UnpackHexView(raw.data(), from, to, out);
+    const std::int64_t at = line.offset + prefix + from / 3;
+    // Straight from memory; from the spool file through a buffer kept from read to read, as
+    // finding and saving read every line one after the other.
+    if (chunk.bytes) {
+        UnpackHexView(chunk.bytes.get() + at, from, to, out);
+        return;
+    }
+    raw_.clear();
+    ReadStored(chunk, at, static_cast<std::size_t>((to - 1) / 3 - from / 3 + 1), raw_);
+    UnpackHexView(raw_.data(), from, to, out);
 }
 
 void TextArena::TakeFinishedWrites(bool wait) {

@@ -93,6 +93,7 @@ private:
     std::unique_ptr<char[]> spare_; // a chunk's memory kept for the next: no new pages to fault in
     std::size_t spooled_ = 0;
     SpoolFile spool_;
+    mutable ByteString raw_; // the bytes of a spooled hex view being read
 };
 
 } // namespace corvane

@@ -27,8 +27,6 @@ public:
     bool Wait(int timeoutMs);
     // Ends the current or the next Wait. Any thread.
     void Wake();
-    // Whether the system reports devices coming and going at all.
-    bool ReportsDevices() const;
 
 private:
     struct Monitor;

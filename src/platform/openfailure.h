@@ -31,7 +31,8 @@ struct OpenFailure {
 OpenFailure ExplainOpenFailure(unsigned number, DWORD error);
 
 // A program other than this one that holds device now, in the words above: the live owner of
-// the device's lock file, else a process with the device open. Empty when there is none.
+// the device's lock file, else a process with the device open (not counting the program at the
+// far end of a pseudo-terminal, which is the device). Empty when there is none.
 std::string OtherHolder(const std::string& device);
 
 } // namespace corvane

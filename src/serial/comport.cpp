@@ -40,7 +40,11 @@ void SetFixedLine(DCB& dcb, DWORD baudRate) {
 // A write of n bytes ends within 100 + 10 * n ms; a read as soon as its bytes are there.
 constexpr COMMTIMEOUTS kTimeouts{1, 1, 1, 10, 100};
 
-void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudRate) {
+// How an open comes about: the operator's click, or a device come back to a port that waited.
+enum class Opening { Click, Return };
+
+void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudRate,
+               Opening opening) {
     DCB dcb{};
     if (!GetCommState(port, &dcb)) {
         panes.AddToLog(kReadSettingsError + path);
@@ -57,7 +61,10 @@ void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudR
     if (!SetCommTimeouts(port, &timeouts))
         panes.AddToLog(kWriteSettingsError + path);
 
-    if (!PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR))
+    // A device that came back may have spoken already (a board's start-up banner): what it sent
+    // is no stale input of an earlier session, and keeping it loses nothing it sends.
+    const DWORD purge = opening == Opening::Click ? PURGE_TXCLEAR | PURGE_RXCLEAR : PURGE_TXCLEAR;
+    if (!PurgeComm(port, purge))
         panes.AddToLog(kPurgeError + path);
     if (!SetCommMask(port, EV_RXCHAR))
         panes.AddToLog(kMaskError + path);
@@ -66,15 +73,15 @@ void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudR
     EscapeCommFunction(port, SETDTR);
 }
 
-HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, bool reportRefusal) {
+HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, Opening opening) {
     HANDLE port = INVALID_HANDLE_VALUE;
     try {
         const ByteString path = ComPortPath(portNumber);
         port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
         if (port != INVALID_HANDLE_VALUE) {
-            Configure(panes, port, path, baudRate);
-        } else if (reportRefusal) {
+            Configure(panes, port, path, baudRate, opening);
+        } else if (opening == Opening::Click) {
             const DWORD error = GetLastError();
             panes.AddToLog(kInvalidHandle);
             panes.AddToLog(OpenFailureLine(ExplainOpenFailure(portNumber, error), error));
@@ -98,11 +105,11 @@ ByteString ComPortPath(BYTE portNumber) {
 }
 
 HANDLE OpenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
-    return OpenAndConfigure(panes, portNumber, baudRate, true);
+    return OpenAndConfigure(panes, portNumber, baudRate, Opening::Click);
 }
 
 HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
-    return OpenAndConfigure(panes, portNumber, baudRate, false);
+    return OpenAndConfigure(panes, portNumber, baudRate, Opening::Return);
 }
 
 void SendData(LogPanes& panes, const ByteString& payload) {

@@ -19,7 +19,8 @@ ByteString ComPortPath(BYTE portNumber);
 HANDLE OpenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate);
 
 // OpenComPort for a device that came back: a refused open is no news to the operator, who is told
-// when the device is back, so it writes no lines.
+// when the device is back, so it writes no lines; and what the device has sent since it came is
+// kept, only the transmit queue is purged.
 HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate);
 
 // Writes payload to hComPort, logs "<- " and its hex view, and waits for the write to end (at

@@ -1,13 +1,13 @@
 #include "serial/replug.h"
 
 #include "core/handover.h"
+#include "core/settings.h"
 #include "core/thread.h"
 #include "platform/comports.h"
 #include "platform/devicewatch.h"
 #include "platform/openfailure.h"
 #include "serial/comport.h"
 #include "serial/devicemessages.h"
-#include "serial/reconnectsetting.h"
 #include "serial/serialstate.h"
 #include "serial/untRxThread.h"
 
@@ -133,7 +133,7 @@ void ArmReplug(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
     state.panes = &panes;
     state.portNumber = portNumber;
     state.baudRate = baudRate;
-    state.armed = ReconnectAfterReplug();
+    state.armed = Settings().Reconnect();
 }
 
 void DisarmReplug() {

@@ -18,7 +18,7 @@ namespace corvane {
 class RxThread;
 
 // The open step, after a successful open: the settings a reopen uses, and whether to wait at all
-// (the "reconnect" setting as it is now).
+// (the settings file's reconnect, as it is now).
 void ArmReplug(LogPanes& panes, BYTE portNumber, DWORD baudRate);
 
 // The close step: no more waiting; a wait that runs ends before this returns.

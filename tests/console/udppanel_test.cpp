@@ -129,6 +129,18 @@ TEST_F(UdpPanel, ASendToLocalhostShowsTheTypedTextAndComesBackFrom127001) {
     EXPECT_TRUE(dialogs.errors.empty());
 }
 
+TEST_F(UdpPanel, AReceivedLineCarriesTheArrivalItsBindingRecorded) {
+    // As the listener delivers it: the binding holds the sender and the arrival.
+    constexpr std::int64_t kArrived = 1'796'000'000'123'456;
+    corvane::TIdSocketHandle binding(0);
+    binding.RecordSender("127.0.0.5", 4001, kArrived);
+    corvane::StringStream data;
+    data.Write("\x01", 1);
+    frm.IdUDPServer1UDPRead(*frm.IdUDPServer1, data, binding);
+    ASSERT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"-> (127.0.0.5) : 01"});
+    EXPECT_EQ(frm.mmLogRec->Store().LineTime(0), kArrived);
+}
+
 TEST_F(UdpPanel, OnlyFromThisChangesTheLineAndNothingElse) {
     const int port = OpenToMyself();
     LoopbackPeer other(5);

@@ -39,6 +39,13 @@ TEST(Settings, WhatIsSetIsReadBackByTheNextRunAndDefaultsHoldUntilThen) {
     EXPECT_EQ(later.PayloadHistory("edtData"), (QStringList{"01 03 00 00", "Привет"}));
     EXPECT_EQ(later.PayloadHistory("edtUDPData"), QStringList{"ping"});
     EXPECT_FALSE(later.Reconnect());
+
+    // The reconnect key as an administrator writes it by hand.
+    QFile edited(folder.filePath("edited.conf"));
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+    edited.write("[General]\nreconnect=false\n");
+    edited.close();
+    EXPECT_FALSE(Settings(edited.fileName()).Reconnect());
 }
 
 TEST(Settings, HistoryKeepsTheLastFiftyWithoutRepeatsInARow) {

@@ -36,6 +36,12 @@ TEST(FindQuery, MatchesPlainTextWithAndWithoutCase) {
     EXPECT_EQ(Matches(cyrillic, "1 \xCE\xD8\xC8\xC1\xCA\xC0 \xA8"), std::vector{At(0, 2, 8)});
     EXPECT_TRUE(Matches(FindQuery("\xEE", {.matchCase = true}), "\xCE").empty());
 
+    // A text without letters matches the same in any case; a letter beside it still folds.
+    EXPECT_EQ(Matches(FindQuery("127.0", {}), "-> (127.0.0.1)"), std::vector{At(0, 4, 5)});
+    EXPECT_EQ(Matches(FindQuery("(127.0.0.1) :", {}), "-> (127.0.0.1) : 0A"),
+              std::vector{At(0, 3, 13)});
+    EXPECT_EQ(Matches(FindQuery("1) : 0a", {}), "-> (127.0.0.1) : 0A"), std::vector{At(0, 12, 7)});
+
     // Left to right, never overlapping; nothing for an empty text.
     EXPECT_EQ(Matches(FindQuery("aa", {}), "aaaaa"), (std::vector{At(0, 0, 2), At(0, 2, 2)}));
     EXPECT_TRUE(Matches(FindQuery("", {}), "anything").empty());

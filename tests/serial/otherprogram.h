@@ -20,11 +20,17 @@ namespace corvane::testing {
 
 class OtherProgram {
 public:
-    explicit OtherProgram(const std::string& device = "") {
+    // Descriptors: None, or everything this process has open, as the program at the far end of a
+    // pty has both its ends.
+    enum class Descriptors { None, This };
+
+    explicit OtherProgram(const std::string& device = "", Descriptors kept = Descriptors::None) {
         pid_ = fork();
         if (pid_ == 0) {
-            // Nothing of the test's: a pty master kept here would keep its device plugged in.
-            close_range(3, ~0U, 0);
+            // Nothing of the test's, unless asked: a pty master kept here keeps its device plugged
+            // in.
+            if (kept == Descriptors::None)
+                close_range(3, ~0U, 0);
             if (!device.empty()) {
                 const int fd = open(device.c_str(), O_RDWR | O_NOCTTY);
                 if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0)

@@ -105,6 +105,8 @@ TEST_F(BackAfterReplug, TheDeviceBackIsOpenedWithTheSameSettingsAndNothingItSend
     ASSERT_TRUE(ServeUntil([&] { return Received() == "before"; }));
     // Left unconfigured, as a device just plugged in is: the reopen makes it raw at the old rate.
     auto next = std::make_unique<PtyDevice>(PtyDevice::Line::AsTheKernelLeavesIt);
+    // It speaks as soon as it is there, before the port has it open.
+    next->Write("hello\n");
     folder.Link(7, next->SlavePath());
     device->CloseMaster();
     device = std::move(next);
@@ -116,9 +118,12 @@ TEST_F(BackAfterReplug, TheDeviceBackIsOpenedWithTheSameSettingsAndNothingItSend
     for (int i = 0; i < 4096; ++i)
         sent += static_cast<char>(i * 7 + i / 256);
     device->Write(sent);
-    ASSERT_TRUE(ServeUntil([&] { return Received().size() >= 6 + sent.size(); }));
-    EXPECT_EQ(Received(), "before" + sent);
+    ASSERT_TRUE(ServeUntil([&] { return Received().size() >= 12 + sent.size(); }));
+    EXPECT_EQ(Received(), "before" + ByteString("hello\n") + sent);
 
+    // The kernel echoed the banner back while the line was still in line mode, before the port
+    // made it raw; nothing else comes back but what is sent now.
+    EXPECT_EQ(device->ReadAvailable(), "hello\r\n");
     SendData(panes, "ping");
     EXPECT_EQ(device->Read(4), "ping");
     // What the operator saw, in order: the loss, the old worker's end, the device back and the
@@ -163,6 +168,16 @@ TEST_F(BackAfterReplug, ADeviceAnotherProgramHoldsIsLeftToIt) {
 
     // Once it is done with the device, the port takes it back.
     flasher.End();
+    ASSERT_TRUE(AwaitBack());
+}
+
+TEST_F(BackAfterReplug, TheProgramAtAPtysFarEndIsTheDeviceNotAHolder) {
+    device->CloseMaster();
+    ASSERT_TRUE(ServeUntil([&] { return Count(kDeviceGone) == 1; }));
+    // Like socat or an emulator: it has both ends of the new pty open.
+    device = std::make_unique<PtyDevice>();
+    OtherProgram farEnd("", OtherProgram::Descriptors::This);
+    folder.Link(7, device->SlavePath());
     ASSERT_TRUE(AwaitBack());
 }
 

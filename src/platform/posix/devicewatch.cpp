@@ -53,10 +53,6 @@ DeviceWatch::~DeviceWatch() {
         close(wakeFd_);
 }
 
-bool DeviceWatch::ReportsDevices() const {
-    return monitor_->Fd() >= 0;
-}
-
 bool DeviceWatch::Wait(int timeoutMs) {
     pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {monitor_->Fd(), POLLIN, 0}};
     int ready;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -21,25 +22,52 @@ std::string Describe(int pid) {
     return (command.empty() ? "?" : command) + ", PID " + std::to_string(pid);
 }
 
-bool HasOpen(const std::string& process, dev_t device) {
+// The index of the pseudo-terminal whose slave device is device, or -1 when it is no pty's.
+// Unix98 pty slaves have the majors 136 to 143, 256 minors each.
+int PtyIndex(dev_t device) {
+    const unsigned first = 136, last = 143;
+    return major(device) >= first && major(device) <= last
+               ? static_cast<int>((major(device) - first) * 256 + minor(device))
+               : -1;
+}
+
+// Whether descriptor fd of process is the master of pty number index: the kernel names the index
+// in the descriptor's fdinfo.
+bool IsMasterOf(const std::string& process, const std::string& fd, int index) {
+    std::ifstream info("/proc/" + process + "/fdinfo/" + fd);
+    for (std::string line; std::getline(info, line);) {
+        if (line.rfind("tty-index:", 0) == 0)
+            return std::stoi(line.substr(10)) == index;
+    }
+    return false;
+}
+
+// Whether the process has the character device open as a user of it. The program at the other
+// end of a pseudo-terminal (socat, a test, an emulator) has its slave open too, to keep the pair
+// alive, and is the device rather than a rival: one that holds the master does not count.
+bool UsesDevice(const std::string& process, dev_t device) {
     const std::string folder = "/proc/" + process + "/fd";
     DIR* fds = opendir(folder.c_str());
     if (!fds) // gone, or another user's: only root may look
         return false;
-    bool found = false;
+    const int pty = PtyIndex(device);
+    bool uses = false;
+    bool farEnd = false;
     while (const dirent* entry = readdir(fds)) {
         struct stat info {};
-        if (entry->d_name[0] != '.' && stat((folder + "/" + entry->d_name).c_str(), &info) == 0 &&
-            S_ISCHR(info.st_mode) && info.st_rdev == device) {
-            found = true;
-            break;
-        }
+        if (entry->d_name[0] == '.' || stat((folder + "/" + entry->d_name).c_str(), &info) != 0 ||
+            !S_ISCHR(info.st_mode))
+            continue;
+        if (info.st_rdev == device)
+            uses = true;
+        else if (pty >= 0 && IsMasterOf(process, entry->d_name, pty))
+            farEnd = true;
     }
     closedir(fds);
-    return found;
+    return uses && !farEnd;
 }
 
-// The first process but this one that has the character device open; 0 when none is found.
+// The first process but this one that uses the character device; 0 when none is found.
 int ProcessWithOpen(dev_t device) {
     DIR* processes = opendir("/proc");
     if (!processes)
@@ -50,7 +78,7 @@ int ProcessWithOpen(dev_t device) {
         const std::string name = entry->d_name;
         if (name.find_first_not_of("0123456789") != std::string::npos || name == self)
             continue;
-        if (HasOpen(name, device)) {
+        if (UsesDevice(name, device)) {
             found = std::stoi(name);
             break;
         }
