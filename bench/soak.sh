@@ -59,7 +59,13 @@ done
 status=0
 wait "$driver" || status=$?
 driver=""
+# The load ends at once on SIGTERM; one that does not within five seconds is killed, and said so.
 kill "$load"
+for _ in $(seq 50); do kill -0 "$load" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$load" 2>/dev/null; then
+    echo "== soak load: still running 5 s after SIGTERM, killed"
+    kill -KILL "$load"
+fi
 wait "$load" || true
 load=""
 

@@ -2,11 +2,13 @@
 // COM port, which sends bursts, takes whatever the program writes, and hangs up now and then (its
 // end is closed and a new pseudo-terminal takes the port's link), and senders on several loopback
 // addresses that flood 127.0.0.1 at the program's UDP port with empty, 8,192-byte and
-// 65,507-byte datagrams. Runs until SIGTERM or SIGINT, then prints what it did.
+// 65,507-byte datagrams. Runs until SIGTERM or SIGINT, which it obeys at once whatever the program
+// does, then prints what it did.
 //
 //   soak_load PORTS_DIR COM_NUMBER READY_FILE [DATAGRAMS_PER_SECOND] [HANGUP_EVERY_MS]
 //
 // READY_FILE receives the UDP port the program is to open, once the COM port's link stands.
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
@@ -14,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
@@ -31,10 +34,27 @@ namespace {
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
+// Set by SIGTERM and SIGINT; the pipe wakes every wait of the load at once, so that no sleep, poll
+// or write outlasts the stop.
 std::atomic<bool> stopping{false};
+int stopPipe[2] = {-1, -1};
 
 void Stop(int) {
+    const int saved = errno;
     stopping = true;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = write(stopPipe[1], &byte, 1);
+    errno = saved;
+}
+
+// Waits on fd for events (none: only the stop) until the time given; returns fd's events, 0 when
+// the time came or the stop did.
+short WaitFor(int fd, short events, Clock::time_point until) {
+    pollfd entries[2] = {{fd, events, 0}, {stopPipe[0], POLLIN, 0}};
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (poll(entries, 2, static_cast<int>(std::max<long long>(left, 0))) <= 0 || stopping)
+        return 0;
+    return entries[0].revents;
 }
 
 [[noreturn]] void Fail(const char* what) {
@@ -83,13 +103,14 @@ void Flood(int port, double rate, FloodFigures& figures) {
     const auto start = Clock::now();
     std::uint64_t count = 0;
     for (auto slot = start; !stopping; slot += std::chrono::milliseconds(1)) {
-        std::this_thread::sleep_until(slot);
+        WaitFor(-1, 0, slot);
         const double due = rate * std::chrono::duration<double>(slot - start).count();
-        for (; count < due; ++count) {
+        for (; count < due && !stopping; ++count) {
             const std::size_t kind = count % 3;
             const int fd = senders[count / 3 % senders.size()];
-            if (sendto(fd, payload.data(), kSizes[kind], 0, reinterpret_cast<sockaddr*>(&to),
-                       sizeof to) < 0)
+            // A full send queue refuses the datagram rather than holding the sender.
+            if (sendto(fd, payload.data(), kSizes[kind], MSG_DONTWAIT,
+                       reinterpret_cast<sockaddr*>(&to), sizeof to) < 0)
                 ++figures.refused;
             else
                 ++figures.sent[kind];
@@ -114,6 +135,8 @@ int NewDevice(const fs::path& link) {
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
         Fail("openpty");
     close(slave);
+    // A program that stops reading fills the pty: a blocking write would then wait for ever.
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     const fs::path staged = link.string() + ".new";
     fs::remove(staged);
     fs::create_symlink(name, staged);
@@ -148,14 +171,14 @@ void Device(const fs::path& link, int hangupMs, SerialFigures& figures) {
             pending = ++bursts % 50 == 0 ? burst.size() : 1 + random() % 4096;
             nextBurst = now + std::chrono::milliseconds(50);
         }
-        pollfd entry{master, static_cast<short>(POLLIN | (pending ? POLLOUT : 0)), 0};
-        poll(&entry, 1, 5);
-        if (entry.revents & POLLIN) {
+        const short revents = WaitFor(master, static_cast<short>(POLLIN | (pending ? POLLOUT : 0)),
+                                      now + std::chrono::milliseconds(5));
+        if (revents & POLLIN) {
             const ssize_t n = read(master, sink.data(), sink.size());
             if (n > 0)
                 figures.read += static_cast<std::uint64_t>(n);
         }
-        if (entry.revents & POLLOUT && pending) {
+        if (revents & POLLOUT && pending) {
             const ssize_t n = write(master, burst.data(), pending);
             if (n > 0) {
                 figures.written += static_cast<std::uint64_t>(n);
@@ -163,8 +186,8 @@ void Device(const fs::path& link, int hangupMs, SerialFigures& figures) {
             }
         }
         // Nobody holds the other end yet (the program is reopening the port): wait for it.
-        if (entry.revents & POLLHUP)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (revents & POLLHUP)
+            WaitFor(-1, 0, Clock::now() + std::chrono::milliseconds(5));
     }
     close(master);
 }
@@ -182,6 +205,8 @@ int main(int argc, char** argv) {
     const fs::path link = fs::path(argv[1]) / ("COM" + std::string(argv[2]));
     const double rate = argc > 4 ? std::atof(argv[4]) : 1500;
     const int hangupMs = argc > 5 ? std::atoi(argv[5]) : 10000;
+    if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        Fail("pipe");
     std::signal(SIGTERM, Stop);
     std::signal(SIGINT, Stop);
     fs::create_directories(link.parent_path());
@@ -190,8 +215,8 @@ int main(int argc, char** argv) {
     SerialFigures serial;
     FloodFigures flood;
     std::thread device([&] { Device(link, hangupMs, serial); });
-    while (!fs::exists(link))
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!fs::exists(link) && !stopping)
+        WaitFor(-1, 0, Clock::now() + std::chrono::milliseconds(1));
     {
         const std::string staged = std::string(argv[3]) + ".new";
         std::ofstream(staged) << port << "\n";

@@ -8,6 +8,8 @@
 #include "core/codepage.h"
 #include "core/exception.h"
 #include "core/handover.h"
+#include "core/stopsignals.h"
+#include "platform/processend.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -125,6 +127,8 @@ int RunApplication(int argc, char** argv, const MainWindowMaker& createWindow) {
     QApplication::setWindowIcon(ProgramIcon());
     ApplyWindowStyle();
     corvane::InstallHandOver();
+    // A stop signal ends the program as the desktop's log-off does, so the open port is let go.
+    corvane::EndOnStopSignals([] { QCoreApplication::quit(); });
 
     ScreenDialogs dialogs;
     std::unique_ptr<TfrmMain> window;
@@ -146,6 +150,9 @@ int RunApplication(int argc, char** argv, const MainWindowMaker& createWindow) {
     QApplication::exec();
     // From here on nothing touches the panes: a worker's hand-over is dropped, not waited for.
     corvane::BeginEnding();
+    // The port stays open to the end, as the window leaves it, but the device must not stay
+    // exclusive or locked once the process is gone.
+    corvane::ReleaseOpenPortsAtEnd();
     window.reset();
     return 0;
 }

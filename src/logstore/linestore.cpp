@@ -42,8 +42,9 @@ struct LineStore::Impl {
     // wide as they are long. Such lines are rare in a log of bytes.
     std::map<std::uint64_t, std::int64_t> tabbed;
     std::int64_t shiftedOut = 0;
-    std::int64_t dropped = 0; // lines dropped since the last Clear
-    bool noteOnTop = false;   // line 0 is the note on the dropped lines
+    std::int64_t firstShifted = 0; // the first line the last drop moved: the one below its note
+    std::int64_t noteLine = -1;    // the note on the lines last dropped; -1: none
+    std::int64_t noteCount = 0;    // how many lines that note stands for
     std::uint64_t rewrites = 0;
 
     Impl(Limits given, std::int64_t time)
@@ -94,38 +95,61 @@ struct LineStore::Impl {
     }
 
     // Keeps the text in memory within the budget: the oldest chunks go to the spool file, and
-    // when that fails, the oldest lines go.
+    // when that fails, the oldest lines that only memory holds go.
     void KeepWithinBudget() {
         arena.Spool();
         if (arena.SpoolFailed() && arena.OverBudget()) {
             arena.SettleSpool();
-            DropOldestLines();
+            DropOldestInMemory();
         }
     }
 
-    // Drops lines from the top until the text in memory is within the budget (the last line
-    // always stays), and says how many were dropped in one note line on top.
-    void DropOldestLines() {
-        const std::int64_t first = noteOnTop ? 1 : 0;
+    bool InMemoryOnly(std::int64_t line) const {
+        return line != noteLine && arena.InMemoryOnly(index.At(line));
+    }
+
+    // The first line from `from` on that only memory holds. Text goes to the spool file oldest
+    // first, so the lines on disk come before the others; where edits broke that order the
+    // search lands a little early or late, which costs only a few more lines kept or dropped.
+    std::int64_t FirstInMemoryOnly(std::int64_t from, std::int64_t last) const {
+        while (from < last) {
+            const std::int64_t middle = from + (last - from) / 2;
+            if (InMemoryOnly(middle))
+                last = middle;
+            else
+                from = middle + 1;
+        }
+        return from;
+    }
+
+    // Drops the oldest lines that only memory holds until the text in memory is within the
+    // budget (the last line always stays); what the spool file holds stays readable. One note
+    // line in their place says how many went: the note of the last drop when these lines came
+    // right after it, a new one otherwise.
+    void DropOldestInMemory() {
         const std::int64_t last = index.Count() - 1;
+        const bool afterNote = noteLine >= 0 && noteLine + 1 < last && InMemoryOnly(noteLine + 1);
+        const std::int64_t first =
+            afterNote ? noteLine + 1 : FirstInMemoryOnly(noteLine >= 0 ? noteLine + 1 : 0, last);
         std::int64_t line = first;
         for (; line < last && arena.OverBudget(); ++line)
             Forget(index.At(line));
         const std::int64_t count = line - first;
         if (count == 0)
             return;
-        dropped += count;
-        const IndexEntry note{Keep(DroppedNote(dropped)), index.Time(line - 1)};
+        noteCount = afterNote ? noteCount + count : count;
+        const IndexEntry note{Keep(DroppedNote(noteCount)), index.Time(line - 1)};
         ++rewrites;
-        if (noteOnTop) {
-            Forget(index.At(0));
-            index.Splice(0, count + 1, {&note, 1});
+        if (afterNote) {
+            Forget(index.At(noteLine));
+            index.Splice(noteLine, count + 1, {&note, 1});
             shiftedOut += count;
         } else {
-            index.Splice(0, count, {&note, 1});
+            index.Splice(first, count, {&note, 1});
+            noteLine = first;
             shiftedOut += count - 1;
-            noteOnTop = true;
         }
+        firstShifted = noteLine + 1;
     }
 };
 
@@ -261,14 +285,22 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::span<const ByteString>
     for (std::int64_t line = from.line; line <= to.line; ++line)
         store.Forget(store.index.At(line));
     store.index.Splice(from.line, to.line - from.line + 1, lines);
-    if (from.line == 0)
-        store.noteOnTop = false;
+    // An edited note is the operator's text now; one below the edit moves with its lines.
+    if (store.noteLine >= from.line && store.noteLine <= to.line)
+        store.noteLine = -1;
+    else if (store.noteLine > to.line)
+        store.noteLine += static_cast<std::int64_t>(lines.size()) - (to.line - from.line + 1);
 
     const std::int64_t shiftedBefore = store.shiftedOut;
     store.KeepWithinBudget();
-    const std::int64_t endLine = from.line + static_cast<std::int64_t>(lines.size()) - 1 -
-                                 (store.shiftedOut - shiftedBefore);
-    return endLine >= 0 ? TextPos{endLine, endColumn} : TextPos{};
+    std::int64_t endLine = from.line + static_cast<std::int64_t>(lines.size()) - 1;
+    if (store.shiftedOut != shiftedBefore && endLine >= store.firstShifted) {
+        // Among the lines dropped, the place is the note's.
+        endLine = std::max(endLine - (store.shiftedOut - shiftedBefore), store.firstShifted - 1);
+        if (endLine < store.firstShifted)
+            return {endLine, 0};
+    }
+    return TextPos{endLine, endColumn};
 }
 
 void LineStore::Clear() {

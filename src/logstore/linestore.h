@@ -88,16 +88,18 @@ public:
                     std::int64_t time = WallClockNow());
     void Clear();
 
-    // Counts the changes other than appends: edits, Clear and lines dropped from the front. A
+    // Counts the changes other than appends: edits, Clear and lines dropped for want of disk. A
     // reader that holds line numbers or figures about lines already read starts again when it
     // changes; between two changes, lines before the last one only ever get lines added after
     // them.
     std::uint64_t Rewrites() const;
 
-    // Lines taken from the front of the text when the spool file could not take them (the disk
-    // is full), less the one note line put in their place each time. Every line number held
-    // outside the store moves down by the growth of this count. It never goes down, not even
-    // on Clear.
+    // Lines taken out of the text when the spool file could not take them (the disk is full):
+    // the oldest of those only memory holds, while what the spool file holds stays. A note line
+    // stands in their place, saying how many went; it counts on while the drops go on right
+    // after it. This count is the lines taken out less the note lines put in; it never goes
+    // down, not even on Clear. Every line number held outside the store below the note moves down
+    // by the growth of this count; the lines above it keep their numbers.
     std::int64_t LinesShiftedOut() const;
 
     // figures

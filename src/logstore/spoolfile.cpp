@@ -78,13 +78,12 @@ bool SpoolFile::Open() {
 bool SpoolFile::Write(std::uint32_t tag, const char* bytes, std::size_t size) {
     if (failed_)
         return false;
-    if (!writer_) {
-        if (!Open()) {
-            failed_ = true;
-            return false;
-        }
-        writer_ = std::make_unique<SpoolWriter>(fd_);
+    if (fd_ < 0 && !Open()) {
+        failed_ = true;
+        return false;
     }
+    if (!writer_)
+        writer_ = std::make_unique<SpoolWriter>(fd_);
     writer_->Queue({.tag = tag, .bytes = bytes, .size = size, .offset = end_});
     end_ += static_cast<std::int64_t>(size);
     return true;
@@ -102,6 +101,16 @@ std::vector<SpoolWriter::Write> SpoolFile::Finished(bool wait) {
             failed_ = true;
     }
     return done;
+}
+
+void SpoolFile::Retry() {
+    if (!failed_ || Queued() > 0)
+        return;
+    failed_ = false;
+    // A writer fails everything after its first failure: a new one starts clean. What the
+    // failed writes left in the file is written over.
+    writer_.reset();
+    end_ = writtenEnd_;
 }
 
 void SpoolFile::ReadDirect(std::int64_t offset, std::size_t size, char* to) const {

@@ -29,7 +29,7 @@ public:
     // Queues size bytes to be written at the file's end by the writer thread; tag names them
     // in Finished. The bytes must stay unchanged and alive until then. False when the file cannot
     // be made (folder not writable) or a write has failed (disk full, file size limit): nothing is
-    // queued, now or later.
+    // queued until Retry.
     bool Write(std::uint32_t tag, const char* bytes, std::size_t size);
     // The writes finished since the last call, in the order they were queued, each with where
     // its bytes start in the file and whether all were written. With wait, blocks until at least
@@ -45,6 +45,9 @@ public:
     void Release(std::int64_t offset, std::size_t size);
 
     bool Failed() const { return failed_; }
+    // After a failure, once every write has been handed back: lets writes be tried again (the
+    // disk may have room again), from the end of the bytes written well.
+    void Retry();
     std::size_t CacheBytes() const;
 
 private:

@@ -114,6 +114,7 @@ LineRef TextArena::Add(std::string_view text) {
     }
     chunk.size += stored;
     chunk.live += stored;
+    added_ += stored;
     if (ownChunk)
         Seal(line.chunk);
     return line;
@@ -191,6 +192,8 @@ void TextArena::TakeFinishedWrites(bool wait) {
             chunk.spoolOffset = write.offset;
             spooled_ += chunk.size;
             ReleaseMemory(chunk);
+        } else if (chunk.live > 0) {
+            failedWrites_.push_back(write.tag);
         }
         if (chunk.live == 0)
             Free(chunk);
@@ -203,6 +206,7 @@ void TextArena::Spool() {
     if (inMemory_ - writing_ <= budget_ && inMemory_ <= waitBeyond)
         return;
     TakeFinishedWrites(false);
+    RetrySpoolWhenDue();
     while (inMemory_ - writing_ > budget_ && !sealedInMemory_.empty()) {
         const std::uint32_t id = sealedInMemory_.front();
         Chunk& chunk = chunks_[id];
@@ -216,6 +220,33 @@ void TextArena::Spool() {
     }
     while (inMemory_ > waitBeyond && spool_.Queued() > 0)
         TakeFinishedWrites(true);
+}
+
+void TextArena::RetrySpoolWhenDue() {
+    if (!spool_.Failed()) {
+        failedAt_.reset();
+        return;
+    }
+    // Space may come back on the disk; one failed attempt per budget of text costs little.
+    if (!failedAt_)
+        failedAt_ = added_;
+    if (added_ - *failedAt_ < budget_ || spool_.Queued() > 0)
+        return;
+    spool_.Retry();
+    failedAt_.reset();
+    // The chunks whose writes failed are the oldest in memory: they go first, in their order.
+    for (auto id = failedWrites_.rbegin(); id != failedWrites_.rend(); ++id) {
+        if (chunks_[*id].bytes && chunks_[*id].live > 0)
+            sealedInMemory_.push_front(*id);
+    }
+    failedWrites_.clear();
+}
+
+bool TextArena::InMemoryOnly(LineRef line) const {
+    if (StoredSize(line) == 0)
+        return false;
+    const Chunk& chunk = chunks_[line.chunk];
+    return chunk.bytes && !chunk.writing && chunk.spoolOffset < 0;
 }
 
 void TextArena::SettleSpool() {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,11 +54,15 @@ public:
     bool OverBudget() const { return inMemory_ > budget_; }
     // Moves the oldest chunks beyond the budget to the spool file. Their writes are queued to the
     // spool file's writer; this thread waits for the disk only when the text in memory runs a
-    // quarter of the budget beyond it.
+    // quarter of the budget beyond it. After the spool file failed, it is tried again, with the
+    // chunks whose writes failed, each time another budget's worth of text has been added.
     void Spool();
     // Waits for every queued write; once the spool file has failed, they end at once.
     void SettleSpool();
     bool SpoolFailed() const { return spool_.Failed(); }
+    // Whether the line's bytes are held in memory only (not empty, not spooled, not being
+    // written): letting go of them frees memory, and nothing else keeps them.
+    bool InMemoryOnly(LineRef line) const;
 
     // figures
     std::size_t BytesInMemory() const; // chunks, their table and the spool file's page cache
@@ -81,6 +86,7 @@ private:
     void Free(Chunk& chunk);
     void ReleaseMemory(Chunk& chunk);
     void TakeFinishedWrites(bool wait);
+    void RetrySpoolWhenDue();
 
     std::size_t budget_;
     std::size_t chunkSize_;
@@ -92,6 +98,9 @@ private:
     std::size_t writing_ = 0;  // capacity of the chunks being written
     std::unique_ptr<char[]> spare_; // a chunk's memory kept for the next: no new pages to fault in
     std::size_t spooled_ = 0;
+    std::size_t added_ = 0;                  // bytes ever added: the clock of the retries
+    std::optional<std::size_t> failedAt_;    // added_ when the spool file was seen failed
+    std::deque<std::uint32_t> failedWrites_; // chunks whose writes failed, oldest first
     SpoolFile spool_;
     mutable ByteString raw_; // the bytes of a spooled hex view being read
 };

@@ -90,7 +90,7 @@ using LPDCB = DCB*;
 // ReadTotalTimeoutConstant, or when ReadIntervalTimeout passes between two bytes; zero turns a
 // time-out off. ReadIntervalTimeout MAXDWORD with both totals 0 returns what is queued at once. A
 // write of n bytes ends after WriteTotalTimeoutMultiplier * n + WriteTotalTimeoutConstant with the
-// count written so far, and still succeeds.
+// count written so far and fails with ERROR_SEM_TIMEOUT unless every byte was written.
 struct COMMTIMEOUTS {
     DWORD ReadIntervalTimeout;
     DWORD ReadTotalTimeoutMultiplier;

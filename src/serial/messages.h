@@ -50,6 +50,9 @@ inline const ByteString kRx2Error = "\xCE\xF8\xE8\xE1\xEA\xE0 RX2";
 // "Потеряно байт при приёме: " (the count follows)
 inline const ByteString kBytesLost = "\xCF\xEE\xF2\xE5\xF0\xFF\xED\xEE \xE1\xE0\xE9\xF2 "
                                      "\xEF\xF0\xE8 \xEF\xF0\xE8\xB8\xEC\xE5: ";
+// "не меньше " between the two when the count holds overrun events, each of which lost at least
+// one byte but perhaps more
+inline const ByteString kAtLeast = "\xED\xE5 \xEC\xE5\xED\xFC\xF8\xE5 ";
 // "Потеряны байты при приёме": the driver does not say how many
 inline const ByteString kBytesLostUncounted =
     "\xCF\xEE\xF2\xE5\xF0\xFF\xED\xFB \xE1\xE0\xE9\xF2\xFB \xEF\xF0\xE8 "

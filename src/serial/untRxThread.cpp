@@ -118,8 +118,13 @@ void RxThread::ReportLostBytes(HANDLE port) {
     const DWORD lost = stats.SerialOverrunErrorCount + stats.BufferOverrunErrorCount;
     if (lost == lostReported_)
         return;
-    AddToLog(kBytesLost + std::to_string(lost - lostReported_));
+    // An overrun is counted once however many bytes it lost: with overruns among them the count
+    // is only a lower bound.
+    const bool atLeast = stats.SerialOverrunErrorCount != overrunsReported_;
+    AddToLog(kBytesLost + (atLeast ? kAtLeast : ByteString()) +
+             std::to_string(lost - lostReported_));
     lostReported_ = lost;
+    overrunsReported_ = stats.SerialOverrunErrorCount;
 }
 
 void RxThread::AddToLog(const ByteString& line) {

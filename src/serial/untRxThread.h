@@ -31,8 +31,9 @@ private:
     void AddToLogRec(const ByteString& line, std::int64_t time);
 
     LogPanes& panes_;
-    OVERLAPPED overlapped_{}; // for the wait and the read; its event lives as long as Execute
-    DWORD lostReported_ = 0;  // the driver's count of lost bytes as far as it has been reported
+    OVERLAPPED overlapped_{};    // for the wait and the read; its event lives as long as Execute
+    DWORD lostReported_ = 0;     // the driver's count of lost bytes as far as it has been reported
+    DWORD overrunsReported_ = 0; // of which the UART's overrun events
     bool hangUpReported_ = false;
 };
 

@@ -10,6 +10,7 @@
 #include "console/windowstyle.h"
 #include "core/exception.h"
 #include "core/handover.h"
+#include "ptydevice.h"
 #include "recordingdialogs.h"
 
 #include <QAbstractButton>
@@ -24,11 +25,17 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
 #include <spawn.h>
 #include <stdexcept>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -228,6 +235,81 @@ TEST(StartFailure, AStandardExceptionIsShownWithItsClassAndEndsWithCode1) {
 TEST(StartFailure, AnyOtherThrownValueIsShownAndEndsWithCode1) {
     EXPECT_EXIT(StartWithAFailingWindow([] { throw 42; }), ::testing::ExitedWithCode(1),
                 "text=Exception int in module .*\\.\n\n buttons=OK\n");
+}
+
+// Runs the program with its window's COM7 open and ends it by end once the window runs; ends
+// the process with the program's exit code.
+[[noreturn]] void EndWithThePortOpen(const std::function<void(TfrmMain&)>& end) {
+    OwnProcess process("offscreen");
+    const int code = RunApplication(process.argc, process.argv, [&](Dialogs& dialogs) {
+        auto window = std::make_unique<TfrmMain>(dialogs);
+        TfrmMain* frm = window.get();
+        QTimer::singleShot(0, frm, [frm, &end] {
+            frm->cmbxComPorts->setCurrentIndex(6);
+            frm->btnOpenComPort->click();
+            if (frm->btnOpenComPort->Tag == 0)
+                std::_Exit(3); // the device is still held
+            end(*frm);
+        });
+        return window;
+    });
+    std::exit(code);
+}
+
+// Answers the "Exit?" box the window is about to show with its default button, Yes.
+void AnswerYesOnceAsked() {
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->defaultButton()->click();
+    });
+}
+
+// Whether the tty at path is exclusive: an ordinary user's open is refused, root's is let in and
+// asks.
+bool Exclusive(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EBUSY;
+    int exclusive = 0;
+    ioctl(fd, TIOCGEXCL, &exclusive);
+    close(fd);
+    return exclusive != 0;
+}
+
+// The device stays open at its far end, as behind a socat link: only the program can undo its
+// exclusive flag and its lock file, at every orderly end. Each ending's program opens the port
+// the one before it let go (exit code 3 when it cannot).
+TEST(PortAtTheEnd, EveryOrderlyEndLetsGoOfTheDevice) {
+    corvane::testing::PortsFolder folder;
+    corvane::testing::PtyDevice device;
+    folder.Link(7, device.SlavePath());
+    const std::string lock = folder.LockFolder() + "/" + device.LockName();
+    const std::pair<const char*, std::function<void(TfrmMain&)>> endings[] = {
+        {"Exit",
+         [](TfrmMain& frm) {
+             AnswerYesOnceAsked();
+             frm.Exit1->trigger();
+         }},
+        {"window closed",
+         [](TfrmMain& frm) {
+             AnswerYesOnceAsked();
+             frm.close();
+         }},
+        {"log-off", [](TfrmMain&) { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); }},
+        {"SIGTERM", [](TfrmMain&) { raise(SIGTERM); }},
+        {"SIGHUP", [](TfrmMain&) { raise(SIGHUP); }},
+        {"SIGINT", [](TfrmMain&) { raise(SIGINT); }},
+        {"SIGTERM while Exit? is asked",
+         [](TfrmMain& frm) {
+             QTimer::singleShot(0, [] { raise(SIGTERM); });
+             frm.Exit1->trigger();
+         }},
+    };
+    for (const auto& [name, end] : endings) {
+        EXPECT_EXIT(EndWithThePortOpen(end), ::testing::ExitedWithCode(0), "") << name;
+        EXPECT_FALSE(Exclusive(device.SlavePath())) << name;
+        EXPECT_FALSE(std::filesystem::exists(lock)) << name;
+    }
 }
 
 } // namespace

@@ -134,32 +134,46 @@ TEST(LineStoreSpool, DefaultFolderIsTheUsersCacheAndKeepsNothing) {
 
 namespace {
 
-// Appends numbered lines to a store whose spool file fails and checks what is left: one note on
-// top with the count of the dropped lines, then the newest lines exactly.
-void ExpectDropsWhenSpoolFails(LineStore& store) {
-    const std::size_t appended = 20000;
+std::string Note(std::size_t dropped) {
+    return "[" + std::to_string(dropped) + " older lines dropped: they could not be kept on disk]";
+}
+
+// Checks the store holds lines 0..appended-1 but for one run of them, whose place a note takes
+// with their count; returns the note's line.
+std::int64_t ExpectOneRunDropped(const LineStore& store, std::size_t appended) {
+    const std::int64_t kept = store.LineCount() - 2; // less the note and the empty last line
+    const std::size_t dropped = appended - static_cast<std::size_t>(kept);
+    std::int64_t note = 0;
+    while (note < store.LineCount() && store.Line(note) == NumberedLine(note, 40 + note % 50))
+        ++note;
+    EXPECT_EQ(store.Line(note), Note(dropped));
+    EXPECT_EQ(store.LinesShiftedOut(), static_cast<std::int64_t>(dropped) - 1);
+    for (std::int64_t line = note + 1; line <= kept; ++line) {
+        const std::size_t number = dropped + static_cast<std::size_t>(line) - 1;
+        EXPECT_EQ(store.Line(line), NumberedLine(number, 40 + number % 50)) << line;
+        if (::testing::Test::HasFailure())
+            break;
+    }
+    EXPECT_EQ(store.Line(kept + 1), "");
+    return note;
+}
+
+// Appends numbered lines to a store whose spool file fails at some point and checks what is left:
+// what the spool file took, exactly; one note with the count of the lines dropped; the newest
+// lines exactly. Returns the note's line.
+std::int64_t ExpectDropsWhenSpoolFails(LineStore& store, std::size_t appended = 20000) {
     std::int64_t shiftedBefore = 0;
     std::size_t mostInMemory = 0;
     for (std::size_t number = 0; number < appended; ++number) {
         store.AppendLine(NumberedLine(number, 40 + number % 50), 0);
-        ASSERT_GE(store.LinesShiftedOut(), shiftedBefore);
+        EXPECT_GE(store.LinesShiftedOut(), shiftedBefore);
         shiftedBefore = store.LinesShiftedOut();
         mostInMemory = std::max(mostInMemory, store.BytesInMemory());
     }
     EXPECT_LE(mostInMemory, MemoryBound(store));
-
-    const std::int64_t kept = store.LineCount() - 2; // less the note and the empty last line
-    const std::size_t dropped = appended - static_cast<std::size_t>(kept);
-    ASSERT_GT(dropped, 1000u);
-    EXPECT_EQ(store.Line(0), "[" + std::to_string(dropped) +
-                                 " older lines dropped: they could not be kept on disk]");
-    EXPECT_EQ(store.LinesShiftedOut(), static_cast<std::int64_t>(dropped) - 1);
-    for (std::int64_t line = 1; line <= kept; ++line)
-        ASSERT_EQ(store.Line(line),
-                  NumberedLine(dropped + line - 1, 40 + (dropped + line - 1) % 50))
-            << line;
-    EXPECT_EQ(store.Line(kept + 1), "");
+    EXPECT_GT(store.LinesShiftedOut(), 1000);
     EXPECT_GT(store.BytesInMemory(), kBudget / 2) << "the budget is still used";
+    return ExpectOneRunDropped(store, appended);
 }
 
 } // namespace
@@ -169,15 +183,69 @@ TEST(LineStoreSpoolFailure, FolderThatCannotBeWritten) {
     std::ofstream(folder.Path() / "file") << "not a folder";
     LineStore store(
         {.memoryBudget = kBudget, .spoolFolder = (folder.Path() / "file/spool").string()});
-    ExpectDropsWhenSpoolFails(store);
+    EXPECT_EQ(ExpectDropsWhenSpoolFails(store), 0);
     EXPECT_EQ(store.BytesSpooled(), 0u);
 }
 
-TEST(LineStoreSpoolFailure, WritesFailingPartWay) {
+// The disk fills up part way (a file size limit fails the writes as a full disk does): the text
+// already on disk stays, only what memory alone holds is dropped, and once there is room again
+// the spool file takes the text again.
+TEST(LineStoreSpoolFailure, WritesFailingPartWayKeepWhatIsOnDiskAndTryAgain) {
+    TempFolder folder;
+    LineStore store({.memoryBudget = kBudget, .spoolFolder = folder.Path().string()});
+    std::int64_t note = 0;
+    std::size_t spooled = 0;
+    {
+        const FileSizeLimit limit(100 << 10);
+        note = ExpectDropsWhenSpoolFails(store);
+        spooled = store.BytesSpooled();
+    }
+    EXPECT_GT(spooled, 0u);
+    EXPECT_GT(note, 1000) << "the spooled lines before the note are kept";
+    // Room again: the spool file is tried again within a budget's worth of text (3000 of these
+    // lines are three budgets); from then on it takes the text and nothing more is dropped.
+    std::size_t number = 20000;
+    for (; number < 23000; ++number)
+        store.AppendLine(NumberedLine(number, 40 + number % 50), 0);
+    const std::int64_t shifted = store.LinesShiftedOut();
+    const std::size_t appended = 40000;
+    for (; number < appended; ++number)
+        store.AppendLine(NumberedLine(number, 40 + number % 50), 0);
+    EXPECT_GT(store.BytesSpooled(), spooled + 8 * kBudget);
+    EXPECT_EQ(store.LinesShiftedOut(), shifted);
+    EXPECT_EQ(ExpectOneRunDropped(store, appended), note);
+}
+
+TEST(LineStoreSpoolFailure, TheNoteMovesWithAnEditAboveItAndCountsOn) {
     TempFolder folder;
     const FileSizeLimit limit(100 << 10);
     LineStore store({.memoryBudget = kBudget, .spoolFolder = folder.Path().string()});
-    ExpectDropsWhenSpoolFails(store);
+    std::size_t number = 0;
+    const auto append = [&] {
+        store.AppendLine(NumberedLine(number, 40 + number % 50), 0);
+        ++number;
+    };
+    while (store.LinesShiftedOut() == 0)
+        append();
+    store.Replace({0, 0}, {2, 0}, ""); // the operator deletes two spooled lines
+    const std::int64_t shifted = store.LinesShiftedOut();
+    while (store.LinesShiftedOut() < shifted + 1000)
+        append();
+    std::int64_t note = -1;
+    for (std::int64_t line = 0; line < store.LineCount(); ++line) {
+        if (store.Line(line).starts_with("[")) {
+            EXPECT_EQ(note, -1) << "a second note at " << line;
+            note = line;
+        }
+    }
+    ASSERT_GT(note, 0);
+    // Line i above the note holds number i + 2; the note's count of lines follows it, and then
+    // the line after those.
+    const auto dropped = static_cast<std::size_t>(store.LinesShiftedOut()) + 1;
+    EXPECT_EQ(store.Line(note - 1), NumberedLine(note + 1, 40 + (note + 1) % 50));
+    EXPECT_EQ(store.Line(note), Note(dropped));
+    const std::size_t next = static_cast<std::size_t>(note) + 2 + dropped;
+    EXPECT_EQ(store.Line(note + 1), NumberedLine(next, 40 + next % 50));
 }
 
 TEST(LineStoreSpoolFailure, OneNoteAfterTheOperatorEditedIt) {

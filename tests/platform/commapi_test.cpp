@@ -2,6 +2,7 @@
 
 #include "fakeuartcounts.h"
 #include "platform/posix/handletable.h"
+#include "platform/posix/portlock.h"
 #include "platform/posix/ttydevice.h"
 #include "ptydevice.h"
 
@@ -11,6 +12,7 @@
 #include <termios.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
@@ -189,7 +191,7 @@ TEST_F(OpenPort, WrittenBytesReachTheDevice) {
     EXPECT_EQ(device.Read(5), payload);
 }
 
-TEST_F(OpenPort, AWriteTheDeviceDoesNotTakeEndsWithTheCountWrittenSoFar) {
+TEST_F(OpenPort, AWriteTheDeviceDoesNotTakeFailsWithTheCountWrittenSoFar) {
     // Nobody reads the master, so the pty fills up and the rest can only time out.
     COMMTIMEOUTS timeouts{0, 0, 0, 0, 50};
     ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
@@ -197,10 +199,19 @@ TEST_F(OpenPort, AWriteTheDeviceDoesNotTakeEndsWithTheCountWrittenSoFar) {
     DWORD written = 0;
     ASSERT_FALSE(WriteFile(port, payload.data(), payload.size(), &written, &overlapped));
     ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-    written = Finish();
+    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &written, TRUE));
+    EXPECT_EQ(GetLastError(), ERROR_SEM_TIMEOUT);
     EXPECT_GT(written, 0u);
     EXPECT_LT(written, payload.size());
     EXPECT_EQ(device.Read(written).size(), written);
+
+    // A device that has sent XOFF takes nothing at all.
+    device.StopTakingOutput();
+    ASSERT_FALSE(WriteFile(port, "abc", 3, &written, &overlapped));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &written, TRUE));
+    EXPECT_EQ(GetLastError(), ERROR_SEM_TIMEOUT);
+    EXPECT_EQ(written, 0u);
 }
 
 TEST_F(OpenPort, WaitCommEventIsPendingUntilBytesArriveThenCompletesAtOnce) {
@@ -464,6 +475,8 @@ TEST(LineModeDevice, IsRawFromTheOpenAndStaysRawWhenASettingIsRefused) {
         EXPECT_EQ(line.lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u) << when;
         EXPECT_EQ(line.oflag & OPOST, 0u) << when;
         EXPECT_EQ(line.iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u) << when;
+        // No software flow control, which the kernel's default has on.
+        EXPECT_EQ(line.iflag & (IXON | IXOFF | IXANY), 0u) << when;
         EXPECT_EQ(line.cflag & (CREAD | CLOCAL), unsigned{CREAD | CLOCAL}) << when;
         // Raw mode keeps the rate and the framing.
         EXPECT_EQ(line.ospeed, before.ospeed) << when;
@@ -480,18 +493,19 @@ TEST(LineModeDevice, IsRawFromTheOpenAndStaysRawWhenASettingIsRefused) {
     EXPECT_FALSE(SetCommState(port, &dcb));
     expectRaw("after a setting the pty did not keep");
 
-    // Bytes pass both ways exactly, and nothing is echoed to the device.
+    // Bytes pass both ways exactly, and nothing is echoed to the device; XON and XOFF are data,
+    // and the XOFF last does not stop what the port sends.
     OVERLAPPED overlapped{};
     overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
-    const ByteString fromDevice("\x61\x62\x0D\x03\x7A", 5);
+    const ByteString fromDevice("\x61\x11\x62\x0D\x03\x7A\x13", 7);
     device.Write(fromDevice);
     ByteString got;
     char buffer[16];
-    COMMTIMEOUTS timeouts{0, 0, 0, 0, 0};
+    COMMTIMEOUTS timeouts{0, 0, 1000, 0, 1000};
     ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
     DWORD n = 0;
-    if (!ReadFile(port, buffer, 5, &n, &overlapped)) {
+    if (!ReadFile(port, buffer, 7, &n, &overlapped)) {
         ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
         ASSERT_TRUE(GetOverlappedResult(port, &overlapped, &n, TRUE));
     }
@@ -572,6 +586,68 @@ TEST_F(LockFile, EveryNameOfTheDeviceSharesOneLock) {
     ASSERT_TRUE(CloseHandle(port));
 }
 
+TEST_F(LockFile, OneThatNamesNobodyForSecondsIsTakenOverAndOursAppearsWritten) {
+    WriteLock("");
+    const auto aged = std::filesystem::last_write_time(LockPath()) - std::chrono::minutes(1);
+    std::filesystem::last_write_time(LockPath(), aged);
+    const HANDLE port = OpenCom(7);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+    EXPECT_EQ(LockText(), PidText(getpid()));
+    // Written aside and linked into place: nothing else of ours is left in the folder.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.LockFolder()),
+                            std::filesystem::directory_iterator{}),
+              1);
+    ASSERT_TRUE(CloseHandle(port));
+    EXPECT_FALSE(LockExists());
+}
+
+// Takes the device's lock as a user who may read the lock folder but not write it (root drops to
+// nobody: root may write anywhere); the child ends with 0 when the lock was granted, 1 when it was
+// refused.
+[[noreturn]] void AcquireWithoutWriteRight(const std::string& device) {
+    if (geteuid() == 0 &&
+        (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0))
+        _exit(2);
+    posix::PortLock lock;
+    const DWORD error = lock.Acquire(device);
+    _exit(error == ERROR_SUCCESS ? 0 : error == ERROR_ACCESS_DENIED ? 1 : 3);
+}
+
+TEST_F(LockFile, WhereNoneCanBeMadeTheOthersLiveLocksAreStillHonoured) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    namespace fs = std::filesystem;
+    const fs::perms readable = fs::perms::owner_read | fs::perms::owner_exec |
+                               fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(folder.Path(), readable | fs::perms::owner_write);
+    // Only while the child runs: the test itself writes the others' locks.
+    const auto acquire = [&] {
+        fs::permissions(folder.LockFolder(), readable);
+        AcquireWithoutWriteRight(device.SlavePath());
+    };
+    WriteLock(PidText(1)); // PID 1 always runs
+    EXPECT_EXIT(acquire(), ::testing::ExitedWithCode(1), "");
+    // Free, or held by nobody: granted, with no lock of ours, as none can be made.
+    fs::remove(LockPath());
+    EXPECT_EXIT(acquire(), ::testing::ExitedWithCode(0), "");
+    EXPECT_FALSE(LockExists());
+    const pid_t gone = fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    WriteLock(PidText(gone));
+    EXPECT_EXIT(acquire(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(LockText(), PidText(gone));
+    // A folder this user may not even look into shows no lock to honour.
+    WriteLock(PidText(1));
+    const auto acquireUnseen = [&] {
+        fs::permissions(folder.LockFolder(), fs::perms::none);
+        AcquireWithoutWriteRight(device.SlavePath());
+    };
+    EXPECT_EXIT(acquireUnseen(), ::testing::ExitedWithCode(0), "");
+}
+
 std::size_t OpenDescriptors() {
     return static_cast<std::size_t>(
         std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
@@ -618,6 +694,57 @@ TEST_F(LockFile, APortDroppedWithoutCloseStillLetsGo) {
     }
     EXPECT_EQ(OpenDescriptors(), descriptors);
     EXPECT_FALSE(LockExists());
+}
+
+std::atomic<std::size_t> fakeUnsent{0};
+std::size_t FakeUnsent(int) {
+    return fakeUnsent;
+}
+
+// A UART sends what the kernel took at the line's pace, and a device can hold it back (CTS,
+// XOFF) with bytes still queued; a pty passes everything on at once, so the queue is faked here.
+TEST_F(OpenPort, AWriteEndsWhenTheDeviceHasSentItsBytesNotWhenTheKernelTookThem) {
+    struct Source {
+        Source() { posix::SetUnsentOutputSource(FakeUnsent); }
+        ~Source() { posix::SetUnsentOutputSource(nullptr); }
+    } source;
+    fakeUnsent = 3;
+    COMMTIMEOUTS timeouts{0, 0, 0, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    DWORD written = 99;
+    ASSERT_FALSE(WriteFile(port, "abc", 3, &written, &overlapped));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT);
+    fakeUnsent = 0;
+    EXPECT_TRUE(GetOverlappedResult(port, &overlapped, &written, TRUE));
+    EXPECT_EQ(written, 3u);
+
+    // Held back beyond the write's time: it fails with the count that was sent.
+    fakeUnsent = 2;
+    timeouts.WriteTotalTimeoutConstant = 50;
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    ASSERT_FALSE(WriteFile(port, "abc", 3, &written, &overlapped));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &written, TRUE));
+    EXPECT_EQ(GetLastError(), ERROR_SEM_TIMEOUT);
+    EXPECT_EQ(written, 1u);
+}
+
+// A UART's close waits for what the device has not taken yet (30 s by default); the port discards
+// it instead. A pty shows the discarding: what its master has not read yet goes too.
+TEST_F(OpenPort, CloseDiscardsOutputTheDeviceHasNotTaken) {
+    COMMTIMEOUTS timeouts{0, 0, 0, 0, 200};
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    const ByteString block(64 * 1024, 'x');
+    DWORD written = 0;
+    if (!WriteFile(port, block.data(), static_cast<DWORD>(block.size()), &written, &overlapped)) {
+        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        GetOverlappedResult(port, &overlapped, &written, TRUE);
+    }
+    ASSERT_GT(written, 0u);
+    ASSERT_TRUE(CloseHandle(port));
+    port = INVALID_HANDLE_VALUE;
+    EXPECT_LT(device.ReadAvailable().size(), std::size_t{written});
 }
 
 TEST_F(OpenPort, LostBytesAreFlaggedAndCountedWhereTheDriverCounts) {

@@ -65,10 +65,14 @@ private:
     std::optional<Pane> failNext_;
 };
 
-// Runs hand-overs on this (the UI) thread until done() holds, or for at most a minute; returns
-// done(). A ticker wakes the wait now and then, for conditions no hand-over changes.
-inline bool ServeUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+// Runs hand-overs on this (the UI) thread until done() holds, or until progress() has stood still
+// for a minute: a loaded machine makes a long transfer slower, not failed. Returns done(). A ticker
+// wakes the wait now and then, for conditions no hand-over changes.
+inline bool ServeWhileAdvancing(const std::function<std::size_t()>& progress,
+                                const std::function<bool()>& done) {
+    using Clock = std::chrono::steady_clock;
+    std::size_t seen = progress();
+    auto deadline = Clock::now() + std::chrono::minutes(1);
     std::atomic<bool> stop{false};
     std::thread ticker([&] {
         while (!stop) {
@@ -76,10 +80,23 @@ inline bool ServeUntil(const std::function<bool()>& done) {
             WakeUiThread();
         }
     });
-    ServeHandOversUntil([&] { return done() || std::chrono::steady_clock::now() > deadline; });
+    ServeHandOversUntil([&] {
+        if (done())
+            return true;
+        if (const std::size_t now = progress(); now != seen) {
+            seen = now;
+            deadline = Clock::now() + std::chrono::minutes(1);
+        }
+        return Clock::now() > deadline;
+    });
     stop = true;
     ticker.join();
     return done();
+}
+
+// The same for a condition with no measure of progress: at most a minute.
+inline bool ServeUntil(const std::function<bool()>& done) {
+    return ServeWhileAdvancing([] { return std::size_t{0}; }, done);
 }
 
 } // namespace corvane::testing

@@ -56,6 +56,16 @@ std::shared_ptr<KernelObject> RemoveHandle(HANDLE handle) {
     return object;
 }
 
+std::vector<std::shared_ptr<KernelObject>> OpenObjects() {
+    Table& t = GetTable();
+    std::lock_guard lock(t.mutex);
+    std::vector<std::shared_ptr<KernelObject>> objects;
+    objects.reserve(t.objects.size());
+    for (const auto& entry : t.objects)
+        objects.push_back(entry.second);
+    return objects;
+}
+
 std::size_t OpenHandleCount() {
     Table& t = GetTable();
     std::lock_guard lock(t.mutex);

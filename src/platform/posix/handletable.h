@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 namespace corvane::posix {
 
@@ -28,6 +29,9 @@ template <class T> std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
 
 // Takes the handle out of the table; null when it was not there.
 std::shared_ptr<KernelObject> RemoveHandle(HANDLE handle);
+
+// Every object that has a handle now, for the program's end.
+std::vector<std::shared_ptr<KernelObject>> OpenObjects();
 
 // How many handles are open: lets tests see that nothing leaks.
 std::size_t OpenHandleCount();

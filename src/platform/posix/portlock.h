@@ -10,9 +10,9 @@
 
 namespace corvane::posix {
 
-// The folder lock files go in: $CORVANE_LOCK_DIR when set (tests point it at a folder of their
-// own), else /run/lock or /var/lock, whichever first exists and is writable; empty when neither is,
-// and then no lock is taken.
+// The folder lock files are in: $CORVANE_LOCK_DIR when set (tests point it at a folder of their
+// own), else /run/lock or /var/lock, whichever first exists; empty when neither does, and then no
+// lock is looked for or taken.
 std::string LockFolder();
 
 // The live process whose lock file holds the device behind devicePath; 0 when none does.
@@ -28,9 +28,12 @@ public:
     PortLock(const PortLock&) = delete;
 
     // Takes the lock for the device behind devicePath (links followed, so every name of one device
-    // shares one lock). A lock file naming a live process, or naming no process at all (its owner
-    // may be writing it this instant), is held: ERROR_ACCESS_DENIED. One naming a process that is
-    // gone is stale and is taken over. Without a lock folder it succeeds and holds nothing.
+    // shares one lock). A lock file naming a live process, or naming no process at all while it is
+    // younger than a few seconds (its owner may be writing it this instant), is held:
+    // ERROR_ACCESS_DENIED. One naming a process that is gone, or nobody for longer, is stale and is
+    // taken over. Ours appears in one step, already written. Where this user may read the folder
+    // but not make files in it, the others' locks are still honoured and the call succeeds holding
+    // nothing; so it does without a lock folder.
     DWORD Acquire(const std::string& devicePath);
     // Removes the lock file if it is still this process's.
     void Release();

@@ -32,6 +32,13 @@ bool Passed(const std::optional<std::chrono::steady_clock::time_point>& deadline
     return deadline && *deadline <= now;
 }
 
+// How long a UART takes to send bytes at baudRate, ten bits a byte (start, 8 data, stop); at
+// least a millisecond, so that a wait for it never spins.
+std::chrono::milliseconds TimeToSend(std::size_t bytes, DWORD baudRate) {
+    const auto ms = baudRate == 0 ? 1 : bytes * 10 * 1000 / baudRate;
+    return std::chrono::milliseconds(std::max<std::size_t>(ms, 1));
+}
+
 } // namespace
 
 DWORD SerialPort::Open(const std::string& path, std::shared_ptr<SerialPort>& port) {
@@ -120,10 +127,10 @@ void SerialPort::Run() {
             inputHeld_ = !room;
             // A hung-up tty reports POLLHUP for ever; poll() skips a negative descriptor. A device
             // whose bytes have no room in the queue is left out too, unless a write needs it.
-            if (hungUp_ || (!room && (!write_ || hangUpHeld_)))
+            if (hungUp_ || (!room && (!Sending() || hangUpHeld_)))
                 fds[0].fd = -1;
             else
-                fds[0].events = static_cast<short>((room ? POLLIN : 0) | (write_ ? POLLOUT : 0));
+                fds[0].events = static_cast<short>((room ? POLLIN : 0) | (Sending() ? POLLOUT : 0));
             timeout = MsUntilNextDeadline(Clock::now());
         }
         if (poll(fds, 2, timeout) < 0 && errno != EINTR) {
@@ -142,7 +149,7 @@ void SerialPort::Run() {
             return;
         if (hangUp && !room)
             hangUpHeld_ = true;
-        if ((fds[0].revents & POLLOUT) && write_) {
+        if ((fds[0].revents & POLLOUT) && Sending()) {
             if (const DWORD error = WriteSome(); error != ERROR_SUCCESS)
                 FinishWrite(error);
         }
@@ -192,8 +199,12 @@ int SerialPort::MsUntilNextDeadline(Clock::time_point now) const {
         consider(read_->totalDeadline);
         consider(read_->intervalDeadline);
     }
-    if (write_)
+    if (write_) {
         consider(write_->deadline);
+        // No event says the device has sent its last byte: look again when it should have.
+        if (!Sending())
+            consider(now + TimeToSend(UnsentOutput(fd_), settings_.BaudRate));
+    }
     if (!next)
         return -1;
     if (*next <= now)
@@ -223,11 +234,18 @@ void SerialPort::ServePending(Clock::time_point now) {
             FinishRead(ERROR_GEN_FAILURE);
     }
     if (write_) {
-        // A write that runs out of time still succeeds, with the count written so far.
-        if (write_->done == write_->data.size() || Passed(write_->deadline, now))
+        // A write is done when the device has sent its bytes, not when the kernel took them: what
+        // is still queued may be held back, and Close discards it. One that runs out of time fails
+        // with the count sent so far; reporting held bytes as sent would be a lie.
+        const std::size_t unsent = UnsentOutput(fd_);
+        if (!Sending() && unsent == 0) {
             FinishWrite(ERROR_SUCCESS);
-        else if (hungUp_)
+        } else if (Passed(write_->deadline, now)) {
+            write_->done -= static_cast<DWORD>(std::min<std::size_t>(unsent, write_->done));
+            FinishWrite(ERROR_SEM_TIMEOUT);
+        } else if (hungUp_) {
             FinishWrite(ERROR_GEN_FAILURE);
+        }
     }
 }
 
@@ -264,216 +282,206 @@ void SerialPort::FinishWrite(DWORD error) {
 }
 
 DWORD SerialPort::GetState(DCB& dcb) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    DCB current = settings_;
-    if (const DWORD error = ReadLineSettings(fd_, current); error != ERROR_SUCCESS)
-        return error;
-    dcb = current;
-    return ERROR_SUCCESS;
+    return WhileOpen([&]() -> DWORD {
+        DCB current = settings_;
+        if (const DWORD error = ReadLineSettings(fd_, current); error != ERROR_SUCCESS)
+            return error;
+        dcb = current;
+        return ERROR_SUCCESS;
+    });
 }
 
 DWORD SerialPort::SetState(const DCB& dcb) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    const DWORD error = WriteLineSettings(fd_, dcb);
-    if (error == ERROR_SUCCESS)
-        settings_ = dcb;
-    return error;
+    return WhileOpen([&]() -> DWORD {
+        const DWORD error = WriteLineSettings(fd_, dcb);
+        if (error == ERROR_SUCCESS)
+            settings_ = dcb;
+        return error;
+    });
 }
 
 DWORD SerialPort::GetTimeouts(COMMTIMEOUTS& timeouts) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    timeouts = timeouts_;
-    return ERROR_SUCCESS;
+    return WhileOpen([&]() -> DWORD {
+        timeouts = timeouts_;
+        return ERROR_SUCCESS;
+    });
 }
 
 DWORD SerialPort::SetTimeouts(const COMMTIMEOUTS& timeouts) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    timeouts_ = timeouts;
-    return ERROR_SUCCESS;
+    return WhileOpen([&]() -> DWORD {
+        timeouts_ = timeouts;
+        return ERROR_SUCCESS;
+    });
 }
 
 DWORD SerialPort::Purge(DWORD flags) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    if ((flags & PURGE_RXABORT) && read_)
-        FinishRead(ERROR_OPERATION_ABORTED);
-    if ((flags & PURGE_TXABORT) && write_)
-        FinishWrite(ERROR_OPERATION_ABORTED);
-    if (flags & PURGE_RXCLEAR) {
-        queue_.Clear();
-        ResumeInputIfHeld();
-    }
-    return FlushTty(fd_, flags & PURGE_RXCLEAR, flags & PURGE_TXCLEAR);
+    return WhileOpen([&]() -> DWORD {
+        if ((flags & PURGE_RXABORT) && read_)
+            FinishRead(ERROR_OPERATION_ABORTED);
+        if ((flags & PURGE_TXABORT) && write_)
+            FinishWrite(ERROR_OPERATION_ABORTED);
+        if (flags & PURGE_RXCLEAR) {
+            queue_.Clear();
+            ResumeInputIfHeld();
+        }
+        return FlushTty(fd_, flags & PURGE_RXCLEAR, flags & PURGE_TXCLEAR);
+    });
 }
 
 DWORD SerialPort::SetMask(DWORD mask) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    mask_ = mask;
-    if (wait_)
-        FinishWait(ERROR_SUCCESS, 0);
-    return ERROR_SUCCESS;
+    return WhileOpen([&]() -> DWORD {
+        mask_ = mask;
+        if (wait_)
+            FinishWait(ERROR_SUCCESS, 0);
+        return ERROR_SUCCESS;
+    });
 }
 
 DWORD SerialPort::Escape(DWORD function) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    switch (function) {
-    case SETRTS:
-    case CLRRTS:
-        return SetModemLine(fd_, ModemLine::Rts, function == SETRTS);
-    case SETDTR:
-    case CLRDTR:
-        return SetModemLine(fd_, ModemLine::Dtr, function == SETDTR);
-    case SETBREAK:
-    case CLRBREAK:
-        return SetBreak(fd_, function == SETBREAK);
-    case SETXOFF:
-    case SETXON:
-        return SuspendOutput(fd_, function == SETXOFF);
-    default:
-        return ERROR_INVALID_PARAMETER;
-    }
+    return WhileOpen([&]() -> DWORD {
+        switch (function) {
+        case SETRTS:
+        case CLRRTS:
+            return SetModemLine(fd_, ModemLine::Rts, function == SETRTS);
+        case SETDTR:
+        case CLRDTR:
+            return SetModemLine(fd_, ModemLine::Dtr, function == SETDTR);
+        case SETBREAK:
+        case CLRBREAK:
+            return SetBreak(fd_, function == SETBREAK);
+        case SETXOFF:
+        case SETXON:
+            return SuspendOutput(fd_, function == SETXOFF);
+        default:
+            return ERROR_INVALID_PARAMETER;
+        }
+    });
 }
 
 DWORD SerialPort::WaitEvent(DWORD& mask, OVERLAPPED& overlapped) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    if (mask_ == 0 || wait_)
-        return ERROR_INVALID_PARAMETER;
-    const bool ready = (mask_ & EV_RXCHAR) && queue_.Size() > 0;
-    // What came before a hang-up can still be read; only then does the port report it.
-    if (hungUp_ && !ready)
-        return ERROR_GEN_FAILURE;
-    BeginOverlapped(overlapped);
-    wait_ = PendingWait{&mask, &overlapped};
-    if (ready) {
-        FinishWait(ERROR_SUCCESS, EV_RXCHAR);
-        return ERROR_SUCCESS;
-    }
-    return ERROR_IO_PENDING;
+    return WhileOpen([&]() -> DWORD {
+        if (mask_ == 0 || wait_)
+            return ERROR_INVALID_PARAMETER;
+        const bool ready = (mask_ & EV_RXCHAR) && queue_.Size() > 0;
+        // What came before a hang-up can still be read; only then does the port report it.
+        if (hungUp_ && !ready)
+            return ERROR_GEN_FAILURE;
+        BeginOverlapped(overlapped);
+        wait_ = PendingWait{&mask, &overlapped};
+        if (ready) {
+            FinishWait(ERROR_SUCCESS, EV_RXCHAR);
+            return ERROR_SUCCESS;
+        }
+        return ERROR_IO_PENDING;
+    });
 }
 
 DWORD SerialPort::ClearError(DWORD* errors, COMSTAT* stat) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    DWORD found = 0;
-    LineErrorCounts now;
-    if (countsKept_ && ReadLineErrorCounts(fd_, now)) {
-        if (now.frame != errorCounts_.frame)
-            found |= CE_FRAME;
-        if (now.overrun != errorCounts_.overrun)
-            found |= CE_OVERRUN;
-        if (now.bufferOverrun != errorCounts_.bufferOverrun)
-            found |= CE_RXOVER;
-        if (now.parity != errorCounts_.parity)
-            found |= CE_RXPARITY;
-        if (now.brk != errorCounts_.brk)
-            found |= CE_BREAK;
-        errorCounts_ = now;
-    }
-    if (errors)
-        *errors = found;
-    if (stat) {
-        *stat = COMSTAT{};
-        stat->cbInQue = static_cast<DWORD>(queue_.Size());
-        stat->cbOutQue = write_ ? static_cast<DWORD>(write_->data.size() - write_->done) : 0;
-    }
-    return ERROR_SUCCESS;
+    return WhileOpen([&]() -> DWORD {
+        DWORD found = 0;
+        LineErrorCounts now;
+        if (countsKept_ && ReadLineErrorCounts(fd_, now)) {
+            if (now.frame != errorCounts_.frame)
+                found |= CE_FRAME;
+            if (now.overrun != errorCounts_.overrun)
+                found |= CE_OVERRUN;
+            if (now.bufferOverrun != errorCounts_.bufferOverrun)
+                found |= CE_RXOVER;
+            if (now.parity != errorCounts_.parity)
+                found |= CE_RXPARITY;
+            if (now.brk != errorCounts_.brk)
+                found |= CE_BREAK;
+            errorCounts_ = now;
+        }
+        if (errors)
+            *errors = found;
+        if (stat) {
+            *stat = COMSTAT{};
+            stat->cbInQue = static_cast<DWORD>(queue_.Size());
+            stat->cbOutQue = write_ ? static_cast<DWORD>(write_->data.size() - write_->done) : 0;
+        }
+        return ERROR_SUCCESS;
+    });
 }
 
 DWORD SerialPort::GetStats(SERIALPERF_STATS& stats) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    LineErrorCounts now;
-    if (!countsKept_ || !ReadLineErrorCounts(fd_, now))
-        return ERROR_NOT_SUPPORTED;
-    const auto since = [](int count, int atOpen) { return static_cast<DWORD>(count - atOpen); };
-    stats = SERIALPERF_STATS{};
-    stats.ReceivedCount = received_;
-    stats.TransmittedCount = transmitted_;
-    stats.FrameErrorCount = since(now.frame, openingCounts_.frame);
-    stats.SerialOverrunErrorCount = since(now.overrun, openingCounts_.overrun);
-    stats.BufferOverrunErrorCount = since(now.bufferOverrun, openingCounts_.bufferOverrun);
-    stats.ParityErrorCount = since(now.parity, openingCounts_.parity);
-    return ERROR_SUCCESS;
+    return WhileOpen([&]() -> DWORD {
+        LineErrorCounts now;
+        if (!countsKept_ || !ReadLineErrorCounts(fd_, now))
+            return ERROR_NOT_SUPPORTED;
+        const auto since = [](int count, int atOpen) { return static_cast<DWORD>(count - atOpen); };
+        stats = SERIALPERF_STATS{};
+        stats.ReceivedCount = received_;
+        stats.TransmittedCount = transmitted_;
+        stats.FrameErrorCount = since(now.frame, openingCounts_.frame);
+        stats.SerialOverrunErrorCount = since(now.overrun, openingCounts_.overrun);
+        stats.BufferOverrunErrorCount = since(now.bufferOverrun, openingCounts_.bufferOverrun);
+        stats.ParityErrorCount = since(now.parity, openingCounts_.parity);
+        return ERROR_SUCCESS;
+    });
 }
 
 DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* got, OVERLAPPED& overlapped) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    if (read_)
-        return ERROR_INVALID_PARAMETER;
-    if (hungUp_ && queue_.Size() == 0)
-        return ERROR_GEN_FAILURE;
-    if (got)
-        *got = 0;
-    const auto now = Clock::now();
-    const COMMTIMEOUTS& t = timeouts_;
-    BeginOverlapped(overlapped);
-    read_ =
-        PendingRead{static_cast<char*>(buffer), size, 0, &overlapped, std::nullopt, std::nullopt};
-    read_->got = static_cast<DWORD>(queue_.Pop(read_->buffer, size));
-    ResumeInputIfHeld();
-    const bool returnAtOnce = t.ReadIntervalTimeout == MAXDWORD &&
-                              t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
-    if (read_->got == size || returnAtOnce) {
+    return WhileOpen([&]() -> DWORD {
+        if (read_)
+            return ERROR_INVALID_PARAMETER;
+        if (hungUp_ && queue_.Size() == 0)
+            return ERROR_GEN_FAILURE;
         if (got)
-            *got = read_->got;
-        FinishRead(ERROR_SUCCESS);
-        return ERROR_SUCCESS;
-    }
-    read_->totalDeadline =
-        DeadlineAfter(now, 1ULL * t.ReadTotalTimeoutMultiplier * size + t.ReadTotalTimeoutConstant);
-    if (read_->got > 0 && t.ReadIntervalTimeout != 0)
-        read_->intervalDeadline = DeadlineAfter(now, t.ReadIntervalTimeout);
-    Wake();
-    return ERROR_IO_PENDING;
+            *got = 0;
+        const auto now = Clock::now();
+        const COMMTIMEOUTS& t = timeouts_;
+        BeginOverlapped(overlapped);
+        read_ = PendingRead{
+            static_cast<char*>(buffer), size, 0, &overlapped, std::nullopt, std::nullopt};
+        read_->got = static_cast<DWORD>(queue_.Pop(read_->buffer, size));
+        ResumeInputIfHeld();
+        const bool returnAtOnce = t.ReadIntervalTimeout == MAXDWORD &&
+                                  t.ReadTotalTimeoutMultiplier == 0 &&
+                                  t.ReadTotalTimeoutConstant == 0;
+        if (read_->got == size || returnAtOnce) {
+            if (got)
+                *got = read_->got;
+            FinishRead(ERROR_SUCCESS);
+            return ERROR_SUCCESS;
+        }
+        read_->totalDeadline = DeadlineAfter(now, 1ULL * t.ReadTotalTimeoutMultiplier * size +
+                                                      t.ReadTotalTimeoutConstant);
+        if (read_->got > 0 && t.ReadIntervalTimeout != 0)
+            read_->intervalDeadline = DeadlineAfter(now, t.ReadIntervalTimeout);
+        Wake();
+        return ERROR_IO_PENDING;
+    });
 }
 
 DWORD SerialPort::Write(const void* data, DWORD size, DWORD* done, OVERLAPPED& overlapped) {
-    std::lock_guard lock(mutex_);
-    if (closed_)
-        return ERROR_INVALID_HANDLE;
-    if (write_)
-        return ERROR_INVALID_PARAMETER;
-    if (hungUp_)
-        return ERROR_GEN_FAILURE;
-    if (done)
-        *done = 0;
-    const auto now = Clock::now();
-    BeginOverlapped(overlapped);
-    const char* bytes = static_cast<const char*>(data);
-    write_ = PendingWrite{std::vector<char>(bytes, bytes + size), 0, &overlapped,
-                          DeadlineAfter(now, 1ULL * timeouts_.WriteTotalTimeoutMultiplier * size +
-                                                 timeouts_.WriteTotalTimeoutConstant)};
-    if (const DWORD error = WriteSome(); error != ERROR_SUCCESS) {
-        FinishWrite(error);
-        return error;
-    }
-    if (write_->done == size) {
+    return WhileOpen([&]() -> DWORD {
+        if (write_)
+            return ERROR_INVALID_PARAMETER;
+        if (hungUp_)
+            return ERROR_GEN_FAILURE;
         if (done)
-            *done = size;
-        FinishWrite(ERROR_SUCCESS);
-        return ERROR_SUCCESS;
-    }
-    Wake();
-    return ERROR_IO_PENDING;
+            *done = 0;
+        const auto now = Clock::now();
+        BeginOverlapped(overlapped);
+        const char* bytes = static_cast<const char*>(data);
+        write_ =
+            PendingWrite{std::vector<char>(bytes, bytes + size), 0, &overlapped,
+                         DeadlineAfter(now, 1ULL * timeouts_.WriteTotalTimeoutMultiplier * size +
+                                                timeouts_.WriteTotalTimeoutConstant)};
+        if (const DWORD error = WriteSome(); error != ERROR_SUCCESS) {
+            FinishWrite(error);
+            return error;
+        }
+        if (write_->done == size && UnsentOutput(fd_) == 0) {
+            if (done)
+                *done = size;
+            FinishWrite(ERROR_SUCCESS);
+            return ERROR_SUCCESS;
+        }
+        Wake();
+        return ERROR_IO_PENDING;
+    });
 }
 
 } // namespace corvane::posix

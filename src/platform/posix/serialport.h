@@ -72,6 +72,14 @@ private:
     void Run();
     void ReadDevice(std::vector<char>& chunk, bool hangUpReported);
     void Wake();
+    // Runs call with mutex_ held and returns its error; ERROR_INVALID_HANDLE once the port is
+    // closed, without calling it.
+    template <class Call> DWORD WhileOpen(Call&& call) {
+        std::lock_guard lock(mutex_);
+        return closed_ ? ERROR_INVALID_HANDLE : call();
+    }
+    // Holds mutex_: a write has bytes the kernel has not taken yet.
+    bool Sending() const { return write_ && write_->done < write_->data.size(); }
     // Holds mutex_: wakes the I/O thread if it stopped reading for want of room.
     void ResumeInputIfHeld();
     int MsUntilNextDeadline(Clock::time_point now) const;

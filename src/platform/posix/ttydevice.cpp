@@ -108,8 +108,12 @@ DWORD OpenTty(const std::string& path, int& fd) {
         error = Ioctl(fd, TIOCEXCL, 0);
     // A device fresh from the kernel is in line mode: it would echo what the device sends and
     // change CR, LF and control characters both ways. Raw before anyone reads a byte.
+    // The kernel's default has IXON on, which would swallow the device's 0x11 and 0x13 and stop
+    // output after a 0x13 until the first configuration says otherwise, if it is ever accepted:
+    // no software flow control until a configuration asks for it, as on a Windows port.
     if (error == ERROR_SUCCESS) {
         MakeRaw(line);
+        line.c_iflag &= ~(IXON | IXOFF);
         error = Ioctl(fd, TCSETS2, &line);
     }
     if (error != ERROR_SUCCESS) {
@@ -122,6 +126,10 @@ DWORD OpenTty(const std::string& path, int& fd) {
 void CloseTty(int fd) {
     // The exclusive flag stays on the tty after close; clear it so the next open is not refused.
     ioctl(fd, TIOCNXCL, 0);
+    // Output still queued would keep close() waiting for up to the port's closing_wait (30 s by
+    // default on a UART whose device holds it back): a write that did not end in time has failed
+    // already, so its rest is discarded.
+    ioctl(fd, TCFLSH, TCOFLUSH);
     close(fd);
 }
 
@@ -254,7 +262,23 @@ bool DriverLineErrorCounts(int fd, LineErrorCounts& counts) {
 
 std::atomic<LineErrorCountsSource> countsSource{nullptr};
 
+std::size_t DriverUnsentOutput(int fd) {
+    int queued = 0;
+    return ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0 ? static_cast<std::size_t>(queued) : 0;
+}
+
+std::atomic<UnsentOutputSource> unsentSource{nullptr};
+
 } // namespace
+
+std::size_t UnsentOutput(int fd) {
+    const UnsentOutputSource source = unsentSource.load();
+    return source ? source(fd) : DriverUnsentOutput(fd);
+}
+
+void SetUnsentOutputSource(UnsentOutputSource source) {
+    unsentSource.store(source);
+}
 
 bool ReadLineErrorCounts(int fd, LineErrorCounts& counts) {
     const LineErrorCountsSource source = countsSource.load();

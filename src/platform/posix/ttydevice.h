@@ -4,16 +4,18 @@
 
 #include "platform/commapi.h"
 
+#include <cstddef>
 #include <string>
 
 namespace corvane::posix {
 
 // Opens path for reading and writing, non-blocking, as nobody's controlling terminal, and claims
 // it: TIOCEXCL keeps other programs out, and a non-blocking flock keeps out those TIOCEXCL does not
-// stop (root). The line is put into raw mode at once (see WriteLineSettings), keeping its framing
-// and rate. The descriptor goes to fd.
+// stop (root). The line is put into raw mode at once (see WriteLineSettings) with no software flow
+// control, keeping its framing and rate. The descriptor goes to fd.
 DWORD OpenTty(const std::string& path, int& fd);
-// Gives up the claim and closes the descriptor.
+// Gives up the claim, discards output not yet sent, so that closing never waits for the device to
+// take it, and closes the descriptor.
 void CloseTty(int fd);
 
 // The DCB fields the line has: baud rate, data bits, parity, stop bits, parity checking, flow
@@ -31,6 +33,15 @@ enum class ModemLine { Rts, Dtr };
 DWORD SetModemLine(int fd, ModemLine line, bool raised);
 DWORD SetBreak(int fd, bool on);
 DWORD SuspendOutput(int fd, bool suspended);
+
+// Bytes written to the device that it has not sent yet (TIOCOUTQ); 0 where the driver does not
+// say (pseudo-terminals, which pass every byte on at once).
+std::size_t UnsentOutput(int fd);
+
+// Where UnsentOutput takes its count from: a UART's transmitter cannot be held back on demand
+// here, so tests put a count of their own in place; nullptr gives back the driver's.
+using UnsentOutputSource = std::size_t (*)(int fd);
+void SetUnsentOutputSource(UnsentOutputSource source);
 
 // Counters of line errors since the device was opened, as the driver keeps them (TIOCGICOUNT).
 struct LineErrorCounts {

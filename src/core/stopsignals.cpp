@@ -1,0 +1,78 @@
+#include "core/stopsignals.h"
+
+#include "core/uiwait.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace corvane {
+namespace {
+
+constexpr int kStopSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
+// Written by the signal handler, read by the UI thread; made once, kept for the process's life.
+int signalPipe[2] = {-1, -1};
+
+struct Stop {
+    QSocketNotifier* notifier = nullptr;
+    std::function<void()> end;
+};
+
+Stop& GetStop() {
+    static Stop stop;
+    return stop;
+}
+
+void OnStopSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    // A full pipe already holds a wake-up: the byte may be lost.
+    [[maybe_unused]] const ssize_t ignored = write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+void ReadStopSignals() {
+    char bytes[64];
+    while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
+    QCoreApplication* app = QCoreApplication::instance();
+    // Never inside a handler: one that waits for the port finishes first.
+    AfterUiWait(app, [] {
+        if (GetStop().end)
+            GetStop().end();
+    });
+}
+
+} // namespace
+
+void EndOnStopSignals(std::function<void()> end) {
+    Stop& stop = GetStop();
+    stop.end = std::move(end);
+    if (stop.notifier)
+        return;
+    if (signalPipe[0] < 0 && pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return; // no descriptors left: the signals keep ending the process at once
+    stop.notifier =
+        new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(stop.notifier, &QSocketNotifier::activated, [] { ReadStopSignals(); });
+    // Without the application nothing reads the pipe: the signals end the process at once again.
+    QObject::connect(stop.notifier, &QObject::destroyed, [] {
+        GetStop().notifier = nullptr;
+        for (const int signal : kStopSignals)
+            std::signal(signal, SIG_DFL);
+    });
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    // Calls interrupted elsewhere go on rather than fail with EINTR.
+    action.sa_flags = SA_RESTART;
+    for (const int signal : kStopSignals)
+        sigaction(signal, &action, nullptr);
+}
+
+} // namespace corvane
