@@ -4,12 +4,18 @@
 // and painted. Events are processed between batches of lines, as a flood of hand-overs lets the
 // event loop run; every figure is checked by reading the pane back.
 //
+//   logpane_bench            the figures above
+//   logpane_bench --clear    Clear, and Ctrl+A then Delete, of some 150 million characters:
+//                            run it through bench/with_reader.sh for the figures with a screen
+//                            reader listening, and alone for those without one
+//
 // Offscreen unless a platform is named: QT_QPA_PLATFORM=xcb DISPLAY=:77 runs it on a display.
 #include "benchsupport.h"
 #include "console/logpane.h"
 #include "payload/hexcodec.h"
 #include "processfigures.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -227,12 +233,64 @@ void LongLine(const char* title, const ByteString& line) {
                 median.barBack, median.Total(), rounds.back().Total(), held ? "yes" : "NO");
 }
 
+// Fills the pane with typical lines up to characters, the events running as they would.
+void Fill(TLogPane& pane, const std::vector<ByteString>& pool, std::int64_t characters) {
+    const auto perLine = static_cast<std::int64_t>(pool.front().size()) + 1;
+    Append(pane, pool, 0, characters / perLine);
+    RunEventsFor(100);
+}
+
+// The time from the first key or call to the pane painted again with every event it caused
+// handled: as long as the window would not answer.
+template <class Step> double Frozen(TLogPane& pane, Step step) {
+    const auto start = Clock::now();
+    step();
+    QCoreApplication::processEvents();
+    pane.viewport()->repaint();
+    QCoreApplication::processEvents();
+    return Seconds(Clock::now() - start);
+}
+
+void KeyWith(TLogPane& pane, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(&pane, &press);
+}
+
+void ClearLargeText(const std::vector<ByteString>& pool) {
+    constexpr std::int64_t kCharacters = 150'000'000;
+    auto pane = ShownPane();
+    pane->setFocus();
+    Fill(*pane, pool, kCharacters);
+    // The bridge comes up once the window is shown and the accessibility bus answers.
+    std::printf("Accessibility bridge: %s\n",
+                QAccessible::isActive() ? "on (a reader may listen)" : "off");
+    const std::int64_t held = pane->Store().LineCount();
+    const double clear = Frozen(*pane, [&] { pane->Clear(); });
+    std::printf("  Clear of %lld lines, %.0f million characters: %.3f s (target < 0.25 s)   "
+                "empty: %s\n",
+                static_cast<long long>(held - 1), kCharacters / 1e6, clear,
+                pane->toPlainText().isEmpty() ? "yes" : "NO");
+    Fill(*pane, pool, kCharacters);
+    const double all = Frozen(*pane, [&] {
+        KeyWith(*pane, Qt::Key_A, Qt::ControlModifier);
+        KeyWith(*pane, Qt::Key_Delete, Qt::NoModifier);
+    });
+    std::printf("  Ctrl+A, Delete of as many: %.3f s   empty: %s\n", all,
+                pane->toPlainText().isEmpty() ? "yes" : "NO");
+    std::printf("  resident memory at the end: %.0f MB\n", ResidentBytes() / 1e6);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    return RunOffscreen(argc, argv, [] {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    return RunOffscreen(argc, argv, [&] {
         std::printf("Platform: %s\n\n", qPrintable(QGuiApplication::platformName()));
         const std::vector<ByteString> pool = TypicalLines();
+        if (mode == "--clear") {
+            ClearLargeText(pool);
+            return;
+        }
         // The long run first, so that its resident growth is not memory the shorter run freed;
         // its memory goes back to the system before the rate is measured on fresh memory.
         LongRun(pool);

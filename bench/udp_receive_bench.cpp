@@ -5,7 +5,8 @@
 //   udp_receive_bench              the three figures below, one after the other
 //   udp_receive_bench --endpoint   the endpoint alone at rising rates (no window)
 //   udp_receive_bench --ladder     the panel at rising rates: the highest rate without loss
-//   udp_receive_bench --steady     the panel, three runs at 25,000 datagrams/s
+//   udp_receive_bench --steady     the panel, three runs at 25,000 datagrams/s; through
+//                                  bench/with_reader.sh, with a screen reader listening
 //   udp_receive_bench --capture    the same with the lower pane captured to a file: datagrams
 //                                  shown in the pane and in the file, both counted, and whether
 //                                  the file holds the pane's lines, line for line

@@ -1,13 +1,15 @@
 #include "console/logpane.h"
 
 #include "console/logpaneaccessible.h"
-#include "core/codepage.h"
 #include "logstore/linecapture.h"
+#include "logstore/panetext.h"
+#include "logstore/tabstops.h"
 
 #include <QAccessible>
 #include <QClipboard>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -17,7 +19,8 @@
 #include <climits>
 
 using corvane::ByteString;
-using corvane::FromCodePage;
+using corvane::ShownText;
+using corvane::TextRange;
 
 namespace {
 
@@ -25,18 +28,51 @@ namespace {
 // moves its scroll bars this often at most, not once per line.
 constexpr int kFrameMs = 16;
 
-int ToInt(std::int64_t value) {
-    return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX));
-}
+// The most characters one accessibility event carries: a reader that wants more asks for it.
+// Beyond it, sending a change whole would put megabytes through the accessibility bus at once.
+constexpr std::int64_t kAnnounceReach = 4096;
 
-// Pasted or typed text with every line break as "\n", the one break the store knows.
-QString WithPlainBreaks(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    text.replace(QChar::ParagraphSeparator, u'\n');
-    text.replace(QChar::LineSeparator, u'\n');
-    return text;
-}
+// A selection offered as the primary selection up to this size is kept as it was when the text
+// changes under it; a larger one would cost as much as copying it.
+constexpr std::int64_t kKeptSelection = 1 << 20;
+
+// The pane's selection as X11's primary selection: its text is read from the pane only when a
+// program asks for it, so selecting all of a large text costs nothing until it is pasted.
+class OfferedSelection : public QMimeData {
+public:
+    OfferedSelection(const TLogPane* pane, TextRange range) : pane_(pane), range_(range) {}
+
+    TextRange Range() const { return range_; }
+
+    // The text as it stands now: the pane is about to change it.
+    void Keep() {
+        if (!kept_ && pane_)
+            text_ = Read();
+        kept_ = true;
+    }
+
+    QStringList formats() const override { return {QStringLiteral("text/plain")}; }
+    bool hasFormat(const QString& mimeType) const override {
+        return mimeType == QLatin1String("text/plain");
+    }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType) const override {
+        if (mimeType != QLatin1String("text/plain"))
+            return {};
+        return kept_ ? text_ : Read();
+    }
+
+private:
+    QString Read() const {
+        return pane_ ? ShownText(pane_->Store(), range_.from, range_.to) : QString();
+    }
+
+    QPointer<const TLogPane> pane_;
+    TextRange range_;
+    QString text_;
+    bool kept_ = false;
+};
 
 } // namespace
 
@@ -57,42 +93,47 @@ TLogPane::TLogPane(QWidget* parent, corvane::LineStore::Limits limits)
     UpdateMetrics();
 }
 
-TLogPane::~TLogPane() = default;
+TLogPane::~TLogPane() {
+    // A selection this pane offered stays pasteable after it is gone, as in any X program.
+    KeepOfferedSelection();
+}
 
 // ---- the text ----
 
 void TLogPane::Append(const ByteString& line, std::int64_t time) {
     const bool accessible = LogPaneAnnouncesChanges();
-    const TextPos oldEnd = accessible ? store_.End() : TextPos{};
-    const std::int64_t offset = accessible ? OffsetOf(oldEnd) : 0;
+    if (accessible && unannouncedFrom_ < 0)
+        unannouncedFrom_ = OffsetOf(store_.End());
     store_.AppendLine(line, time);
     if (capture_)
         capture_->Add(line, time);
     const bool shifted = FollowShiftedLines();
-    caret_ = anchor_ = store_.End();
-    desiredColumn_ = caret_.column;
+    PlaceCursor(store_.End(), store_.End());
     // The caret stands on the line after the new one, or at its end after typed text: keeping
     // it in view keeps the new line in view too.
-    EnsureVisible(caret_);
+    EnsureVisible(Caret());
     emit textChanged();
     if (accessible) {
         if (shifted) {
-            QAccessibleTextUpdateEvent update(this, 0, QString(), toPlainText());
-            AnnounceLogPaneChange(&update);
-        } else {
-            NotifyTextChange(offset, QString(), FromCodePage(store_.Text(oldEnd, store_.End())));
+            // The top of the text went: readers hear of it as the text anew from the start.
+            unannouncedFrom_ = 0;
         }
-        NotifyCaret();
+        // Told at the next frame, with every other append of it.
+        caretUnannounced_ = true;
+        RequestFrame();
     }
 }
 
 void TLogPane::Clear() {
     const bool accessible = LogPaneAnnouncesChanges();
-    const QString removed = accessible ? toPlainText() : QString();
+    if (accessible)
+        FlushAnnouncements();
+    const QString removed = accessible ? AnnouncedText({}, store_.End()) : QString();
+    KeepOfferedSelection();
     store_.Clear();
     shiftedOut_ = store_.LinesShiftedOut();
-    caret_ = anchor_ = TextPos{};
-    desiredColumn_ = topLine_ = leftColumn_ = 0;
+    PlaceCursor({}, {});
+    topLine_ = leftColumn_ = 0;
     ForgetOffsetsFrom(0);
     RequestFrame();
     emit textChanged();
@@ -103,65 +144,99 @@ void TLogPane::Clear() {
 }
 
 QString TLogPane::toPlainText() const {
-    return FromCodePage(store_.Text({}, store_.End()));
+    return ShownText(store_, {}, store_.End());
 }
 
 QString TLogPane::SelectedText() const {
-    return FromCodePage(store_.Text(anchor_, caret_));
-}
-
-TLogPane::TextPos TLogPane::Clamp(TextPos pos) const {
-    pos.line = std::clamp<std::int64_t>(pos.line, 0, store_.LineCount() - 1);
-    pos.column = std::clamp<std::int64_t>(pos.column, 0, store_.LineLength(pos.line));
-    return pos;
+    return ShownText(store_, Anchor(), Caret());
 }
 
 void TLogPane::SetSelection(TextPos anchor, TextPos caret) {
-    anchor_ = Clamp(anchor);
-    MoveCaret(caret, true);
+    cursor_.Select(anchor, caret);
+    CursorMoved();
 }
 
 void TLogPane::SelectAll() {
-    anchor_ = {};
-    caret_ = store_.End();
-    desiredColumn_ = caret_.column;
-    viewport()->update();
-    NotifyCaret();
+    cursor_.SelectAll();
+    CursorMoved();
 }
 
 void TLogPane::MoveCaret(TextPos pos, bool extend) {
-    caret_ = Clamp(pos);
-    if (!extend)
-        anchor_ = caret_;
-    desiredColumn_ = caret_.column;
-    EnsureVisible(caret_);
+    cursor_.MoveTo(pos, extend);
+    CursorMoved();
+}
+
+void TLogPane::CursorMoved() {
+    EnsureVisible(Caret());
     RestartBlink();
-    NotifyCaret();
+    // After any append not yet told, so that readers hear of the text before the caret in it.
+    caretUnannounced_ = true;
+    FlushAnnouncements();
+    const TextRange selection = cursor_.HasSelection() ? cursor_.Selection() : TextRange{};
+    if (selection.from != lastSelection_.from || selection.to != lastSelection_.to) {
+        lastSelection_ = selection;
+        OfferSelection();
+    }
+}
+
+void TLogPane::PlaceCursor(TextPos anchor, TextPos caret) {
+    cursor_.Select(anchor, caret);
+    lastSelection_ = cursor_.HasSelection() ? cursor_.Selection() : TextRange{};
+}
+
+void TLogPane::OfferSelection() {
+    // As Qt's own editors do: every selection, made by keys or the mouse, becomes the primary
+    // selection where the platform has one.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!HasSelection() || !clipboard->supportsSelection())
+        return;
+    auto* offered = new OfferedSelection(this, cursor_.Selection());
+    clipboard->setMimeData(offered, QClipboard::Selection);
+    offered_ = offered;
+}
+
+void TLogPane::KeepOfferedSelection() {
+    auto* offered = static_cast<OfferedSelection*>(offered_.data());
+    if (!offered)
+        return;
+    // Its size, counted only as far as the limit.
+    const TextRange range = offered->Range();
+    std::int64_t size = range.to.column - range.from.column;
+    for (std::int64_t line = range.from.line; line < range.to.line && size <= kKeptSelection;
+         ++line)
+        size += store_.LineLength(line) + 1;
+    if (size <= kKeptSelection)
+        offered->Keep();
+    else
+        QGuiApplication::clipboard()->clear(QClipboard::Selection);
+    offered_ = nullptr;
 }
 
 void TLogPane::InsertText(const QString& text) {
-    ReplaceText(anchor_, caret_, text);
+    ReplaceText(Anchor(), Caret(), text);
 }
 
 void TLogPane::ReplaceText(TextPos from, TextPos to, const QString& text) {
-    from = Clamp(from);
-    to = Clamp(to);
+    from = store_.Clamp(from);
+    to = store_.Clamp(to);
     if (to < from)
         std::swap(from, to);
-    const ByteString bytes = corvane::ToCodePage(WithPlainBreaks(text));
+    const std::vector<ByteString> lines = corvane::LinesToKeep(text);
     const bool accessible = LogPaneAnnouncesChanges();
+    if (accessible)
+        FlushAnnouncements();
     const std::int64_t offset = accessible ? OffsetOf(from) : 0;
-    const QString removed = accessible ? FromCodePage(store_.Text(from, to)) : QString();
-    const TextPos end = store_.Replace(from, to, bytes);
+    const QString removed = accessible ? AnnouncedText(from, to) : QString();
+    KeepOfferedSelection();
+    const TextPos end = store_.Replace(from, to, lines);
     ForgetOffsetsFrom(from.line);
     FollowShiftedLines();
-    caret_ = anchor_ = Clamp(end);
-    desiredColumn_ = caret_.column;
-    EnsureVisible(caret_);
+    PlaceCursor(end, end);
+    EnsureVisible(Caret());
     RestartBlink();
     emit textChanged();
     if (accessible) {
-        NotifyTextChange(offset, removed, FromCodePage(bytes));
+        NotifyTextChange(offset, removed, AnnouncedText(from, Caret()));
         NotifyCaret();
     }
 }
@@ -169,9 +244,11 @@ void TLogPane::ReplaceText(TextPos from, TextPos to, const QString& text) {
 void TLogPane::ReplaceKeepingCaret(TextPos from, TextPos to, const QString& text) {
     if (to < from)
         std::swap(from, to);
-    const std::int64_t start = OffsetOf(Clamp(from));
-    const std::int64_t removed = OffsetOf(Clamp(to)) - start;
-    const auto added = static_cast<std::int64_t>(corvane::ToCodePage(WithPlainBreaks(text)).size());
+    const std::int64_t start = OffsetOf(store_.Clamp(from));
+    const std::int64_t removed = OffsetOf(store_.Clamp(to)) - start;
+    std::int64_t added = -1; // the line breaks between the lines
+    for (const ByteString& line : corvane::LinesToKeep(text))
+        added += static_cast<std::int64_t>(line.size()) + 1;
     // As a text cursor follows an edit: a place inside the removed text goes to its start, a
     // place after it (or at an insertion point) moves by the change.
     const auto follow = [&](std::int64_t place) {
@@ -181,16 +258,15 @@ void TLogPane::ReplaceKeepingCaret(TextPos from, TextPos to, const QString& text
             return start + added;
         return place - removed + added;
     };
-    const std::int64_t caret = follow(OffsetOf(caret_));
-    const std::int64_t anchor = follow(OffsetOf(anchor_));
+    const std::int64_t caret = follow(OffsetOf(Caret()));
+    const std::int64_t anchor = follow(OffsetOf(Anchor()));
     ReplaceText(from, to, text);
-    anchor_ = PosAtOffset(anchor);
-    MoveCaret(PosAtOffset(caret), true);
+    SetSelection(PosAtOffset(anchor), PosAtOffset(caret));
 }
 
 void TLogPane::DeleteSelection() {
     if (HasSelection())
-        ReplaceText(anchor_, caret_, QString());
+        ReplaceText(Anchor(), Caret(), QString());
 }
 
 void TLogPane::copy() const {
@@ -217,10 +293,9 @@ bool TLogPane::FollowShiftedLines() {
     shiftedOut_ = now;
     const auto follow = [&](TextPos pos) {
         pos.line -= dropped;
-        return pos.line < 0 ? TextPos{} : Clamp(pos);
+        return pos.line < 0 ? TextPos{} : store_.Clamp(pos);
     };
-    caret_ = follow(caret_);
-    anchor_ = follow(anchor_);
+    PlaceCursor(follow(Anchor()), follow(Caret()));
     topLine_ = std::max<std::int64_t>(0, topLine_ - dropped);
     ForgetOffsetsFrom(0);
     ClampScroll();
@@ -232,7 +307,7 @@ bool TLogPane::FollowShiftedLines() {
 
 void TLogPane::NotifyTextChange(std::int64_t offset, const QString& removed,
                                 const QString& inserted) {
-    const int at = ToInt(offset);
+    const int at = ClampToInt(offset);
     if (!removed.isEmpty() && !inserted.isEmpty()) {
         QAccessibleTextUpdateEvent event(this, at, removed, inserted);
         AnnounceLogPaneChange(&event);
@@ -248,14 +323,42 @@ void TLogPane::NotifyTextChange(std::int64_t offset, const QString& removed,
 void TLogPane::NotifyCaret() {
     if (!LogPaneAnnouncesChanges())
         return;
-    const std::int64_t caret = OffsetOf(caret_);
-    const std::int64_t anchor = OffsetOf(anchor_);
-    QAccessibleTextSelectionEvent selection(this, ToInt(std::min(caret, anchor)),
-                                            ToInt(std::max(caret, anchor)));
-    selection.setCursorPosition(ToInt(caret));
-    AnnounceLogPaneChange(&selection);
-    QAccessibleTextCursorEvent cursor(this, ToInt(caret));
+    caretUnannounced_ = false;
+    const std::int64_t caret = OffsetOf(Caret());
+    const std::int64_t anchor = OffsetOf(Anchor());
+    // As Qt's editors do: the selection is told when it changed, the caret whenever it moved.
+    const std::pair selected{HasSelection() ? std::min(caret, anchor) : 0,
+                             HasSelection() ? std::max(caret, anchor) : 0};
+    if (selected != announcedSelection_) {
+        announcedSelection_ = selected;
+        QAccessibleTextSelectionEvent selection(this, ClampToInt(selected.first),
+                                                ClampToInt(selected.second));
+        selection.setCursorPosition(ClampToInt(caret));
+        AnnounceLogPaneChange(&selection);
+    }
+    QAccessibleTextCursorEvent cursor(this, ClampToInt(caret));
     AnnounceLogPaneChange(&cursor);
+}
+
+void TLogPane::FlushAnnouncements() {
+    if (unannouncedFrom_ >= 0) {
+        const std::int64_t from = unannouncedFrom_;
+        unannouncedFrom_ = -1;
+        if (LogPaneAnnouncesChanges())
+            NotifyTextChange(from, QString(), AnnouncedText(PosAtOffset(from), store_.End()));
+    }
+    if (caretUnannounced_)
+        NotifyCaret();
+    caretUnannounced_ = false;
+}
+
+QString TLogPane::AnnouncedText(TextPos from, TextPos to) const {
+    if (to < from)
+        std::swap(from, to);
+    const std::int64_t start = OffsetOf(from);
+    if (OffsetOf(to) - start > kAnnounceReach)
+        to = PosAtOffset(start + kAnnounceReach);
+    return ShownText(store_, from, to);
 }
 
 std::int64_t TLogPane::OffsetOf(TextPos pos) const {
@@ -299,7 +402,7 @@ void TLogPane::UpdateMetrics() {
     constexpr int kSample = 64;
     advance_ = std::max<qreal>(1, exact.horizontalAdvance(QString(kSample, u'0')) / kSample);
     for (std::size_t value = 0; value < cells_.size(); ++value) {
-        const QChar c = FromCodePage(ByteString(1, static_cast<char>(value))).at(0);
+        const QChar c = corvane::ShownCharacter(static_cast<unsigned char>(value));
         characters_[value] = c.unicode();
         const bool control = c.category() == QChar::Other_Control || c == QChar::SoftHyphen;
         if (control)
@@ -339,16 +442,17 @@ void TLogPane::EnsureVisible(TextPos pos) {
     else if (pos.line >= topLine_ + rows)
         topLine_ = pos.line - rows + 1;
     const int columns = VisibleColumns();
-    if (pos.column < leftColumn_)
-        leftColumn_ = pos.column;
-    else if (pos.column >= leftColumn_ + columns)
-        leftColumn_ = pos.column - columns + 1;
+    const std::int64_t cell = cursor_.CellOf(pos);
+    if (cell < leftColumn_)
+        leftColumn_ = cell;
+    else if (cell >= leftColumn_ + columns)
+        leftColumn_ = cell - columns + 1;
     ClampScroll();
     RequestFrame();
 }
 
 QRect TLogPane::CellRect(TextPos pos) const {
-    const qreal x = margin_ + static_cast<qreal>(pos.column - leftColumn_) * advance_;
+    const qreal x = margin_ + static_cast<qreal>(cursor_.CellOf(pos) - leftColumn_) * advance_;
     const std::int64_t y = margin_ + (pos.line - topLine_) * lineHeight_;
     return QRect(static_cast<int>(std::clamp<qreal>(x, INT_MIN / 2, INT_MAX / 2)),
                  static_cast<int>(std::clamp<std::int64_t>(y, INT_MIN / 2, INT_MAX / 2)),
@@ -356,18 +460,20 @@ QRect TLogPane::CellRect(TextPos pos) const {
 }
 
 QRect TLogPane::cursorRect() const {
-    QRect rect = CellRect(caret_);
+    QRect rect = CellRect(Caret());
     rect.setWidth(1);
     return rect;
 }
 
-TLogPane::TextPos TLogPane::PositionAt(QPoint point) const {
-    const std::int64_t row =
+std::pair<std::int64_t, double> TLogPane::CellAt(QPoint point) const {
+    const auto row =
         static_cast<std::int64_t>(std::floor(qreal(point.y() - margin_) / lineHeight_));
-    // A click in the right half of a cell puts the caret after it.
-    const std::int64_t column =
-        static_cast<std::int64_t>(std::floor(qreal(point.x() - margin_) / advance_ + 0.5));
-    return Clamp({topLine_ + row, leftColumn_ + std::max<std::int64_t>(0, column)});
+    return {topLine_ + row, static_cast<double>(leftColumn_) + (point.x() - margin_) / advance_};
+}
+
+TLogPane::TextPos TLogPane::PositionAt(QPoint point) const {
+    const auto [line, cell] = CellAt(point);
+    return cursor_.NearestTo(line, cell);
 }
 
 void TLogPane::SetEdgeRoom(Qt::Edge edge, int size) {
@@ -398,6 +504,7 @@ void TLogPane::RequestFrame() {
 
 void TLogPane::Frame() {
     sinceFrame_.restart();
+    FlushAnnouncements();
     SyncScrollBars();
     viewport()->update();
 }
@@ -405,14 +512,14 @@ void TLogPane::Frame() {
 void TLogPane::SyncScrollBars() {
     syncingBars_ = true;
     QScrollBar* vertical = verticalScrollBar();
-    vertical->setRange(0, ToInt(MaxTopLine()));
+    vertical->setRange(0, ClampToInt(MaxTopLine()));
     vertical->setPageStep(VisibleRows());
-    vertical->setValue(ToInt(topLine_));
+    vertical->setValue(ClampToInt(topLine_));
     QScrollBar* horizontal = horizontalScrollBar();
-    horizontal->setRange(0, ToInt(MaxLeftColumn()));
+    horizontal->setRange(0, ClampToInt(MaxLeftColumn()));
     horizontal->setPageStep(VisibleColumns());
     horizontal->setSingleStep(3);
-    horizontal->setValue(ToInt(leftColumn_));
+    horizontal->setValue(ClampToInt(leftColumn_));
     syncingBars_ = false;
 }
 
@@ -473,6 +580,8 @@ void TLogPane::timerEvent(QTimerEvent* event) {
         viewport()->update(cursorRect().adjusted(-1, 0, 1, 0));
     } else if (event->timerId() == autoScrollTimer_.timerId()) {
         AutoScrollStep();
+    } else if (event->timerId() == tripleClickTimer_.timerId()) {
+        tripleClickTimer_.stop();
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
@@ -499,7 +608,7 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
     const QPalette& colours = palette();
     // One cell more than fits, for the one cut at the right edge.
     const std::int64_t columns = VisibleColumns() + 1;
-    const ByteString bytes = store_.Line(line, leftColumn_, columns);
+    const ByteString bytes = CellsOf(line, leftColumn_, columns);
     const auto count = static_cast<std::int64_t>(bytes.size());
     const auto cellX = [&](std::int64_t index) {
         return margin_ + static_cast<qreal>(index) * advance_;
@@ -509,12 +618,11 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
     // one more selected cell after the line's text.
     std::int64_t selBegin = 0;
     std::int64_t selEnd = 0;
-    const TextPos from = std::min(anchor_, caret_);
-    const TextPos to = std::max(anchor_, caret_);
+    const auto [from, to] = cursor_.Selection();
     if (from != to && from.line <= line && line <= to.line) {
-        const std::int64_t begin = line == from.line ? from.column : 0;
+        const std::int64_t begin = line == from.line ? cursor_.CellOf(from) : 0;
         const std::int64_t end =
-            line == to.line ? to.column : store_.LineLength(line) + 1; // with its line break
+            line == to.line ? cursor_.CellOf(to) : store_.LineWidth(line) + 1; // with its break
         selBegin = std::clamp<std::int64_t>(begin - leftColumn_, 0, columns);
         selEnd = std::clamp<std::int64_t>(end - leftColumn_, 0, columns);
         if (selEnd > selBegin)
@@ -553,10 +661,27 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
     drawPart(textSelBegin, textSelEnd, QPalette::HighlightedText);
     drawPart(std::max(textSelEnd, textSelBegin), count, QPalette::Text);
 
-    if (caret_.line == line && caretShown_ && hasFocus()) {
-        const std::int64_t column = caret_.column - leftColumn_;
+    if (Caret().line == line && caretShown_ && hasFocus()) {
+        const std::int64_t column = cursor_.CellOf(Caret()) - leftColumn_;
         if (column >= 0 && column <= columns)
             painter.fillRect(QRectF(cellX(column), y, 1, lineHeight_),
                              colours.brush(group, QPalette::Text));
     }
+}
+
+ByteString TLogPane::CellsOf(std::int64_t line, std::int64_t first, std::int64_t count) const {
+    if (!store_.HasTabs(line))
+        return store_.Line(line, first, count);
+    const ByteString bytes = store_.Line(line);
+    ByteString cells;
+    std::int64_t cell = 0;
+    for (const char byte : bytes) {
+        const std::int64_t next = corvane::CellAfter(byte, cell);
+        for (; cell < next; ++cell)
+            if (cell >= first && cell < first + count)
+                cells.push_back(byte == '\t' ? ' ' : byte);
+        if (cell >= first + count)
+            break;
+    }
+    return cells;
 }

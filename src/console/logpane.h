@@ -10,18 +10,28 @@
 
 #include "core/bytestring.h"
 #include "logstore/linestore.h"
+#include "logstore/textcursor.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 
 class QMenu;
+class QMimeData;
 namespace corvane {
 class LineCapture;
+}
+
+// An offset, count or scroll value of the pane for Qt's int-sized interfaces, saturated.
+inline int ClampToInt(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
 }
 
 class TLogPane : public QAbstractScrollArea {
@@ -47,16 +57,16 @@ public:
     void Clear();
 
     // reading
-    // The whole text, its lines joined by "\n".
+    // The whole text, its lines joined by "\n", as the pane shows it (panetext.h).
     QString toPlainText() const;
     const corvane::LineStore& Store() const { return store_; }
     std::int64_t LineCount() const { return store_.LineCount(); }
     corvane::ByteString Line(std::int64_t line) const { return store_.Line(line); }
 
     // caret and selection: the selection runs from the anchor to the caret (empty when equal)
-    TextPos Caret() const { return caret_; }
-    TextPos Anchor() const { return anchor_; }
-    bool HasSelection() const { return caret_ != anchor_; }
+    TextPos Caret() const { return cursor_.Caret(); }
+    TextPos Anchor() const { return cursor_.Anchor(); }
+    bool HasSelection() const { return cursor_.HasSelection(); }
     QString SelectedText() const;
     // Puts the anchor and the caret (each clamped into the text) and scrolls the caret into view.
     void SetSelection(TextPos anchor, TextPos caret);
@@ -64,7 +74,7 @@ public:
 
     // editing, as the operator's keys and menu do it
     // Replaces the selection (or inserts at the caret) with text; each "\n", "\r\n" or "\r"
-    // starts a new line, a character the code page lacks becomes '?'.
+    // starts a new line, a character the code page lacks becomes '?' (panetext.h).
     void InsertText(const QString& text);
     // Replaces the text between two places with text (as InsertText) and puts the caret after it.
     void ReplaceText(TextPos from, TextPos to, const QString& text);
@@ -75,14 +85,16 @@ public:
 
     // view
     std::int64_t FirstVisibleLine() const { return topLine_; }
-    std::int64_t FirstVisibleColumn() const { return leftColumn_; }
-    int VisibleRows() const { return rows_; }       // rows wholly in view
-    int VisibleColumns() const { return columns_; } // columns wholly in view
+    std::int64_t FirstVisibleColumn() const { return leftColumn_; } // in cells (tabstops.h)
+    int VisibleRows() const { return rows_; }                       // rows wholly in view
+    int VisibleColumns() const { return columns_; }                 // columns wholly in view
     // The cell of pos in viewport coordinates (the caret's rectangle is its left edge).
     QRect CellRect(TextPos pos) const;
     QRect cursorRect() const; // the caret, as QPlainTextEdit::cursorRect
     // The place nearest to point (viewport coordinates), clamped into the text.
     TextPos PositionAt(QPoint point) const;
+    // The line and the cell, as a fraction, under point (viewport coordinates).
+    std::pair<std::int64_t, double> CellAt(QPoint point) const;
     // Scrolls as little as needed to bring pos into view.
     void EnsureVisible(TextPos pos);
 
@@ -125,13 +137,26 @@ private:
     friend class TLogPaneAccessible;
 
     // model
-    TextPos Clamp(TextPos pos) const;
     // Moves the caret (keeping the anchor when extending a selection) and scrolls it into view.
     void MoveCaret(TextPos pos, bool extend);
+    // After the cursor moved: the caret comes into view, blinks anew, readers hear of it, and a
+    // new selection goes to the X11 primary selection.
+    void CursorMoved();
+    // Puts the cursor after an edit of the store's text.
+    void PlaceCursor(TextPos anchor, TextPos caret);
+    void OfferSelection();
+    // The text of a selection offered to the primary selection is read when another program
+    // asks for it; before the text changes, a small one is kept as it is.
+    void KeepOfferedSelection();
     // Follows the store when it dropped old lines (disk full): every held line number moves down.
     bool FollowShiftedLines();
+    // Readers are told of a change in one event of bounded size; appends are told once a
+    // frame, all of them in one event.
     void NotifyTextChange(std::int64_t offset, const QString& removed, const QString& inserted);
     void NotifyCaret();
+    void FlushAnnouncements();
+    // At most a bounded part of the text from one place to another, as readers get it.
+    QString AnnouncedText(TextPos from, TextPos to) const;
     // Character offset of pos in the whole text ("\n" between lines), and back; for
     // accessibility only. Lines before a cached line are summed once and reused.
     std::int64_t OffsetOf(TextPos pos) const;
@@ -153,18 +178,20 @@ private:
     void SyncScrollBars();
     void RestartBlink();
     void DrawRow(class QPainter& painter, std::int64_t line, int y) const;
+    // The bytes of a line drawn from cell first on, count cells of them, with every TAB
+    // replaced by the blanks that reach to its tab stop.
+    corvane::ByteString CellsOf(std::int64_t line, std::int64_t first, std::int64_t count) const;
 
     // input
     bool HandleEditKey(QKeyEvent* event);
     bool HandleMotionKey(QKeyEvent* event);
+    void Delete(corvane::TextRange range);
     void AutoScrollStep();
 
     corvane::LineStore store_;
+    corvane::TextCursor cursor_{store_};
     corvane::LineCapture* capture_ = nullptr;
     std::int64_t shiftedOut_ = 0;
-    TextPos caret_;
-    TextPos anchor_;
-    std::int64_t desiredColumn_ = 0; // kept by Up/Down/PgUp/PgDn across short lines
     std::int64_t topLine_ = 0;
     std::int64_t leftColumn_ = 0;
 
@@ -190,6 +217,16 @@ private:
     QBasicTimer autoScrollTimer_;
     QPoint dragPoint_;
     bool dragging_ = false;
+    // A press this soon after a double-click, near it, is a triple-click.
+    QBasicTimer tripleClickTimer_;
+    QPoint doubleClickPoint_;
+    corvane::TextRange lastSelection_; // as the last move left it: a change is offered anew
+    QPointer<QMimeData> offered_;      // the pane's selection, while it is the primary one
+
+    // Appends not yet told to readers: from this offset on, or -1.
+    std::int64_t unannouncedFrom_ = -1;
+    bool caretUnannounced_ = false;
+    std::pair<std::int64_t, std::int64_t> announcedSelection_; // the last told, as offsets
     QPoint wheelRemainder_; // eighths of a degree not yet scrolled
 
     mutable std::int64_t offsetLine_ = 0;  // a line whose start offset is known

@@ -1,23 +1,18 @@
 #include "console/logpaneaccessible.h"
 
 #include "console/logpane.h"
-#include "core/codepage.h"
+#include "logstore/panetext.h"
 
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
 // How far along a line a word or sentence is looked for around an offset: a line of megabytes
 // is not laid out whole for one question.
 constexpr std::int64_t kBoundaryReach = 4096;
-
-int ToInt(std::int64_t value) {
-    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
-}
 
 QAccessibleInterface* MakeLogPaneAccessible(const QString& className, QObject* object) {
     if (className == QLatin1String("TLogPane") && object && object->isWidgetType())
@@ -94,8 +89,8 @@ void TLogPaneAccessible::selection(int selectionIndex, int* startOffset, int* en
         return;
     const std::int64_t caret = pane()->OffsetOf(pane()->Caret());
     const std::int64_t anchor = pane()->OffsetOf(pane()->Anchor());
-    *startOffset = ToInt(std::min(caret, anchor));
-    *endOffset = ToInt(std::max(caret, anchor));
+    *startOffset = ClampToInt(std::min(caret, anchor));
+    *endOffset = ClampToInt(std::max(caret, anchor));
 }
 
 int TLogPaneAccessible::selectionCount() const {
@@ -117,7 +112,7 @@ void TLogPaneAccessible::setSelection(int selectionIndex, int startOffset, int e
 }
 
 int TLogPaneAccessible::cursorPosition() const {
-    return ToInt(pane()->OffsetOf(pane()->Caret()));
+    return ClampToInt(pane()->OffsetOf(pane()->Caret()));
 }
 
 void TLogPaneAccessible::setCursorPosition(int position) {
@@ -126,12 +121,12 @@ void TLogPaneAccessible::setCursorPosition(int position) {
 }
 
 QString TLogPaneAccessible::text(int startOffset, int endOffset) const {
-    return corvane::FromCodePage(
-        pane()->Store().Text(pane()->PosAtOffset(startOffset), pane()->PosAtOffset(endOffset)));
+    return corvane::ShownText(pane()->Store(), pane()->PosAtOffset(startOffset),
+                              pane()->PosAtOffset(endOffset));
 }
 
 int TLogPaneAccessible::characterCount() const {
-    return ToInt(pane()->OffsetOf(pane()->Store().End()));
+    return ClampToInt(pane()->OffsetOf(pane()->Store().End()));
 }
 
 std::pair<int, int> TLogPaneAccessible::Boundary(int offset,
@@ -147,7 +142,7 @@ std::pair<int, int> TLogPaneAccessible::Boundary(int offset,
     case QAccessible::LineBoundary:
     case QAccessible::ParagraphBoundary:
         // Lines are never wrapped: a line on the screen is a line of the text.
-        return {ToInt(lineStart), ToInt(lineStart + length)};
+        return {ClampToInt(lineStart), ClampToInt(lineStart + length)};
     case QAccessible::NoBoundary:
         return {0, count};
     case QAccessible::WordBoundary:
@@ -158,11 +153,12 @@ std::pair<int, int> TLogPaneAccessible::Boundary(int offset,
     // text engine over the part of the line around the offset.
     const std::int64_t from = std::max<std::int64_t>(0, pos.column - kBoundaryReach);
     const std::int64_t to = std::min(length, pos.column + kBoundaryReach);
-    QTextDocument piece(corvane::FromCodePage(pane()->Store().Line(pos.line, from, to - from)));
+    QTextDocument piece(corvane::ShownLine(pane()->Store().Line(pos.line, from, to - from)));
     QTextCursor cursor(&piece);
     cursor.setPosition(static_cast<int>(pos.column - from));
     const QPair<int, int> found = QAccessible::qAccessibleTextBoundaryHelper(cursor, boundary);
-    return {ToInt(lineStart + from + found.first), ToInt(lineStart + from + found.second)};
+    return {ClampToInt(lineStart + from + found.first),
+            ClampToInt(lineStart + from + found.second)};
 }
 
 QString TLogPaneAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType,
@@ -198,7 +194,7 @@ int TLogPaneAccessible::offsetAtPoint(const QPoint& point) const {
     const QPoint local = pane()->viewport()->mapFromGlobal(point);
     if (!pane()->viewport()->rect().contains(local))
         return -1;
-    return ToInt(pane()->OffsetOf(pane()->PositionAt(local)));
+    return ClampToInt(pane()->OffsetOf(pane()->PositionAt(local)));
 }
 
 void TLogPaneAccessible::scrollToSubstring(int startIndex, int endIndex) {

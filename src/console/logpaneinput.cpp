@@ -1,8 +1,7 @@
 // The operator's side of a log pane: keys, mouse, wheel, the context menu and input methods.
 
 #include "console/logpane.h"
-#include "console/wordstops.h"
-#include "core/codepage.h"
+#include "logstore/panetext.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,9 +16,8 @@
 
 namespace {
 
-// How far word motion and a double-click look along a line: a word longer than this is taken
-// in pieces, so a line of megabytes is never read whole for one key.
-constexpr std::int64_t kWordReach = 4096;
+using Motion = corvane::TextCursor::Motion;
+using Unit = corvane::TextCursor::Unit;
 
 // Half a window of surrounding text for an input method around the caret.
 constexpr std::int64_t kSurroundingReach = 512;
@@ -61,16 +59,6 @@ void TLogPane::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TLogPane::HandleEditKey(QKeyEvent* event) {
-    const auto next = [this](TextPos pos) {
-        if (pos.column < store_.LineLength(pos.line))
-            return TextPos{pos.line, pos.column + 1};
-        return pos.line + 1 < store_.LineCount() ? TextPos{pos.line + 1, 0} : pos;
-    };
-    const auto previous = [this](TextPos pos) {
-        if (pos.column > 0)
-            return TextPos{pos.line, pos.column - 1};
-        return pos.line > 0 ? TextPos{pos.line - 1, store_.LineLength(pos.line - 1)} : pos;
-    };
     if (event == QKeySequence::Copy) {
         copy();
     } else if (event == QKeySequence::Cut) {
@@ -83,182 +71,83 @@ bool TLogPane::HandleEditKey(QKeyEvent* event) {
                event == QKeySequence::InsertLineSeparator) {
         InsertText(QStringLiteral("\n"));
     } else if (event == QKeySequence::DeleteEndOfWord) {
-        ReplaceText(caret_,
-                    HasSelection()
-                        ? anchor_
-                        : TextPos{caret_.line,
-                                  [&] {
-                                      const auto after =
-                                          store_.Line(caret_.line, caret_.column, kWordReach);
-                                      return caret_.column + static_cast<std::int64_t>(
-                                                                 corvane::NextWordStop(after));
-                                  }()},
-                    QString());
+        Delete(cursor_.DeletionByWord(true));
     } else if (event == QKeySequence::DeleteStartOfWord) {
-        ReplaceText(caret_,
-                    HasSelection()
-                        ? anchor_
-                        : TextPos{caret_.line,
-                                  [&] {
-                                      const std::int64_t from =
-                                          std::max<std::int64_t>(0, caret_.column - kWordReach);
-                                      const auto before =
-                                          store_.Line(caret_.line, from, caret_.column - from);
-                                      return from + static_cast<std::int64_t>(
-                                                        corvane::PreviousWordStop(before));
-                                  }()},
-                    QString());
+        Delete(cursor_.DeletionByWord(false));
     } else if (event == QKeySequence::Delete) {
-        ReplaceText(caret_, HasSelection() ? anchor_ : next(caret_), QString());
+        Delete(cursor_.DeletionByCharacter(true));
     } else if (event->key() == Qt::Key_Backspace &&
                !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
-        ReplaceText(caret_, HasSelection() ? anchor_ : previous(caret_), QString());
+        Delete(cursor_.DeletionByCharacter(false));
     } else {
         return false;
     }
     return true;
 }
 
+void TLogPane::Delete(corvane::TextRange range) {
+    ReplaceText(range.from, range.to, QString());
+}
+
 bool TLogPane::HandleMotionKey(QKeyEvent* event) {
-    struct Motion {
+    struct Binding {
         QKeySequence::StandardKey move;
         QKeySequence::StandardKey select;
+        Motion motion;
     };
-    enum Kind {
-        NextChar,
-        PreviousChar,
-        NextWord,
-        PreviousWord,
-        NextLine,
-        PreviousLine,
-        StartOfLine,
-        EndOfLine,
-        StartOfBlock,
-        EndOfBlock,
-        StartOfDocument,
-        EndOfDocument,
-        NextPage,
-        PreviousPage,
-        kKinds
+    static const Binding kBindings[] = {
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Motion::NextCharacter},
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar,
+         Motion::PreviousCharacter},
+        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, Motion::NextWord},
+        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, Motion::PreviousWord},
+        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Motion::NextLine},
+        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Motion::PreviousLine},
+        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Motion::StartOfLine},
+        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, Motion::EndOfLine},
+        {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock, Motion::StartOfLine},
+        {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock, Motion::EndOfLine},
+        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument,
+         Motion::StartOfText},
+        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, Motion::EndOfText},
+        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, Motion::NextPage},
+        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, Motion::PreviousPage},
     };
-    static const Motion kMotions[kKinds] = {
-        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar},
-        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar},
-        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord},
-        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord},
-        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine},
-        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine},
-        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine},
-        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine},
-        {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock},
-        {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock},
-        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument},
-        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument},
-        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage},
-        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage},
-    };
-    int kind = 0;
-    bool extend = false;
-    for (; kind < kKinds; ++kind) {
-        if (event == kMotions[kind].move)
-            break;
-        if (event == kMotions[kind].select) {
-            extend = true;
-            break;
-        }
-    }
-    if (kind == kKinds)
-        return false;
-
-    const TextPos from = std::min(anchor_, caret_);
-    const TextPos to = std::max(anchor_, caret_);
-    TextPos pos = caret_;
-    const std::int64_t length = store_.LineLength(pos.line);
-    const std::int64_t lastLine = store_.LineCount() - 1;
-    const auto vertical = [&](std::int64_t lines) {
-        const std::int64_t column = desiredColumn_;
-        const std::int64_t line = std::clamp<std::int64_t>(pos.line + lines, 0, lastLine);
-        MoveCaret({line, std::min(column, store_.LineLength(line))}, extend);
-        desiredColumn_ = column;
-    };
-    switch (kind) {
-    case NextChar:
-        // Without Shift, a selection collapses to its end, as in every text edit.
-        pos = !extend && HasSelection() ? to
-              : pos.column < length     ? TextPos{pos.line, pos.column + 1}
-              : pos.line < lastLine     ? TextPos{pos.line + 1, 0}
-                                        : pos;
-        break;
-    case PreviousChar:
-        pos = !extend && HasSelection() ? from
-              : pos.column > 0          ? TextPos{pos.line, pos.column - 1}
-              : pos.line > 0            ? TextPos{pos.line - 1, store_.LineLength(pos.line - 1)}
-                                        : pos;
-        break;
-    case NextWord:
-        if (pos.column >= length && pos.line < lastLine) {
-            pos = {pos.line + 1, 0};
-        } else {
-            const auto after = store_.Line(pos.line, pos.column, kWordReach);
-            pos.column += static_cast<std::int64_t>(corvane::NextWordStop(after));
-        }
-        break;
-    case PreviousWord:
-        if (pos.column == 0 && pos.line > 0) {
-            pos = {pos.line - 1, store_.LineLength(pos.line - 1)};
-        } else {
-            const std::int64_t start = std::max<std::int64_t>(0, pos.column - kWordReach);
-            const auto before = store_.Line(pos.line, start, pos.column - start);
-            pos.column = start + static_cast<std::int64_t>(corvane::PreviousWordStop(before));
-        }
-        break;
-    case NextLine:
-        vertical(1);
-        return true;
-    case PreviousLine:
-        vertical(-1);
-        return true;
-    case StartOfLine:
-    case StartOfBlock:
-        pos.column = 0;
-        break;
-    case EndOfLine:
-    case EndOfBlock:
-        pos.column = length;
-        break;
-    case StartOfDocument:
-        pos = {};
-        break;
-    case EndOfDocument:
-        pos = store_.End();
-        break;
-    case NextPage:
-    case PreviousPage: {
-        // The page turns and the caret keeps its row on the screen, as in a text edit.
+    for (const Binding& binding : kBindings) {
+        const bool extend = event == binding.select;
+        if (!extend && event != binding.move)
+            continue;
         const int rows = VisibleRows();
-        const std::int64_t lines = kind == NextPage ? rows : -rows;
-        topLine_ = std::clamp<std::int64_t>(topLine_ + lines, 0, MaxTopLine());
-        vertical(lines);
+        // A page turns the view too, and the caret keeps its row on the screen.
+        if (binding.motion == Motion::NextPage || binding.motion == Motion::PreviousPage)
+            topLine_ = std::clamp<std::int64_t>(
+                topLine_ + (binding.motion == Motion::NextPage ? rows : -rows), 0, MaxTopLine());
+        cursor_.Move(binding.motion, extend, rows);
+        CursorMoved();
         return true;
     }
-    default:
-        return false;
-    }
-    MoveCaret(pos, extend);
-    return true;
+    return false;
 }
 
 void TLogPane::mousePressEvent(QMouseEvent* event) {
-    const TextPos pos = PositionAt(event->position().toPoint());
+    const QPoint point = event->position().toPoint();
+    const auto [line, cell] = CellAt(point);
     if (event->button() == Qt::LeftButton) {
-        MoveCaret(pos, event->modifiers() & Qt::ShiftModifier);
+        // A third press soon after a double-click, near it, selects the line.
+        const bool triple =
+            tripleClickTimer_.isActive() &&
+            (point - doubleClickPoint_).manhattanLength() < QApplication::startDragDistance();
+        tripleClickTimer_.stop();
+        cursor_.Press(line, cell, triple ? Unit::Line : Unit::Character,
+                      !triple && (event->modifiers() & Qt::ShiftModifier));
+        CursorMoved();
         dragging_ = true;
-        dragPoint_ = event->position().toPoint();
+        dragPoint_ = point;
     } else if (event->button() == Qt::MiddleButton &&
                QGuiApplication::clipboard()->supportsSelection()) {
         // X11: the middle button pastes the primary selection where it is clicked.
         const QString text = QGuiApplication::clipboard()->text(QClipboard::Selection);
-        MoveCaret(pos, false);
+        MoveCaret(cursor_.NearestTo(line, cell), false);
         if (!text.isEmpty())
             InsertText(text);
     }
@@ -269,7 +158,7 @@ void TLogPane::mouseMoveEvent(QMouseEvent* event) {
     if (!dragging_ || !(event->buttons() & Qt::LeftButton))
         return;
     dragPoint_ = event->position().toPoint();
-    MoveCaret(PositionAt(dragPoint_), true);
+    AutoScrollStep();
     // Past the edge the text keeps scrolling towards the pointer while the button is held.
     if (viewport()->rect().contains(dragPoint_))
         autoScrollTimer_.stop();
@@ -282,7 +171,9 @@ void TLogPane::AutoScrollStep() {
         autoScrollTimer_.stop();
         return;
     }
-    MoveCaret(PositionAt(dragPoint_), true);
+    const auto [line, cell] = CellAt(dragPoint_);
+    cursor_.DragTo(line, cell);
+    CursorMoved();
 }
 
 void TLogPane::mouseReleaseEvent(QMouseEvent* event) {
@@ -290,22 +181,19 @@ void TLogPane::mouseReleaseEvent(QMouseEvent* event) {
         return;
     dragging_ = false;
     autoScrollTimer_.stop();
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (HasSelection() && clipboard->supportsSelection())
-        clipboard->setText(SelectedText(), QClipboard::Selection);
 }
 
 void TLogPane::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
-    const TextPos pos = PositionAt(event->position().toPoint());
-    const std::int64_t start = std::max<std::int64_t>(0, pos.column - kWordReach);
-    const auto around = store_.Line(pos.line, start, 2 * kWordReach);
-    const corvane::Span word =
-        corvane::WordAt(around, static_cast<std::size_t>(pos.column - start));
-    SetSelection({pos.line, start + static_cast<std::int64_t>(word.begin)},
-                 {pos.line, start + static_cast<std::int64_t>(word.end)});
-    dragging_ = false;
+    const QPoint point = event->position().toPoint();
+    const auto [line, cell] = CellAt(point);
+    cursor_.Press(line, cell, Unit::Word, false);
+    CursorMoved();
+    dragging_ = true;
+    dragPoint_ = point;
+    doubleClickPoint_ = point;
+    tripleClickTimer_.start(QApplication::doubleClickInterval(), this);
 }
 
 void TLogPane::wheelEvent(QWheelEvent* event) {
@@ -367,7 +255,9 @@ void TLogPane::inputMethodEvent(QInputMethodEvent* event) {
 
 QVariant TLogPane::inputMethodQuery(Qt::InputMethodQuery query) const {
     // The surrounding text is a window of the caret's line, so a long line is never sent whole.
-    const std::int64_t start = std::max<std::int64_t>(0, caret_.column - kSurroundingReach);
+    const TextPos caret = Caret();
+    const TextPos anchor = Anchor();
+    const std::int64_t start = std::max<std::int64_t>(0, caret.column - kSurroundingReach);
     switch (query) {
     case Qt::ImEnabled:
         return true;
@@ -378,16 +268,16 @@ QVariant TLogPane::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImCursorRectangle:
         return cursorRect().translated(viewport()->pos());
     case Qt::ImCursorPosition:
-        return static_cast<int>(caret_.column - start);
+        return static_cast<int>(caret.column - start);
     case Qt::ImAnchorPosition:
-        return static_cast<int>(std::clamp(anchor_.line == caret_.line ? anchor_.column - start
-                                           : anchor_ < caret_          ? std::int64_t{0}
-                                                                       : 2 * kSurroundingReach,
+        return static_cast<int>(std::clamp(anchor.line == caret.line ? anchor.column - start
+                                           : anchor < caret          ? std::int64_t{0}
+                                                                     : 2 * kSurroundingReach,
                                            std::int64_t{0}, 2 * kSurroundingReach));
     case Qt::ImSurroundingText:
-        return corvane::FromCodePage(store_.Line(caret_.line, start, 2 * kSurroundingReach));
+        return corvane::ShownLine(store_.Line(caret.line, start, 2 * kSurroundingReach));
     case Qt::ImCurrentSelection:
-        return anchor_.line == caret_.line ? SelectedText() : QString();
+        return anchor.line == caret.line ? SelectedText() : QString();
     default:
         return QAbstractScrollArea::inputMethodQuery(query);
     }

@@ -25,6 +25,18 @@ bool ManyTimesUDP = false;
 
 namespace {
 
+// The fixed measures of the layout, in pixels at 96 dpi.
+constexpr int kToolsHeight = 145;            // pnlTools, docked at the top
+constexpr int kPanelBorder = 1;              // pnlLog's border, around grpbxLog
+constexpr int kGroupBorder = 2;              // grpbxLog's border, around its children
+constexpr int kGroupCaptionTop = 15;         // grpbxLog's first child starts under the caption
+constexpr int kSplitterHeight = 3;           // Splitter1
+constexpr int kToolBarHeight = 29;           // ToolBar1, docked at the bottom
+constexpr int kSmallestLowerPaneHeight = 30; // what the splitter leaves mmLogRec at least
+constexpr int kClientWidth = 759;            // the fixed controls' full width
+constexpr int kFirstUpperPaneHeight = 162;   // mmLog's height until the splitter moves
+constexpr int kFourLinesHeight = 60;         // mmLogRec four lines tall
+
 // The layout is fixed in pixels for 11-pixel faces; the first family of the list found is used.
 QFont LayoutFont(const QStringList& families, QFont::StyleHint hint) {
     QFont font;
@@ -95,7 +107,8 @@ QFrame* MakePanel(QWidget* parent, const char* name) {
 
 TfrmMain::TfrmMain(Dialogs& dialogs)
     : dialogs_(dialogs), errors_(dialogs),
-      guideAddress_(UserGuideAddress(QCoreApplication::applicationDirPath())) {
+      guideAddress_(UserGuideAddress(QCoreApplication::applicationDirPath())),
+      mmLogHeight_(kFirstUpperPaneHeight) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Corvane"));
     setWindowIcon(ProgramIcon());
@@ -129,29 +142,52 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::CreateControls() {
-    MainMenu1 = menuBar();
-    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    About1 = MainMenu1->addAction(QStringLiteral("About"));
-    About1->setObjectName(QStringLiteral("About1"));
-    Exit1 = MainMenu1->addAction(QStringLiteral("Exit"));
-    Exit1->setObjectName(QStringLiteral("Exit1"));
-
+    CreateMenu();
     client = new QWidget(this);
     setCentralWidget(client);
     client->setAutoFillBackground(true);
     pnlTools = MakePanel(client, "pnlTools");
     pnlLog = MakePanel(client, "pnlLog");
     client->installEventFilter(this);
+    CreateLogGroup();
+    imgLogo = Make<TImage>(pnlTools, "imgLogo", QRect(272, 16, 151, 32), LogoPicture());
+    CreateSerialGroup();
+    CreateUdpGroup();
+    CreateSerialSendGroup();
+    CreateComponents();
+    BindHandlers();
 
-    grpbxLog = MakeGroup(pnlLog, "grpbxLog", "Log", QRect(1, 1, 757, 362));
+    // Outer size 767 x 563 at 317, 180; the client area under the menu bar is 759 x 509.
+    move(317, 180);
+    resize(759, 509 + MainMenu1->sizeHint().height());
+    // The window shrinks no further than the full width of the fixed controls, and a height that
+    // leaves the lower pane four lines under the upper pane at its first height.
+    client->setMinimumSize(kClientWidth, kToolsHeight + 2 * kPanelBorder + kGroupCaptionTop +
+                                             kFirstUpperPaneHeight + kSplitterHeight +
+                                             kFourLinesHeight + kToolBarHeight + kGroupBorder);
+}
+
+void TfrmMain::CreateMenu() {
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    About1 = MainMenu1->addAction(QStringLiteral("About"));
+    About1->setObjectName(QStringLiteral("About1"));
+    Exit1 = MainMenu1->addAction(QStringLiteral("Exit"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+}
+
+void TfrmMain::CreateLogGroup() {
+    grpbxLog = MakeGroup(pnlLog, "grpbxLog", "Log", QRect(kPanelBorder, kPanelBorder, 757, 362));
     pnlLog->installEventFilter(this);
-    mmLog = Make<TLogPane>(grpbxLog, "mmLog", QRect(2, 15, 753, 162));
+    // Placed by LayOutLogGroup, here and whenever the group's size changes.
+    mmLog = Make<TLogPane>(grpbxLog, "mmLog", QRect());
     Splitter1 = Make<TSplitter>(
-        grpbxLog, "Splitter1", QRect(2, 177, 753, 3), [this] { return mmLog->height(); },
+        grpbxLog, "Splitter1", QRect(), [this] { return mmLog->height(); },
         [this] { return LogGroupMaxTopHeight(); });
-    ToolBar1 = Make<QFrame>(grpbxLog, "ToolBar1", QRect(2, 331, 753, 29));
+    ToolBar1 = Make<QFrame>(grpbxLog, "ToolBar1", QRect());
     btnClearLog = MakeCaptioned<TButton>(ToolBar1, "btnClearLog", "Clear", QRect(0, 2, 75, 22));
-    mmLogRec = Make<TLogPane>(grpbxLog, "mmLogRec", QRect(2, 180, 753, 151));
+    mmLogRec = Make<TLogPane>(grpbxLog, "mmLogRec", QRect());
+    LayOutLogGroup();
     QFont paneFont =
         LayoutFont({"Lucida Console", "Liberation Mono", "DejaVu Sans Mono"}, QFont::Monospace);
     // The panes hold hex lines that can run to megabytes; shaping them glyph by glyph, which
@@ -159,10 +195,17 @@ void TfrmMain::CreateControls() {
     paneFont.setStyleStrategy(QFont::PreferNoShaping);
     mmLog->setFont(paneFont);
     mmLogRec->setFont(paneFont);
+    // Both panes sit in the group "Log", whose caption a screen reader would give both: the
+    // lower one is named for what it holds, and each says what comes into it.
+    mmLog->setAccessibleName(QStringLiteral("Log"));
+    mmLog->setAccessibleDescription(QStringLiteral("Events, errors and sent data"));
+    mmLogRec->setAccessibleName(QStringLiteral("Received data"));
+    mmLogRec->setAccessibleDescription(
+        QStringLiteral("Data received from the serial port and over UDP"));
     grpbxLog->installEventFilter(this);
+}
 
-    imgLogo = Make<TImage>(pnlTools, "imgLogo", QRect(272, 16, 151, 32), LogoPicture());
-
+void TfrmMain::CreateSerialGroup() {
     grpbxComPort = MakeGroup(pnlTools, "grpbxComPort", "Serial port", QRect(8, 8, 257, 49));
     cmbxComPorts = Make<QComboBox>(grpbxComPort, "cmbxComPorts", QRect(8, 16, 73, 21));
     cmbxComPorts->installEventFilter(this);
@@ -176,7 +219,9 @@ void TfrmMain::CreateControls() {
         Make<TShape>(grpbxComPort, "shpComPortState", QRect(160, 18, 17, 17), TShape::kRed);
     btnOpenComPort =
         MakeCaptioned<TButton>(grpbxComPort, "btnOpenComPort", "Open", QRect(182, 14, 65, 25));
+}
 
+void TfrmMain::CreateUdpGroup() {
     grpbxSendToUDPPort = MakeGroup(pnlTools, "grpbxSendToUDPPort", "Send data  to UDP port",
                                    QRect(432, 8, 321, 129));
     grpbxUDP = MakeGroup(grpbxSendToUDPPort, "grpbxUDP", "UDP", QRect(8, 16, 249, 49));
@@ -201,7 +246,9 @@ void TfrmMain::CreateControls() {
     btnSendUDP =
         MakeCaptioned<TButton>(grpbxSendToUDPPort, "btnSendUDP", "Send", QRect(246, 96, 65, 25));
     btnSendUDP->setEnabled(false);
+}
 
+void TfrmMain::CreateSerialSendGroup() {
     grpbxSendToComPort = MakeGroup(pnlTools, "grpbxSendToComPort", "Send data  to serial port",
                                    QRect(8, 56, 417, 81));
     edtData = MakePayloadEdit(grpbxSendToComPort, "edtData", QRect(8, 20, 401, 21));
@@ -215,7 +262,9 @@ void TfrmMain::CreateControls() {
     btnWriteToPort = MakeCaptioned<TButton>(grpbxSendToComPort, "btnWriteToPort", "Send",
                                             QRect(342, 48, 65, 25));
     btnWriteToPort->setEnabled(false);
+}
 
+void TfrmMain::CreateComponents() {
     tmrSendSerial = new TTimer(this);
     tmrSendSerial->setObjectName(QStringLiteral("tmrSendSerial"));
     tmrSendUDP = new TTimer(this);
@@ -228,7 +277,9 @@ void TfrmMain::CreateControls() {
     IdUDPServer1->SetOnUDPLoss([this](corvane::TIdUDPServer& sender, std::uint64_t lost) {
         IdUDPServer1UDPLoss(sender, lost);
     });
+}
 
+void TfrmMain::BindHandlers() {
     using Source = ErrorDisplay::Source;
     Bind(About1, &QAction::triggered, &TfrmMain::About1Click);
     Bind(Exit1, &QAction::triggered, &TfrmMain::Exit1Click);
@@ -246,13 +297,6 @@ void TfrmMain::CreateControls() {
     Bind(chkbxManyTimesUDP, &QCheckBox::clicked, &TfrmMain::chkbxManyTimesUDPClick);
     Bind(btnSendUDP, &QPushButton::clicked, &TfrmMain::btnSendUDPClick);
     Bind(tmrSendUDP, &TTimer::Timer, &TfrmMain::tmrSendUDPTimer, Source::Repeating);
-
-    // Outer size 767 x 563 at 317, 180; the client area under the menu bar is 759 x 509.
-    move(317, 180);
-    resize(759, 509 + MainMenu1->sizeHint().height());
-    // The window shrinks no further than the full width of the fixed controls, and a height that
-    // leaves the lower pane four lines (60 pixels) under the upper pane at its first height.
-    client->setMinimumSize(759, 145 + 2 + 15 + 162 + 3 + 60 + 29 + 2);
 }
 
 void TfrmMain::SetTabOrder() {
@@ -273,11 +317,13 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize) {
         if (watched == client) {
             // pnlTools is docked at the top at a fixed height; pnlLog takes the rest.
-            pnlTools->setGeometry(0, 0, client->width(), 145);
-            pnlLog->setGeometry(0, 145, client->width(), std::max(0, client->height() - 145));
+            pnlTools->setGeometry(0, 0, client->width(), kToolsHeight);
+            pnlLog->setGeometry(0, kToolsHeight, client->width(),
+                                std::max(0, client->height() - kToolsHeight));
         } else if (watched == pnlLog) {
-            grpbxLog->setGeometry(1, 1, std::max(0, pnlLog->width() - 2),
-                                  std::max(0, pnlLog->height() - 2));
+            grpbxLog->setGeometry(kPanelBorder, kPanelBorder,
+                                  std::max(0, pnlLog->width() - 2 * kPanelBorder),
+                                  std::max(0, pnlLog->height() - 2 * kPanelBorder));
         } else if (watched == grpbxLog) {
             LayOutLogGroup();
         }
@@ -286,24 +332,24 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int TfrmMain::LogGroupMaxTopHeight() const {
-    // Room for the smallest lower pane, the splitter and the tool bar: 30 + 3 + 29.
-    return grpbxLog->height() - 62;
+    // Room for the smallest lower pane, the splitter and the tool bar.
+    return grpbxLog->height() - (kSmallestLowerPaneHeight + kSplitterHeight + kToolBarHeight);
 }
 
 void TfrmMain::LayOutLogGroup() {
     // Inside the group's caption and two-pixel border: mmLog keeps its height at the top, the
     // splitter sits under it, the tool bar at the bottom, and mmLogRec fills what is left.
-    const int left = 2;
-    const int top = 15;
-    const int width = std::max(0, grpbxLog->width() - 4);
-    const int bottom = grpbxLog->height() - 2;
+    const int left = kGroupBorder;
+    const int top = kGroupCaptionTop;
+    const int width = std::max(0, grpbxLog->width() - 2 * kGroupBorder);
+    const int bottom = grpbxLog->height() - kGroupBorder;
     // An upper pane made taller before the window was made smaller gives way to the lower pane.
     const int upper = std::clamp(mmLogHeight_, 0, std::max(0, LogGroupMaxTopHeight()));
     mmLog->setGeometry(left, top, width, upper);
-    Splitter1->setGeometry(left, top + upper, width, 3);
-    ToolBar1->setGeometry(left, bottom - 29, width, 29);
-    const int recTop = top + upper + 3;
-    mmLogRec->setGeometry(left, recTop, width, std::max(0, bottom - 29 - recTop));
+    Splitter1->setGeometry(left, top + upper, width, kSplitterHeight);
+    ToolBar1->setGeometry(left, bottom - kToolBarHeight, width, kToolBarHeight);
+    const int recTop = top + upper + kSplitterHeight;
+    mmLogRec->setGeometry(left, recTop, width, std::max(0, bottom - kToolBarHeight - recTop));
 }
 
 void TfrmMain::FormCreate() {

@@ -135,6 +135,14 @@ protected:
 
 private:
     void CreateControls();
+    // one per group of the layout, in the order CreateControls makes them
+    void CreateMenu();
+    void CreateLogGroup();
+    void CreateSerialGroup();
+    void CreateUdpGroup();
+    void CreateSerialSendGroup();
+    void CreateComponents();
+    void BindHandlers();
     void SetTabOrder();
     void LayOutLogGroup();
     int LogGroupMaxTopHeight() const;
@@ -152,9 +160,13 @@ private:
     ErrorDisplay errors_;
     PortListFacts* portListFacts_ = nullptr; // a child of cmbxComPorts
     corvane::ByteString guideAddress_;
-    int mmLogHeight_ = 162;
+    int mmLogHeight_;            // mmLog's height, as the splitter last left it
     bool sessionEnding_ = false; // only while the desktop's Quit closes the window
     TWindowTools* tools_ = nullptr;
+    // A datagram and its line, kept from datagram to datagram so that one costs no allocation
+    // once the longest has been seen. UI thread only.
+    corvane::ByteString datagram_;
+    corvane::ByteString datagramLine_;
 };
 
 // The one main window while it exists.

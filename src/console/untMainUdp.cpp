@@ -4,6 +4,7 @@
 
 #include "core/codepage.h"
 #include "core/inttext.h"
+#include "core/logarrows.h"
 #include "payload/hexcodec.h"
 
 using corvane::ByteString;
@@ -33,7 +34,7 @@ void SendOnce(TfrmMain& form) {
         form.chkbxRawDataUDP->isChecked() ? text : corvane::HexStrToData(text);
     const ByteString host = corvane::ToCodePage(form.edtHost->text());
     form.IdUDPServer1->SendDatagram(host, form.IdUDPServer1->DefaultPort(), payload);
-    form.AddToLog("<- " + corvane::ToCodePage(form.edtUDPData->text()));
+    form.AddToLog(corvane::kSentArrow + corvane::ToCodePage(form.edtUDPData->text()));
 }
 
 } // namespace
@@ -90,18 +91,15 @@ void TfrmMain::tmrSendUDPTimer() {
 
 void TfrmMain::IdUDPServer1UDPRead(corvane::TIdUDPServer&, corvane::Stream& AData,
                                    corvane::TIdSocketHandle& ABinding) {
-    // The datagram and its line live in buffers kept from datagram to datagram, so that a
-    // datagram costs no allocation once the longest one has been seen. UI thread only.
-    static ByteString data;
-    static ByteString line;
+    ByteString& data = datagram_;
+    ByteString& line = datagramLine_;
     data.resize(AData.Size());
     AData.SetPosition(0); // the whole datagram, whatever the position
     AData.Read(data.data(), data.size());
     line.clear();
-    if (chkbxOnlyFromThis->isChecked()) {
-        line += "->";
-    } else {
-        line += "-> (";
+    line += corvane::kDatagramArrow;
+    if (!chkbxOnlyFromThis->isChecked()) {
+        line += " (";
         line += ABinding.SenderIP();
         line += ") :";
     }

@@ -1,9 +1,12 @@
 #include "logstore/linestore.h"
 
 #include "logstore/lineindex.h"
+#include "logstore/tabstops.h"
 #include "logstore/textarena.h"
 
 #include <algorithm>
+#include <cstring>
+#include <map>
 #include <vector>
 
 namespace corvane {
@@ -32,7 +35,12 @@ struct LineStore::Impl {
     Limits limits;
     TextArena arena;
     LineIndex index;
-    std::int64_t longest = 0;
+    // How many lines there are of each width (in cells; empty lines are not counted): the
+    // widest is the last, and it follows deletions as well as appends.
+    std::map<std::int64_t, std::int64_t> widths;
+    // The widths of the lines that hold a TAB, by their place in the arena: the others are as
+    // wide as they are long. Such lines are rare in a log of bytes.
+    std::map<std::uint64_t, std::int64_t> tabbed;
     std::int64_t shiftedOut = 0;
     std::int64_t firstShifted = 0; // the first line the last drop moved: the one below its note
     std::int64_t noteLine = -1;    // the note on the lines last dropped; -1: none
@@ -44,21 +52,46 @@ struct LineStore::Impl {
         index.Push({LineRef{}, time});
     }
 
+    static std::uint64_t Place(LineRef ref) { return std::uint64_t{ref.chunk} << 32 | ref.offset; }
+
     LineRef Keep(std::string_view text) {
-        longest = std::max<std::int64_t>(longest, static_cast<std::int64_t>(text.size()));
-        return arena.Add(text);
+        const LineRef ref = arena.Add(text);
+        const bool tabs = std::memchr(text.data(), '\t', text.size()) != nullptr;
+        const std::int64_t width = tabs ? CellAfter(text) : static_cast<std::int64_t>(text.size());
+        if (tabs)
+            tabbed[Place(ref)] = width;
+        if (width > 0)
+            ++widths[width];
+        return ref;
+    }
+
+    // The line's bytes are no longer used.
+    void Forget(LineRef ref) {
+        const std::int64_t width = Width(ref);
+        if (width > 0) {
+            tabbed.erase(Place(ref));
+            const auto count = widths.find(width);
+            if (count != widths.end() && --count->second == 0)
+                widths.erase(count);
+        }
+        arena.Remove(ref);
+    }
+
+    static bool Empty(LineRef ref) {
+        return ref.length == 0 && ref.hexPrefix == LineRef::kNotPacked;
+    }
+
+    std::int64_t Width(LineRef ref) const {
+        if (Empty(ref))
+            return 0;
+        const auto found = tabbed.find(Place(ref));
+        return found != tabbed.end() ? found->second : arena.Length(ref);
     }
 
     std::int64_t Length(std::int64_t line) const { return arena.Length(index.At(line)); }
 
     void Read(std::int64_t line, std::int64_t column, std::int64_t count, ByteString& out) const {
         arena.Read(index.At(line), column, count, out);
-    }
-
-    TextPos Valid(TextPos pos) const {
-        pos.line = std::clamp<std::int64_t>(pos.line, 0, index.Count() - 1);
-        pos.column = std::clamp<std::int64_t>(pos.column, 0, Length(pos.line));
-        return pos;
     }
 
     // Keeps the text in memory within the budget: the oldest chunks go to the spool file, and
@@ -100,7 +133,7 @@ struct LineStore::Impl {
             afterNote ? noteLine + 1 : FirstInMemoryOnly(noteLine >= 0 ? noteLine + 1 : 0, last);
         std::int64_t line = first;
         for (; line < last && arena.OverBudget(); ++line)
-            arena.Remove(index.At(line));
+            Forget(index.At(line));
         const std::int64_t count = line - first;
         if (count == 0)
             return;
@@ -108,7 +141,7 @@ struct LineStore::Impl {
         const IndexEntry note{Keep(DroppedNote(noteCount)), index.Time(line - 1)};
         ++rewrites;
         if (afterNote) {
-            arena.Remove(index.At(noteLine));
+            Forget(index.At(noteLine));
             index.Splice(noteLine, count + 1, {&note, 1});
             shiftedOut += count;
         } else {
@@ -133,8 +166,23 @@ std::int64_t LineStore::LineLength(std::int64_t line) const {
     return impl_->Length(line);
 }
 
+std::int64_t LineStore::LineWidth(std::int64_t line) const {
+    return impl_->Width(impl_->index.At(line));
+}
+
+bool LineStore::HasTabs(std::int64_t line) const {
+    const LineRef ref = impl_->index.At(line);
+    return !Impl::Empty(ref) && impl_->tabbed.contains(Impl::Place(ref));
+}
+
 std::int64_t LineStore::LongestLine() const {
-    return impl_->longest;
+    return impl_->widths.empty() ? 0 : impl_->widths.rbegin()->first;
+}
+
+TextPos LineStore::Clamp(TextPos pos) const {
+    pos.line = std::clamp<std::int64_t>(pos.line, 0, LineCount() - 1);
+    pos.column = std::clamp<std::int64_t>(pos.column, 0, LineLength(pos.line));
+    return pos;
 }
 
 ByteString LineStore::Line(std::int64_t line, std::int64_t column, std::int64_t count) const {
@@ -188,12 +236,20 @@ void LineStore::AppendLine(std::string_view line, std::int64_t time) {
 }
 
 TextPos LineStore::Replace(TextPos from, TextPos to, std::string_view text, std::int64_t time) {
+    std::vector<ByteString> lines;
+    ForEachPiece(text, "\n", [&](std::string_view piece) { lines.emplace_back(piece); });
+    return Replace(from, to, lines, time);
+}
+
+TextPos LineStore::Replace(TextPos from, TextPos to, std::span<const ByteString> pieces,
+                           std::int64_t time) {
     Impl& store = *impl_;
     if (to < from)
         std::swap(from, to);
-    from = store.Valid(from);
-    to = store.Valid(to);
-    if (from == to && text.empty())
+    from = Clamp(from);
+    to = Clamp(to);
+    const bool nothing = pieces.empty() || (pieces.size() == 1 && pieces[0].empty());
+    if (from == to && nothing)
         return from;
     const ByteString head = Line(from.line, 0, from.column);
     const ByteString tail = Line(to.line, to.column);
@@ -206,10 +262,11 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::string_view text, std:
 
     std::vector<IndexEntry> lines;
     std::int64_t endColumn = 0;
-    const auto pieces = 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-    ForEachPiece(text, "\n", [&](std::string_view piece) {
-        const bool first = lines.empty();
-        const bool last = lines.size() + 1 == pieces;
+    const std::size_t count = std::max<std::size_t>(1, pieces.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        const bool first = i == 0;
+        const bool last = i + 1 == count;
+        const std::string_view piece = i < pieces.size() ? pieces[i] : std::string_view();
         ByteString line;
         line.reserve((first ? head.size() : 0) + piece.size() + (last ? tail.size() : 0));
         if (first)
@@ -223,10 +280,10 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::string_view text, std:
         lines.push_back({store.Keep(line), lineTime});
         // Lines may only be dropped once the edit is in the index; spooling may go on meanwhile.
         store.arena.Spool();
-    });
+    }
 
     for (std::int64_t line = from.line; line <= to.line; ++line)
-        store.arena.Remove(store.index.At(line));
+        store.Forget(store.index.At(line));
     store.index.Splice(from.line, to.line - from.line + 1, lines);
     // An edited note is the operator's text now; one below the edit moves with its lines.
     if (store.noteLine >= from.line && store.noteLine <= to.line)

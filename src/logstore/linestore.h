@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -50,8 +51,10 @@ public:
     // line break has an empty last line.
     std::int64_t LineCount() const;
     std::int64_t LineLength(std::int64_t line) const;
-    // Length of the longest line there has been since the last Clear (the horizontal extent of
-    // the text; it does not shrink when the operator shortens a line).
+    // The cells the line takes on the screen (tabstops.h): its length, unless it holds a TAB.
+    std::int64_t LineWidth(std::int64_t line) const;
+    bool HasTabs(std::int64_t line) const;
+    // The widest line's cells: the horizontal extent of the text, which follows every change.
     std::int64_t LongestLine() const;
     // Up to count bytes of the line from column on: fewer at the line's end, none past it.
     ByteString Line(std::int64_t line, std::int64_t column = 0,
@@ -61,6 +64,8 @@ public:
     // The text between two places (in either order), its lines joined by lineBreak.
     ByteString Text(TextPos from, TextPos to, std::string_view lineBreak = "\n") const;
     TextPos End() const { return {LineCount() - 1, LineLength(LineCount() - 1)}; }
+    // The place in the text nearest to pos: its line and column each brought into range.
+    TextPos Clamp(TextPos pos) const;
     // When the line came into being: the time AppendLine was given, the time of the edit that made
     // it, or, for the empty line after the last line break, the time of the append or edit that
     // ended the line before it.
@@ -77,6 +82,9 @@ public:
     // keeps the time of the line whose text it keeps (the text before the edit's start, else the
     // text after its end); a line of nothing but the new text gets time (by default, now).
     TextPos Replace(TextPos from, TextPos to, std::string_view text,
+                    std::int64_t time = WallClockNow());
+    // The same with the lines to put in given one by one: a line may then hold a lone LF.
+    TextPos Replace(TextPos from, TextPos to, std::span<const ByteString> lines,
                     std::int64_t time = WallClockNow());
     void Clear();
 

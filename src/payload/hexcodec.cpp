@@ -1,6 +1,7 @@
 #include "payload/hexcodec.h"
 
 #include "core/exception.h"
+#include "core/hexformat.h"
 
 namespace corvane {
 
@@ -42,15 +43,14 @@ ByteString StrToHexView(const ByteString& data) {
 }
 
 void AppendHexView(ByteString& out, const char* data, std::size_t size) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     const std::size_t start = out.size();
-    out.resize(start + size * 3);
+    out.resize(start + size * kHexGroupSize);
     char* group = out.data() + start;
-    for (std::size_t i = 0; i < size; ++i, group += 3) {
+    for (std::size_t i = 0; i < size; ++i, group += kHexGroupSize) {
         const auto byte = static_cast<unsigned char>(data[i]);
-        group[0] = ' ';
-        group[1] = kDigits[byte >> 4];
-        group[2] = kDigits[byte & 0x0F];
+        group[0] = kHexGroupSeparator;
+        group[1] = kHexDigits[byte >> 4];
+        group[2] = kHexDigits[byte & 0x0F];
     }
 }
 

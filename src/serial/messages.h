@@ -2,6 +2,7 @@
 // The serial link's fixed log lines. The Russian ones are Windows-1251 bytes.
 
 #include "core/bytestring.h"
+#include "core/logarrows.h"
 
 namespace corvane::serial {
 
@@ -60,9 +61,5 @@ inline const ByteString kBytesLostUncounted =
 inline const ByteString kDeviceGone = "\xD1\xE2\xFF\xE7\xFC \xF1 "
                                       "\xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE\xEC "
                                       "\xEF\xEE\xF2\xE5\xF0\xFF\xED\xE0";
-
-// Arrows of the data lines: sent above, received below.
-inline const ByteString kSentArrow = "<- ";
-inline const ByteString kReceivedArrow = "-> ";
 
 } // namespace corvane::serial

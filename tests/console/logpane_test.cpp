@@ -12,6 +12,7 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTest>
@@ -86,12 +87,29 @@ TEST(LogPane, EachLineStartsOnALineOfItsOwn) {
     EXPECT_EQ(pane.toPlainText(), "a\nb\n");
     EXPECT_EQ(pane.LineCount(), 3);
 
-    // A lone CR or LF, a TAB and other control bytes stay inside their line.
+    // A lone CR or LF, a TAB and other control bytes stay inside their line; the CR and LF
+    // read as the pictures the pane draws for them.
     pane.Clear();
     pane.Append(std::string("a\tb\rc\nd\0e", 9));
     EXPECT_EQ(pane.LineCount(), 2);
     EXPECT_EQ(pane.Line(0), std::string("a\tb\rc\nd\0e", 9));
-    EXPECT_EQ(pane.toPlainText(), QString::fromUtf8("a\tb\rc\nd\0e\n", 10));
+    EXPECT_EQ(pane.toPlainText(), QString::fromUtf8("a\tb\u240Dc\u240Ad\0e\n", 14));
+}
+
+TEST(LogPane, ALoneLineFeedCopiedAndPastedBackStaysInItsLine) {
+    TLogPane pane(nullptr);
+    pane.Append("-> one\ntwo\rthree");
+    pane.SetSelection({0, 0}, {1, 0});
+    EXPECT_EQ(pane.SelectedText(), QString::fromUtf8("-> one\u240Atwo\u240Dthree\n"));
+    pane.copy();
+    pane.SetSelection({1, 0}, {1, 0});
+    pane.paste();
+    EXPECT_EQ(pane.LineCount(), 3);
+    EXPECT_EQ(pane.Line(1), pane.Line(0));
+    EXPECT_EQ(pane.Line(0), "-> one\ntwo\rthree");
+    // Breaks of other programs' text still start lines.
+    pane.InsertText("x\r\ny\rz");
+    EXPECT_EQ(pane.LineCount(), 5);
 }
 
 TEST(LogPane, ShowsCodePageTextAndPutsTheCaretAfterTheInsert) {
@@ -278,6 +296,66 @@ TEST(LogPane, MouseSelects) {
     EXPECT_EQ(view->cursor().shape(), Qt::IBeamCursor);
 }
 
+// Sends one mouse event to the pane's viewport as the window system would, the left button held
+// (or let go, for a release).
+void SendMouse(TLogPane& pane, QEvent::Type type, QPoint at) {
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, pane.viewport()->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(pane.viewport(), &event);
+}
+
+TEST(LogPane, DoubleAndTripleClicksSelectWordsAndLinesAsTextEditsDo) {
+    ShownPane shown;
+    TLogPane& pane = shown.pane;
+    pane.Append("hello brave world");
+    pane.Append("second line");
+    pane.Append("third");
+    // The right half of the d of "world": the word under the pointer, not the blank after it.
+    const QRect d = pane.CellRect({0, 16});
+    const QPoint rightOfD(d.left() + d.width() * 3 / 4, d.center().y());
+    SendMouse(pane, QEvent::MouseButtonPress, rightOfD);
+    SendMouse(pane, QEvent::MouseButtonRelease, rightOfD);
+    SendMouse(pane, QEvent::MouseButtonDblClick, rightOfD);
+    SendMouse(pane, QEvent::MouseButtonRelease, rightOfD);
+    EXPECT_EQ(pane.SelectedText(), "world");
+    // A third press there selects the line, and its drag grows by lines.
+    SendMouse(pane, QEvent::MouseButtonPress, rightOfD);
+    EXPECT_EQ(pane.SelectedText(), "hello brave world\n");
+    SendMouse(pane, QEvent::MouseMove, pane.CellRect({1, 3}).center());
+    SendMouse(pane, QEvent::MouseButtonRelease, pane.CellRect({1, 3}).center());
+    EXPECT_EQ(pane.SelectedText(), "hello brave world\nsecond line\n");
+
+    // A double-click held and dragged grows by words, across lines.
+    const QPoint brave = pane.CellRect({0, 7}).center();
+    SendMouse(pane, QEvent::MouseButtonPress, brave);
+    SendMouse(pane, QEvent::MouseButtonRelease, brave);
+    SendMouse(pane, QEvent::MouseButtonDblClick, brave);
+    EXPECT_EQ(pane.SelectedText(), "brave");
+    SendMouse(pane, QEvent::MouseMove, pane.CellRect({1, 2}).center());
+    EXPECT_EQ(pane.SelectedText(), "brave world\nsecond");
+    SendMouse(pane, QEvent::MouseMove, pane.CellRect({0, 1}).center());
+    SendMouse(pane, QEvent::MouseButtonRelease, pane.CellRect({0, 1}).center());
+    EXPECT_EQ(pane.SelectedText(), "hello brave");
+}
+
+TEST(LogPane, CtrlBackspaceAndCtrlDeleteJoinLinesAtTheirEnds) {
+    TLogPane pane(nullptr);
+    pane.Append("one two");
+    pane.Append("three");
+    pane.SetSelection({1, 0}, {1, 0});
+    QTest::keyClick(&pane, Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(pane.Line(0), "one twothree");
+    EXPECT_EQ(pane.Caret(), (TextPos{0, 7}));
+    pane.SetSelection({0, 12}, {0, 12});
+    QTest::keyClick(&pane, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(pane.Line(0), "one twothree");
+    EXPECT_EQ(pane.LineCount(), 1) << "the line break after it went";
+    QTest::keyClick(&pane, Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(pane.Line(0), "one ");
+}
+
 TEST(LogPane, DraggingPastTheEdgeKeepsScrolling) {
     ShownPane shown;
     TLogPane& pane = shown.pane;
@@ -369,19 +447,56 @@ TEST(LogPane, TheCaretBlinksWhileThePaneHasTheFocus) {
 TEST(LogPane, ControlBytesAndGlyphsKeepTheirColumns) {
     ShownPane shown;
     TLogPane& pane = shown.pane;
-    // TAB, lone CR, a control byte, lone LF, and another: five cells before the X.
-    pane.Append("\t\r\x01\n\x1FX");
+    // Two control bytes, a lone LF and a lone CR (drawn as their pictures) and another control
+    // byte: five cells before the X.
+    pane.Append("\x01\x02\n\r\x1FX");
     pane.Append("\xC6\xC6\xC6\xC6\xC6X"); // five Cyrillic letters, then X
     pane.Append("     X");
     QTest::qWait(50);
-    const int x = FirstInkX(pane, 0);
-    EXPECT_GE(x, pane.CellRect({0, 5}).left());
-    EXPECT_LT(x, pane.CellRect({0, 6}).left());
-    // The X on the third line lands in the same cell as on the first and second.
-    EXPECT_EQ(FirstInkX(pane, 2), x);
+    const int x = FirstInkX(pane, 2);
+    EXPECT_GE(x, pane.CellRect({2, 5}).left());
+    EXPECT_LT(x, pane.CellRect({2, 6}).left());
+    // The first ink of the first line is the picture of the LF, in its own cell.
+    const int picture = FirstInkX(pane, 0);
+    EXPECT_GE(picture, pane.CellRect({0, 2}).left());
+    EXPECT_LT(picture, pane.CellRect({0, 4}).left());
+    EXPECT_EQ(FirstInkX(pane, 0, pane.CellRect({0, 4}).left()), x);
     const int afterLetters = FirstInkX(pane, 1, pane.CellRect({1, 5}).left());
     EXPECT_NE(afterLetters, -1);
     EXPECT_LT(afterLetters, pane.CellRect({1, 6}).left());
+}
+
+TEST(LogPane, TabsReachToStopsOfEightSoColumnsLineUp) {
+    ShownPane shown;
+    TLogPane& pane = shown.pane;
+    pane.Append("\tX");
+    pane.Append("abcdefg\tX");
+    pane.Append("        X");
+    QTest::qWait(50);
+    const int x = FirstInkX(pane, 2);
+    EXPECT_EQ(FirstInkX(pane, 0), x);
+    EXPECT_EQ(FirstInkX(pane, 1, pane.CellRect({1, 7}).left()), x);
+    EXPECT_EQ(pane.CellRect({1, 8}).left(), pane.CellRect({2, 8}).left());
+    // A click on the right half of the TAB's cells puts the caret after it.
+    const int firstRow = pane.CellRect({0, 0}).center().y();
+    EXPECT_EQ(pane.PositionAt({pane.CellRect({2, 6}).center().x(), firstRow}), (TextPos{0, 1}));
+    EXPECT_EQ(pane.PositionAt({pane.CellRect({2, 2}).center().x(), firstRow}), (TextPos{0, 0}));
+    // Down from the X of the second line goes to the cell of the X below.
+    pane.SetSelection({1, 8}, {1, 8});
+    QTest::keyClick(&pane, Qt::Key_Down);
+    EXPECT_EQ(pane.Caret(), (TextPos{2, 8}));
+}
+
+TEST(LogPane, TheHorizontalRangeFollowsTheWidestLine) {
+    ShownPane shown;
+    TLogPane& pane = shown.pane;
+    pane.Append("short");
+    pane.Append(std::string(3000, 'x'));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return pane.horizontalScrollBar()->maximum() == 3001 - pane.VisibleColumns(); }));
+    pane.ReplaceText({1, 0}, {2, 0}, QString());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pane.horizontalScrollBar()->maximum() == 0; }));
+    EXPECT_EQ(pane.FirstVisibleColumn(), 0);
 }
 
 TEST(LogPane, ALineOfMegabytesIsShownFromEitherEnd) {

@@ -183,7 +183,7 @@ TEST_F(LogPaneAccessible, AnnouncesTextAndCaretChanges) {
     {
         EventRecorder recorder;
         pane.Append("new");
-        ASSERT_FALSE(recorder.events.empty());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder.events.empty(); }));
         EXPECT_EQ(recorder.events.front().type, QAccessible::TextInserted);
         EXPECT_EQ(recorder.events.front().position, end);
         EXPECT_EQ(recorder.events.front().text, "\nnew");
@@ -200,6 +200,55 @@ TEST_F(LogPaneAccessible, AnnouncesTextAndCaretChanges) {
         EXPECT_EQ(recorder.events.front().type, QAccessible::TextRemoved);
         EXPECT_EQ(recorder.events.front().position, 0);
         EXPECT_EQ(recorder.events.front().text, "first");
+    }
+}
+
+// A reader listening costs the pane one event of bounded size per change, however much text the
+// change takes away or how many lines arrive in a frame.
+TEST(LogPaneAnnouncements, AFrameOfAppendsIsToldOnceAndBigRemovalsInBrief) {
+    TLogPane pane(nullptr);
+    EventRecorder recorder;
+    QString appended;
+    for (int line = 0; line < 200; ++line) {
+        const std::string text = "-> " + std::to_string(line);
+        pane.Append(text);
+        appended += QString::fromStdString(text) + u'\n';
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder.events.empty(); }));
+    QTest::qWait(50);
+    int inserts = 0, carets = 0;
+    for (const auto& event : recorder.events) {
+        inserts += event.type == QAccessible::TextInserted;
+        carets += event.type == QAccessible::TextCaretMoved;
+    }
+    EXPECT_EQ(inserts, 1);
+    EXPECT_EQ(carets, 1);
+    EXPECT_EQ(recorder.events.front().text, appended);
+    EXPECT_EQ(recorder.events.front().position, 0);
+
+    // Some 300,000 characters: Clear and a select-all delete each tell a bounded part of it.
+    const std::string line(99, 'x');
+    pane.Clear();
+    for (int round = 0; round < 2; ++round) {
+        for (int count = 0; count < 3000; ++count)
+            pane.Append(line);
+        QTest::qWait(50);
+        if (round == 0) {
+            recorder.events.clear();
+            pane.Clear();
+        } else {
+            pane.SelectAll();
+            recorder.events.clear();
+            pane.DeleteSelection();
+        }
+        EXPECT_TRUE(pane.toPlainText().isEmpty());
+        ASSERT_FALSE(recorder.events.empty());
+        EXPECT_EQ(recorder.events.front().type, QAccessible::TextRemoved);
+        EXPECT_EQ(recorder.events.front().position, 0);
+        EXPECT_GT(recorder.events.front().text.size(), 1000);
+        EXPECT_LE(recorder.events.front().text.size(), 4096);
+        EXPECT_TRUE(recorder.events.front().text.startsWith(QString::fromStdString(line + "\n")));
+        EXPECT_LE(recorder.events.size(), 8u);
     }
 }
 

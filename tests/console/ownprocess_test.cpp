@@ -4,6 +4,7 @@
 // what it saw to its standard error for the parent to match.
 #include "captionfit.h"
 #include "console/dialogs.h"
+#include "console/logpane.h"
 #include "console/startup.h"
 #include "console/untMain.h"
 #include "console/windowstyle.h"
@@ -14,7 +15,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -141,6 +144,46 @@ TEST_F(DesktopBoxes, OnXfceYesComesBeforeNoAndTheErrorBoxReadsOk) {
     EXPECT_EXIT(Report(BoxesOnDesktop("XFCE")), ::testing::ExitedWithCode(0),
                 "caption=Corvane text=Exit\\? buttons=&Yes,&No answer=Yes\n"
                 "caption=Corvane text=No Hex-Number buttons=OK\n");
+}
+
+// What X11's primary selection holds after selections made with the keys alone, as Qt's own
+// editors put every selection there.
+std::string PrimaryAfterKeySelections() {
+    OwnProcess process("xcb");
+    QApplication app(process.argc, process.argv);
+    TLogPane pane(nullptr);
+    pane.resize(300, 200);
+    pane.show();
+    pane.activateWindow();
+    pane.setFocus();
+    if (!QTest::qWaitForWindowExposed(&pane))
+        return "not exposed";
+    pane.Append("first line");
+    pane.Append("second");
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const auto primary = [&] {
+        return clipboard->text(QClipboard::Selection).replace(u'\n', u'|').toStdString();
+    };
+    std::string seen = clipboard->supportsSelection() ? "primary" : "no primary";
+    QTest::keyClick(&pane, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(&pane, Qt::Key_Down, Qt::ShiftModifier);
+    seen += " down=[" + primary() + "]";
+    QTest::keyClick(&pane, Qt::Key_End, Qt::ShiftModifier);
+    seen += " end=[" + primary() + "]";
+    QTest::keyClick(&pane, Qt::Key_A, Qt::ControlModifier);
+    seen += " all=[" + primary() + "]";
+    // Selected text stays there after the pane lets it go, as in any X program.
+    pane.Clear();
+    seen += " cleared=[" + primary() + "]";
+    return seen;
+}
+
+using PrimarySelection = VirtualDisplay;
+
+TEST_F(PrimarySelection, KeyboardSelectionsReachIt) {
+    EXPECT_EXIT(Report(PrimaryAfterKeySelections()), ::testing::ExitedWithCode(0),
+                "primary down=\\[first line\\|\\] end=\\[first line\\|second\\] "
+                "all=\\[first line\\|second\\|\\] cleared=\\[first line\\|second\\|\\]\n");
 }
 
 // The controls whose captions a scale factor cuts off, and the window's pixel ratio.

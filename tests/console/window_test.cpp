@@ -3,6 +3,7 @@
 #include "console/untMain.h"
 #include "recordingdialogs.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
@@ -251,6 +252,18 @@ TEST_F(Window, ClearEmptiesBothPanes) {
     EXPECT_TRUE(frm.mmLogRec->toPlainText().isEmpty());
     frm.AddToLogRec("-> 01");
     EXPECT_EQ(frm.mmLogRec->toPlainText(), "-> 01\n");
+}
+
+TEST_F(Window, AScreenReaderTellsThePanesApart) {
+    QAccessibleInterface* upper = QAccessible::queryAccessibleInterface(frm.mmLog);
+    QAccessibleInterface* lower = QAccessible::queryAccessibleInterface(frm.mmLogRec);
+    ASSERT_NE(upper, nullptr);
+    ASSERT_NE(lower, nullptr);
+    EXPECT_EQ(upper->text(QAccessible::Name), "Log");
+    EXPECT_EQ(lower->text(QAccessible::Name), "Received data");
+    EXPECT_FALSE(upper->text(QAccessible::Description).isEmpty());
+    EXPECT_FALSE(lower->text(QAccessible::Description).isEmpty());
+    EXPECT_NE(upper->text(QAccessible::Description), lower->text(QAccessible::Description));
 }
 
 TEST_F(Window, EveryCloseRequestAsksAndOnlyYesCloses) {

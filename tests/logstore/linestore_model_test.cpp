@@ -1,6 +1,7 @@
 // Random appends and edits, checked against a plain model of the text (a string per line): in
 // memory, and with a budget so small that most edits fall on lines in the spool file.
 #include "logstore/linestore.h"
+#include "logstore/tabstops.h"
 #include "tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +19,7 @@ namespace {
 // The text as the header describes it, one string per line.
 struct Model {
     std::vector<std::string> lines{""};
-    std::int64_t longest = 0;
 
-    void Grow(const std::string& line) {
-        longest = std::max<std::int64_t>(longest, static_cast<std::int64_t>(line.size()));
-    }
     void Append(const std::string& text) {
         const bool endsWithBreak = lines.back().empty();
         if (!endsWithBreak)
@@ -30,7 +27,6 @@ struct Model {
         for (std::size_t start = 0;;) {
             const std::size_t crlf = text.find("\r\n", start);
             lines.back() += text.substr(start, crlf == std::string::npos ? crlf : crlf - start);
-            Grow(lines.back());
             if (crlf == std::string::npos)
                 break;
             lines.emplace_back();
@@ -64,8 +60,6 @@ struct Model {
         pieces.back() += tail;
         lines.erase(lines.begin() + from.line, lines.begin() + to.line + 1);
         lines.insert(lines.begin() + from.line, pieces.begin(), pieces.end());
-        for (const auto& line : pieces)
-            Grow(line);
         return end;
     }
 };
@@ -115,13 +109,17 @@ TextPos AnyPlace(const Model& model, Random& random) {
 }
 
 void ExpectSame(const LineStore& store, const Model& model) {
+    std::int64_t widest = 0;
     ASSERT_EQ(store.LineCount(), static_cast<std::int64_t>(model.lines.size()));
     for (std::size_t line = 0; line < model.lines.size(); ++line) {
         ASSERT_EQ(store.LineLength(line), static_cast<std::int64_t>(model.lines[line].size()))
             << "line " << line;
         ASSERT_EQ(store.Line(line), model.lines[line]) << "line " << line;
+        ASSERT_EQ(store.LineWidth(line), corvane::CellAfter(model.lines[line])) << "line " << line;
+        ASSERT_EQ(store.HasTabs(line), model.lines[line].find('\t') != std::string::npos);
+        widest = std::max(widest, store.LineWidth(line));
     }
-    EXPECT_EQ(store.LongestLine(), model.longest);
+    EXPECT_EQ(store.LongestLine(), widest);
 }
 
 // Returns the most bytes the spool file held at a check.

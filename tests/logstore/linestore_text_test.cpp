@@ -81,17 +81,21 @@ TEST(LineStoreRead, PartsOfLinesAndTextInEitherOrder) {
     EXPECT_THROW(store.Line(store.LineCount()), std::out_of_range);
 }
 
-TEST(LineStoreExtent, LongestLineSinceTheLastClear) {
+TEST(LineStoreExtent, TheWidestLineFollowsEveryChange) {
     LineStore store;
     store.AppendLine("12345", 0);
     store.AppendLine("1234567\r\n12", 0);
     EXPECT_EQ(store.LongestLine(), 7);
     store.Replace({1, 0}, {1, 7}, "");
-    EXPECT_EQ(store.LongestLine(), 7) << "does not shrink when a line is shortened";
-    store.Replace({0, 5}, {2, 0}, "");
-    EXPECT_EQ(store.LongestLine(), 7);
+    EXPECT_EQ(store.LongestLine(), 5) << "shrinks when the widest line is shortened";
     store.Replace({0, 5}, {0, 5}, "6789");
-    EXPECT_EQ(store.LongestLine(), 11) << "an edit that joins or lengthens counts";
+    EXPECT_EQ(store.LongestLine(), 9) << "an edit that lengthens counts";
+    store.AppendLine(std::string(3000, 'x'), 0);
+    EXPECT_EQ(store.LongestLine(), 3000);
+    store.Replace({3, 0}, {4, 0}, "");
+    EXPECT_EQ(store.LongestLine(), 9) << "deleting the widest line gives the next one";
+    store.Replace({0, 9}, {2, 0}, "");
+    EXPECT_EQ(store.LongestLine(), 11) << "an edit that joins counts";
     store.Clear();
     EXPECT_EQ(store.LongestLine(), 0);
     EXPECT_EQ(Lines(store), (Text{""}));
@@ -99,6 +103,33 @@ TEST(LineStoreExtent, LongestLineSinceTheLastClear) {
     store.AppendLine("ab", 0);
     EXPECT_EQ(Lines(store), (Text{"ab", ""}));
     EXPECT_EQ(store.LongestLine(), 2);
+}
+
+TEST(LineStoreExtent, ATabReachesToTheNextStopOfEight) {
+    LineStore store;
+    store.AppendLine("a\tb\r\n\t\t\r\n1234567\tx\r\n12345678\tx", 0);
+    EXPECT_EQ(Lines(store), (Text{"a\tb", "\t\t", "1234567\tx", "12345678\tx", ""}));
+    EXPECT_EQ(store.LineWidth(0), 9);
+    EXPECT_EQ(store.LineWidth(1), 16);
+    EXPECT_EQ(store.LineWidth(2), 9);
+    EXPECT_EQ(store.LineWidth(3), 17);
+    EXPECT_TRUE(store.HasTabs(0));
+    EXPECT_FALSE(store.HasTabs(4));
+    EXPECT_EQ(store.LongestLine(), 17);
+    store.Replace({3, 8}, {3, 9}, "");
+    EXPECT_EQ(store.LongestLine(), 16) << "the line lost its TAB";
+    EXPECT_FALSE(store.HasTabs(3));
+    store.Replace({1, 0}, {2, 0}, "");
+    EXPECT_EQ(store.LongestLine(), 9);
+}
+
+// A line the pane keeps with a lone LF inside, given line by line: the LF stays in the line.
+TEST(LineStoreEdit, LinesGivenOneByOneMayHoldALoneLineFeed) {
+    LineStore store;
+    store.AppendLine("ab", 0);
+    const corvane::ByteString lines[] = {"x\ny", "z"};
+    EXPECT_EQ(store.Replace({0, 1}, {0, 1}, lines), (TextPos{1, 1}));
+    EXPECT_EQ(Lines(store), (Text{"ax\ny", "zb", ""}));
 }
 
 TEST(LineStoreBytes, EveryByteValueKept) {

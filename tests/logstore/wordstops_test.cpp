@@ -1,4 +1,4 @@
-#include "console/wordstops.h"
+#include "logstore/wordstops.h"
 
 #include <gtest/gtest.h>
 

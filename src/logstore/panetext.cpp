@@ -1,0 +1,53 @@
+#include "logstore/panetext.h"
+
+#include "core/codepage.h"
+
+#include <QStringList>
+
+namespace corvane {
+
+QChar ShownCharacter(unsigned char byte) {
+    if (byte == '\n')
+        return QChar(kShownLineFeed);
+    if (byte == '\r')
+        return QChar(kShownCarriageReturn);
+    return FromCodePage(ByteString(1, static_cast<char>(byte))).at(0);
+}
+
+QString ShownLine(std::string_view bytes) {
+    QString text = FromCodePage(ByteString(bytes));
+    text.replace(u'\n', QChar(kShownLineFeed));
+    text.replace(u'\r', QChar(kShownCarriageReturn));
+    return text;
+}
+
+QString ShownText(const LineStore& store, TextPos from, TextPos to) {
+    if (to < from)
+        std::swap(from, to);
+    QString text;
+    for (std::int64_t line = from.line; line <= to.line; ++line) {
+        if (line > from.line)
+            text += u'\n';
+        const std::int64_t start = line == from.line ? from.column : 0;
+        const std::int64_t end = line == to.line ? to.column : store.LineLength(line);
+        text += ShownLine(store.Line(line, start, end - start));
+    }
+    return text;
+}
+
+std::vector<ByteString> LinesToKeep(const QString& text) {
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    plain.replace(u'\r', u'\n');
+    plain.replace(QChar::ParagraphSeparator, u'\n');
+    plain.replace(QChar::LineSeparator, u'\n');
+    std::vector<ByteString> lines;
+    for (QString& line : plain.split(u'\n')) {
+        line.replace(QChar(kShownLineFeed), u'\n');
+        line.replace(QChar(kShownCarriageReturn), u'\r');
+        lines.push_back(ToCodePage(line));
+    }
+    return lines;
+}
+
+} // namespace corvane
