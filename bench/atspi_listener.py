@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A screen reader's ear, for the benchmarks: an AT-SPI client that listens to every text event of
 # every program on the accessibility bus, as Orca does, and counts them. Prints "listening" once
 # its listeners are registered, and on SIGTERM the events it heard and the characters they carried.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the benchmarks share: they drive the real window and links, offscreen (unless a platform
 // is named), with the hand-over installed on this thread and no box ever waiting for an answer.

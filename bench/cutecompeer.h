@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // cutecom, the serial terminal Debian offers, run as an operator would: its own settings naming
 // the device, "Hex output" ticked and the device opened through the window's keyboard shortcuts,

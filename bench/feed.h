@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device side of the serial benchmark: the same bytes, written the same way, into a
 // pseudo-terminal for every receiver, and what the receiving process spent taking them.

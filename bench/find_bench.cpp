@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find over 10,000,000 typical received lines, half of their text in the spool file. Prints:
 // - the count of all matches, run in slices on the event loop as the find bar runs it, in MB/s of
 //   text (the lines as shown, 64 bytes each), with and without Match case, and the worst lateness

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line store alone, no window: 10,000,000 typical received lines appended, first all in
 // memory, then with a budget small enough that most go to the spool file and are read back.
 // Prints lines a second, the cost of the first and the last 100,000, memory a line beyond the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A log pane alone, shown in a window of its own at the lower pane's size and font: typical
 // received lines appended per second, the cost of the first and the last 100,000 of 10,000,000
 // lines, the memory a line takes beyond its text, and a 4 MB line appended, scrolled end to end

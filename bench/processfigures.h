@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a process has spent, as the kernel counts it in /proc: the benchmarks read their own
 // figures and those of the peer tools they run beside Corvane here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading a pane's text back against the bytes that were sent: how many of them it shows, in
 // order and unchanged, and where it first differs. The text is what the operator would copy out

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wait for a device after a re-plug: what the waiting costs, and how soon a device that comes
 // back is open again. A COM port is opened on a pseudo-terminal linked in a ports folder of the
 // bench's own; closing the pty's master pulls the device, a new pty behind the link plugs it in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Save As of a pane of 10,000,000 typical received lines, half of their text in the spool file,
 // run as the window runs it: the store read out in slices on the event loop, the file written by
 // the save's writer thread. Prints MB/s of the file written, without and with times, and the worst

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pushes the same 10 MB of random bytes through a pseudo-terminal into the running window's
 // receive path (the port's reader, the receive worker, the hand-over and the lower pane), then
 // into cutecom, the serial terminal Debian offers, run on a display with its hex output on, and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Soaks the program under AddressSanitizer and UndefinedBehaviorSanitizer: the real window,
 # offscreen, with a COM port (a pseudo-terminal linked through CORVANE_PORTS_DIR) and a UDP port
 # open, a send repeated every millisecond on both, serial bursts and hang-ups from the device, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's side of the soak (bench/soak.sh): the real window, offscreen, driven through its
 // controls alone. Opens COM<n> and the UDP port, repeats a send every millisecond on both, clears
 // the panes every few seconds so that what they hold does not hide a leak, and reopens the COM

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The outside world of the soak (bench/soak.sh): a serial device on a pseudo-terminal linked as a
 // COM port, which sends bursts, takes whatever the program writes, and hangs up now and then (its
 // end is closed and a new pseudo-terminal takes the port's link), and senders on several loopback

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Datagrams offered from other loopback addresses to the UDP endpoint alone and to the running
 // window's UDP panel. Every figure counts what the lower pane really shows: after each phase the
 // pane is read back line by line and every numbered datagram is looked for in it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a benchmark as it runs for a screen reader's user: on the X display with the accessibility
 # bridge on that bench/xdisplay.sh makes, with an AT-SPI client listening to every text event
 # (atspi_listener.py), as Orca would. Prints the benchmark's figures, then what the client heard.

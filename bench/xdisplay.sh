@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command with the window on an X display of its own (Xvfb) and the accessibility bridge on,
 # as on a desktop where a screen reader could listen: a D-Bus session with the AT-SPI bus, and Qt
 # told to speak to it. The figures of the UDP and pane benchmarks on a real display come from here.

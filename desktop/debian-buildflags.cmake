@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds that are not for debugging or a sanitizer take the compiler and linker flags Debian
 # builds its packages with, from dpkg-buildflags: hardening (a strong stack protector, fortified
 # C library calls, relocations made read-only and resolved at start) and the source folder mapped

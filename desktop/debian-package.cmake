@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package, built by `cpack -G DEB` in the build folder from what `cmake --install`
 # installs. Its run-time dependencies are computed by dpkg-shlibdeps from the libraries the
 # executable links, so they name Debian's own Qt 6 packages at the versions built against.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the desktop's icons, one PNG per size, drawn by the same code as the window's icon:
 //   iconmaker OUTPUT_FOLDER NAME SIZE...
 // makes OUTPUT_FOLDER/SIZExSIZE/apps/NAME.png for each size, the hicolor theme's layout.

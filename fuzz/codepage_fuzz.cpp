@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The code page: every byte string survives FromCodePage and ToCodePage unchanged, and both agree
 // with the C library's own Windows-1251 table (iconv), whose one gap, byte 0x98, stands for
 // U+0098 as on Windows. Any UTF-16 text converts, a character outside the code page to '?'.

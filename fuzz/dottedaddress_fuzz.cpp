@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket stack's address texts: the dotted test, the text-to-address conversion the send path
 // applies to what the test let through, the dotted text of four bytes, and the choice between
 // "LOCALHOST", a dotted address and the lookup. Where the stack's dotted form and the C library's

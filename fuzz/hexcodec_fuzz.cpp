@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hex notation: any text either gives one byte per space-separated token or raises "No Hex-Number",
 // each byte being the last two hex digits of its token; and the hex view of any bytes, typed back
 // without its leading space, gives the same bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Integer text: any text either converts or raises EConvertError "'<text>' is not a valid integer
 // value", and what converts agrees with a reference built from a regular expression and the
 // standard library's number parsing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The C library's own IPv4 text conversions, for comparison. Kept apart because the system's
 // socket headers clash with the Windows names of the socket layer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's command line, read the GNU and Qt way: --help and --version print and end the
 // program; anything else that is not one of Qt's own options is refused with a one-line error

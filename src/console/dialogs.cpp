@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/dialogs.h"
 
 #include "core/codepage.h"

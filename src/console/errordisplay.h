@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The central error display: every handler the event loop starts runs through Run, and an
 // exception that leaves it is shown in the error box, after which the event loop goes on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The find bar a log pane hosts along its bottom edge: the text to find, "Match case", previous
 // and next, the count "N of M" and a close button. Enter or F3 selects the next match after the

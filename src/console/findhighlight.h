@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every match in view of a log pane, marked over its text: a translucent layer on the viewport
 // that the pointer passes through.

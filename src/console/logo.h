@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Corvane's logo, drawn here rather than shipped as a file, in 32-bit colour.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A log pane: a plain-text pane that the program appends whole lines to and the operator may type
 // into. No wrapping, both scroll bars, no length limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What screen readers and UI automation see of a log pane: an editable multi-line text, read and
 // edited through the same calls as any Qt text edit. Offsets count characters across the whole

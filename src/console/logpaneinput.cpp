@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's side of a log pane: keys, mouse, wheel, the context menu and input methods.
 
 #include "console/logpane.h"

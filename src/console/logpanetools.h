@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a log pane offers beyond its text, each item added to its context menu: "Show Times" (a
 // column of line times, remembered per pane), the tooltip of a line, "Copy with Times", "Find…"

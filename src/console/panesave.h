@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Save As…" of a log pane: asks for a file (offering "Include times"), writes the whole text,
 // spooled lines included, in slices from the event loop while a writer thread formats and writes,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Up and Down in a payload edit line recall the payloads it sent, as in a shell; each payload
 // remembered is handed to keep as well, so that the list outlasts the run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The port list's knowledge of the devices behind it: entries whose device is there now are drawn
 // in bold, and each entry's tooltip names the device and what the system knows about it (by-id

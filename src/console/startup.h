@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Starting the program: the application object, the main window and the event loop, and the
 // box that reports a failure before the window could be shown.

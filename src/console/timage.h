@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An image shown at its natural size from the top-left corner, with its own pointer shape and a
 // click event. A double click is one click, not two.

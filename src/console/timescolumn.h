@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The time of each line in view, in a column at the left edge of a log pane: beside the text and
 // not part of it, so the text's selection, copy, accessibility and scroll ranges stay its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A state lamp: a circle filling the control's square, with a one-pixel black outline, filled in a
 // colour that can change at run time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An edit line with small up and down buttons at its right edge. Its value is the integer text it
 // holds, or MinValue when the text is not integer text. Typing is filtered (digits, signs, the

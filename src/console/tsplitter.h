@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A horizontal splitter bar under a control docked at the top: dragging it with the left button
 // shows a hatched line that follows the pointer, and the release sets the control's new height.

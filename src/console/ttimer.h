@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An interval timer whose ticks are events on the UI thread. The interval is an unsigned count of
 // milliseconds; 0 gives no ticks even while enabled. Setting a different interval, or switching

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: every control of the layout as a field of its own name, the handlers bound to
 // their events, and the two log panes that the links write to.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial groups of the main window: opening and closing the COM port, sending the payload of
 // the edit line once or at the interval of the spin edit, and the port list's tooltip.
 #include "console/untMain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UDP panel: opening and closing the endpoint, sending once or at the interval of the spin
 // edit, and showing every received datagram in the lower pane.
 #include "console/untMain.h"

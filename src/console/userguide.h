@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the user guide is read from: the installed copy beside an installed program; otherwise
 // (a program run from its build folder, or one installed where /usr/share/doc is left out) the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the main window offers beyond its specified controls, wired onto them without changing
 // them: the tools of both log panes, "Capture Received Bytes…" in the lower pane's menu, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's 8-bit code page is Windows-1251. Text from edit lines becomes bytes here, and
 // bytes become text for the panes and for files here; nothing else converts between the two.

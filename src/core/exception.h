@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The base of every exception the program raises: a message in the program's code page and the
 // name of the exception's class, which the start-up failure box shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A failure on a file the operator chose (save, capture): which file, and the system's reason
 // in its own words, for one error box and one log line.

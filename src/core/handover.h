@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one way work moves from a worker thread to the UI thread. A worker hands a piece of work
 // over and blocks until the UI thread has run it; an exception the work raised is raised again in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Integer text, as the baud-rate box, the UDP port edit and the spin edits read it: optional
 // leading spaces, at most one sign, then decimal digits or hex digits after "$", "x", "X", "0x" or

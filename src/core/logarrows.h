@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The arrows that start the data lines of the log panes: what was sent in the upper pane, what
 // was received in the lower one.

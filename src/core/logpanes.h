@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two log panes as the links see them: the window implements this, tests record the lines.
 //

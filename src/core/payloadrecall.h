@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The payloads an edit line has sent, recalled as a shell recalls its commands: Up steps back
 // from the newest, Down forward again, and past the newest the text that was being typed before

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program remembers between runs, in one settings file (QSettings, INI):
 // $XDG_CONFIG_HOME/corvane/corvane.conf, or ~/.config/corvane/corvane.conf without it. Only what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The signals that ask a program to stop (SIGTERM from a session manager or kill, SIGHUP from a
 // closed terminal, SIGINT from Ctrl+C), turned into an orderly end on the UI thread. A signal

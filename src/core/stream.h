@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Byte streams: a size, a position, and reads and writes that move the position. A memory stream
 // holds its bytes in one buffer that can be handed to a platform call; a string stream builds a

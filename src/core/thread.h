@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A worker thread with a terminate request, an optional free-on-terminate, and a wait for its end
 // that keeps running hand-overs when the UI thread is the one waiting.

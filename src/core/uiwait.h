@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waiting on the UI thread for something another thread ends (a serial write, say) without
 // freezing the window. While the wait lasts the UI thread keeps painting and runs hand-overs,

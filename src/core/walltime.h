@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The time of a log line: microseconds of wall-clock time since the Unix epoch (UTC), taken where
 // the line comes into being (a serial read completing, a datagram arriving, an event), and its

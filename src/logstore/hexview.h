@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The hex view the program writes received bytes in (" 01 02 FF": a space and two upper-case
 // hex digits a byte) kept as the raw bytes, a third of its size, and written out again exactly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Capture of a pane's lines to a file: from Start on, every line appended to the pane is appended
 // to the file as "<ISO 8601 local time with milliseconds>\t<line>\n" (LocalTimeText::AppendIso),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a log pane tells about one line when the pointer rests on it: when it came, how long after
 // the line before it, and, for a line ending in a hex view, the bytes that view shows as text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finding text in a line store, without widgets: the matches in a range of lines (to highlight
 // what is in view), the next or previous match from a place, wrapping round, and the count of all

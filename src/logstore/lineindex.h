@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The line references of a line store and the lines' times, in line order, held in blocks of up to
 // 64K so that appending never moves more than one block, and an edit anywhere rebuilds only the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "logstore/linestore.h"
 
 #include "logstore/lineindex.h"

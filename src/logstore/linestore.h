@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text of a log pane, kept apart from any widget: lines of 8-bit code-page text, appended at
 // the end by the program and edited anywhere by the operator. It is built for millions of lines

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text of a log pane as every reader gets it (the screen, the clipboard, screen readers) and
 // as pasted text comes back. A line the program logged may hold a lone LF or CR (raw bytes sent

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Long work on the UI thread in slices: a step function is run from the event loop, one slice of
 // at most a few milliseconds per turn, until it says it is done, so that timers, painting and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file the older text of a line store moves to: one file, never named on disk (opened with
 // O_TMPFILE, or unlinked as soon as it is made), so that nothing is left behind even when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A thread that writes byte ranges to a file, one after the other in the order they were queued,
 // so that the thread appending lines never waits for the disk unless it runs far ahead of it.

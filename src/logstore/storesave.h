@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writing the whole text of a line store, spooled lines included, to a file: UTF-8, one line per
 // line, each ended by LF, each optionally preceded by its time (LocalTimeText::AppendIso) and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the bytes of a line stand on the screen: every byte takes one cell of a monospaced pane,
 // except a TAB, which reaches to the next tab stop (every 8 cells, as in any plain-text editor),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the bytes of a line store's lines live: chunks of a fixed size filled one after the other
 // (a long line gets a chunk of its own), in memory up to a budget and beyond it in the spool

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The caret and the selection of a pane over a line store, and every rule by which they move:
 // by characters, words, lines and pages as the keys move them, and by the characters, words or

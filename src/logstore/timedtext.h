@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text between two places of a line store with each line preceded by its time, as "Copy
 // with Times" puts it on the clipboard: "17:07:20.123\t" (LocalTimeText::AppendClock) and the

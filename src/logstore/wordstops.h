@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the caret stops when it moves by words through a line of code-page text, and which bytes
 // a double-click selects. Bytes fall into three classes: blanks, word characters (letters and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Hex notation of payloads: hex tokens separated by single spaces, one byte per token, and the
 // hex view in which the log panes show bytes. Pure functions, safe on any thread.

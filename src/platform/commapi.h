@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Windows communications functions, with the Windows names, types, constants and signatures,
 // for serial ports opened for overlapped I/O. On Windows this header would only include

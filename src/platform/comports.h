@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where a COM port number leads on this machine. COM1-COM32 are /dev/ttyS0-31, COM33-COM64
 // /dev/ttyUSB0-31 and COM65-COM96 /dev/ttyACM0-31. A symbolic link named after the port (COM7,

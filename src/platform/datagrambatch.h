@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Taking the datagrams already queued on a socket of the Winsock layer many at a time, with what
 // the kernel says about each: when it arrived, and how many datagrams the socket has dropped so far

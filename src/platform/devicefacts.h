@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which device a path leads to, as the system describes it: for the port list's tooltips, so that
 // one USB adapter can be told from another. Nothing here opens the device, so reading the facts of

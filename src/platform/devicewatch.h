@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waiting for serial devices to come and go. Where udev runs, its monitor reports every tty
 // device added or removed, and a wait ends at once; where it does not (containers) or for what it

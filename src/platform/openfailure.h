@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Why a serial device would not open, and which other program holds a device: what the operator
 // needs to put right what CreateFileA only calls a failure. Nothing here opens the device; it looks

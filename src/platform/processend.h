@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the process lets go of at its orderly end. A Windows port ends with its process; a Linux
 // tty keeps its exclusive flag while any other descriptor of it is open (the far end of a pty, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The basic types and constants of the Windows API that the platform headers speak in. On Windows
 // this header would only include <windows.h>.

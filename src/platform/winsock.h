@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Winsock 2 calls the socket stack makes, with the Windows names, types, constants, error
 // numbers and behaviour: a failed call returns SOCKET_ERROR (or INVALID_SOCKET, or a null host

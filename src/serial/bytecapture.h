@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Capture of received serial bytes: every byte the receive worker reads is appended, exactly as
 // read, to a binary file, independent of how the pane breaks lines.

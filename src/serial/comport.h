@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Serial port access: opening and configuring a COM port, and writing payloads to it. UI thread
 // only; failures become lines in the upper pane and nothing raises, except a failing pane.

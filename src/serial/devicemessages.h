@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial link's lines about the device itself: why an open failed, written after
 // "INVALID_HANDLE_VALUE", and the device back after a re-plug. Windows-1251 bytes.

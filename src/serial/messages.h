@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial link's fixed log lines. The Russian ones are Windows-1251 bytes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The line that follows "INVALID_HANDLE_VALUE" and says why the port did not open.
 

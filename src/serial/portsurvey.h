@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which COM numbers lead to a device that is there now, and what the system knows about each: for
 // the port list, which shows those in bold with the facts in their tooltips. The survey runs on a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Back after a re-plug. When the device of an open port hangs up (a board reset, an adapter pulled
 // and plugged back), the port's group stays Open and a watcher thread waits for a device at the

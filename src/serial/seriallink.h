@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening and closing the serial link: the port and the receive worker together. UI thread only.
 

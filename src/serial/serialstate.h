@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial link's state, shared by the UI thread and the receive worker for the whole run.
 //

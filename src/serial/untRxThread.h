@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial receive worker: while the port is open it waits for the device to send, reads
 // everything queued, and shows it as one "-> " hex line per read in the lower pane, with a 100 ms

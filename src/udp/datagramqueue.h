@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Received datagrams on their way from the thread that drains the sockets to the thread that hands
 // them over: one ring of bytes with a fixed budget, filled by one thread and emptied by another, in

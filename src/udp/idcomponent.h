@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The component bases of the UDP link. Every live TIdComponent is a user of the socket stack: the
 // first one created brings the stack into being, and the last one destroyed frees it.

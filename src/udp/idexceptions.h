@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The exceptions of the UDP link. Every one derives from EIdException, so a caller can tell a
 // socket failure from any other.

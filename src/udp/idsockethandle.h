@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bindings of a UDP endpoint: each one an IPv4 datagram socket bound to a local address and
 // port. The endpoint owns the collection, and the collection its items. Every call belongs to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The socket stack: the one process-wide object through which the UDP link reaches the socket
 // interface. TIdStack holds what needs no platform (error texts, host resolution, the check of

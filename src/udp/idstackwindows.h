@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The stack over Winsock 2. Creating the first one starts the socket interface (version 2.2); it
 // stays started until the program ends, when it is cleaned up once.

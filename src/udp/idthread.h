@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The worker threads of the UDP link. TIdBaseThread is the platform thread created suspended;
 // TIdThread runs passes until it is stopped, and guards its stopped state, its start and its stop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The base of the UDP endpoints: the activation rule, the receive buffer size, the broadcast
 // option and sending. How bindings are acquired and released is the endpoint's own. Every call

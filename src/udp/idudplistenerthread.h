@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The listener of a UDP endpoint. Its drain (socketdrain.h) reads every binding's socket into a
 // queue of the listener's own as fast as datagrams come; the listener hands them over from there

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The UDP endpoint: its bindings, one listener thread for all of them, and the hand-over of each
 // received datagram to OnUDPRead on the UI thread. Sends leave from the binding that received

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reader beside a UDP endpoint's listener: one thread that waits on every binding's socket at
 // once, at most readyWait milliseconds per pass, and takes whatever a ready socket holds, many

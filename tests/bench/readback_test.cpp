@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read-back of both panes finds every byte shown, and stops at the first one that is missing,
 // changed, out of place or written in a form the pane does not use.
 #include "readback.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The soak's load generator (bench/soak_load) as its own process: it must end on SIGTERM whatever
 // the program at the other end does, or the soak never prints its report.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built program run as a user runs it, mostly where no display can be reached: what it
 // prints, and how it ends.
 #include "commandline/commandline.h"

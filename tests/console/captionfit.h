@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which captions and values the window's controls cut off, as laid out by the current style,
 // font and scale.

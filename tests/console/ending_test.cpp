@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's ending changes the hand-over for the rest of the process, so these cases live in a
 // program of their own.
 #include "console/untMain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log pane through Qt's accessibility interfaces, answer for answer against a QPlainTextEdit
 // holding the same text: what a screen reader reads of one it reads of the other.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tools a log pane hosts, driven as the operator drives them: menu items, keys, the pointer.
 #include "console/findbar.h"
 #include "console/logpane.h"

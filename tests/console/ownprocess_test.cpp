@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cases that each run in a process of their own: what they look at is settled when the
 // application object is made (the desktop's platform theme, the scale factor), or they end the
 // program. Each forks from this program, which itself makes no application object, and writes

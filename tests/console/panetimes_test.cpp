@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The time of a line on its way into a pane: the window's calls pass it to the pane's store as
 // given, lines of the program are stamped as they are appended, and a capture set on a pane gets
 // every line appended after it with its time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The payloads sent from the window, recalled with Up and Down in the next runs too.
 #include "console/untMain.h"
 #include "loopbackpeer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial groups of the main window, driven by clicks, with pseudo-terminals as the devices.
 #include "console/untMain.h"
 #include "console/windowtools.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UDP panel of the main window, driven by clicks, on loopback addresses only.
 #include "console/untMain.h"
 #include "core/codepage.h"

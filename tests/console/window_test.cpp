@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "captionfit.h"
 #include "commandline/commandline.h"
 #include "console/untMain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: what is set is read back by a later run, defaults until set, the payload
 // history rule, and the file's place under XDG_CONFIG_HOME.
 #include "core/settings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stop signals change how this process ends, so these cases live in a program of their own.
 #include "core/stopsignals.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line times as text: the local time of a given moment in a given time zone, every field, before
 // and after the epoch, and across a change of second within one formatter.
 #include "core/walltime.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's SVG icon is drawn by hand after LogoMark(); the PNG icons and the window's icon
 // come from LogoMark() itself. The two drawings must stay one picture: rendered by rsvg-convert,
 // the SVG matches LogoMark() but for antialiasing. Below 64 pixels the plate's outline, which the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build, stripped as the package is, into a temporary DESTDIR and checks what a
 # desktop and a Debian reviewer find there: the executable, the menu entry, the icons, the
 # AppStream data, the user guide, the manual page and the package's documents, with the menu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hex view as the payload codec writes it is the one the line store packs: if the two ever
 // disagreed, every received line would be kept as text, three times its bytes.
 #include "logstore/hexview.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Capture of lines to a file: each line with its time, as the pane breaks it; written in the
 // background without Stop; a write error stops the capture and is reported once, later.
 #include "logstore/linecapture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/codepage.h"
 #include "logstore/linedetails.h"
 #include "logstore/timedtext.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find over a line store: what matches (case, Cyrillic, hex bytes), the walk to the next and the
 // previous match round the ends, and the count with the number of a match, over spooled lines
 // and lines arriving between steps.

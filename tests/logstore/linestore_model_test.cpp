@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random appends and edits, checked against a plain model of the text (a string per line): in
 // memory, and with a budget so small that most edits fall on lines in the spool file.
 #include "logstore/linestore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line store beyond its memory budget: older text in the spool file, read back exactly, and
 // when the spool file fails, the newest lines kept and one note on how many older ones went.
 #include "filesizelimit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text rules of the line store, in memory: how the program's lines are appended, how the
 // operator's edits change the text, and what is read back.
 #include "logstore/linestore.h"

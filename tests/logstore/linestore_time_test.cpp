@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The time of every line: kept as appended, through edits and through the spool file.
 #include "logstore/linestore.h"
 #include "tempfolder.h"

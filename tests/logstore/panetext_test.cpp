@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pane's text as readers get it and as pasted text comes back: a lone LF or CR within a line
 // goes out as its picture and comes back as that byte, so a copied line pastes back whole.
 #include "logstore/panetext.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Work in slices on the event loop: other events run between slices, the task ends when its step
 // says so, and it may be stopped or destroyed from its own progress call.
 #include "logstore/slicedtask.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Save of a whole store: UTF-8 lines with or without times, spooled lines included; the target
 // appears only when complete, and a cancel or a failure leaves no file behind.
 #include "logstore/storesave.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The caret and selection rules of a pane, without a window: keys, clicks, double- and
 // triple-clicks with their drags, and the deleting keys, each as a Qt text edit has them.
 #include "logstore/tabstops.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A sysfs tree and a by-id folder of the test's own, laid out as the kernel and udev lay out the
 // real ones, with the character devices of pseudo-terminals standing in for the adapters' ttys.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Error counters as a UART driver keeps them, moved by the test: no device here loses bytes on
 // demand. posix::SetLineErrorCountsSource(FakeCounts) makes every port read these.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A pseudo-terminal pair as the device at the far end of a serial port: the test holds the master
 // side and reads and writes it as the device would; the port opens the slave side, reached through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // termios2 comes from the kernel's headers, which clash with <termios.h>: kept apart here.
 #include "ptydevice.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Winsock layer over BSD sockets, on loopback addresses only.
 #include "platform/datagrambatch.h"
 #include "platform/posix/wsaerror.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A settings folder of the test's own in place of the user's: XDG_CONFIG_HOME points at a fresh
 // folder for the fixture's life, so the user's corvane.conf never decides what a test sees.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Another program on the machine, for the tests of what Corvane does about devices others hold: a
 // child process that runs sleep, with a device open and claimed with flock, or just alive for a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two log panes as the serial tests see them: every line in the order the UI thread appended
 // it, with the pane it went to. Appending anywhere but on the UI thread fails the test. A line can

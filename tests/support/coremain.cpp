@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry for the libraries below the window: a core application object on this thread, which
 // is the UI thread of the hand-over.
 #include "core/handover.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Limits the size of the files this process writes, for one test (ulimit -f). SIGXFSZ keeps its
 // default action, ending the program: the code under test must not let it be raised.

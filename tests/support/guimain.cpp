@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry for the window: an application object with the window's style on this thread, which
 // is the UI thread of the hand-over. Without a platform named, it runs offscreen: tests never need
 // a display.

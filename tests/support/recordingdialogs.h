@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Dialogs for tests: records every box instead of showing it, answers the confirmation with a
 // scripted answer and every file dialog with fileAnswer. onError, when set, runs once, inside the

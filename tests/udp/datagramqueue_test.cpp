@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The queue of received datagrams: order and content through the ring's wrap, its budget, what it
 // counts as lost, its waits, and one thread filling while another empties.
 #include "udp/datagramqueue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket stack: its error texts, addresses, host resolution, result checks and lifetime.
 #include "core/exception.h"
 #include "udp/idcomponent.h"

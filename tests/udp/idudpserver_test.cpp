@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UDP endpoint on loopback addresses: activation, delivery on the UI thread, the dropped
 // failures of the listener, sending and deactivation.
 #include "core/handover.h"

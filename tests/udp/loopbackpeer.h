@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The other end of the UDP tests: a plain socket on a loopback address, and waits that keep
 // running hand-overs on the UI thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The BSD socket calls under the Winsock layer, in plain types. The system's socket headers define
 // macros that clash with the Windows constants, so they are included by bsdsocket.cpp alone, and

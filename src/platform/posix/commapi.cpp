@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The communications calls on a port handle: find the port, let it do the work, turn its Win32
 // result into the BOOL and last-error of the Windows call.
 #include "platform/commapi.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Linux errors become the Win32 numbers the callers of the platform layer speak, here and nowhere
 // else.

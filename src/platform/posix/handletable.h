@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The process-wide table of handles. A handle value is never given out twice while the program
 // runs, so a stale value held by another thread can only ever fail, never reach a newer object

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A port's input queue: a fixed ring of bytes. It takes only what fits; the port reads no more
 // from the device than that.

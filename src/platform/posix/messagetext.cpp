@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's text for the error numbers this platform layer reports, as Windows words them in
 // English.
 #include "platform/commapi.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The life of an OVERLAPPED record: begun by the caller's thread, completed by whichever thread
 // finishes the operation, read back by GetOverlappedResult. The record belongs to the caller, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // UUCP lock files, the convention the Linux serial tools share (minicom, picocom, cu,
 // ModemManager's helpers): a device is held by whoever owns /run/lock/LCK..<device name>, a file

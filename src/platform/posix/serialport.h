@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One open serial port: the tty, its input queue, the operations pending on it and the thread
 // that moves bytes between the device and those operations. Every method returns a Win32 error:

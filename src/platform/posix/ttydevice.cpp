@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The termios2 interface, which takes any baud rate as a number (BOTHER), lives only in the
 // kernel's headers; they clash with <termios.h>, so this file is the only one that speaks to the
 // tty driver and it includes nothing from glibc's termios.

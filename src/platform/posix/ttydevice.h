@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tty device under a serial port: opening it exclusively and the ioctls that configure it.
 // Every function returns a Win32 error code (ERROR_SUCCESS when it worked).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where a failed BSD call's errno becomes the Winsock error number: one table for every call.
 
