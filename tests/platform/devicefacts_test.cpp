@@ -13,15 +13,6 @@ using namespace corvane::testing;
 
 namespace {
 
-const FakeAdapter kFtdi{"ttyUSB0",
-                        "ftdi_sio",
-                        false,
-                        "0403",
-                        "6001",
-                        "FTDI",
-                        "FT232R USB UART",
-                        "A50285BI",
-                        "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"};
 const FakeAdapter kAcm{"ttyACM0",      "cdc_acm", true,         "2e8a", "000a",
                        "Raspberry Pi", "Pico",    "E6614103E7", ""};
 

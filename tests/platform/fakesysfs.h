@@ -16,6 +16,17 @@ struct FakeAdapter {
     std::string byId; // the by-id link's name
 };
 
+// A common USB adapter, as its sysfs and udev describe it.
+inline const FakeAdapter kFtdi{"ttyUSB0",
+                               "ftdi_sio",
+                               false,
+                               "0403",
+                               "6001",
+                               "FTDI",
+                               "FT232R USB UART",
+                               "A50285BI",
+                               "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"};
+
 class FakeSysfs {
 public:
     FakeSysfs();

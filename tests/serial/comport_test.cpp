@@ -3,8 +3,7 @@
 
 #include "core/codepage.h"
 #include "platform/posix/handletable.h"
-#include "ptydevice.h"
-#include "recordingpanes.h"
+#include "portfixture.h"
 #include "serial/messages.h"
 #include "serial/serialstate.h"
 
@@ -46,21 +45,7 @@ TEST(SerialMessages, AreTheWindows1251BytesOfTheRussianTexts) {
     EXPECT_NE(kRcvDataError.find("\xD1\xCE\xCC-"), ByteString::npos);
 }
 
-class ComPort : public ::testing::Test {
-protected:
-    void SetUp() override { folder.Link(7, device.SlavePath()); }
-    void TearDown() override {
-        if (hComPort != INVALID_HANDLE_VALUE)
-            CloseHandle(hComPort);
-        CloseHandle(WriteOverlapped.hEvent);
-        AttachComPort(INVALID_HANDLE_VALUE, nullptr);
-    }
-    void Open(BYTE number, DWORD baud) { AttachComPort(OpenComPort(panes, number, baud), nullptr); }
-
-    PortsFolder folder;
-    PtyDevice device;
-    RecordingPanes panes;
-};
+class ComPort : public PortFixture {};
 
 TEST_F(ComPort, OpensRawAt8N2WithTheOperatorsBaudRate) {
     for (const DWORD baud : {19200u, 14400u, 115200u, 3600u}) {

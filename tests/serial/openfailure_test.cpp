@@ -3,12 +3,9 @@
 
 #include "core/codepage.h"
 #include "otherprogram.h"
-#include "ptydevice.h"
-#include "recordingpanes.h"
-#include "serial/comport.h"
+#include "portfixture.h"
 #include "serial/devicemessages.h"
 #include "serial/messages.h"
-#include "serial/serialstate.h"
 
 #include <gtest/gtest.h>
 
@@ -32,15 +29,8 @@ std::string CommandOf(pid_t pid) {
     return command;
 }
 
-class OpenFailure : public ::testing::Test {
+class OpenFailure : public PortFixture {
 protected:
-    void SetUp() override { folder.Link(7, device.SlavePath()); }
-    void TearDown() override {
-        if (hComPort != INVALID_HANDLE_VALUE)
-            CloseHandle(hComPort);
-        CloseHandle(WriteOverlapped.hEvent);
-        AttachComPort(INVALID_HANDLE_VALUE, nullptr);
-    }
     // The lines a refused open of COM<number> writes.
     std::vector<ByteString> OpenLines(BYTE number) {
         panes.Clear();
@@ -51,10 +41,6 @@ protected:
     static std::vector<ByteString> Refusal(const ByteString& reason) {
         return {kInvalidHandle, reason};
     }
-
-    PortsFolder folder;
-    PtyDevice device;
-    RecordingPanes panes;
 };
 
 TEST(OpenFailureTexts, AreTheWindows1251BytesOfTheRussianTexts) {

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// COM7 led to a pseudo-terminal for the test's life, and the shared port state put back as the
+// window found it once the test is over.
+
+#include "ptydevice.h"
+#include "recordingpanes.h"
+#include "serial/comport.h"
+#include "serial/serialstate.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane::testing {
+
+class PortFixture : public ::testing::Test {
+protected:
+    void SetUp() override { folder.Link(7, device.SlavePath()); }
+    void TearDown() override {
+        if (hComPort != INVALID_HANDLE_VALUE)
+            CloseHandle(hComPort);
+        CloseHandle(WriteOverlapped.hEvent);
+        AttachComPort(INVALID_HANDLE_VALUE, nullptr);
+    }
+    void Open(BYTE number, DWORD baud) { AttachComPort(OpenComPort(panes, number, baud), nullptr); }
+
+    PortsFolder folder;
+    PtyDevice device;
+    RecordingPanes panes;
+};
+
+} // namespace corvane::testing
