@@ -7,15 +7,12 @@
 //   among spooled lines and once among lines in memory.
 // Optional argument: the spool folder (default: the user's cache).
 #include "logstore/linefind.h"
-#include "logstore/slicedtask.h"
 #include "processfigures.h"
+#include "slicedrun.h"
 #include "typicallines.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -52,41 +49,15 @@ void Fill(LineStore& store) {
     }
 }
 
-struct CountFigures {
-    double seconds = 0;
-    double cpuSeconds = 0; // of the process: on a loaded machine, the figure that does not vary
+struct CountFigures : SlicedRunFigures {
     std::int64_t total = 0;
-    double worstLateMs = 0;
-    int ticks = 0;
 };
 
 // Counts as the find bar does: one slice per turn of the event loop, a 10 ms timer beside it.
 CountFigures Count(const LineStore& store, const FindQuery& query) {
-    CountFigures figures;
     MatchCounter counter(query);
-    QElapsedTimer sinceTick;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const double late = static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 10;
-        figures.worstLateMs = std::max(figures.worstLateMs, late);
-        ++figures.ticks;
-        sinceTick.start();
-    });
-    const auto start = Clock::now();
-    const double cpuStart = ReadProcessFigures().cpuSeconds;
-    SlicedTask task([&](Clock::time_point deadline) { return counter.Step(store, deadline); },
-                    [&](bool done) {
-                        if (done)
-                            QCoreApplication::quit();
-                    });
-    sinceTick.start();
-    ticker.start();
-    task.Start();
-    QCoreApplication::exec();
-    figures.seconds = Seconds(Clock::now() - start);
-    figures.cpuSeconds = ReadProcessFigures().cpuSeconds - cpuStart;
+    CountFigures figures{
+        RunSliced([&](Clock::time_point deadline) { return counter.Step(store, deadline); })};
     figures.total = counter.Total(store);
     return figures;
 }

@@ -4,17 +4,14 @@
 // the save's writer thread. Prints MB/s of the file written, without and with times, and the worst
 // lateness of a 10 ms timer beside it. Optional arguments: the folder to save in (default: the
 // temporary folder), the spool folder (default: the user's cache).
-#include "logstore/slicedtask.h"
 #include "logstore/storesave.h"
 #include "processfigures.h"
+#include "slicedrun.h"
 #include "typicallines.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QTimer>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -29,30 +26,9 @@ constexpr std::int64_t kLineBytes = 64;
 using Clock = std::chrono::steady_clock;
 
 void SaveOnce(const LineStore& store, const std::string& path, bool withTimes) {
-    double worstLateMs = 0;
-    QElapsedTimer sinceTick;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        worstLateMs =
-            std::max(worstLateMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 10);
-        sinceTick.start();
-    });
-    const auto start = Clock::now();
-    const double cpuStart = ReadProcessFigures().cpuSeconds;
     StoreSave save(store, path, {.withTimes = withTimes});
-    SlicedTask task([&](Clock::time_point deadline) { return save.Step(deadline); },
-                    [&](bool done) {
-                        if (done)
-                            QCoreApplication::quit();
-                    });
-    sinceTick.start();
-    ticker.start();
-    task.Start();
-    QCoreApplication::exec();
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    const double cpuSeconds = ReadProcessFigures().cpuSeconds - cpuStart;
+    const SlicedRunFigures figures =
+        RunSliced([&](Clock::time_point deadline) { return save.Step(deadline); });
     if (save.CurrentState() != StoreSave::State::Done) {
         std::printf("  save failed: %s: %s\n", save.Failure().file.c_str(),
                     save.Failure().reason.c_str());
@@ -62,8 +38,8 @@ void SaveOnce(const LineStore& store, const std::string& path, bool withTimes) {
     std::printf("  save %-13s %lld lines, %.0f MB in %.2f s: %.0f MB/s (%.1f s of CPU, both "
                 "threads); 10 ms timer worst %.1f ms late\n",
                 withTimes ? "with times" : "without times",
-                static_cast<long long>(save.LinesWritten()), megabytes, seconds,
-                megabytes / seconds, cpuSeconds, worstLateMs);
+                static_cast<long long>(save.LinesWritten()), megabytes, figures.seconds,
+                megabytes / figures.seconds, figures.cpuSeconds, figures.worstLateMs);
     std::remove(path.c_str());
 }
 
