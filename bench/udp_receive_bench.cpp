@@ -11,6 +11,7 @@
 //   udp_receive_bench --capture    the same with the lower pane captured to a file: datagrams
 //                                  shown in the pane and in the file, both counted, and whether
 //                                  the file holds the pane's lines, line for line
+//   udp_receive_bench --capture R [S]  one run of S seconds (60) at R datagrams/s, captured
 //   udp_receive_bench --flood [S] [R]  four senders flood 8 KB datagrams for S seconds (120),
 //                                      R datagrams a second in all (2000: 49 MB/s of pane text)
 //   udp_receive_bench --close      how long Close takes while datagrams arrive, also with a
@@ -290,14 +291,15 @@ struct LossLines {
     }
 };
 
-// One phase: offers at rate while the event loop runs, until everything has been handled or
-// nothing more comes; handled() counts the deliveries so far.
-std::uint64_t Offer(Sender& sender, double rate, const std::function<std::uint64_t()>& handled) {
+// One phase: offers at rate for length while the event loop runs, until everything has been
+// handled or nothing more comes; handled() counts the deliveries so far.
+std::uint64_t Offer(Sender& sender, double rate, const std::function<std::uint64_t()>& handled,
+                    Clock::duration length = kPhase) {
     std::atomic<bool> done{false};
     std::atomic<std::uint64_t> sent{0};
     std::thread offering([&] {
         const std::atomic<bool> never{false};
-        sent = sender.Offer(rate, kPhase, never);
+        sent = sender.Offer(rate, length, never);
         done = true;
     });
     QEventLoop loop;
@@ -390,19 +392,20 @@ public:
     const corvane::DatagramQueue& Queue() const { return frm_.IdUDPServer1->Listener()->Queue(); }
 
     // Clears the panes, offers datagrams at rate from 127.0.0.5, and reads the panes back.
-    Figures Phase(double rate) {
+    Figures Phase(double rate, Clock::duration length = kPhase) {
         frm_.btnClearLog->click();
         Sender sender(5, port_);
         LatenessProbe probe;
-        return Offered(sender, rate, probe);
+        return Offered(sender, rate, probe, length);
     }
 
     // Offers datagrams at rate from sender's address and reads the panes back.
-    Figures Offered(Sender& sender, double rate, const LatenessProbe& probe) {
+    Figures Offered(Sender& sender, double rate, const LatenessProbe& probe,
+                    Clock::duration length = kPhase) {
         const std::uint64_t before = handled_ + reported_;
         const auto switches = ReadProcessFigures().mainThreadSwitches;
-        const std::uint64_t sent =
-            Offer(sender, rate, [&] { return handled_ + reported_ - before; });
+        const std::uint64_t sent = Offer(
+            sender, rate, [&] { return handled_ + reported_ - before; }, length);
         Figures f = ReadBack(rate, sent, probe);
         f.switchesPerDatagram =
             static_cast<double>(ReadProcessFigures().mainThreadSwitches - switches) /
@@ -593,19 +596,22 @@ void BenchSteady() {
     std::printf("Runs without loss: %d of 3\n", lossFree);
 }
 
-void BenchCapture() {
+// runs runs of length at rate.
+void BenchCapture(double rate, Clock::duration length, int runs) {
     OpenPanel panel;
     QTemporaryDir folder;
     const QString path = folder.filePath("capture.txt");
     panel.Boxes().fileAnswer = Dialogs::FileChoice{path, false};
     TLogPaneTools& tools = *panel.Form().Tools()->LogRecTools();
-    std::printf("\nWindow panel at 25000 datagrams/s, the lower pane captured to a file\n");
+    std::printf(
+        "\nWindow panel at %.0f datagrams/s for %.0f s, the lower pane captured to a file\n", rate,
+        std::chrono::duration<double>(length).count());
     std::printf("%10s %10s %10s %10s %8s %14s %14s\n", "sent", "shown", "in file", "file MB",
                 "agree", "timer worst ms", "timer p99 ms");
     int whole = 0;
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < runs; ++run) {
         tools.ToggleCapture(); // starts, on the file emptied
-        const Figures f = panel.Phase(25'000);
+        const Figures f = panel.Phase(rate, length);
         tools.ToggleCapture(); // stops: what is gathered is written and the file closed
         // Each file line is a time, a tab and the pane's line: the file and the pane agree when
         // they hold the same lines in the same order.
@@ -633,7 +639,8 @@ void BenchCapture() {
         std::fflush(stdout);
         whole += f.Lost() == 0 && captured.shown == f.sent && agree;
     }
-    std::printf("Runs with every datagram shown and in the file, line for line: %d of 3\n", whole);
+    std::printf("Runs with every datagram shown and in the file, line for line: %d of %d\n", whole,
+                runs);
 }
 
 // How long a click on Close takes while 50,000 datagrams/s arrive, after the UI thread has run
@@ -766,8 +773,11 @@ int main(int argc, char** argv) {
         } else if (mode == "--flood") {
             BenchFlood(floodSeconds > 0 ? floodSeconds : 120, floodRate > 0 ? floodRate : 2000,
                        capMiB);
+        } else if (mode == "--capture" && argc > 2) {
+            BenchCapture(std::atof(argv[2]),
+                         std::chrono::seconds(argc > 3 ? std::atoi(argv[3]) : 60), 1);
         } else if (mode == "--capture") {
-            BenchCapture();
+            BenchCapture(25'000, kPhase, 3);
         } else if (mode == "--close") {
             BenchClose();
         } else if (mode == "--stall") {
