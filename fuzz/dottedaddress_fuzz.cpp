@@ -49,6 +49,11 @@ public:
     int SetSocketOption(winsock::SOCKET, int, int, const char*, int) override { std::abort(); }
     int WaitReadable(std::vector<winsock::SOCKET>&, int) override { std::abort(); }
     int ReceiveFrom(winsock::SOCKET, char*, int, int, ByteString&, int&) override { std::abort(); }
+    int EnableReceiveReports(winsock::SOCKET) override { std::abort(); }
+    int ReceiveQueued(winsock::SOCKET, winsock::DATAGRAM_SLOT*, int, std::uint32_t&) override {
+        std::abort();
+    }
+    int DropCountOf(winsock::SOCKET, std::uint32_t&) override { std::abort(); }
     int SendToAddress(winsock::SOCKET, const char*, int, int, const ByteString&, int) override {
         std::abort();
     }
