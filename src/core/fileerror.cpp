@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/fileerror.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <pthread.h>
+#include <unistd.h>
 
 namespace corvane {
 
@@ -23,6 +25,19 @@ void KeepFileSizeLimitFromEndingProgram() {
     sigaddset(&fileSizeSignal, SIGXFSZ);
     pthread_sigmask(SIG_BLOCK, &fileSizeSignal, nullptr);
     blocked = true;
+}
+
+int WriteWhole(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, bytes, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : ENOSPC;
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return 0;
 }
 
 } // namespace corvane

@@ -3,6 +3,7 @@
 // A failure on a file the operator chose (save, capture): which file, and the system's reason
 // in its own words, for one error box and one log line.
 
+#include <cstddef>
 #include <string>
 
 namespace corvane {
@@ -19,5 +20,9 @@ FileError FileErrorOf(std::string file, int code);
 // writing thread, which would end the program. Called on a thread that writes files, it blocks
 // the signal there for good, so that such a write only fails. Cheap after the first call.
 void KeepFileSizeLimitFromEndingProgram();
+
+// Writes all size bytes to fd, going on after interruptions and short writes: 0, or the errno
+// value of the failure (ENOSPC when a write takes nothing, as a full disk does).
+int WriteWhole(int fd, const char* bytes, std::size_t size);
 
 } // namespace corvane

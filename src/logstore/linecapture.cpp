@@ -2,6 +2,7 @@
 #include "logstore/linecapture.h"
 
 #include "core/codepage.h"
+#include "logstore/linepieces.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -15,17 +16,6 @@ namespace {
 // at 50,000 lines a second that is a write every few milliseconds, never one a line.
 constexpr std::size_t kWriteFrom = std::size_t{256} << 10;
 constexpr int kFlushMs = 500;
-
-// Calls each(piece) for the lines a pane makes of line: its pieces between CR LF pairs.
-template <class Each> void ForEachPaneLine(std::string_view line, Each each) {
-    for (std::size_t start = 0;;) {
-        const std::size_t at = line.find("\r\n", start);
-        each(line.substr(start, at == std::string_view::npos ? at : at - start));
-        if (at == std::string_view::npos)
-            return;
-        start = at + 2;
-    }
-}
 
 } // namespace
 
@@ -79,16 +69,9 @@ void LineCapture::Add(std::string_view line, std::int64_t time) {
 bool LineCapture::Flush() {
     if (fd_ < 0)
         return false;
-    std::size_t at = 0;
-    while (at < pending_.size()) {
-        const ssize_t written = ::write(fd_, pending_.data() + at, pending_.size() - at);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            Fail(written < 0 ? errno : ENOSPC);
-            return false;
-        }
-        at += static_cast<std::size_t>(written);
+    if (const int code = WriteWhole(fd_, pending_.data(), pending_.size())) {
+        Fail(code);
+        return false;
     }
     pending_.clear();
     return true;

@@ -2,6 +2,7 @@
 #include "logstore/linestore.h"
 
 #include "logstore/lineindex.h"
+#include "logstore/linepieces.h"
 #include "logstore/tabstops.h"
 #include "logstore/textarena.h"
 
@@ -16,18 +17,6 @@ namespace {
 
 ByteString DroppedNote(std::int64_t dropped) {
     return "[" + std::to_string(dropped) + " older lines dropped: they could not be kept on disk]";
-}
-
-// Calls each(piece) for the pieces of text between the separators.
-template <class Each>
-void ForEachPiece(std::string_view text, std::string_view separator, Each each) {
-    for (std::size_t start = 0;;) {
-        const std::size_t at = text.find(separator, start);
-        each(text.substr(start, at == std::string_view::npos ? at : at - start));
-        if (at == std::string_view::npos)
-            return;
-        start = at + separator.size();
-    }
 }
 
 } // namespace
@@ -222,7 +211,7 @@ void LineStore::AppendLine(std::string_view line, std::int64_t time) {
     // line starts a line of its own.
     bool intoLast = store.Length(last) == 0;
     const bool endsWithBreak = intoLast;
-    ForEachPiece(line, "\r\n", [&](std::string_view piece) {
+    ForEachPaneLine(line, [&](std::string_view piece) {
         const IndexEntry entry{store.Keep(piece), time};
         if (intoLast)
             store.index.Set(last, entry);

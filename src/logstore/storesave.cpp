@@ -75,16 +75,9 @@ struct StoreSave::Shared {
 };
 
 bool StoreSave::Shared::WriteAll(const ByteString& bytes) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + at, bytes.size() - at);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            End(State::Failed, FileErrorOf(path, written < 0 ? errno : ENOSPC));
-            return false;
-        }
-        at += static_cast<std::size_t>(written);
+    if (const int code = WriteWhole(fd, bytes.data(), bytes.size())) {
+        End(State::Failed, FileErrorOf(path, code));
+        return false;
     }
     bytesWritten += static_cast<std::int64_t>(bytes.size());
     return true;

@@ -62,20 +62,11 @@ void ByteCapture::Write(const char* bytes, std::size_t size) {
             return;
         // Past the file size limit the capture fails as on a full disk.
         KeepFileSizeLimitFromEndingProgram();
-        while (size > 0) {
-            const ssize_t written = ::write(fd_, bytes, size);
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0) {
-                // A write that takes nothing (no room) counts as the disk being full.
-                failure = FileErrorOf(path_, written < 0 ? errno : ENOSPC);
-                ::close(fd_);
-                fd_ = -1;
-                onError = onError_;
-                break;
-            }
-            bytes += written;
-            size -= static_cast<std::size_t>(written);
+        if (const int code = WriteWhole(fd_, bytes, size)) {
+            failure = FileErrorOf(path_, code);
+            ::close(fd_);
+            fd_ = -1;
+            onError = onError_;
         }
     }
     // Reported without the lock held: the handler runs on the UI thread, which may be waiting
