@@ -11,4 +11,15 @@ inline constexpr char kHexDigits[] = "0123456789ABCDEF";
 inline constexpr char kHexGroupSeparator = ' ';
 inline constexpr std::size_t kHexGroupSize = 3; // the separator and two digits
 
+// The value of a hex digit the operator typed, in either case; -1 for any other character.
+constexpr int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace corvane

@@ -2,21 +2,9 @@
 #include "core/inttext.h"
 
 #include "core/exception.h"
+#include "core/hexformat.h"
 
 namespace corvane {
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 std::optional<std::int32_t> TryStrToInt(const ByteString& text) {
     std::size_t i = 0;
@@ -45,7 +33,7 @@ std::optional<std::int32_t> TryStrToInt(const ByteString& text) {
     const std::uint64_t limit = hex ? 0xFFFFFFFFu : (negative ? 0x80000000u : 0x7FFFFFFFu);
     for (; i < text.size(); ++i) {
         const int digit =
-            hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+            hex ? HexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
         if (digit < 0)
             return std::nullopt;
         magnitude = magnitude * (hex ? 16 : 10) + static_cast<unsigned>(digit);

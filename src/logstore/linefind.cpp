@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logstore/linefind.h"
 
+#include "core/hexformat.h"
 #include "logstore/hexview.h"
 
 #include <algorithm>
@@ -63,13 +64,6 @@ void Fold(std::string_view text, ByteString& out) {
         *to++ = kLower[static_cast<unsigned char>(c)];
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = kLower[static_cast<unsigned char>(c)];
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
 // The bytes text reads as, when it is hex tokens of one or two digits separated by spaces.
 ByteString HexBytesOf(std::string_view text) {
     ByteString bytes;
@@ -86,7 +80,7 @@ ByteString HexBytesOf(std::string_view text) {
             return {};
         int value = 0;
         for (std::size_t i = at; i < end; ++i) {
-            const int digit = HexDigit(text[i]);
+            const int digit = HexDigitValue(text[i]);
             if (digit < 0)
                 return {};
             value = value << 4 | digit;

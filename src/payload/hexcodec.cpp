@@ -8,17 +8,11 @@ namespace corvane {
 
 std::int32_t HexToInt(const ByteString& token) {
     std::uint32_t value = 0;
-    for (char c : token) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        unsigned digit;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<unsigned>(c - '0');
-        else if (c >= 'A' && c <= 'F')
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        else
+    for (const char c : token) {
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
             throw EConvertError("No Hex-Number");
-        value = (value << 4) + digit;
+        value = (value << 4) + static_cast<unsigned>(digit);
     }
     return static_cast<std::int32_t>(value);
 }
