@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -125,6 +126,15 @@ std::optional<Dialogs::FileChoice> ScreenDialogs::AskFileToWrite(const FileQuest
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return FileChoice{dialog.selectedFiles().front(), times && times->isChecked()};
+}
+
+std::optional<Dialogs::FileChoice>
+AskFileInLastFolder(Dialogs& dialogs, corvane::Settings& settings, Dialogs::FileQuestion question) {
+    question.folder = settings.LastFolder();
+    auto choice = dialogs.AskFileToWrite(question);
+    if (choice)
+        settings.SetLastFolder(QFileInfo(choice->path).absolutePath());
+    return choice;
 }
 
 void ShowApplicationErrorBox(const corvane::ByteString& text) {

@@ -3,6 +3,7 @@
 // The window's modal boxes, behind an interface so that tests can answer them without a screen.
 
 #include "core/bytestring.h"
+#include "core/settings.h"
 
 #include <QString>
 
@@ -38,6 +39,11 @@ public:
     };
     virtual std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) = 0;
 };
+
+// Asks question in the folder the operator last wrote a file to, and remembers the folder of the
+// file chosen.
+std::optional<Dialogs::FileChoice>
+AskFileInLastFolder(Dialogs& dialogs, corvane::Settings& settings, Dialogs::FileQuestion question);
 
 // The real boxes, on the screen.
 class ScreenDialogs : public Dialogs {

@@ -14,7 +14,6 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QMenu>
@@ -87,11 +86,13 @@ void TLogPaneTools::ToggleCapture() {
         return;
     }
     const auto choice =
-        dialogs_.AskFileToWrite({QStringLiteral("Capture to File"), settings_.LastFolder(),
-                                 QStringLiteral("Text files (*.txt *.log);;All files (*)"), false});
+        AskFileInLastFolder(dialogs_, settings_,
+                            {QStringLiteral("Capture to File"),
+                             {},
+                             QStringLiteral("Text files (*.txt *.log);;All files (*)"),
+                             false});
     if (!choice)
         return;
-    settings_.SetLastFolder(QFileInfo(choice->path).absolutePath());
     if (const auto error = capture_.Start(choice->path.toStdString())) {
         dialogs_.ShowError(ErrorDisplay::BoxText(FileFailureText("Cannot capture to", *error)));
         return;

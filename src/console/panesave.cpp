@@ -7,7 +7,6 @@
 #include "console/logpanetools.h"
 #include "core/settings.h"
 
-#include <QFileInfo>
 #include <QProgressDialog>
 
 #include <algorithm>
@@ -32,11 +31,13 @@ void TPaneSave::Run() {
     if (Running())
         return;
     const auto choice =
-        dialogs_.AskFileToWrite({QStringLiteral("Save As"), settings_.LastFolder(),
-                                 QStringLiteral("Text files (*.txt *.log);;All files (*)"), true});
+        AskFileInLastFolder(dialogs_, settings_,
+                            {QStringLiteral("Save As"),
+                             {},
+                             QStringLiteral("Text files (*.txt *.log);;All files (*)"),
+                             true});
     if (!choice)
         return;
-    settings_.SetLastFolder(QFileInfo(choice->path).absolutePath());
     Start(choice->path, choice->includeTimes);
 }
 

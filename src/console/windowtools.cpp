@@ -8,7 +8,6 @@
 #include "console/untMain.h"
 #include "serial/bytecapture.h"
 
-#include <QFileInfo>
 #include <QMenu>
 #include <QTimer>
 
@@ -50,12 +49,13 @@ void TWindowTools::ToggleReceivedBytesCapture() {
         capture.Stop();
         return;
     }
-    const auto choice =
-        dialogs_.AskFileToWrite({QStringLiteral("Capture Received Bytes"), settings_.LastFolder(),
-                                 QStringLiteral("Binary files (*.bin);;All files (*)"), false});
+    const auto choice = AskFileInLastFolder(dialogs_, settings_,
+                                            {QStringLiteral("Capture Received Bytes"),
+                                             {},
+                                             QStringLiteral("Binary files (*.bin);;All files (*)"),
+                                             false});
     if (!choice)
         return;
-    settings_.SetLastFolder(QFileInfo(choice->path).absolutePath());
     // The failure comes inside the worker's hand-over, which waits until it has run: the box is
     // shown after it, from the event loop (and not at all once this is gone).
     const auto failed = [this](const corvane::FileError& error) {

@@ -90,6 +90,12 @@ protected:
         auto* item = menu->findChild<QAction*>(QLatin1String(name));
         return item ? item->text() + (item->isChecked() ? " [on]" : "") : QString();
     }
+    // The colour at the top of a character's cell, where a match's mark shows.
+    QRgb CellTop(TextPos pos) {
+        const QImage picture = pane->viewport()->grab().toImage();
+        const QRect cell = pane->CellRect(pos);
+        return QColor(picture.pixel(cell.left() + 1, cell.top())).rgb();
+    }
     bool Settled() {
         return QTest::qWaitFor([&] {
             return pane->verticalScrollBar()->value() == pane->FirstVisibleLine() &&
@@ -263,23 +269,18 @@ TEST_F(PaneTools, EveryMatchInViewIsMarked) {
     for (const char* line : {"alpha", "gamma", "alpha"})
         pane->Append(line, kTime);
     ASSERT_TRUE(Settled());
-    const auto cellTop = [&](TextPos pos) {
-        const QImage picture = pane->viewport()->grab().toImage();
-        const QRect cell = pane->CellRect(pos);
-        return QColor(picture.pixel(cell.left() + 1, cell.top())).rgb();
-    };
     const QRgb base = pane->palette().color(QPalette::Base).rgb();
-    ASSERT_EQ(cellTop({2, 0}), base);
+    ASSERT_EQ(CellTop({2, 0}), base);
 
     tools->FindBar()->Open();
     QTest::keyClicks(tools->FindBar()->Field(), "alpha");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return cellTop({2, 0}) != base; }));
-    EXPECT_NE(cellTop({0, 4}), base);
-    EXPECT_EQ(cellTop({1, 0}), base);
-    EXPECT_EQ(cellTop({2, 5}), base);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return CellTop({2, 0}) != base; }));
+    EXPECT_NE(CellTop({0, 4}), base);
+    EXPECT_EQ(CellTop({1, 0}), base);
+    EXPECT_EQ(CellTop({2, 5}), base);
 
     tools->FindBar()->Close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return cellTop({2, 0}) == base; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return CellTop({2, 0}) == base; }));
 }
 
 TEST_F(PaneTools, TheMarksOfALongLineFollowAnEditOfIt) {
@@ -287,18 +288,13 @@ TEST_F(PaneTools, TheMarksOfALongLineFollowAnEditOfIt) {
     pane->Append("last", kTime);
     pane->SetSelection({0, 0}, {0, 0});
     ASSERT_TRUE(Settled());
-    const auto cellTop = [&](TextPos pos) {
-        const QImage picture = pane->viewport()->grab().toImage();
-        const QRect cell = pane->CellRect(pos);
-        return QColor(picture.pixel(cell.left() + 1, cell.top())).rgb();
-    };
     const QRgb base = pane->palette().color(QPalette::Base).rgb();
     tools->FindBar()->Open();
     QTest::keyClicks(tools->FindBar()->Field(), "alpha");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cellTop({0, 2}) != base; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return CellTop({0, 2}) != base; }));
     // The operator types over the match: its mark goes with it.
     pane->ReplaceText({0, 0}, {0, 5}, "omega");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return cellTop({0, 2}) == base; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return CellTop({0, 2}) == base; }));
 }
 
 TEST_F(PaneTools, SaveAsWritesTheWholePaneWithOrWithoutTimes) {
