@@ -27,3 +27,15 @@ if(DPKG_BUILDFLAGS AND CORVANE_SANITIZE STREQUAL "" AND NOT CORVANE_FUZZ
     add_compile_options(${deb_CPPFLAGS} ${deb_CXXFLAGS})
     add_link_options(${deb_LDFLAGS})
 endif()
+
+# dpkg-buildflags maps the source folder by its real path, but the compiler is handed the path
+# CMake was given, which differs where the folder is reached through a symbolic link. Both are
+# mapped out of __FILE__ in every build (assertions and Qt's message context keep it), and out of
+# the debug information in builds that take Debian's flags; debugging builds keep theirs.
+file(REAL_PATH ${PROJECT_SOURCE_DIR} real_source)
+foreach(source IN LISTS PROJECT_SOURCE_DIR real_source)
+    add_compile_options(-fmacro-prefix-map=${source}=.)
+    if(deb_CXXFLAGS)
+        add_compile_options(-ffile-prefix-map=${source}=.)
+    endif()
+endforeach()

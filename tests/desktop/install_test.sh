@@ -26,7 +26,11 @@ png_size() {
 }
 
 [ -x "$usr/bin/corvane" ] || fail "no executable usr/bin/corvane"
-! grep -qF "$source" "$usr/bin/corvane" || fail "the program holds the source folder's path"
+# By the path the build was given and by its real path; with the slash, so that a short source
+# path such as /src cannot match a word of the program's own.
+for folder in "$source" "$(realpath "$source")"; do
+    ! grep -qF "$folder/" "$usr/bin/corvane" || fail "the program holds the source folder's path $folder"
+done
 # The application id is in lower case wherever a desktop reads it.
 [[ $id =~ ^[a-z0-9.]+$ ]] || fail "the application id $id is not in lower case"
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/corvane" --version | sed -n '1s/^corvane //p')
