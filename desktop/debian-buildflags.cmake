@@ -11,8 +11,12 @@ include(CheckPIESupported)
 check_pie_supported()
 
 find_program(DPKG_BUILDFLAGS dpkg-buildflags)
+# Whether this build is made as the package is; a sanitizer's checks keep the path of each source
+# file they name, by design.
+set(CORVANE_PACKAGED_BUILD OFF)
 if(DPKG_BUILDFLAGS AND CORVANE_SANITIZE STREQUAL "" AND NOT CORVANE_FUZZ
    AND NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+    set(CORVANE_PACKAGED_BUILD ON)
     foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
         execute_process(
             COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
@@ -35,7 +39,7 @@ endif()
 file(REAL_PATH ${PROJECT_SOURCE_DIR} real_source)
 foreach(source IN LISTS PROJECT_SOURCE_DIR real_source)
     add_compile_options(-fmacro-prefix-map=${source}=.)
-    if(deb_CXXFLAGS)
+    if(CORVANE_PACKAGED_BUILD)
         add_compile_options(-ffile-prefix-map=${source}=.)
     endif()
 endforeach()

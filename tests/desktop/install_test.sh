@@ -4,13 +4,13 @@
 # desktop and a Debian reviewer find there: the executable, the menu entry, the icons, the
 # AppStream data, the user guide, the manual page and the package's documents, with the menu
 # entry and the AppStream data passing their validators without a remark, one version
-# throughout, and no path of the source tree in the program.
-#   install_test.sh CMAKE BUILD_FOLDER APP_ID SOURCE_FOLDER
+# throughout, and, given the source folder, no path of it in the program.
+#   install_test.sh CMAKE BUILD_FOLDER APP_ID [SOURCE_FOLDER]
 set -euo pipefail
 cmake=$1
 build=$2
 id=$3
-source=$4
+source=${4:-}
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 
@@ -28,9 +28,11 @@ png_size() {
 [ -x "$usr/bin/corvane" ] || fail "no executable usr/bin/corvane"
 # By the path the build was given and by its real path; with the slash, so that a short source
 # path such as /src cannot match a word of the program's own.
-for folder in "$source" "$(realpath "$source")"; do
-    ! grep -qF "$folder/" "$usr/bin/corvane" || fail "the program holds the source folder's path $folder"
-done
+if [ -n "$source" ]; then
+    for folder in "$source" "$(realpath "$source")"; do
+        ! grep -qF "$folder/" "$usr/bin/corvane" || fail "the program holds the source folder's path $folder"
+    done
+fi
 # The application id is in lower case wherever a desktop reads it.
 [[ $id =~ ^[a-z0-9.]+$ ]] || fail "the application id $id is not in lower case"
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/corvane" --version | sed -n '1s/^corvane //p')
