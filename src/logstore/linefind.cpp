@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace corvane {
@@ -57,11 +58,32 @@ constexpr std::array<bool, 256> kHasOtherCase = [] {
     return other;
 }();
 
+// Folds text to one case into out. Log lines are mostly ASCII: eight such bytes are folded at
+// once, A-Z taking the 0x20 bit, found by arithmetic on the whole word (a byte of at most 0x7F
+// plus 0x3F reaches 0x80 exactly when it is at least 'A', plus 0x25 when it is above 'Z');
+// words with other bytes go through the table.
 void Fold(std::string_view text, ByteString& out) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighBits = 0x80 * kOnes;
     out.resize(text.size());
+    const char* from = text.data();
     char* to = out.data();
-    for (char c : text)
-        *to++ = kLower[static_cast<unsigned char>(c)];
+    std::size_t left = text.size();
+    for (; left >= 8; left -= 8, from += 8, to += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, from, 8);
+        if ((word & kHighBits) != 0) {
+            for (int i = 0; i < 8; ++i)
+                to[i] = kLower[static_cast<unsigned char>(from[i])];
+            continue;
+        }
+        const std::uint64_t fromA = word + (0x80 - 'A') * kOnes;
+        const std::uint64_t beyondZ = word + (0x80 - 'Z' - 1) * kOnes;
+        word |= ((fromA ^ beyondZ) & kHighBits) >> 2;
+        std::memcpy(to, &word, 8);
+    }
+    for (; left > 0; --left)
+        *to++ = kLower[static_cast<unsigned char>(*from++)];
 }
 
 // The bytes text reads as, when it is hex tokens of one or two digits separated by spaces.

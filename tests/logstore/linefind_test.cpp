@@ -48,6 +48,30 @@ TEST(FindQuery, MatchesPlainTextWithAndWithoutCase) {
     EXPECT_TRUE(Matches(FindQuery("", {}), "anything").empty());
 }
 
+TEST(FindQuery, FoldsTheLettersAndOnlyTheLettersWhereverTheyStandInALine) {
+    // Lines are folded a word of eight bytes at a time: each ASCII byte is tried at every place
+    // of a word and of the word after it, followed by a Q so that the query has a letter (a query
+    // without one leaves lines unfolded). Flipping the 0x20 bit finds a letter's other case, and
+    // nothing for any other byte.
+    for (int byte = 1; byte < 0x80; ++byte) {
+        if (byte == ' ')
+            continue;
+        const char c = static_cast<char>(byte);
+        const bool letter = (byte | 0x20) >= 'a' && (byte | 0x20) <= 'z';
+        const std::string flipped{static_cast<char>(byte ^ 0x20), 'q'};
+        for (std::int64_t at = 0; at < 17; ++at) {
+            std::string line(24, ' ');
+            line[static_cast<std::size_t>(at)] = c;
+            line[static_cast<std::size_t>(at) + 1] = 'Q';
+            EXPECT_EQ(Matches(FindQuery(std::string{c, 'q'}, {}), line), std::vector{At(0, at, 2)})
+                << "byte " << byte << " at " << at;
+            EXPECT_EQ(Matches(FindQuery(flipped, {}), line),
+                      letter ? std::vector{At(0, at, 2)} : std::vector<Match>{})
+                << "byte " << byte << " at " << at;
+        }
+    }
+}
+
 TEST(FindQuery, HexTextFindsWholeByteGroupsOfTheHexView) {
     const ByteString line = "-> (127.0.0.1) : 31 0D 0A 0D 0A";
     // Typed in lower case with Match case on: the bytes are found all the same, as whole groups.
