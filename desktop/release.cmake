@@ -3,6 +3,7 @@
 # project's, and its date is the day the AppStream data (CORVANE_RELEASE_DATE, 2026-12-07) and the
 # manual page (CORVANE_RELEASE_MONTH, December 2026) name.
 
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog)
 file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/changelog changelog_top LIMIT_COUNT 1)
 if(NOT changelog_top MATCHES "^corvane \\(${PROJECT_VERSION}\\) ")
     message(FATAL_ERROR "desktop/changelog must start with an entry for ${PROJECT_VERSION}")
