@@ -1,19 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "readback.h"
 
+#include "core/hexformat.h"
+
 #include <charconv>
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // Walks the text line by line; read(line, result) checks one line against the sent bytes,
 // advancing result.bytes, and returns false with result.fault set at the first difference.
@@ -42,8 +34,8 @@ bool ReadByte(std::string_view& hex, std::string_view sent, bool upper, Readback
         result.fault = "a hex pair is cut short";
         return false;
     }
-    const int high = HexDigit(hex[0]);
-    const int low = HexDigit(hex[1]);
+    const int high = corvane::HexDigitValue(hex[0]);
+    const int low = corvane::HexDigitValue(hex[1]);
     const auto isCase = [upper](char c) { return c <= '9' || (upper ? c <= 'F' : c >= 'a'); };
     if (high < 0 || low < 0 || !isCase(hex[0]) || !isCase(hex[1])) {
         result.fault = "\"" + std::string(hex.substr(0, 2)) + "\" is not a hex pair";
