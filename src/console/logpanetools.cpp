@@ -43,6 +43,13 @@ corvane::ByteString FileFailureText(const char* what, const corvane::FileError& 
                                         QString::fromStdString(error.reason)));
 }
 
+void ReportCaptureStopped(Dialogs& dialogs, const TLogPaneTools::EventLog& log,
+                          const corvane::FileError& error) {
+    const corvane::ByteString text = FileFailureText("Capture stopped:", error);
+    log(text);
+    dialogs.ShowError(ErrorDisplay::BoxText(text));
+}
+
 TLogPaneTools::TLogPaneTools(TLogPane* pane, Dialogs& dialogs, corvane::Settings& settings,
                              EventLog log)
     : QObject(pane), pane_(pane), dialogs_(dialogs), settings_(settings), log_(std::move(log)),
@@ -102,9 +109,7 @@ void TLogPaneTools::ToggleCapture() {
 
 void TLogPaneTools::CaptureFailed(const corvane::FileError& error) {
     pane_->SetCapture(nullptr);
-    const corvane::ByteString text = FileFailureText("Capture stopped:", error);
-    log_(text);
-    dialogs_.ShowError(ErrorDisplay::BoxText(text));
+    ReportCaptureStopped(dialogs_, log_, error);
 }
 
 void TLogPaneTools::AddMenuItems(QMenu* menu) {
@@ -142,11 +147,7 @@ std::int64_t TLogPaneTools::LineAt(int y) const {
     if (y < top.top())
         return -1;
     const std::int64_t line = pane_->FirstVisibleLine() + (y - top.top()) / top.height();
-    const corvane::LineStore& store = pane_->Store();
-    const std::int64_t lines = store.LineCount();
-    // The empty line after the last line break has not come yet.
-    const std::int64_t last = lines > 1 && store.LineLength(lines - 1) == 0 ? lines - 1 : lines;
-    return line < last ? line : -1;
+    return line < pane_->LinesWithTimes() ? line : -1;
 }
 
 bool TLogPaneTools::eventFilter(QObject* watched, QEvent* event) {

@@ -67,3 +67,8 @@ private:
 
 // The same failure in words, for the error box and the log line: "<what> <file>: <reason>".
 corvane::ByteString FileFailureText(const char* what, const corvane::FileError& error);
+
+// A capture that has stopped on a failure: the same words as one line in the upper pane and in
+// one error box.
+void ReportCaptureStopped(Dialogs& dialogs, const TLogPaneTools::EventLog& log,
+                          const corvane::FileError& error);

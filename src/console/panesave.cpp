@@ -9,9 +9,6 @@
 
 #include <QProgressDialog>
 
-#include <algorithm>
-#include <climits>
-
 namespace {
 
 // A save that takes longer than this shows its progress.
@@ -64,11 +61,8 @@ void TPaneSave::Start(const QString& path, bool withTimes) {
 
 void TPaneSave::Stepped(bool done) {
     if (!done) {
-        const auto toInt = [](std::int64_t value) {
-            return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX));
-        };
-        progress_->setMaximum(toInt(save_->LinesToWrite()));
-        progress_->setValue(toInt(save_->LinesWritten()));
+        progress_->setMaximum(ClampToInt(save_->LinesToWrite()));
+        progress_->setValue(ClampToInt(save_->LinesWritten()));
         return;
     }
     Finish();

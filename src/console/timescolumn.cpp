@@ -65,9 +65,7 @@ void TTimesColumn::paintEvent(QPaintEvent*) {
     painter.setFont(pane_->font());
     const int ascent = pane_->fontMetrics().ascent();
     const corvane::LineStore& store = pane_->Store();
-    const std::int64_t lines = store.LineCount();
-    // The empty line after the last line break is where the next line will go: no time yet.
-    const std::int64_t last = lines > 1 && store.LineLength(lines - 1) == 0 ? lines - 1 : lines;
+    const std::int64_t last = pane_->LinesWithTimes();
     corvane::ByteString clock;
     for (std::int64_t line = pane_->FirstVisibleLine(); line < last; ++line) {
         const int y = pane_->CellRect({line, 0}).top();

@@ -60,9 +60,9 @@ void TWindowTools::ToggleReceivedBytesCapture() {
     // shown after it, from the event loop (and not at all once this is gone).
     const auto failed = [this](const corvane::FileError& error) {
         QTimer::singleShot(0, this, [this, error] {
-            const corvane::ByteString text = FileFailureText("Capture stopped:", error);
-            window_.AddToLog(text);
-            dialogs_.ShowError(ErrorDisplay::BoxText(text));
+            ReportCaptureStopped(
+                dialogs_, [this](const corvane::ByteString& line) { window_.AddToLog(line); },
+                error);
         });
     };
     if (const auto error = capture.Start(choice->path.toStdString(), failed))

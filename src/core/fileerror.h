@@ -4,6 +4,7 @@
 // in its own words, for one error box and one log line.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace corvane {
@@ -21,8 +22,14 @@ FileError FileErrorOf(std::string file, int code);
 // the signal there for good, so that such a write only fails. Cheap after the first call.
 void KeepFileSizeLimitFromEndingProgram();
 
+// Opens path to capture to: created, and emptied, or when append kept and added to. The file
+// descriptor, or -1 with errno set.
+int OpenCaptureFile(const std::string& path, bool append);
+
 // Writes all size bytes to fd, going on after interruptions and short writes: 0, or the errno
 // value of the failure (ENOSPC when a write takes nothing, as a full disk does).
 int WriteWhole(int fd, const char* bytes, std::size_t size);
+// The same at offset in the file, which the file position does not change.
+int WriteWholeAt(int fd, const char* bytes, std::size_t size, std::int64_t offset);
 
 } // namespace corvane

@@ -5,7 +5,6 @@
 #include "logstore/linepieces.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -30,8 +29,7 @@ LineCapture::~LineCapture() {
 
 std::optional<FileError> LineCapture::Start(const std::string& path, bool append) {
     Stop();
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
+    const int fd = OpenCaptureFile(path, append);
     if (fd < 0)
         return FileErrorOf(path, errno);
     // Past the file size limit the capture fails as on a full disk.

@@ -2,6 +2,7 @@
 #include "logstore/linedetails.h"
 
 #include "core/codepage.h"
+#include "core/hexformat.h"
 #include "logstore/hexview.h"
 
 #include <algorithm>
@@ -13,8 +14,6 @@ namespace {
 
 // Bytes of a hex line per row of its text, so a tooltip stays a readable width.
 constexpr std::int64_t kBytesPerRow = 64;
-
-constexpr char kDigits[] = "0123456789ABCDEF";
 
 } // namespace
 
@@ -29,8 +28,8 @@ QString BytesAsText(std::string_view bytes) {
         } else {
             const auto value = static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
             text += QStringLiteral("\\x");
-            text += QLatin1Char(kDigits[value >> 4]);
-            text += QLatin1Char(kDigits[value & 15]);
+            text += QLatin1Char(kHexDigits[value >> 4]);
+            text += QLatin1Char(kHexDigits[value & 15]);
         }
     }
     return text;
@@ -60,8 +59,9 @@ QString LineDetails(const LineStore& store, std::int64_t line, LocalTimeText& cl
     const auto shown =
         std::min<std::int64_t>(static_cast<std::int64_t>(view.groups), kDetailedBytes);
     ByteString bytes(static_cast<std::size_t>(shown), '\0');
-    PackHexView(std::string_view(text).substr(view.prefix, static_cast<std::size_t>(3 * shown)),
-                bytes.data());
+    PackHexView(
+        std::string_view(text).substr(view.prefix, kHexGroupSize * static_cast<std::size_t>(shown)),
+        bytes.data());
     for (std::int64_t row = 0; row < shown; row += kBytesPerRow)
         details +=
             u'\n' + BytesAsText(std::string_view(bytes).substr(

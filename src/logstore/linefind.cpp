@@ -287,6 +287,7 @@ void MatchCounter::Restart(const LineStore& store) {
     inBlocks_ = 0;
     inPartBlock_ = 0;
     blockEnds_.clear();
+    lastNumber_.reset();
     started_ = true;
 }
 
@@ -330,6 +331,8 @@ std::optional<std::int64_t> MatchCounter::NumberOf(const LineStore& store,
     if (!started_ || store.Rewrites() != rewrites_ || line < 0 || line >= store.LineCount() ||
         (line >= counted_ && !(line == counted_ && CaughtUp(store))))
         return std::nullopt;
+    if (lastNumber_ && lastNumber_->first == match)
+        return lastNumber_->second;
     const auto block = static_cast<std::size_t>(line / kBlockLines);
     std::int64_t before = block > 0 ? blockEnds_[block - 1] : 0;
     for (std::int64_t earlier = static_cast<std::int64_t>(block) * kBlockLines; earlier < line;
@@ -345,7 +348,8 @@ std::optional<std::int64_t> MatchCounter::NumberOf(const LineStore& store,
     const auto found = std::find(scratch_.begin(), scratch_.end(), match);
     if (found == scratch_.end())
         return std::nullopt;
-    return before + (found - scratch_.begin()) + 1;
+    lastNumber_.emplace(match, before + (found - scratch_.begin()) + 1);
+    return lastNumber_->second;
 }
 
 } // namespace corvane

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -124,7 +125,8 @@ public:
     std::int64_t LinesCounted() const { return counted_; }
 
     // The number (from 1) of match among all matches, once the count has passed its line;
-    // nothing before then, or when it is not a match of this query.
+    // nothing before then, or when it is not a match of this query. The last number found is
+    // kept: the find bar asks for the same match after every step of the count.
     std::optional<std::int64_t> NumberOf(const LineStore& store, const Match& match) const;
 
 private:
@@ -139,6 +141,8 @@ private:
     std::int64_t inBlocks_ = 0;           // matches in the whole blocks counted
     std::int64_t inPartBlock_ = 0;        // matches in the lines counted after them
     std::vector<std::int64_t> blockEnds_; // matches up to the end of each whole block
+    // The last number found, until the text is rewritten (appends leave it as it is).
+    mutable std::optional<std::pair<Match, std::int64_t>> lastNumber_;
     mutable std::vector<Match> scratch_;
     mutable ByteString line_;
 };

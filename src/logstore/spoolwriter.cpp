@@ -3,9 +3,6 @@
 
 #include "core/fileerror.h"
 
-#include <cerrno>
-#include <unistd.h>
-
 namespace corvane {
 
 SpoolWriter::SpoolWriter(int fd) : fd_(fd), thread_([this] { Run(); }) {}
@@ -62,16 +59,7 @@ void SpoolWriter::Run() {
 }
 
 bool SpoolWriter::WriteAll(const Write& write) const {
-    for (std::size_t done = 0; done < write.size;) {
-        const ssize_t n = ::pwrite(fd_, write.bytes + done, write.size - done,
-                                   write.offset + static_cast<std::int64_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return WriteWholeAt(fd_, write.bytes, write.size, write.offset) == 0;
 }
 
 } // namespace corvane

@@ -4,20 +4,9 @@
 #include "core/handover.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace corvane {
-
-namespace {
-
-// Opens path for appending bytes; -1 and errno on failure.
-int OpenForCapture(const std::string& path, bool append) {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC),
-                  0666);
-}
-
-} // namespace
 
 ByteCapture::~ByteCapture() {
     Stop();
@@ -26,7 +15,7 @@ ByteCapture::~ByteCapture() {
 std::optional<FileError> ByteCapture::Start(const std::string& path, ErrorHandler onError,
                                             bool append) {
     Stop();
-    const int fd = OpenForCapture(path, append);
+    const int fd = OpenCaptureFile(path, append);
     if (fd < 0)
         return FileErrorOf(path, errno);
     const std::lock_guard lock(mutex_);

@@ -196,6 +196,13 @@ TEST(MatchCounter, CountsAllMatchesAndNumbersThemAsLinesArrive) {
     EXPECT_TRUE(counter.Step(store, kNoDeadline));
     EXPECT_EQ(counter.Total(store), 1011);
     EXPECT_EQ(counter.NumberOf(store, At(10'100, 1, 5)), 1011);
+
+    // An edit before a numbered match renumbers it, asked for again as before.
+    EXPECT_EQ(counter.NumberOf(store, At(4100, 9, 5)), 411);
+    store.Replace({0, 6}, {0, 11}, "", 0);
+    EXPECT_FALSE(counter.NumberOf(store, At(4100, 9, 5)).has_value()) << "the count starts again";
+    EXPECT_TRUE(counter.Step(store, kNoDeadline));
+    EXPECT_EQ(counter.NumberOf(store, At(4100, 9, 5)), 410);
 }
 
 TEST(MatchCounter, CountsSpooledLinesAsTheyAreReadBackFromDisk) {

@@ -73,17 +73,16 @@ bool CannotWrite(int error) {
     return error == EACCES || error == EPERM || error == EROFS;
 }
 
-// The device's name below /dev with its slashes as underscores ("ttyUSB0", "pts_5"), as the
-// other serial tools name their locks, so that a pseudo-terminal's lock is theirs too; a device
-// outside /dev is named by its last component.
-std::string LockName(const std::string& device) {
+// The lock file of a device in folder: LCK.. and the device's name below /dev with its slashes
+// as underscores ("LCK..ttyUSB0", "LCK..pts_5"), as the other serial tools name their locks, so
+// that a pseudo-terminal's lock is theirs too; a device outside /dev is named by its last
+// component.
+std::string LockFileIn(const std::string& folder, const std::string& device) {
     const std::string dev = "/dev/";
-    if (device.starts_with(dev)) {
-        std::string name = device.substr(dev.size());
-        std::replace(name.begin(), name.end(), '/', '_');
-        return name;
-    }
-    return device.substr(device.rfind('/') + 1);
+    std::string name =
+        device.starts_with(dev) ? device.substr(dev.size()) : device.substr(device.rfind('/') + 1);
+    std::replace(name.begin(), name.end(), '/', '_');
+    return folder + "/LCK.." + name;
 }
 
 // Writes this process's lock text into a file of its own in folder and links that to path, so
@@ -124,7 +123,7 @@ int LockOwner(const std::string& devicePath) {
     char device[PATH_MAX];
     if (folder.empty() || !realpath(devicePath.c_str(), device))
         return 0;
-    const pid_t owner = OwnerOf(folder + "/LCK.." + LockName(device));
+    const pid_t owner = OwnerOf(LockFileIn(folder, device));
     return owner != 0 && Alive(owner) ? owner : 0;
 }
 
@@ -136,7 +135,7 @@ DWORD PortLock::Acquire(const std::string& devicePath) {
     char device[PATH_MAX];
     if (!realpath(devicePath.c_str(), device))
         return Win32ErrorFromErrno(errno, ErrnoContext::Opening);
-    const std::string path = folder + "/LCK.." + LockName(device);
+    const std::string path = LockFileIn(folder, device);
     // A second round only after a stale lock was removed; someone else may win that race.
     for (int round = 0; round < 2; ++round) {
         switch (HolderOf(path)) {
