@@ -59,11 +59,14 @@ void TFindHighlight::paintEvent(QPaintEvent*) {
     const std::int64_t first = pane_->FirstVisibleLine();
     // One row more than wholly fits: the one cut at the bottom edge.
     const std::int64_t last = std::min(first + pane_->VisibleRows(), pane_->LineCount() - 1);
-    const std::int64_t leftColumn = pane_->FirstVisibleColumn();
-    const std::int64_t rightColumn = leftColumn + pane_->VisibleColumns() + 1;
     QPainter painter(this);
     const QColor mark(255, 200, 0, 110);
-    for (std::int64_t line = first; line <= last; ++line)
+    for (std::int64_t line = first; line <= last; ++line) {
+        // The columns in view, in bytes of this line: a tab before them takes several cells.
+        const int y = pane_->CellRect({line, 0}).center().y();
+        const std::int64_t leftColumn =
+            std::max<std::int64_t>(pane_->PositionAt({0, y}).column - 1, 0);
+        const std::int64_t rightColumn = pane_->PositionAt({width(), y}).column + 1;
         for (const corvane::Match& match : MatchesOf(line)) {
             const std::int64_t from = std::max(match.from.column, leftColumn);
             const std::int64_t to = std::min(match.To().column, rightColumn);
@@ -73,4 +76,5 @@ void TFindHighlight::paintEvent(QPaintEvent*) {
             const QRect end = pane_->CellRect({match.from.line, to});
             painter.fillRect(QRect(start.topLeft(), QPoint(end.left() - 1, start.bottom())), mark);
         }
+    }
 }

@@ -283,6 +283,19 @@ TEST_F(PaneTools, EveryMatchInViewIsMarked) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return CellTop({2, 0}) == base; }));
 }
 
+TEST_F(PaneTools, AMatchAfterTabsIsMarkedWithThePaneScrolledToIt) {
+    // Forty tabs: the match starts at byte 40 but in cell 320, well to the right.
+    pane->Append(std::string(40, '\t') + "alpha" + std::string(400, '.'), kTime);
+    pane->SetSelection({0, 45}, {0, 45});
+    ASSERT_TRUE(Settled());
+    ASSERT_GT(pane->FirstVisibleColumn(), 45) << "scrolled beyond the match's byte column";
+    const QRgb base = pane->palette().color(QPalette::Base).rgb();
+    ASSERT_EQ(CellTop({0, 42}), base);
+    tools->FindBar()->Open();
+    QTest::keyClicks(tools->FindBar()->Field(), "alpha");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return CellTop({0, 42}) != base; }));
+}
+
 TEST_F(PaneTools, TheMarksOfALongLineFollowAnEditOfIt) {
     pane->Append("alpha" + std::string(100000, '.'), kTime);
     pane->Append("last", kTime);
