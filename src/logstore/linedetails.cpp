@@ -38,10 +38,11 @@ QString BytesAsText(std::string_view bytes) {
 QString SecondsBetween(std::int64_t earlier, std::int64_t later) {
     const std::int64_t micro = later - earlier;
     const std::int64_t size = micro < 0 ? -micro : micro;
-    return QStringLiteral("%1%2.%3 s")
-        .arg(QChar(micro < 0 ? u'-' : u'+'))
-        .arg(size / 1000000)
-        .arg(size % 1000000, 6, 10, QChar(u'0'));
+    const QString seconds =
+        QStringLiteral("%1.%2 s").arg(size / 1000000).arg(size % 1000000, 6, 10, QChar(u'0'));
+    // Lines of two sources (a serial read, a datagram) are handed to the pane at different
+    // delays, so a line may have come before the one above it; a bare minus reads as a fault.
+    return micro < 0 ? seconds + QStringLiteral(" earlier than the line above") : u'+' + seconds;
 }
 
 QString LineDetails(const LineStore& store, std::int64_t line, LocalTimeText& clock) {

@@ -16,7 +16,7 @@ namespace corvane {
 constexpr std::int64_t kDetailedBytes = 256;
 
 // The lines of the text: the full local date and time ("2026-12-07 17:07:20.123456"); then,
-// unless it is the first line, the time since the line before ("+0.100512 s"); then, for a hex
+// unless it is the first line, the time since the line before (SecondsBetween); then, for a hex
 // line, its bytes. clock is the caller's reusable local-time formatter.
 QString LineDetails(const LineStore& store, std::int64_t line, LocalTimeText& clock);
 
@@ -24,7 +24,9 @@ QString LineDetails(const LineStore& store, std::int64_t line, LocalTimeText& cl
 // backslash, so that the text reads back unambiguously) is "\xNN".
 QString BytesAsText(std::string_view bytes);
 
-// "+0.100512 s": a difference of two line times, in seconds to the microsecond.
+// The time from the line above (at earlier) to a line (at later), in seconds to the microsecond:
+// "+0.100512 s", or, for a line that came before the one above it, "0.061929 s earlier than the
+// line above".
 QString SecondsBetween(std::int64_t earlier, std::int64_t later);
 
 } // namespace corvane

@@ -65,10 +65,12 @@ TEST(LineDetails, TimeSinceTheLineBeforeAndTheBytesOfAHexLine) {
     EXPECT_EQ(hex[1], "+0.100512 s");
     EXPECT_EQ(hex[2], "AT\\x0D\\x0A");
 
-    // Not a hex line; and a clock set back shows as a negative difference.
+    // Not a hex line, and one that came before the line above it (a serial line handed over
+    // later than a datagram that came after it): its true time, and the order said in words.
     const QStringList text = corvane::LineDetails(store, 2, clock).split(u'\n');
     ASSERT_EQ(text.size(), 2);
-    EXPECT_EQ(text[1], "-2.000000 s");
+    EXPECT_EQ(text[0], Local(kLater - 2000000, "yyyy-MM-dd HH:mm:ss.zzz") + "968");
+    EXPECT_EQ(text[1], "2.000000 s earlier than the line above");
 }
 
 TEST(LineDetails, ALongHexLineShowsItsFirstBytesThenAnEllipsis) {
