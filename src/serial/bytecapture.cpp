@@ -27,7 +27,11 @@ std::optional<FileError> ByteCapture::Start(const std::string& path, ErrorHandle
 
 void ByteCapture::Stop() {
     const std::lock_guard lock(mutex_);
-    if (fd_ >= 0)
+    if (fd_ < 0)
+        return;
+    if (writing_)
+        closeAfterWrite_ = true;
+    else
         ::close(fd_);
     fd_ = -1;
 }
@@ -43,23 +47,37 @@ std::string ByteCapture::Path() const {
 }
 
 void ByteCapture::Write(const char* bytes, std::size_t size) {
-    std::optional<FileError> failure;
-    ErrorHandler onError;
+    const std::lock_guard writing(writeMutex_);
+    int fd;
     {
         const std::lock_guard lock(mutex_);
         if (fd_ < 0)
             return;
-        // Past the file size limit the capture fails as on a full disk.
-        KeepFileSizeLimitFromEndingProgram();
-        if (const int code = WriteWhole(fd_, bytes, size)) {
+        fd = fd_;
+        writing_ = true;
+    }
+    // Past the file size limit the capture fails as on a full disk.
+    KeepFileSizeLimitFromEndingProgram();
+    const int code = WriteWhole(fd, bytes, size);
+    std::optional<FileError> failure;
+    ErrorHandler onError;
+    {
+        const std::lock_guard lock(mutex_);
+        writing_ = false;
+        if (closeAfterWrite_) {
+            // Stopped meanwhile: the stop left the file to this write, and its error to nobody.
+            closeAfterWrite_ = false;
+            ::close(fd);
+            return;
+        }
+        if (code) {
             failure = FileErrorOf(path_, code);
             ::close(fd_);
             fd_ = -1;
             onError = onError_;
         }
     }
-    // Reported without the lock held: the handler runs on the UI thread, which may be waiting
-    // for the lock in Stop.
+    // Reported without the lock held: the handler runs on the UI thread.
     if (failure && onError)
         Synchronize([&] { onError(*failure); });
 }

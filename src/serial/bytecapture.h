@@ -5,11 +5,14 @@
 //
 // The worker writes each read straight from its own thread (one write a read: reads come at most
 // about ten a second, each of whatever had queued). The UI thread starts and stops the capture at
-// any time; one mutex orders the two, so a stop never closes the file under a write and a write
-// after the stop goes nowhere. A write error stops the capture and is reported once, on the UI
-// thread through the hand-over (the worker hands the report over, as it does its lines), to the
-// handler set with Start; the handler must not wait for a modal box inside the hand-over (post
-// the box), as the worker waits until it has run.
+// any time and never waits for a write, which may take long on a stalled disk or network folder
+// (a read is up to 4 MiB): the lock it shares with the worker is never held across a write. A
+// stop during a write leaves the file to the worker, which closes it when the write is done, so a
+// stop never closes the file under a write, and a write after the stop goes nowhere. A write
+// error stops the capture and is reported once, on the UI thread through the hand-over (the
+// worker hands the report over, as it does its lines), to the handler set with Start; the
+// handler must not wait for a modal box inside the hand-over (post the box), as the worker waits
+// until it has run.
 
 #include "core/fileerror.h"
 
@@ -26,6 +29,7 @@ public:
     using ErrorHandler = std::function<void(const FileError&)>;
 
     ByteCapture() = default;
+    // Once no worker writes any more.
     ~ByteCapture();
     ByteCapture(const ByteCapture&) = delete;
     ByteCapture& operator=(const ByteCapture&) = delete;
@@ -35,7 +39,7 @@ public:
     // opened.
     std::optional<FileError> Start(const std::string& path, ErrorHandler onError,
                                    bool append = false);
-    // UI thread: closes the file after any write in progress.
+    // UI thread: stops at once; a write in progress ends first, and its worker closes the file.
     void Stop();
     bool Capturing() const;
     std::string Path() const;
@@ -45,10 +49,16 @@ public:
     void Write(const char* bytes, std::size_t size);
 
 private:
+    // Held by a worker across its write, so that the writes of two workers (an ending one and the
+    // next) do not mix. Never taken by the UI thread.
+    std::mutex writeMutex_;
+    // Guards what follows; held only for moments.
     mutable std::mutex mutex_;
     int fd_ = -1;
     std::string path_;
     ErrorHandler onError_;
+    bool writing_ = false;         // a worker writes to the file of the moment, without the lock
+    bool closeAfterWrite_ = false; // the capture stopped during that write
 };
 
 // The one capture of the serial receive worker, living for the whole run.
