@@ -63,6 +63,7 @@ bool DatagramQueue::Push(const Datagram& datagram) {
         std::memcpy(record + sizeof header, datagram.data, datagram.length);
     lock.lock();
     tail_ = tail + skip + size;
+    ++count_;
     return true;
 }
 
@@ -71,6 +72,7 @@ void DatagramQueue::AddLost(std::uint64_t count) {
 }
 
 void DatagramQueue::Publish() {
+    publications_.fetch_add(1);
     // Taking the lock orders this wake-up after a waiter's test of the queue, so it is not missed.
     { std::lock_guard lock(mutex_); }
     wake_.notify_all();
@@ -116,6 +118,7 @@ void DatagramQueue::Pop() {
     std::memcpy(&length, ring_.get() + start % capacity_, sizeof length);
     lock.lock();
     head_ = start + sizeof(Header) + RoundUp(length);
+    --count_;
 }
 
 void DatagramQueue::Wait(std::chrono::steady_clock::time_point deadline) {
@@ -140,6 +143,11 @@ void DatagramQueue::Interrupt() {
 bool DatagramQueue::Empty() const {
     std::lock_guard lock(mutex_);
     return head_ == tail_;
+}
+
+std::uint64_t DatagramQueue::Count() const {
+    std::lock_guard lock(mutex_);
+    return count_;
 }
 
 std::size_t DatagramQueue::Used() const {

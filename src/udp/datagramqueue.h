@@ -43,6 +43,8 @@ public:
     void AddLost(std::uint64_t count);
     // Wakes the emptying thread's Wait for what was pushed or lost since the last call.
     void Publish();
+    // How many times Publish was called: how often the emptying thread could be woken.
+    std::uint64_t Publications() const { return publications_.load(); }
     // No more will come: Wait returns from now on.
     void Close();
 
@@ -60,6 +62,8 @@ public:
 
     bool Closed() const { return closed_.load(); }
     bool Empty() const;
+    // Datagrams held now.
+    std::uint64_t Count() const;
     // Datagrams refused here and dropped by the kernel, since the queue was made.
     std::uint64_t Lost() const { return lost_.load(); }
     // Bytes held now, and the most there may be.
@@ -75,6 +79,7 @@ private:
     const std::unique_ptr<char[]> ring_;
     std::atomic<std::uint64_t> lost_{0};
     std::atomic<bool> closed_{false};
+    std::atomic<std::uint64_t> publications_{0};
 
     // Guards the positions and the wake-ups. The bytes of a record are written before its end is
     // published and read before it is popped, so neither side touches the other's bytes.
@@ -84,6 +89,7 @@ private:
     // start (a wrap adds the unused end); their difference is what is held.
     std::uint64_t tail_ = 0;
     std::uint64_t head_ = 0;
+    std::uint64_t count_ = 0; // records between head_ and tail_
     bool interrupted_ = false;
 };
 

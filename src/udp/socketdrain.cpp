@@ -60,10 +60,12 @@ void SocketDrain::Execute() {
 
 void SocketDrain::Drain(std::size_t index) {
     TIdStack& stack = *StackInstance();
-    std::uint32_t drops = drops_[index];
     int taken;
-    // A full batch says more may be waiting; a partial one that the socket is empty.
+    // A full batch says more may be waiting; a partial one that the socket is empty. Each batch is
+    // published as it is queued, so that under a flood that keeps the socket full the datagrams
+    // (and the losses) reach the window as they come rather than when the flood ends.
     do {
+        std::uint32_t drops = drops_[index];
         taken = stack.ReceiveQueued(sockets_[index], slots_.data(), kBatch, drops);
         for (int i = 0; i < taken; ++i) {
             const DATAGRAM_SLOT& slot = slots_[static_cast<std::size_t>(i)];
@@ -73,11 +75,16 @@ void SocketDrain::Drain(std::size_t index) {
                          slot.from.sin_addr.S_un.S_addr, ntohs(slot.from.sin_port),
                          static_cast<std::uint16_t>(index), slot.receivedAt});
         }
+        // Drops show on the datagrams queued after them; those that no datagram followed (the end
+        // of a flood) are read from the socket once it is empty.
+        if (taken >= 0 && taken < kBatch)
+            stack.DropCountOf(sockets_[index], drops);
+        CountDrops(index, drops);
+        queue_.Publish();
     } while (taken == kBatch && !Terminated());
-    // Drops show on the datagrams queued after them; those that no datagram followed (the end of a
-    // flood) are read from the socket once it is empty.
-    if (taken >= 0 && taken < kBatch)
-        stack.DropCountOf(sockets_[index], drops);
+}
+
+void SocketDrain::CountDrops(std::size_t index, std::uint32_t drops) {
     // The counter only grows, and wraps at 32 bits; a datagram queued before a count was read
     // carries an older one.
     const auto grown = static_cast<std::int32_t>(drops - drops_[index]);
@@ -85,7 +92,6 @@ void SocketDrain::Drain(std::size_t index) {
         queue_.AddLost(static_cast<std::uint64_t>(grown));
         drops_[index] = drops;
     }
-    queue_.Publish();
 }
 
 } // namespace corvane

@@ -31,6 +31,8 @@ protected:
 private:
     // Takes what the socket of binding index holds into the queue.
     void Drain(std::size_t index);
+    // Counts as lost what binding index's drop count grew by since it was last read.
+    void CountDrops(std::size_t index, std::uint32_t drops);
 
     const std::vector<winsock::SOCKET> sockets_;
     const int readyWait_;

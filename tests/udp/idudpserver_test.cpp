@@ -7,6 +7,7 @@
 #include "udp/idexceptions.h"
 #include "udp/idudplistenerthread.h"
 #include "udp/idudpserver.h"
+#include "udp/socketdrain.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -503,6 +504,36 @@ TEST_F(Endpoint, DeactivationWithAFullQueueDeliversOnlyWhatWasHandedOver) {
     TIdUDPServer another;
     another.SetDefaultPort(port);
     EXPECT_NO_THROW(another.SetActive(true));
+}
+
+// A socket that holds more than one batch when the drain starts: the queue's reader is woken as
+// each batch is queued, not once when the socket is empty, so that a flood that keeps the socket
+// full does not keep the window waiting.
+TEST(SocketDrain, WakesTheQueuesReaderAfterEveryBatch) {
+    constexpr std::uint32_t kCount = 130; // two batches of 64, and a part of a third
+    TIdUDPServer user;                    // keeps the socket stack
+    TIdStack& stack = *StackInstance();
+    const winsock::SOCKET s = stack.NewSocket(winsock::SOCK_DGRAM, 0);
+    ASSERT_EQ(stack.BindAddress(s, "127.0.0.1", 0), 0);
+    ByteString ip;
+    int port = 0;
+    stack.LocalAddressOf(s, ip, port);
+    LoopbackPeer other;
+    for (std::uint32_t n = 0; n < kCount; ++n)
+        ASSERT_TRUE(other.Send(port, Numbered(n, 8)));
+    DatagramQueue queue;
+    SocketDrain drain({s}, 8192, 1000, queue);
+    drain.Start();
+    const bool queued = SpinUntil([&] { return queue.Count() + queue.Lost() == kCount; });
+    const std::uint64_t wakes = queue.Publications();
+    // Ends the drain's readiness wait.
+    stack.ShutdownSocket(s, winsock::SD_RECEIVE);
+    drain.Terminate();
+    drain.WaitFor();
+    stack.CloseSocketHandle(s);
+    ASSERT_TRUE(queued);
+    ASSERT_GE(queue.Count(), 2u * 64) << "the system's queue of the socket dropped too many";
+    EXPECT_GE(wakes, queue.Count() / 64 + 1);
 }
 
 // Each delivery carries its own datagram's arrival time, on the wall clock.
