@@ -121,6 +121,15 @@ void DatagramQueue::Pop() {
     --count_;
 }
 
+std::uint64_t DatagramQueue::DiscardAll() {
+    std::lock_guard lock(mutex_);
+    const std::uint64_t discarded = count_;
+    head_ = tail_;
+    count_ = 0;
+    lost_.fetch_add(discarded);
+    return discarded;
+}
+
 void DatagramQueue::Wait(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock lock(mutex_);
     wake_.wait_until(lock, deadline, [this] { return interrupted_ || Closed() || head_ != tail_; });

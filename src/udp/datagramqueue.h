@@ -52,6 +52,8 @@ public:
     // The oldest datagram, false when there is none; its data stays valid until Pop.
     bool Front(Datagram& datagram) const;
     void Pop();
+    // Pops every datagram held and counts them as lost; returns how many there were.
+    std::uint64_t DiscardAll();
 
     // Blocks until a datagram is there or Close or Interrupt was called, and besides until the
     // deadline has passed (the first) or the count of the lost differs from lostSeen (the second).

@@ -40,6 +40,14 @@ void TIdUDPListenerThread::Stopping() {
     queue_.Interrupt();
 }
 
+std::uint64_t TIdUDPListenerThread::TakeLossAtStop() {
+    queue_.DiscardAll();
+    const std::uint64_t lost = queue_.Lost();
+    const std::uint64_t unreported = lost - reportedLoss_;
+    reportedLoss_ = lost;
+    return unreported;
+}
+
 bool TIdUDPListenerThread::LossReportDue(Clock::time_point now) const {
     return queue_.Lost() != reportedLoss_ && now >= nextLossReport_;
 }
@@ -77,12 +85,8 @@ void TIdUDPListenerThread::Run() {
     handingOver_.store(false);
     // Once the program's ending has begun hand-overs are dropped, and so is what waits for them:
     // the datagrams and the loss report.
-    if (delivered)
-        return;
-    DatagramQueue::Datagram datagram;
-    while (queue_.Front(datagram))
-        queue_.Pop();
-    reportedLoss_ = queue_.Lost();
+    if (!delivered)
+        TakeLossAtStop();
 }
 
 void TIdUDPListenerThread::DeliverQueued() {

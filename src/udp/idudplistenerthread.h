@@ -49,8 +49,10 @@ public:
     int ReadyWait() const { return kReadyWait; }
     int BufferSize() const { return bufferSize_; }
     const DatagramQueue& Queue() const { return queue_; }
-    // Lost since the last report. Once the thread has ended, or on the thread that delivers.
-    std::uint64_t UnreportedLoss() const { return queue_.Lost() - reportedLoss_; }
+    // Once stopped, and the drain ended: what the queue still holds is lost with the stop; counts
+    // it, and returns it with the loss not yet reported, as reported from now on. Once the thread
+    // has ended, or on the thread that delivers.
+    std::uint64_t TakeLossAtStop();
 
 protected:
     void Run() override;

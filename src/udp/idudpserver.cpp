@@ -64,8 +64,10 @@ void TIdUDPServer::ReleaseBindings() {
     for (int i = 0; i < bindings_.Count(); ++i)
         bindings_.Items(i).DropSocket();
     currentBinding_.store(nullptr);
-    if (const std::uint64_t unreported = listener->UnreportedLoss())
-        ReportLoss(unreported);
+    // What was queued but not delivered is lost with the stop: it goes into the one report of
+    // what was lost and not yet reported.
+    if (const std::uint64_t lost = listener->TakeLossAtStop())
+        ReportLoss(lost);
 }
 
 void TIdUDPServer::ShutDownReceiving() {
@@ -96,6 +98,9 @@ void TIdUDPServer::FinishReleaseAfterDelivery() {
     listener_->EndDrain();
     for (int i = 0; i < bindings_.Count(); ++i)
         bindings_.Items(i).DropSocket();
+    // The listener waits for this delivery to return and delivers nothing more once it has.
+    if (const std::uint64_t lost = listener_->TakeLossAtStop())
+        ReportLoss(lost);
     // The delivery still runs on the listener's behalf (its buffer is the data being delivered),
     // so the listener cannot be waited for or freed here; it frees itself when it has ended.
     listener_.release()->SetFreeOnTerminate(true);

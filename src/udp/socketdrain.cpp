@@ -52,6 +52,7 @@ void SocketDrain::Execute() {
                 Drain(static_cast<std::size_t>(at - sockets_.begin()));
             }
         }
+        CountDropsAtStop();
     } catch (...) {
         // More sockets than one wait takes: the listener ends with this thread, as it always did.
     }
@@ -82,6 +83,15 @@ void SocketDrain::Drain(std::size_t index) {
         CountDrops(index, drops);
         queue_.Publish();
     } while (taken == kBatch && !Terminated());
+}
+
+void SocketDrain::CountDropsAtStop() {
+    TIdStack& stack = *StackInstance();
+    for (std::size_t index = 0; index < sockets_.size(); ++index) {
+        std::uint32_t drops = drops_[index];
+        if (stack.DropCountOf(sockets_[index], drops) == 0)
+            CountDrops(index, drops);
+    }
 }
 
 void SocketDrain::CountDrops(std::size_t index, std::uint32_t drops) {

@@ -25,12 +25,15 @@ public:
     ~SocketDrain() override;
 
 protected:
-    // Closes the queue when it ends, also by a failure of the readiness wait.
+    // Closes the queue when it ends, also by a failure of the readiness wait. Ended by a stop, it
+    // first counts the drops the sockets report.
     void Execute() override;
 
 private:
     // Takes what the socket of binding index holds into the queue.
     void Drain(std::size_t index);
+    // At the stop: counts the drops not yet counted, which no datagram will carry now.
+    void CountDropsAtStop();
     // Counts as lost what binding index's drop count grew by since it was last read.
     void CountDrops(std::size_t index, std::uint32_t drops);
 

@@ -485,25 +485,58 @@ TEST_F(Endpoint, DeactivationReportsTheLossLeftToReport) {
     EXPECT_TRUE(received.empty());
 }
 
-// The stop discards what the queue holds, as it does what the socket holds: only the datagram
-// already handed over is delivered, and the port is free when the deactivation returns.
-TEST_F(Endpoint, DeactivationWithAFullQueueDeliversOnlyWhatWasHandedOver) {
+// The stop discards what the queue holds: only the datagram already handed over is delivered,
+// the rest is counted in one loss report made before the deactivation returns, and the port is
+// free by then.
+TEST_F(Endpoint, DeactivationDeliversWhatWasHandedOverAndReportsTheRestLostAtOnce) {
+    constexpr std::uint32_t kCount = 5000;
+    std::vector<std::uint64_t> losses;
+    server.SetOnUDPLoss([&](TIdUDPServer&, std::uint64_t lost) { losses.push_back(lost); });
     server.SetDefaultPort(0);
     server.SetActive(true);
     const int port = BoundPort();
     LoopbackPeer other;
-    for (std::uint32_t n = 0; n < 5000; ++n)
+    for (std::uint32_t n = 0; n < kCount; ++n)
         ASSERT_TRUE(other.Send(port, Numbered(n, 8)));
     const DatagramQueue& queue = server.Listener()->Queue();
-    ASSERT_TRUE(
-        SpinUntil([&] { return server.Listener()->HandingOver() && queue.Used() >= 4000 * 32; }));
+    ASSERT_TRUE(SpinUntil([&] {
+        return server.Listener()->HandingOver() && queue.Count() + queue.Lost() == kCount;
+    }));
     server.SetActive(false);
     EXPECT_FALSE(server.Active());
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].data, Numbered(0, 8));
+    EXPECT_EQ(losses, std::vector<std::uint64_t>{kCount - 1});
     TIdUDPServer another;
     another.SetDefaultPort(port);
     EXPECT_NO_THROW(another.SetActive(true));
+}
+
+// A handler that deactivates its endpoint: what was queued behind its datagram is reported lost
+// when the handler returns.
+TEST_F(Endpoint, AHandlerThatDeactivatesReportsWhatWasQueuedBehindItsDatagram) {
+    constexpr std::uint32_t kCount = 200;
+    std::vector<std::uint64_t> losses;
+    server.SetOnUDPLoss([&](TIdUDPServer&, std::uint64_t lost) { losses.push_back(lost); });
+    LoopbackPeer other;
+    server.SetOnUDPRead([&](TIdUDPServer& endpoint, Stream& data, TIdSocketHandle&) {
+        Received r;
+        r.data.resize(data.Size());
+        data.Read(r.data.data(), r.data.size());
+        received.push_back(r);
+        for (std::uint32_t n = 1; n < kCount; ++n)
+            ASSERT_TRUE(other.Send(BoundPort(), Numbered(n, 8)));
+        const DatagramQueue& queue = endpoint.Listener()->Queue();
+        ASSERT_TRUE(SpinUntil([&] { return queue.Count() + queue.Lost() == kCount - 1; }));
+        endpoint.SetActive(false);
+    });
+    server.SetDefaultPort(0);
+    server.SetActive(true);
+    ASSERT_TRUE(other.Send(BoundPort(), Numbered(0, 8)));
+    ASSERT_TRUE(ServeUntil([&] { return !losses.empty(); }));
+    EXPECT_FALSE(server.Active());
+    EXPECT_EQ(received.size(), 1u);
+    EXPECT_EQ(losses, std::vector<std::uint64_t>{kCount - 1});
 }
 
 // A socket that holds more than one batch when the drain starts: the queue's reader is woken as
