@@ -61,7 +61,9 @@ TFindBar::TFindBar(TLogPane* pane)
     field_->setClearButtonEnabled(true);
     matchCase_->setObjectName(QStringLiteral("findMatchCase"));
     count_->setObjectName(QStringLiteral("findCount"));
-    count_->setAccessibleName(QStringLiteral("Matches"));
+    // The count itself ("2 of 5") is what a screen reader reads as the label's name, and hears
+    // change as it changes; what it counts is its description.
+    count_->setAccessibleDescription(QStringLiteral("Matches"));
     count_->setMinimumWidth(
         count_->fontMetrics().horizontalAdvance(QStringLiteral("0000 of 0000000")));
 
@@ -93,6 +95,9 @@ TFindBar::TFindBar(TLogPane* pane)
     addAction(close);
     field_->installEventFilter(this);
     viewport_->installEventFilter(this);
+    // Tab goes from the pane into its open bar, and from the bar on to what follows the pane.
+    setTabOrder(pane_, field_);
+    setTabOrder(field_, matchCase_);
     hide();
 }
 
@@ -154,6 +159,11 @@ bool TFindBar::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
+corvane::FindQuery TFindBar::FieldQuery() const {
+    return corvane::FindQuery(corvane::ToCodePage(field_->text()),
+                              corvane::FindOptions{matchCase_->isChecked()});
+}
+
 void TFindBar::QueryEdited() {
     walkTask_.Stop();
     walk_.reset();
@@ -161,8 +171,7 @@ void TFindBar::QueryEdited() {
     countTask_.Stop();
     counter_.reset();
     query_.reset();
-    corvane::FindQuery query(corvane::ToCodePage(field_->text()),
-                             corvane::FindOptions{matchCase_->isChecked()});
+    const corvane::FindQuery query = FieldQuery();
     if (!query.Empty()) {
         query_ = query;
         counter_ = std::make_unique<corvane::MatchCounter>(query);
@@ -181,13 +190,15 @@ void TFindBar::FindPrevious() {
 }
 
 void TFindBar::Walk(MatchWalk::Direction direction) {
-    if (!query_)
+    // Once the bar is closed, F3 and Shift+F3 find again what it last held.
+    const corvane::FindQuery query = query_ ? *query_ : FieldQuery();
+    if (query.Empty())
         return;
     // From the end of the selection forward, from its start backward: a selected match is
     // stepped over, and without a selection the walk starts at the caret.
     const TextPos anchor = pane_->Anchor();
     const TextPos caret = pane_->Caret();
-    walk_ = std::make_unique<MatchWalk>(*query_,
+    walk_ = std::make_unique<MatchWalk>(query,
                                         direction == MatchWalk::Direction::Forward
                                             ? std::max(anchor, caret)
                                             : std::min(anchor, caret),

@@ -6,6 +6,9 @@
 // the focus back to the pane. The walk and the count run in slices from the event loop, so the
 // window stays responsive over millions of lines, and lines that arrive meanwhile are searched
 // too.
+//
+// Once closed, F3 and Shift+F3 (the pane's keys) find again the text the bar last held. In the
+// Tab order the bar follows its pane.
 
 #include "logstore/linefind.h"
 #include "logstore/slicedtask.h"
@@ -51,6 +54,8 @@ protected:
 
 private:
     void Place();
+    // What the field and "Match case" ask for.
+    corvane::FindQuery FieldQuery() const;
     void QueryEdited();
     void Walk(corvane::MatchWalk::Direction direction);
     void WalkEnded();

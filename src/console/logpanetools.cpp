@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QMenu>
@@ -62,6 +63,7 @@ TLogPaneTools::TLogPaneTools(TLogPane* pane, Dialogs& dialogs, corvane::Settings
     AddKey(pane_, QKeySequence::FindNext, [this] { findBar_->FindNext(); });
     AddKey(pane_, QKeySequence::FindPrevious, [this] { findBar_->FindPrevious(); });
     AddKey(pane_, QKeySequence::Save, [this] { save_->Run(); });
+    AddMenuKey();
     // The tooltip of a line, over its text or its time.
     pane_->viewport()->installEventFilter(this);
     times_->installEventFilter(this);
@@ -69,6 +71,20 @@ TLogPaneTools::TLogPaneTools(TLogPane* pane, Dialogs& dialogs, corvane::Settings
 
 // The capture goes with the pane: both are destroyed together.
 TLogPaneTools::~TLogPaneTools() = default;
+
+void TLogPaneTools::AddMenuKey() {
+    // Shift+F10 opens the pane's menu at the caret, as the Menu key does; in the find bar's field
+    // it stays the field's own.
+    auto* key = new QAction(pane_);
+    key->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    key->setShortcutContext(Qt::WidgetShortcut);
+    connect(key, &QAction::triggered, pane_, [this] {
+        const QPoint at = pane_->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, pane_->mapToGlobal(at));
+        QCoreApplication::sendEvent(pane_, &menu);
+    });
+    pane_->addAction(key);
+}
 
 void TLogPaneTools::ShowTimes(bool shown) {
     times_->SetShown(shown);

@@ -3,7 +3,8 @@
 // What a log pane offers beyond its text, each item added to its context menu: "Show Times" (a
 // column of line times, remembered per pane), the tooltip of a line, "Copy with Times", "Find…"
 // (Ctrl+F, the find bar; F3 and Shift+F3 step through the matches), "Save As…" (Ctrl+S) and
-// "Capture to File…". The keys work while the pane or its find bar has the focus.
+// "Capture to File…". The keys work while the pane or its find bar has the focus; Shift+F10, the
+// menu itself, while the pane has it.
 
 #include "core/walltime.h"
 #include "logstore/linecapture.h"
@@ -49,6 +50,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void AddMenuKey();
     void AddMenuItems(QMenu* menu);
     void CaptureFailed(const corvane::FileError& error);
     // The line under a point of the viewport, or -1 where there is none.

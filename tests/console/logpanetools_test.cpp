@@ -265,6 +265,53 @@ TEST_F(PaneTools, TheFindBarStepsThroughTheMatchesWithItsKeys) {
     EXPECT_EQ(QApplication::focusWidget(), pane.get());
 }
 
+// A screen reader reads the count itself; once Esc has closed the bar, F3 and Shift+F3 in the
+// pane find again what it held.
+TEST_F(PaneTools, TheCountReachesAScreenReaderAndF3FindsAgainAfterTheBarIsClosed) {
+    for (const char* line : {"alpha one", "beta", "gamma alpha", "delta"})
+        pane->Append(line, kTime);
+    ASSERT_TRUE(Settled());
+    auto* bar = tools->FindBar();
+    QTest::keyClick(pane.get(), Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(bar->Field(), "alpha");
+    QAccessibleInterface* count = QAccessible::queryAccessibleInterface(bar->Count());
+    ASSERT_NE(count, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->Count()->text() == "0 of 2"; }));
+    EXPECT_EQ(count->text(QAccessible::Name), "0 of 2");
+    EXPECT_EQ(count->text(QAccessible::Description), "Matches");
+    QTest::keyClick(bar->Field(), Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->Count()->text() == "1 of 2"; }));
+    EXPECT_EQ(count->text(QAccessible::Name), "1 of 2");
+
+    QTest::keyClick(bar->Field(), Qt::Key_Escape);
+    ASSERT_FALSE(bar->isVisible());
+    const auto selected = [&] { return std::pair(pane->Anchor(), pane->Caret()); };
+    QTest::keyClick(pane.get(), Qt::Key_F3);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return selected() == std::pair(TextPos{2, 6}, TextPos{2, 11});
+    }));
+    QTest::keyClick(pane.get(), Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return selected() == std::pair(TextPos{0, 0}, TextPos{0, 5});
+    }));
+    EXPECT_FALSE(bar->isVisible());
+}
+
+// Shift+F10 opens the pane's menu, as the Menu key does.
+TEST_F(PaneTools, ShiftF10OpensThePanesMenu) {
+    pane->Append("line", kTime);
+    pane->setFocus();
+    QTest::keyClick(pane.get(), Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_NE(menu->findChild<QAction*>(QStringLiteral("select-all")), nullptr);
+    EXPECT_NE(menu->findChild<QAction*>(QStringLiteral("find")), nullptr);
+    // Opened at the caret, inside the pane.
+    EXPECT_TRUE(pane->rect().contains(pane->mapFromGlobal(menu->pos())));
+    menu->close();
+}
+
 TEST_F(PaneTools, EveryMatchInViewIsMarked) {
     for (const char* line : {"alpha", "gamma", "alpha"})
         pane->Append(line, kTime);

@@ -237,6 +237,43 @@ TEST_F(Window, TabMovesThroughTheControlsInTheLayoutsOrder) {
     }
 }
 
+// An open find bar is in the Tab order right after its pane: its field, then "Match case"; the
+// window's own controls keep their order around it.
+TEST_F(Window, AnOpenFindBarFollowsItsPaneInTheTabOrder) {
+    frm.show();
+    QApplication::setActiveWindow(&frm);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frm));
+    frm.mmLog->setFocus();
+    QTest::keyClick(frm.mmLog, Qt::Key_F, Qt::ControlModifier);
+    frm.mmLogRec->setFocus();
+    QTest::keyClick(frm.mmLogRec, Qt::Key_F, Qt::ControlModifier);
+    const auto barOf = [](QWidget* pane, const char* name) {
+        return pane->findChild<QWidget*>(QLatin1String(name));
+    };
+    const QWidget* expected[] = {
+        frm.chkbxRawData,
+        frm.mmLog,
+        barOf(frm.mmLog, "findText"),
+        barOf(frm.mmLog, "findMatchCase"),
+        frm.btnClearLog,
+        frm.mmLogRec,
+        barOf(frm.mmLogRec, "findText"),
+        barOf(frm.mmLogRec, "findMatchCase"),
+        frm.cmbxBaudRate,
+        frm.cmbxComPorts,
+    };
+    for (const QWidget* widget : expected)
+        ASSERT_TRUE(widget && widget->isVisible());
+    const_cast<QWidget*>(expected[0])->setFocus();
+    for (std::size_t i = 1; i < std::size(expected); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_EQ(focus, expected[i])
+            << "after " << expected[i - 1]->objectName().toStdString() << " came "
+            << (focus ? focus->objectName().toStdString() : "");
+    }
+}
+
 TEST_F(Window, AFreshlyShownWindowHasTheFocusOnTheFirstTabStop) {
     frm.show();
     QApplication::setActiveWindow(&frm);
