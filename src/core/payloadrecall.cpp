@@ -14,6 +14,7 @@ PayloadRecall::PayloadRecall(QStringList entries) : entries_(std::move(entries))
 bool PayloadRecall::Remember(const QString& payload) {
     position_ = entries_.size();
     draft_.clear();
+    edits_.clear();
     if (payload.isEmpty() || (!entries_.isEmpty() && entries_.back() == payload))
         return false;
     PushHistory(entries_, payload, kKept);
@@ -22,18 +23,22 @@ bool PayloadRecall::Remember(const QString& payload) {
 }
 
 QString PayloadRecall::Older(const QString& current) {
-    if (position_ == 0)
-        return current;
-    if (position_ == entries_.size())
-        draft_ = current;
-    return entries_[--position_];
+    return position_ == 0 ? current : Move(current, -1);
 }
 
 QString PayloadRecall::Newer(const QString& current) {
+    return position_ == entries_.size() ? current : Move(current, 1);
+}
+
+QString PayloadRecall::Move(const QString& current, qsizetype step) {
     if (position_ == entries_.size())
-        return current;
-    ++position_;
-    return position_ == entries_.size() ? draft_ : entries_[position_];
+        draft_ = current;
+    else if (current != entries_[position_])
+        edits_.insert(position_, current);
+    else
+        edits_.remove(position_);
+    position_ += step;
+    return position_ == entries_.size() ? draft_ : edits_.value(position_, entries_[position_]);
 }
 
 } // namespace corvane

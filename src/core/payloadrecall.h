@@ -2,10 +2,12 @@
 #pragma once
 // The payloads an edit line has sent, recalled as a shell recalls its commands: Up steps back
 // from the newest, Down forward again, and past the newest the text that was being typed before
-// the first Up comes back.
+// the first Up comes back. An entry edited and left keeps its edit when it is shown again, until
+// a payload is sent; the entries themselves stay as they were sent.
 
 #include "core/settings.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -31,9 +33,14 @@ public:
     QString Newer(const QString& current);
 
 private:
+    // Keeps current as the text at the present position, then moves by step and gives the text
+    // there.
+    QString Move(const QString& current, qsizetype step);
+
     QStringList entries_;
-    qsizetype position_ = 0; // entries_.size(): at the text being typed
-    QString draft_;          // that text, kept while older entries are shown
+    qsizetype position_ = 0;          // entries_.size(): at the text being typed
+    QString draft_;                   // that text, kept while older entries are shown
+    QHash<qsizetype, QString> edits_; // entries edited since the last send, by position
 };
 
 } // namespace corvane

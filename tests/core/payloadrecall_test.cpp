@@ -39,6 +39,30 @@ TEST(PayloadRecall, RememberAddsTheNewestOnceAndRestartsFromIt) {
     EXPECT_EQ(recall.Newer("b edited"), "");
 }
 
+TEST(PayloadRecall, AnEditToARecalledEntryIsKeptUntilALineIsSent) {
+    PayloadRecall recall({"one", "two", "three"});
+    EXPECT_EQ(recall.Older("draft"), "three");
+    EXPECT_EQ(recall.Older("three"), "two");
+    // "two" edited, then left both ways: the edit comes back each time.
+    EXPECT_EQ(recall.Older("two edited"), "one");
+    EXPECT_EQ(recall.Newer("one"), "two edited");
+    EXPECT_EQ(recall.Newer("two edited again"), "three");
+    EXPECT_EQ(recall.Newer("three"), "draft");
+    EXPECT_EQ(recall.Older("draft"), "three");
+    EXPECT_EQ(recall.Older("three"), "two edited again");
+    // An edit taken back to the entry's own text is no edit.
+    EXPECT_EQ(recall.Older("two"), "one");
+    EXPECT_EQ(recall.Newer("one"), "two");
+    EXPECT_EQ(recall.Older("two edited"), "one");
+    EXPECT_EQ(recall.Entries(), QStringList({"one", "two", "three"}));
+
+    // A send forgets the edits: the entries come back as they were sent.
+    EXPECT_TRUE(recall.Remember("one more"));
+    EXPECT_EQ(recall.Older(""), "one more");
+    EXPECT_EQ(recall.Older("one more"), "three");
+    EXPECT_EQ(recall.Older("three"), "two");
+}
+
 TEST(PayloadRecall, KeepsTheNewestFifty) {
     QStringList many;
     for (int i = 0; i < 60; ++i)
