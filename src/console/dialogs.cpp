@@ -121,6 +121,7 @@ std::optional<Dialogs::FileChoice> ScreenDialogs::AskFileToWrite(const FileQuest
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()); grid && question.offerTimes) {
         times = new QCheckBox(QStringLiteral("Include times"), &dialog);
         times->setObjectName(QStringLiteral("includeTimes"));
+        times->setChecked(question.includeTimes);
         grid->addWidget(times, grid->rowCount(), 0, 1, -1);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

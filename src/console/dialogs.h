@@ -25,13 +25,14 @@ public:
     virtual bool Confirm(const corvane::ByteString& text) = 0;
 
     // The file dialog that asks where to write: caption, the folder it opens in (empty: the home
-    // folder), its name filter, and whether it offers "Include times". Nothing when the operator
-    // cancels.
+    // folder), its name filter, whether it offers "Include times", and whether that is ticked
+    // when it opens. Nothing when the operator cancels.
     struct FileQuestion {
         QString caption;
         QString folder;
         QString filter;
         bool offerTimes = false;
+        bool includeTimes = false;
     };
     struct FileChoice {
         QString path;

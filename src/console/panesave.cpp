@@ -32,9 +32,11 @@ void TPaneSave::Run() {
                             {QStringLiteral("Save As"),
                              {},
                              QStringLiteral("Text files (*.txt *.log);;All files (*)"),
-                             true});
+                             true,
+                             settings_.IncludeTimes()});
     if (!choice)
         return;
+    settings_.SetIncludeTimes(choice->includeTimes);
     Start(choice->path, choice->includeTimes);
 }
 

@@ -31,6 +31,10 @@ TWindowTools::TWindowTools(TfrmMain& window, Dialogs& dialogs)
                             [this](const corvane::ByteString& line) { window_.AddToLog(line); })),
       serialHistory_(MakeHistory(window.edtData, settings_)),
       udpHistory_(MakeHistory(window.edtUDPData, settings_)) {
+    // Said once, in the upper pane: the choices are kept for this run only.
+    settings_.SetOnWriteFailure([this](const corvane::FileError& error) {
+        window_.AddToLog(FileFailureText("Settings not saved:", error));
+    });
     connect(window.mmLogRec, &TLogPane::ContextMenuBuilt, this,
             &TWindowTools::AddReceivedBytesItem);
     // A click on Send sends what the edit holds (or starts repeating it): it is remembered.

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/settings.h"
 
+#include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace corvane {
 
@@ -13,6 +18,21 @@ QString ShowTimesKey(const QString& pane) {
 
 QString HistoryKey(const QString& field) {
     return "history/" + field;
+}
+
+// The longest a write waits for another program's write of the same file (a few milliseconds).
+constexpr int kLockWaitMs = 500;
+
+// Why the settings file cannot be written, as far as the system tells without writing: its folder
+// (where the file is replaced as a whole) or the file itself refused.
+FileError WhyNotWritten(const QString& file) {
+    const std::string path = file.toStdString();
+    const std::string folder = QFileInfo(file).absolutePath().toStdString() + "/.";
+    if (::access(folder.c_str(), W_OK) != 0)
+        return FileErrorOf(path, errno);
+    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
+        return FileErrorOf(path, errno);
+    return {path, "it cannot be written"};
 }
 
 } // namespace
@@ -32,7 +52,7 @@ bool Settings::ShowTimes(const QString& pane) const {
 }
 
 void Settings::SetShowTimes(const QString& pane, bool show) {
-    settings_.setValue(ShowTimesKey(pane), show);
+    Set(ShowTimesKey(pane), show);
 }
 
 QString Settings::LastFolder() const {
@@ -40,11 +60,13 @@ QString Settings::LastFolder() const {
 }
 
 void Settings::SetLastFolder(const QString& folder) {
-    settings_.setValue("files/lastFolder", folder);
+    Set("files/lastFolder", folder);
 }
 
 QStringList Settings::PayloadHistory(const QString& field) const {
     QStringList history = settings_.value(HistoryKey(field)).toStringList();
+    for (const QString& payload : unwritten_.value(field))
+        PushHistory(history, payload, kHistoryLength);
     // A hand-edited file may hold more than is kept.
     if (history.size() > kHistoryLength)
         history = history.mid(history.size() - kHistoryLength);
@@ -52,9 +74,8 @@ QStringList Settings::PayloadHistory(const QString& field) const {
 }
 
 void Settings::AddPayload(const QString& field, const QString& payload) {
-    QStringList history = PayloadHistory(field);
-    PushHistory(history, payload, kHistoryLength);
-    settings_.setValue(HistoryKey(field), history);
+    unwritten_[field].append(payload);
+    Sync();
 }
 
 bool Settings::Reconnect() const {
@@ -62,12 +83,44 @@ bool Settings::Reconnect() const {
 }
 
 void Settings::SetReconnect(bool reconnect) {
-    settings_.setValue("reconnect", reconnect);
+    Set("reconnect", reconnect);
+}
+
+bool Settings::IncludeTimes() const {
+    return settings_.value("files/includeTimes", false).toBool();
+}
+
+void Settings::SetIncludeTimes(bool include) {
+    Set("files/includeTimes", include);
+}
+
+void Settings::Set(const QString& key, const QVariant& value) {
+    settings_.setValue(key, value);
+    Sync();
 }
 
 bool Settings::Sync() {
+    // One program at a time between taking in the file and writing it back, so that a history
+    // written by another in between is not lost. Without the lock (a folder not there yet, or a
+    // program that holds it too long) the write goes ahead all the same.
+    QLockFile merging(settings_.fileName() + ".merge");
+    merging.tryLock(kLockWaitMs);
     settings_.sync();
-    return settings_.status() == QSettings::NoError;
+    for (auto field = unwritten_.cbegin(); field != unwritten_.cend(); ++field) {
+        QStringList history = settings_.value(HistoryKey(field.key())).toStringList();
+        for (const QString& payload : field.value())
+            PushHistory(history, payload, kHistoryLength);
+        settings_.setValue(HistoryKey(field.key()), history);
+    }
+    unwritten_.clear();
+    settings_.sync();
+    const bool written = settings_.status() == QSettings::NoError;
+    if (!written && !failureSaid_) {
+        failureSaid_ = true;
+        if (onWriteFailure_)
+            onWriteFailure_(WhyNotWritten(settings_.fileName()));
+    }
+    return written;
 }
 
 void PushHistory(QStringList& history, const QString& payload, int limit) {

@@ -7,12 +7,20 @@
 // field, and whether a serial port that went away is reopened when it comes back. Nothing here
 // changes a control's initial text or value.
 //
-// UI thread. Changes are written to the file when the object is destroyed, on Sync(), and by
-// QSettings' own timer; a file that cannot be read reads as defaults.
+// UI thread. Each change is written to the file at once (Sync), so that a file that cannot be
+// written is known while the operator is there to be told; what was set lives on for the run
+// all the same. Several programs may share the file: each write first takes in what the others
+// wrote, and the payload histories are merged rather than overwritten. A file that cannot be read
+// reads as defaults.
 
+#include "core/fileerror.h"
+
+#include <QHash>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 namespace corvane {
 
@@ -51,11 +59,26 @@ public:
     bool Reconnect() const;
     void SetReconnect(bool reconnect);
 
-    // Writes pending changes; false when the file could not be written.
+    // Whether "Include times" is ticked when the Save As dialog opens: as it was last left.
+    bool IncludeTimes() const;
+    void SetIncludeTimes(bool include);
+
+    // Called the first time the file cannot be written, and never again: the file and why.
+    using WriteFailure = std::function<void(const FileError& error)>;
+    void SetOnWriteFailure(WriteFailure handler) { onWriteFailure_ = std::move(handler); }
+
+    // Takes in what other programs wrote to the file, adds the payloads recorded since the last
+    // write to its histories, and writes the file; false when it could not be written.
     bool Sync();
 
 private:
+    void Set(const QString& key, const QVariant& value);
+
     QSettings settings_;
+    // Payloads recorded and not yet written, by field, the most recent last.
+    QHash<QString, QStringList> unwritten_;
+    WriteFailure onWriteFailure_;
+    bool failureSaid_ = false;
 };
 
 // The history rule of AddPayload on a list of its own: payload appended unless it equals the

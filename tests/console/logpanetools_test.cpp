@@ -312,6 +312,21 @@ TEST_F(PaneTools, ShiftF10OpensThePanesMenu) {
     menu->close();
 }
 
+// "Include times" opens as the last Save As left it.
+TEST_F(PaneTools, IncludeTimesOpensAsItWasLastLeft) {
+    pane->Append("line", kTime);
+    Choose("save-as"); // cancelled
+    ASSERT_EQ(dialogs.fileQuestions.size(), 1u);
+    EXPECT_FALSE(dialogs.fileQuestions[0].includeTimes);
+    dialogs.fileAnswer = Dialogs::FileChoice{folder.filePath("timed.txt"), true};
+    Choose("save-as");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tools->Save()->Running(); }));
+    dialogs.fileAnswer.reset();
+    Choose("save-as");
+    EXPECT_TRUE(dialogs.fileQuestions.back().includeTimes);
+    EXPECT_TRUE(settings.IncludeTimes());
+}
+
 TEST_F(PaneTools, EveryMatchInViewIsMarked) {
     for (const char* line : {"alpha", "gamma", "alpha"})
         pane->Append(line, kTime);

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "captionfit.h"
 #include "commandline/commandline.h"
+#include "console/logpanetools.h"
 #include "console/untMain.h"
+#include "console/windowtools.h"
 #include "recordingdialogs.h"
 
 #include <QAccessible>
@@ -12,6 +14,7 @@
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QStyleOptionGroupBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -272,6 +275,25 @@ TEST_F(Window, AnOpenFindBarFollowsItsPaneInTheTabOrder) {
             << "after " << expected[i - 1]->objectName().toStdString() << " came "
             << (focus ? focus->objectName().toStdString() : "");
     }
+}
+
+// A settings file that cannot be written (its folder is a file) is said once, in the upper pane.
+TEST(WindowSettings, AFileThatCannotBeWrittenIsSaidOnceInTheUpperPane) {
+    QTemporaryDir config;
+    QFile notAFolder(config.filePath("corvane"));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    notAFolder.close();
+    const QByteArray old = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    RecordingDialogs dialogs;
+    TfrmMain frm{dialogs};
+    qputenv("XDG_CONFIG_HOME", old);
+    frm.Tools()->LogTools()->ShowTimes(true);
+    frm.Tools()->LogRecTools()->ShowTimes(true);
+    EXPECT_EQ(frm.mmLog->toPlainText(),
+              "Settings not saved: " + config.filePath("corvane/corvane.conf") +
+                  ": Not a directory\n");
+    EXPECT_TRUE(frm.Tools()->LogTools()->TimesShown());
 }
 
 TEST_F(Window, AFreshlyShownWindowHasTheFocusOnTheFirstTabStop) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 using namespace corvane;
 
@@ -23,6 +24,7 @@ TEST(Settings, WhatIsSetIsReadBackByTheNextRunAndDefaultsHoldUntilThen) {
         EXPECT_TRUE(fresh.LastFolder().isEmpty());
         EXPECT_TRUE(fresh.PayloadHistory("edtData").isEmpty());
         EXPECT_TRUE(fresh.Reconnect());
+        EXPECT_FALSE(fresh.IncludeTimes());
 
         fresh.SetShowTimes("mmLogRec", true);
         fresh.SetLastFolder("/home/engineer/логи");
@@ -31,6 +33,7 @@ TEST(Settings, WhatIsSetIsReadBackByTheNextRunAndDefaultsHoldUntilThen) {
         fresh.AddPayload("edtData", "Привет");
         fresh.AddPayload("edtUDPData", "ping");
         fresh.SetReconnect(false);
+        fresh.SetIncludeTimes(true);
         EXPECT_TRUE(fresh.Sync());
     }
     const Settings later(file);
@@ -40,6 +43,7 @@ TEST(Settings, WhatIsSetIsReadBackByTheNextRunAndDefaultsHoldUntilThen) {
     EXPECT_EQ(later.PayloadHistory("edtData"), (QStringList{"01 03 00 00", "Привет"}));
     EXPECT_EQ(later.PayloadHistory("edtUDPData"), QStringList{"ping"});
     EXPECT_FALSE(later.Reconnect());
+    EXPECT_TRUE(later.IncludeTimes());
 
     // The reconnect key as an administrator writes it by hand.
     QFile edited(folder.filePath("edited.conf"));
@@ -67,6 +71,50 @@ TEST(Settings, HistoryKeepsTheLastFiftyWithoutRepeatsInARow) {
     ASSERT_EQ(kept.size(), Settings::kHistoryLength);
     EXPECT_EQ(kept.front(), "10");
     EXPECT_EQ(kept.back(), "59");
+}
+
+// Another program that shares the file adds a payload between two of this one's: the history
+// written holds all three, in the order sent.
+TEST(Settings, TwoProgramsMergeTheirHistoriesOnWrite) {
+    QTemporaryDir folder;
+    const QString file = folder.filePath("corvane.conf");
+    {
+        Settings settings(file);
+        settings.AddPayload("edtData", "first");
+        settings.SetShowTimes("mmLog", true);
+        // The other program's write, as it lands in the file.
+        QFile other(file);
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        other.write("[history]\nedtData=first, other\n[panes]\nmmLogRec\\showTimes=true\n");
+        other.close();
+        settings.AddPayload("edtData", "second");
+        EXPECT_TRUE(settings.Sync());
+    }
+    const Settings later(file);
+    EXPECT_EQ(later.PayloadHistory("edtData"), (QStringList{"first", "other", "second"}));
+    EXPECT_TRUE(later.ShowTimes("mmLogRec"));
+}
+
+// A file that cannot be written (here its folder is a file) is said once, with the reason; what
+// was set lives on for the run.
+TEST(Settings, AFileThatCannotBeWrittenIsSaidOnceAndTheRunKeepsItsChoices) {
+    QTemporaryDir folder;
+    QFile notAFolder(folder.filePath("corvane"));
+    ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
+    notAFolder.close();
+    const QString file = folder.filePath("corvane/corvane.conf");
+    Settings settings(file);
+    std::vector<FileError> said;
+    settings.SetOnWriteFailure([&](const FileError& error) { said.push_back(error); });
+    settings.SetShowTimes("mmLog", true);
+    settings.AddPayload("edtData", "01 02");
+    settings.AddPayload("edtData", "03");
+    EXPECT_FALSE(settings.Sync());
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].file, file.toStdString());
+    EXPECT_EQ(said[0].reason, "Not a directory");
+    EXPECT_TRUE(settings.ShowTimes("mmLog"));
+    EXPECT_EQ(settings.PayloadHistory("edtData"), (QStringList{"01 02", "03"}));
 }
 
 TEST(Settings, TheFileLivesInTheConfigurationFolderTheEnvironmentNames) {
