@@ -653,14 +653,21 @@ void TimeClose(std::chrono::milliseconds stall) {
     RunEventsFor(std::chrono::milliseconds(200));
     std::this_thread::sleep_for(stall);
     const std::size_t held = panel.Queue().Used();
+    const std::uint64_t queued = panel.Queue().Count();
+    const LossLines before = panel.ReadLossLines();
     const auto start = Clock::now();
     panel.Form().btnOpenUDPPort->click();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    const LossLines after = panel.ReadLossLines();
     stop = true;
     flood.join();
     std::printf("\nClose while 50000 datagrams/s arrive, %lld ms after the window was last served "
-                "(%zu bytes queued): %.1f ms\n",
-                static_cast<long long>(stall.count()), held, ms);
+                "(%zu bytes, %llu datagrams queued): %.1f ms; the close wrote %llu loss line(s) "
+                "counting %llu\n",
+                static_cast<long long>(stall.count()), held,
+                static_cast<unsigned long long>(queued), ms,
+                static_cast<unsigned long long>(after.lines - before.lines),
+                static_cast<unsigned long long>(after.lost - before.lost));
 }
 
 void BenchClose() {
