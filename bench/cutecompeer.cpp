@@ -6,9 +6,11 @@
 #include <QRegularExpression>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -56,8 +58,13 @@ bool CutecomPeer::StartDisplay() {
     if (environment_.contains(QStringLiteral("DISPLAY")) &&
         !environment_.value(QStringLiteral("DISPLAY")).isEmpty())
         return true;
-    // Xvfb picks a free display itself and writes its number once it takes connections.
+    // Xvfb picks a free display itself and writes its number once it takes connections. It
+    // ends with this program even where no destructor runs (a crash, a kill).
     xvfb_ = std::make_unique<QProcess>();
+    xvfb_->setChildProcessModifier([parent = getpid()] {
+        if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent)
+            _exit(127);
+    });
     xvfb_->start(QStringLiteral("Xvfb"),
                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                   QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),

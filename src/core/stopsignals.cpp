@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <fcntl.h>
+#include <iterator>
 #include <unistd.h>
 
 namespace corvane {
@@ -22,7 +24,15 @@ int signalPipe[2] = {-1, -1};
 struct Stop {
     QSocketNotifier* notifier = nullptr;
     std::function<void()> end;
+    // What each stop signal did before, and whether it was taken over: put back when the
+    // application goes.
+    struct sigaction previous[std::size(kStopSignals)] = {};
+    bool taken[std::size(kStopSignals)] = {};
 };
+
+bool Ignored(const struct sigaction& action) {
+    return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_IGN;
+}
 
 Stop& GetStop() {
     static Stop stop;
@@ -61,19 +71,29 @@ void EndOnStopSignals(std::function<void()> end) {
     stop.notifier =
         new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(stop.notifier, &QSocketNotifier::activated, [] { ReadStopSignals(); });
-    // Without the application nothing reads the pipe: the signals end the process at once again.
+    // Without the application nothing reads the pipe: the signals do again what they did before.
     QObject::connect(stop.notifier, &QObject::destroyed, [] {
-        GetStop().notifier = nullptr;
-        for (const int signal : kStopSignals)
-            std::signal(signal, SIG_DFL);
+        Stop& stop = GetStop();
+        stop.notifier = nullptr;
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+            if (stop.taken[i])
+                sigaction(kStopSignals[i], &stop.previous[i], nullptr);
+            stop.taken[i] = false;
+        }
     });
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     // Calls interrupted elsewhere go on rather than fail with EINTR.
     action.sa_flags = SA_RESTART;
-    for (const int signal : kStopSignals)
-        sigaction(signal, &action, nullptr);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        sigaction(kStopSignals[i], nullptr, &stop.previous[i]);
+        // A signal the process was started with ignored stays so: nohup's SIGHUP, a shell's
+        // SIGINT for a job in the background.
+        stop.taken[i] = !Ignored(stop.previous[i]);
+        if (stop.taken[i])
+            sigaction(kStopSignals[i], &action, nullptr);
+    }
 }
 
 } // namespace corvane

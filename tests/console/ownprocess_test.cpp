@@ -29,16 +29,14 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <spawn.h>
 #include <stdexcept>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
-
-extern char** environ;
 
 namespace {
 
@@ -94,6 +92,9 @@ std::string BoxesOnDesktop(const char* desktop) {
 }
 
 // An X server of its own for the cases that need one; it picks a free display number itself.
+// Only this program's own process starts it (the cases' children are forked and find it in
+// DISPLAY), and it ends with that process however the process ends: the tear-down ends it, and
+// where none runs (a crash, a time-out's kill) the kernel sends it SIGTERM as its parent dies.
 class VirtualDisplay : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -102,21 +103,23 @@ protected:
         const std::string fd = std::to_string(ready[1]);
         const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
                               "1280x1024x24", "-nolisten",  "tcp",      nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, ready[0]);
-        const int spawned =
-            posix_spawnp(&server_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        const pid_t parent = getpid();
+        server_ = fork();
+        if (server_ == 0) {
+            close(ready[0]);
+            if (prctl(PR_SET_PDEATHSIG, SIGTERM) == 0 && getppid() == parent)
+                execvp(argv[0], const_cast<char**>(argv));
+            _exit(127);
+        }
         close(ready[1]);
         // Xvfb writes its display number once it accepts clients.
         std::string number;
         char ch;
-        while (spawned == 0 && read(ready[0], &ch, 1) == 1 && ch != '\n')
+        while (server_ > 0 && read(ready[0], &ch, 1) == 1 && ch != '\n')
             number += ch;
         close(ready[0]);
-        ASSERT_EQ(spawned, 0) << "Xvfb (Debian package xvfb) is needed";
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        ASSERT_GT(server_, 0) << "no process for Xvfb";
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start (Debian package xvfb)";
         setenv("DISPLAY", (":" + number).c_str(), 1);
     }
 
@@ -124,8 +127,8 @@ protected:
         if (server_ > 0) {
             kill(server_, SIGTERM);
             waitpid(server_, nullptr, 0);
-            server_ = 0;
         }
+        server_ = 0;
     }
 
     static pid_t server_;
@@ -241,6 +244,10 @@ TEST(StartFailure, AnyOtherThrownValueIsShownAndEndsWithCode1) {
 // Runs the program with its window's COM7 open and ends it by end once the window runs; ends
 // the process with the program's exit code.
 [[noreturn]] void EndWithThePortOpen(const std::function<void(TfrmMain&)>& end) {
+    // As started from a terminal, though this test may run under nohup: the stop signals end
+    // the program.
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+        std::signal(signal, SIG_DFL);
     OwnProcess process("offscreen");
     const int code = RunApplication(process.argc, process.argv, [&](Dialogs& dialogs) {
         auto window = std::make_unique<TfrmMain>(dialogs);

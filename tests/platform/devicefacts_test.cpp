@@ -94,6 +94,9 @@ TEST_F(DeviceFactsFromSysfs, NoDeviceNoFacts) {
 // others where the machine has them.
 TEST(DeviceFactsFromUdev, AgreeWithSysfsOnTheMachinesDevices) {
     const FactSources sources;
+    if (!std::filesystem::exists(sources.sysfs + "/dev/char"))
+        GTEST_SKIP() << "no sysfs mounted at " << sources.sysfs
+                     << " (a build chroot?): neither libudev nor sysfs knows any device here";
     ASSERT_TRUE(sources.useUdev);
     int compared = 0;
     for (const char* path :
