@@ -31,6 +31,11 @@ struct OpenFailure {
 // Why CreateFileA on COM<number> failed with error, its last error, a moment ago.
 OpenFailure ExplainOpenFailure(unsigned number, DWORD error);
 
+// Whether a process other than this one has the character device at device open, claimed or not
+// (the program at the far end of a pseudo-terminal does not count, as below). Only the processes
+// this user may look into are seen: all of them for root, this user's own for anyone else.
+bool OpenElsewhere(const std::string& device);
+
 // A program other than this one that holds device now, in the words above: the live owner of
 // the device's lock file, else a process with the device open (not counting the program at the
 // far end of a pseudo-terminal, which is the device). Empty when there is none.

@@ -87,6 +87,20 @@ TEST_F(OpenFailure, ADeviceHeldWithoutALockFileNamesTheProcessThatHasItOpen) {
                                     std::to_string(holder.Pid()) + ")"));
 }
 
+TEST_F(OpenFailure, ADeviceAnotherProgramMerelyHasOpenIsHeldByIt) {
+    // As `cat /dev/pts/N` reads it: no lock, no flock, no exclusive flag. Opening beside it would
+    // let whichever reads first take the device's bytes.
+    OtherProgram reader(device.SlavePath(), OtherProgram::Descriptors::None,
+                        OtherProgram::Claim::None);
+    EXPECT_EQ(OpenLines(7), Refusal(kDeviceBusy + device.SlavePath() + " (sleep, PID " +
+                                    std::to_string(reader.Pid()) + ")"));
+    // Not a word to the device meanwhile: the reader's line is left as it was.
+    EXPECT_EQ(device.ReadAvailable(), "");
+    reader.End();
+    Open(7, 19200);
+    EXPECT_NE(hComPort, INVALID_HANDLE_VALUE);
+}
+
 TEST_F(OpenFailure, APortThisProgramHoldsNamesThisProgram) {
     const HANDLE first = CreateFileA("\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <grp.h>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -93,15 +94,26 @@ std::string GroupName(gid_t gid) {
     return entry ? entry->gr_name : std::to_string(gid);
 }
 
+// The number of the character device at path, links followed; nullopt when there is none.
+std::optional<dev_t> CharacterDeviceAt(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode))
+        return std::nullopt;
+    return info.st_rdev;
+}
+
 } // namespace
+
+bool OpenElsewhere(const std::string& device) {
+    const auto number = CharacterDeviceAt(device);
+    return number && ProcessWithOpen(*number) != 0;
+}
 
 std::string OtherHolder(const std::string& device) {
     if (const int owner = posix::LockOwner(device); owner != 0 && owner != getpid())
         return Describe(owner);
-    struct stat info {};
-    if (stat(device.c_str(), &info) != 0 || !S_ISCHR(info.st_mode))
-        return "";
-    const int process = ProcessWithOpen(info.st_rdev);
+    const auto number = CharacterDeviceAt(device);
+    const int process = number ? ProcessWithOpen(*number) : 0;
     return process != 0 ? Describe(process) : "";
 }
 

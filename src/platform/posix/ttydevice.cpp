@@ -4,6 +4,7 @@
 // tty driver and it includes nothing from glibc's termios.
 #include "platform/posix/ttydevice.h"
 
+#include "platform/openfailure.h"
 #include "platform/posix/errors.h"
 
 #include <asm/termbits.h>
@@ -100,6 +101,12 @@ DWORD OpenTty(const std::string& path, int& fd) {
     termios2 line{};
     int exclusive = 0;
     DWORD error = Ioctl(fd, TCGETS2, &line);
+    // A program that opened the device plainly (cat, a script) claims nothing, yet every byte the
+    // device sends would go to whichever of us reads first: the port is not shared. Looked at
+    // once the device is known to be a tty (everyone has /dev/null open) and before the line is
+    // changed under that program.
+    if (error == ERROR_SUCCESS && OpenElsewhere(path))
+        error = ERROR_ACCESS_DENIED;
     // Root gets past another program's TIOCEXCL; it still counts as holding the port.
     if (error == ERROR_SUCCESS && ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
         error = ERROR_ACCESS_DENIED;
