@@ -17,6 +17,10 @@ inline const ByteString kJoinGroup =
     "\xE3\xF0\xF3\xEF\xEF\xF3 ";
 inline const ByteString kLogInAgain =
     " \xE8 \xE2\xEE\xE9\xE4\xE8\xF2\xE5 \xE2 \xF1\xE8\xF1\xF2\xE5\xEC\xF3 \xE7\xE0\xED\xEE\xE2\xEE";
+// "Нет прав на " + path + ": войдите в систему заново": the user is in the group that may use the
+// device, but this session began before that
+inline const ByteString kLogInAgainOnly =
+    ": \xE2\xEE\xE9\xE4\xE8\xF2\xE5 \xE2 \xF1\xE8\xF1\xF2\xE5\xEC\xF3 \xE7\xE0\xED\xEE\xE2\xEE";
 // "Устройство занято: " + path + " (" + holder + ")"
 inline const ByteString kDeviceBusy =
     "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE7\xE0\xED\xFF\xF2\xEE: ";
