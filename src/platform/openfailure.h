@@ -14,6 +14,7 @@ enum class OpenFailureCause {
     Missing,       // nothing at the path
     Refused,       // the user may not open it, or may not enter a folder on the way to it
     Held,          // another program has it
+    LeftExclusive, // a pty's exclusive flag outlived the program that set it
     Other,
 };
 
@@ -39,6 +40,8 @@ struct OpenFailure {
 };
 
 // Why CreateFileA on COM<number> failed with error, its last error, a moment ago.
+// ERROR_SHARING_VIOLATION is the open's word for a tty's exclusive flag that nobody this user can
+// see holds.
 OpenFailure ExplainOpenFailure(unsigned number, DWORD error);
 
 // Whether a process other than this one has the character device at device open, claimed or not

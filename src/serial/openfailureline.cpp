@@ -30,6 +30,8 @@ ByteString OpenFailureLine(const OpenFailure& failure, DWORD error) {
         // Where the holder cannot be named (another user's process, seen by a user who may not
         // look), the line says what it knows.
         return kDeviceBusy + path + (failure.holder.empty() ? "" : " (" + failure.holder + ")");
+    case OpenFailureCause::LeftExclusive:
+        return kDeviceBusy + path + kLeftExclusive;
     case OpenFailureCause::Other:
         break;
     }

@@ -58,6 +58,9 @@ TEST(OpenFailureTexts, AreTheWindows1251BytesOfTheRussianTexts) {
     EXPECT_EQ(FromCodePage(kOpenFailedOn), QString::fromUtf8("Ошибка открытия "));
     EXPECT_EQ(FromCodePage(kDeviceBack), QString::fromUtf8("Связь с устройством восстановлена: "));
     EXPECT_EQ(FromCodePage(kLogInAgainOnly), QString::fromUtf8(": войдите в систему заново"));
+    EXPECT_EQ(FromCodePage(kLeftExclusive),
+              QString::fromUtf8(" (монопольный доступ оставила завершившаяся программа; "
+                                "переподключите устройство)"));
 }
 
 TEST_F(OpenFailure, NothingAtThePathNamesThePathTheLinksLeadTo) {
@@ -218,6 +221,50 @@ TEST_F(OpenFailure, AFolderTheUserMayNotEnterIsNamedWithItsRights) {
     folder.Link(11, closed + "/tty");
     EXPECT_EQ(OpenLinesAs(OtherUser{}, 11, folder),
               Refusal(kNoRightsOn + closed + " (root:root, drwx------)"));
+}
+
+// The exclusive flag a program set on a pty stays while the pty's master is open (here the test
+// holds it), after that program is killed.
+pid_t KilledWhileHoldingCom7() {
+    int ready[2];
+    EXPECT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        const HANDLE port = CreateFileA("\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        const char done = port == INVALID_HANDLE_VALUE ? 'n' : 'y';
+        if (write(ready[1], &done, 1) != 1)
+            _exit(1);
+        pause();
+        _exit(0);
+    }
+    close(ready[1]);
+    char done = 0;
+    EXPECT_EQ(read(ready[0], &done, 1), 1);
+    close(ready[0]);
+    EXPECT_EQ(done, 'y');
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST_F(OpenFailure, AnExclusiveFlagLeftByAKilledProgramIsTakenOverWhereTheSystemLetsUs) {
+    KilledWhileHoldingCom7();
+    if (getuid() == 0) {
+        // An ordinary user may not get past the flag.
+        ASSERT_EQ(chmod(device.SlavePath().c_str(), 0666), 0);
+        EXPECT_EQ(OpenLinesAs(OtherUser{}, 7, folder),
+                  Refusal(kDeviceBusy + device.SlavePath() + kLeftExclusive));
+        Open(7, 19200);
+        ASSERT_NE(hComPort, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(panes.Log(), std::vector<ByteString>{});
+        // Taken over for good: once closed, the port opens for anyone.
+        CloseHandle(hComPort);
+        AttachComPort(INVALID_HANDLE_VALUE, nullptr);
+        EXPECT_EQ(OpenLinesAs(OtherUser{}, 7, folder), std::vector<ByteString>{"opened"});
+    } else {
+        EXPECT_EQ(OpenLines(7), Refusal(kDeviceBusy + device.SlavePath() + kLeftExclusive));
+    }
 }
 
 TEST_F(OpenFailure, AnyOtherFailureGivesTheSystemsText) {

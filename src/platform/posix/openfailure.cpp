@@ -191,6 +191,13 @@ std::string ClosedFolderOn(const std::string& path) {
     return "";
 }
 
+// Whether device is a pty's: a pty's exclusive flag lasts while its master is open, beyond the
+// program that set it; any other tty's goes with its last close.
+bool IsPty(const std::string& device) {
+    struct stat info {};
+    return stat(device.c_str(), &info) == 0 && PtyIndex(info.st_rdev) >= 0;
+}
+
 // The number of the character device at path, links followed; nullopt when there is none.
 std::optional<dev_t> CharacterDeviceAt(const std::string& path) {
     struct stat info {};
@@ -240,7 +247,7 @@ OpenFailure ExplainOpenFailure(unsigned number, DWORD error) {
         failure.cause = OpenFailureCause::Missing;
         return failure;
     }
-    if (error != ERROR_ACCESS_DENIED)
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
         return failure;
     // A lock file is the first word on who holds a port; the permissions come next, as a user
     // without them cannot see who else has the device open anyway.
@@ -256,6 +263,8 @@ OpenFailure ExplainOpenFailure(unsigned number, DWORD error) {
     failure.cause = OpenFailureCause::Held;
     if (const int process = ProcessWithOpen(info.st_rdev); process != 0)
         failure.holder = Describe(process);
+    else if (error == ERROR_SHARING_VIOLATION && IsPty(failure.device))
+        failure.cause = OpenFailureCause::LeftExclusive;
     return failure;
 }
 
