@@ -15,6 +15,7 @@ enum class OpenFailureCause {
     Refused,       // the user may not open it, or may not enter a folder on the way to it
     Held,          // another program has it
     LeftExclusive, // a pty's exclusive flag outlived the program that set it
+    NotSerial,     // a folder, a file, a FIFO: nothing a port can be opened on
     Other,
 };
 

@@ -32,6 +32,8 @@ ByteString OpenFailureLine(const OpenFailure& failure, DWORD error) {
         return kDeviceBusy + path + (failure.holder.empty() ? "" : " (" + failure.holder + ")");
     case OpenFailureCause::LeftExclusive:
         return kDeviceBusy + path + kLeftExclusive;
+    case OpenFailureCause::NotSerial:
+        return kNotSerialPort + path;
     case OpenFailureCause::Other:
         break;
     }

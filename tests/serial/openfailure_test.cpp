@@ -61,6 +61,7 @@ TEST(OpenFailureTexts, AreTheWindows1251BytesOfTheRussianTexts) {
     EXPECT_EQ(FromCodePage(kLeftExclusive),
               QString::fromUtf8(" (монопольный доступ оставила завершившаяся программа; "
                                 "переподключите устройство)"));
+    EXPECT_EQ(FromCodePage(kNotSerialPort), QString::fromUtf8("Не последовательный порт: "));
 }
 
 TEST_F(OpenFailure, NothingAtThePathNamesThePathTheLinksLeadTo) {
@@ -221,6 +222,23 @@ TEST_F(OpenFailure, AFolderTheUserMayNotEnterIsNamedWithItsRights) {
     folder.Link(11, closed + "/tty");
     EXPECT_EQ(OpenLinesAs(OtherUser{}, 11, folder),
               Refusal(kNoRightsOn + closed + " (root:root, drwx------)"));
+}
+
+TEST_F(OpenFailure, ALinkToSomethingThatIsNoDeviceSaysSo) {
+    const std::string dir = folder.Path() + "/a-folder";
+    const std::string file = folder.Path() + "/a-file";
+    const std::string fifo = folder.Path() + "/a-fifo";
+    std::filesystem::create_directory(dir);
+    std::ofstream(file) << "text";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    BYTE number = 11;
+    for (const std::string& target : {dir, file, fifo}) {
+        folder.Link(number, target);
+        EXPECT_EQ(OpenLines(number), Refusal(kNotSerialPort + target));
+        ++number;
+    }
+    // Nothing was left behind in the lock folder for them.
+    EXPECT_TRUE(std::filesystem::is_empty(folder.LockFolder()));
 }
 
 // The exclusive flag a program set on a pty stays while the pty's master is open (here the test

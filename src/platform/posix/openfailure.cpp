@@ -247,6 +247,10 @@ OpenFailure ExplainOpenFailure(unsigned number, DWORD error) {
         failure.cause = OpenFailureCause::Missing;
         return failure;
     }
+    if (!S_ISCHR(info.st_mode)) {
+        failure.cause = OpenFailureCause::NotSerial;
+        return failure;
+    }
     if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
         return failure;
     // A lock file is the first word on who holds a port; the permissions come next, as a user
