@@ -292,4 +292,31 @@ TEST_F(OpenFailure, AnyOtherFailureGivesTheSystemsText) {
     EXPECT_EQ(SystemErrorText(ERROR_NOT_SUPPORTED), "The request is not supported");
 }
 
+// The device goes at the moment the port reads its error counters: open, and not yet configured.
+PtyDevice* vanishing = nullptr;
+bool PullDeviceWhileOpening(int, posix::LineErrorCounts&) {
+    if (vanishing)
+        std::exchange(vanishing, nullptr)->CloseMaster();
+    return false;
+}
+
+TEST_F(OpenFailure, ADeviceGoneDuringTheOpenIsReportedOnceAsLostWithNoStepLines) {
+    ConfigFolder config;
+    vanishing = &device;
+    posix::SetLineErrorCountsSource(PullDeviceWhileOpening);
+    const bool opened = OpenSerialLink(panes, 7, 19200);
+    posix::SetLineErrorCountsSource(nullptr);
+    ASSERT_TRUE(opened);
+    const auto count = [&](const ByteString& line) {
+        const auto lines = panes.Log();
+        return std::count(lines.begin(), lines.end(), line);
+    };
+    ASSERT_TRUE(ServeUntil([&] { return count(kDeviceGone) == 1; }));
+    CloseSerialLink();
+    ASSERT_TRUE(ServeUntil([] { return !RxThreadRegistered(); }));
+    EXPECT_EQ(count(kDeviceGone), 1);
+    // Nothing but the worker's start and end and the loss: no step the device could not take.
+    EXPECT_EQ(panes.Log().size(), 3u) << ::testing::PrintToString(panes.Log());
+}
+
 } // namespace
