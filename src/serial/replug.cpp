@@ -15,6 +15,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace corvane {
 namespace {
@@ -45,6 +46,7 @@ Replug& State() {
 }
 
 bool Reopen(const ReplugWatch* watch, const std::string& device);
+void Say(const ReplugWatch* watch, const ByteString& line);
 
 class ReplugWatch : public Thread {
 public:
@@ -81,29 +83,53 @@ protected:
                 Pause(std::chrono::ceil<milliseconds>(since + timing_.settle - now));
                 continue;
             }
-            bool reopened = false;
-            if (OtherHolder(device).empty())
+            if (const std::string holder = OtherHolder(device); !holder.empty()) {
+                SayOnce(saidBusy_, serial::kBackButBusy + device + " (" + holder + ")");
+            } else if (!MayOpen(device)) {
+                SayOnce(saidNoRights_, serial::kBackButNoRights + device);
+            } else {
+                bool reopened = false;
                 Synchronize([&] { reopened = Reopen(this, device); });
-            if (reopened)
-                return;
+                if (reopened)
+                    return;
+            }
             Pause(kHeldLookEvery);
         }
     }
 
 private:
+    // Says why the device is left alone, once for each reason in a wait.
+    void SayOnce(bool& said, const ByteString& line) {
+        if (std::exchange(said, true))
+            return;
+        Synchronize([&] { Say(this, line); });
+    }
     // Until the time passes, a device comes or goes, or Stop.
     void Pause(milliseconds time) { devices_.Wait(static_cast<int>(time.count())); }
 
     const unsigned portNumber_;
     const ReplugTiming timing_;
     DeviceWatch devices_;
+    bool saidBusy_ = false;
+    bool saidNoRights_ = false;
 };
+
+// Whether watch is still the wait that runs, on the UI thread: a Close may have come first, and it
+// waits for the watcher with hand-overs running.
+bool StillWaiting(const ReplugWatch* watch) {
+    const Replug& state = State();
+    return state.armed && state.watch.get() == watch && !watch->Terminated();
+}
+
+void Say(const ReplugWatch* watch, const ByteString& line) {
+    if (StillWaiting(watch))
+        State().panes->AddToLog(line);
+}
 
 // On the UI thread, handed over by watch when its device has settled.
 bool Reopen(const ReplugWatch* watch, const std::string& device) {
     Replug& state = State();
-    // A Close may have come first: it waits for this watcher with hand-overs running.
-    if (!state.armed || state.watch.get() != watch || watch->Terminated())
+    if (!StillWaiting(watch))
         return false;
     // The write event of the port that went, before the reopen makes a new one.
     CloseHandle(WriteOverlapped.hEvent);

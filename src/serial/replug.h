@@ -6,8 +6,10 @@
 // the adapter to whatever name it gets. Once a device has stayed there for half a second and no
 // other program holds it, the port is opened again on the UI thread with the same number and baud
 // rate, as the open step does, with a new receive worker, and "Связь с устройством
-// восстановлена: " and the path are logged. A device another program holds (a flashing tool) is
-// left to it and the wait goes on. UI thread only, except where said.
+// восстановлена: " and the path are logged. A device another program holds (a flashing tool), or
+// one this user may not open, is left alone and the wait goes on, once said in a line of its own
+// for each of the two reasons ("Устройство вернулось, но занято: " or "Устройство вернулось, но
+// нет прав на "). UI thread only, except where said.
 
 #include "core/logpanes.h"
 #include "platform/commapi.h"

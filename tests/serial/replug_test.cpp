@@ -2,6 +2,7 @@
 #include "serial/replug.h"
 
 #include "configfolder.h"
+#include "core/codepage.h"
 #include "otherprogram.h"
 #include "payload/hexcodec.h"
 #include "ptydevice.h"
@@ -22,8 +23,11 @@
 #include <fstream>
 #include <malloc.h>
 #include <memory>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 using namespace corvane;
 using namespace corvane::serial;
@@ -52,6 +56,12 @@ bool ThreadsDownTo(std::size_t count) {
         ServeFor(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+TEST(ReplugTexts, AreTheWindows1251BytesOfTheRussianTexts) {
+    EXPECT_EQ(FromCodePage(kBackButBusy), QString::fromUtf8("Устройство вернулось, но занято: "));
+    EXPECT_EQ(FromCodePage(kBackButNoRights),
+              QString::fromUtf8("Устройство вернулось, но нет прав на "));
 }
 
 class BackAfterReplug : public ::testing::Test {
@@ -170,6 +180,44 @@ TEST_F(BackAfterReplug, ADeviceAnotherProgramHoldsIsLeftToIt) {
     // Once it is done with the device, the port takes it back.
     flasher.End();
     ASSERT_TRUE(AwaitBack());
+}
+
+TEST_F(BackAfterReplug, AWaitForADeviceHeldOrClosedToUsSaysWhyOncePerCause) {
+    auto next = std::make_unique<PtyDevice>();
+    OtherProgram reader(next->SlavePath(), OtherProgram::Descriptors::None,
+                        OtherProgram::Claim::None);
+    folder.Link(7, next->SlavePath());
+    device->CloseMaster();
+    device = std::move(next);
+    const ByteString busy =
+        kBackButBusy + device->SlavePath() + " (sleep, PID " + std::to_string(reader.Pid()) + ")";
+    ASSERT_TRUE(ServeUntil([&] { return Count(busy) == 1; }));
+    ServeFor(std::chrono::milliseconds(2500)); // two more looks at it
+    EXPECT_EQ(Count(busy), 1u);
+    EXPECT_TRUE(ReplugWaiting());
+
+    // Then closed to this user: as nobody where the test runs as root (root may open anything),
+    // else with every right taken from the device.
+    const ByteString noRights = kBackButNoRights + device->SlavePath();
+    const bool root = geteuid() == 0;
+    ASSERT_EQ(chmod(device->SlavePath().c_str(), root ? 0600 : 0), 0);
+    chmod(folder.Path().c_str(), 0755);
+    if (root) {
+        ASSERT_EQ(seteuid(65534), 0);
+    }
+    reader.End();
+    const bool said = ServeUntil([&] { return Count(noRights) == 1; });
+    ServeFor(std::chrono::milliseconds(2500));
+    if (root) {
+        ASSERT_EQ(seteuid(0), 0);
+    }
+    EXPECT_TRUE(said);
+    EXPECT_EQ(Count(noRights), 1u);
+    EXPECT_EQ(Count(kDeviceBack + device->SlavePath()), 0u);
+
+    ASSERT_EQ(chmod(device->SlavePath().c_str(), 0600), 0);
+    ASSERT_TRUE(AwaitBack());
+    EXPECT_EQ(Count(busy), 1u);
 }
 
 TEST_F(BackAfterReplug, TheProgramAtAPtysFarEndIsTheDeviceNotAHolder) {
