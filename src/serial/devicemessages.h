@@ -43,6 +43,11 @@ inline const ByteString kOpenFailedOn =
 inline const ByteString kDeviceBack =
     "\xD1\xE2\xFF\xE7\xFC \xF1 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE\xEC "
     "\xE2\xEE\xF1\xF1\xF2\xE0\xED\xEE\xE2\xEB\xE5\xED\xE0: ";
+// "Другое устройство: " (the new adapter's short description follows the line above)
+inline const ByteString kOtherDevice =
+    "\xC4\xF0\xF3\xE3\xEE\xE5 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE: ";
+// ", серийный номер " (a USB serial number follows)
+inline const ByteString kSerialNumber = ", \xF1\xE5\xF0\xE8\xE9\xED\xFB\xE9 \xED\xEE\xEC\xE5\xF0 ";
 // "Устройство вернулось, но занято: " + path + " (" + holder + ")"
 inline const ByteString kBackButBusy =
     "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE \xE2\xE5\xF0\xED\xF3\xEB\xEE\xF1\xFC, "

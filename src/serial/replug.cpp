@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "core/thread.h"
 #include "platform/comports.h"
+#include "platform/devicefacts.h"
 #include "platform/devicewatch.h"
 #include "platform/openfailure.h"
 #include "serial/comport.h"
@@ -37,6 +38,9 @@ struct Replug {
     // and links, and a board that resets twice coming and going in between.
     ReplugTiming timing;
     std::unique_ptr<ReplugWatch> watch;
+    // What the device open now, or last, is: a re-plugged adapter is compared with it.
+    DeviceFacts facts;
+    std::function<void()> onBack;
 };
 
 // Never destroyed: a watcher may outlive the window, as the port and its worker do.
@@ -45,8 +49,33 @@ Replug& State() {
     return *state;
 }
 
-bool Reopen(const ReplugWatch* watch, const std::string& device);
+bool Reopen(const ReplugWatch* watch, const std::string& device, const DeviceFacts& facts);
 void Say(const ReplugWatch* watch, const ByteString& line);
+
+// The facts of whatever device path leads to now; none where nothing is known.
+DeviceFacts FactsAt(const std::string& path) {
+    return ReadDeviceFacts(path, DefaultFactSources()).value_or(DeviceFacts{});
+}
+
+// Two adapters are one where the system tells them apart by nothing it knows: USB ids and serial
+// number (a device without them, a pty or a UART, is the same as any other such).
+bool SameAdapter(const DeviceFacts& a, const DeviceFacts& b) {
+    return a.vendorId == b.vendorId && a.productId == b.productId && a.serial == b.serial;
+}
+
+// "10c4:ea60 CP2102 USB to UART, серийный номер 0001": the ids, the product and the serial
+// number, those the system knows; the device's node where it knows none.
+ByteString InShort(const DeviceFacts& facts) {
+    ByteString text;
+    if (!facts.vendorId.empty() || !facts.productId.empty())
+        text = facts.vendorId + ":" + facts.productId;
+    if (!facts.product.empty())
+        text += (text.empty() ? "" : " ") + facts.product;
+    if (!facts.serial.empty())
+        text +=
+            (text.empty() ? serial::kSerialNumber.substr(2) : serial::kSerialNumber) + facts.serial;
+    return text.empty() ? ByteString(facts.device) : text;
+}
 
 class ReplugWatch : public Thread {
 public:
@@ -89,7 +118,8 @@ protected:
                 SayOnce(saidNoRights_, serial::kBackButNoRights + device);
             } else {
                 bool reopened = false;
-                Synchronize([&] { reopened = Reopen(this, device); });
+                const DeviceFacts facts = FactsAt(device);
+                Synchronize([&] { reopened = Reopen(this, device, facts); });
                 if (reopened)
                     return;
             }
@@ -126,8 +156,8 @@ void Say(const ReplugWatch* watch, const ByteString& line) {
         State().panes->AddToLog(line);
 }
 
-// On the UI thread, handed over by watch when its device has settled.
-bool Reopen(const ReplugWatch* watch, const std::string& device) {
+// On the UI thread, handed over by watch when its device has settled; facts are the device's.
+bool Reopen(const ReplugWatch* watch, const std::string& device, const DeviceFacts& facts) {
     Replug& state = State();
     if (!StillWaiting(watch))
         return false;
@@ -139,7 +169,12 @@ bool Reopen(const ReplugWatch* watch, const std::string& device) {
     auto* worker = new RxThread(*state.panes);
     AttachComPort(port, worker);
     state.panes->AddToLog(serial::kDeviceBack + device);
+    if (!SameAdapter(facts, state.facts))
+        state.panes->AddToLog(serial::kOtherDevice + InShort(facts));
+    state.facts = facts;
     worker->Start(); // frees itself when it ends
+    if (state.onBack)
+        state.onBack();
     return true;
 }
 
@@ -161,6 +196,10 @@ void ArmReplug(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
     state.portNumber = portNumber;
     state.baudRate = baudRate;
     state.armed = Settings().Reconnect();
+    // Read once an open, while the device is there; a USB adapter's facts take a millisecond or
+    // two.
+    if (state.armed)
+        state.facts = FactsAt(ComPortDevice(portNumber));
 }
 
 void DisarmReplug() {
@@ -178,6 +217,10 @@ void WaitForReplug(const RxThread* worker) {
     EndWatch(state); // one that reopened a port which has hung up again
     state.watch = std::make_unique<ReplugWatch>(state.portNumber, state.timing);
     state.watch->Start();
+}
+
+void OnDeviceBack(std::function<void()> listener) {
+    State().onBack = std::move(listener);
 }
 
 void SetReplugTiming(ReplugTiming timing) {

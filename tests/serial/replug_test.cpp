@@ -3,6 +3,7 @@
 
 #include "configfolder.h"
 #include "core/codepage.h"
+#include "fakesysfs.h"
 #include "otherprogram.h"
 #include "payload/hexcodec.h"
 #include "ptydevice.h"
@@ -62,6 +63,8 @@ TEST(ReplugTexts, AreTheWindows1251BytesOfTheRussianTexts) {
     EXPECT_EQ(FromCodePage(kBackButBusy), QString::fromUtf8("Устройство вернулось, но занято: "));
     EXPECT_EQ(FromCodePage(kBackButNoRights),
               QString::fromUtf8("Устройство вернулось, но нет прав на "));
+    EXPECT_EQ(FromCodePage(kOtherDevice), QString::fromUtf8("Другое устройство: "));
+    EXPECT_EQ(FromCodePage(kSerialNumber), QString::fromUtf8(", серийный номер "));
 }
 
 class BackAfterReplug : public ::testing::Test {
@@ -271,6 +274,69 @@ TEST_F(BackAfterReplug, AThousandReplugsLeaveDescriptorsThreadsAndMemoryFlat) {
     EXPECT_EQ(Entries("/proc/self/fd"), descriptors);
     // A leak of one small allocation a cycle would show as 32 KB or more.
     EXPECT_LT(mallinfo2().uordblks, heap + 16 * 1024);
+}
+
+} // namespace
+
+namespace {
+
+// The adapter the user plugged in after an FTDI one, at the same path.
+const FakeAdapter kCp2102{"ttyUSB0",
+                          "cp210x",
+                          false,
+                          "10c4",
+                          "ea60",
+                          "Silicon Labs",
+                          "CP2102 USB to UART",
+                          "0001",
+                          "usb-Silicon_Labs_CP2102_USB_to_UART_0001-if00-port0"};
+
+// The port opened on an FTDI adapter of the fake sysfs tree.
+class BackAfterReplugOfAdapters : public BackAfterReplug {
+protected:
+    void SetUp() override {
+        sysfs.AddUsbAdapter(device->SlavePath(), "1-2", kFtdi);
+        BackAfterReplug::SetUp();
+    }
+    // Pulls the adapter and plugs in adapter, on another pty behind the same link.
+    void Replug(const FakeAdapter& adapter, const std::string& usbPort) {
+        auto next = std::make_unique<PtyDevice>();
+        sysfs.AddUsbAdapter(next->SlavePath(), usbPort, adapter);
+        folder.Link(7, next->SlavePath());
+        device->CloseMaster();
+        // Kept, so that no new pty gets its number, which the tree gives the adapter pulled.
+        pulled.push_back(std::exchange(device, std::move(next)));
+    }
+    // The line after the restored one, or empty.
+    ByteString LineAfterBack() const {
+        const auto log = panes.Log();
+        const auto back = std::find(log.begin(), log.end(), kDeviceBack + device->SlavePath());
+        return back == log.end() || back + 1 == log.end() ? "" : *(back + 1);
+    }
+
+    FakeSysfs sysfs;
+    std::vector<std::unique_ptr<PtyDevice>> pulled;
+};
+
+TEST_F(BackAfterReplugOfAdapters, AnotherAdapterIsNamedAfterTheRestoredLine) {
+    int refreshed = 0;
+    OnDeviceBack([&] { ++refreshed; });
+    Replug(kCp2102, "1-3");
+    ASSERT_TRUE(AwaitBack());
+    EXPECT_EQ(LineAfterBack(),
+              kOtherDevice + "10c4:ea60 CP2102 USB to UART" + kSerialNumber + "0001");
+    EXPECT_EQ(refreshed, 1); // the port list's facts are read again
+
+    // The same one again, unplugged and plugged back: no word.
+    FakeAdapter same = kCp2102;
+    same.byId.clear();
+    panes.Clear();
+    Replug(same, "1-4");
+    ASSERT_TRUE(AwaitBack());
+    ServeFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(Count(kOtherDevice + "10c4:ea60 CP2102 USB to UART" + kSerialNumber + "0001"), 0u);
+    EXPECT_EQ(refreshed, 2);
+    OnDeviceBack(nullptr);
 }
 
 } // namespace
