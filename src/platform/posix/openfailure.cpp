@@ -132,11 +132,10 @@ std::string ModeText(mode_t mode) {
 bool SessionHas(gid_t gid) {
     if (getegid() == gid)
         return true;
-    const int count = getgroups(0, nullptr);
-    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(count, 0)));
-    const int got = getgroups(count, groups.data());
-    return std::find(groups.begin(), groups.begin() + std::max(got, 0), gid) !=
-           groups.begin() + std::max(got, 0);
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(getgroups(0, nullptr), 0)));
+    const int got = getgroups(static_cast<int>(groups.size()), groups.data());
+    groups.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return std::find(groups.begin(), groups.end(), gid) != groups.end();
 }
 
 // Whether the user database puts this user in the group, whether or not the session has it yet.
