@@ -10,6 +10,7 @@
 #include "core/handover.h"
 #include "core/uiwait.h"
 #include "platform/shell.h"
+#include "serial/replug.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -138,6 +139,7 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
 }
 
 TfrmMain::~TfrmMain() {
+    corvane::OnDeviceBack(nullptr);
     IdUDPServer1.reset();
     frmMain = nullptr;
 }
@@ -359,6 +361,8 @@ void TfrmMain::FormCreate() {
         cmbxComPorts->addItem(QStringLiteral("COM%1").arg(n));
     cmbxComPorts->setCurrentIndex(0);
     portListFacts_ = new PortListFacts(cmbxComPorts);
+    // A device back after a re-plug may be another adapter: the tooltips describe what is there.
+    corvane::OnDeviceBack([this] { portListFacts_->Refresh(); });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

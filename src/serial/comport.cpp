@@ -7,6 +7,7 @@
 #include "serial/messages.h"
 #include "serial/openfailureline.h"
 #include "serial/serialstate.h"
+#include "serial/steplines.h"
 
 #include <string>
 
@@ -81,7 +82,8 @@ HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, Openin
         port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
         if (port != INVALID_HANDLE_VALUE) {
-            Configure(panes, port, path, baudRate, opening);
+            StepLines steps(panes);
+            Configure(steps, port, path, baudRate, opening);
         } else if (opening == Opening::Click) {
             const DWORD error = GetLastError();
             panes.AddToLog(kInvalidHandle);

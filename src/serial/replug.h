@@ -6,13 +6,18 @@
 // the adapter to whatever name it gets. Once a device has stayed there for half a second and no
 // other program holds it, the port is opened again on the UI thread with the same number and baud
 // rate, as the open step does, with a new receive worker, and "Связь с устройством
-// восстановлена: " and the path are logged. A device another program holds (a flashing tool) is
-// left to it and the wait goes on. UI thread only, except where said.
+// восстановлена: " and the path are logged; where the adapter is another one than went away (its
+// USB ids or serial number differ), "Другое устройство: " and what it is follow. A device another
+// program holds (a flashing tool), or
+// one this user may not open, is left alone and the wait goes on, once said in a line of its own
+// for each of the two reasons ("Устройство вернулось, но занято: " or "Устройство вернулось, но
+// нет прав на "). UI thread only, except where said.
 
 #include "core/logpanes.h"
 #include "platform/commapi.h"
 
 #include <chrono>
+#include <functional>
 
 namespace corvane {
 
@@ -41,5 +46,9 @@ struct ReplugTiming {
     std::chrono::milliseconds lookEvery{200};
 };
 void SetReplugTiming(ReplugTiming timing);
+
+// Runs listener on the UI thread each time a device came back and its port was opened again, so
+// that what is shown of the devices (the port list's tooltips) is read anew; nullptr for none.
+void OnDeviceBack(std::function<void()> listener);
 
 } // namespace corvane

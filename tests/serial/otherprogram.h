@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Another program on the machine, for the tests of what Corvane does about devices others hold: a
-// child process that runs sleep, with a device open and claimed with flock, or just alive for a
-// lock file to name it. Not with TIOCEXCL: that flag stays on a tty someone else keeps open (the
-// test's own end of a pty) after the process is gone.
+// child process that runs sleep, with a device open (claimed with flock, or plainly, as cat reads
+// one), or just alive for a lock file to name it. Not with TIOCEXCL: that flag stays on a tty
+// someone else keeps open (the test's own end of a pty) after the process is gone.
 
 #include "recordingpanes.h"
 
@@ -24,8 +24,11 @@ public:
     // Descriptors: None, or everything this process has open, as the program at the far end of a
     // pty has both its ends.
     enum class Descriptors { None, This };
+    // How the device is held: claimed with flock, or merely open.
+    enum class Claim { Flock, None };
 
-    explicit OtherProgram(const std::string& device = "", Descriptors kept = Descriptors::None) {
+    explicit OtherProgram(const std::string& device = "", Descriptors kept = Descriptors::None,
+                          Claim claim = Claim::Flock) {
         pid_ = fork();
         if (pid_ == 0) {
             // Nothing of the test's, unless asked: a pty master kept here keeps its device plugged
@@ -34,7 +37,7 @@ public:
                 close_range(3, ~0U, 0);
             if (!device.empty()) {
                 const int fd = open(device.c_str(), O_RDWR | O_NOCTTY);
-                if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0)
+                if (fd < 0 || (claim == Claim::Flock && flock(fd, LOCK_EX | LOCK_NB) != 0))
                     _exit(1);
             }
             execlp("sleep", "sleep", "600", static_cast<char*>(nullptr));

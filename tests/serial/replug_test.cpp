@@ -2,6 +2,8 @@
 #include "serial/replug.h"
 
 #include "configfolder.h"
+#include "core/codepage.h"
+#include "fakesysfs.h"
 #include "otherprogram.h"
 #include "payload/hexcodec.h"
 #include "ptydevice.h"
@@ -22,8 +24,11 @@
 #include <fstream>
 #include <malloc.h>
 #include <memory>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 using namespace corvane;
 using namespace corvane::serial;
@@ -52,6 +57,14 @@ bool ThreadsDownTo(std::size_t count) {
         ServeFor(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+TEST(ReplugTexts, AreTheWindows1251BytesOfTheRussianTexts) {
+    EXPECT_EQ(FromCodePage(kBackButBusy), QString::fromUtf8("Устройство вернулось, но занято: "));
+    EXPECT_EQ(FromCodePage(kBackButNoRights),
+              QString::fromUtf8("Устройство вернулось, но нет прав на "));
+    EXPECT_EQ(FromCodePage(kOtherDevice), QString::fromUtf8("Другое устройство: "));
+    EXPECT_EQ(FromCodePage(kSerialNumber), QString::fromUtf8(", серийный номер "));
 }
 
 class BackAfterReplug : public ::testing::Test {
@@ -113,7 +126,8 @@ TEST_F(BackAfterReplug, TheDeviceBackIsOpenedWithTheSameSettingsAndNothingItSend
     device = std::move(next);
     ASSERT_TRUE(AwaitBack());
     EXPECT_EQ(ReadSlaveLine(device->Master()).ospeed, 57600u);
-    EXPECT_TRUE(ReplugWaiting() == false);
+    // The watcher ends a moment after its hand-over has reopened the port.
+    EXPECT_TRUE(ServeUntil([] { return !ReplugWaiting(); }));
 
     ByteString sent;
     for (int i = 0; i < 4096; ++i)
@@ -172,6 +186,44 @@ TEST_F(BackAfterReplug, ADeviceAnotherProgramHoldsIsLeftToIt) {
     ASSERT_TRUE(AwaitBack());
 }
 
+TEST_F(BackAfterReplug, AWaitForADeviceHeldOrClosedToUsSaysWhyOncePerCause) {
+    auto next = std::make_unique<PtyDevice>();
+    OtherProgram reader(next->SlavePath(), OtherProgram::Descriptors::None,
+                        OtherProgram::Claim::None);
+    folder.Link(7, next->SlavePath());
+    device->CloseMaster();
+    device = std::move(next);
+    const ByteString busy =
+        kBackButBusy + device->SlavePath() + " (sleep, PID " + std::to_string(reader.Pid()) + ")";
+    ASSERT_TRUE(ServeUntil([&] { return Count(busy) == 1; }));
+    ServeFor(std::chrono::milliseconds(2500)); // two more looks at it
+    EXPECT_EQ(Count(busy), 1u);
+    EXPECT_TRUE(ReplugWaiting());
+
+    // Then closed to this user: as nobody where the test runs as root (root may open anything),
+    // else with every right taken from the device.
+    const ByteString noRights = kBackButNoRights + device->SlavePath();
+    const bool root = geteuid() == 0;
+    ASSERT_EQ(chmod(device->SlavePath().c_str(), root ? 0600 : 0), 0);
+    chmod(folder.Path().c_str(), 0755);
+    if (root) {
+        ASSERT_EQ(seteuid(65534), 0);
+    }
+    reader.End();
+    const bool said = ServeUntil([&] { return Count(noRights) == 1; });
+    ServeFor(std::chrono::milliseconds(2500));
+    if (root) {
+        ASSERT_EQ(seteuid(0), 0);
+    }
+    EXPECT_TRUE(said);
+    EXPECT_EQ(Count(noRights), 1u);
+    EXPECT_EQ(Count(kDeviceBack + device->SlavePath()), 0u);
+
+    ASSERT_EQ(chmod(device->SlavePath().c_str(), 0600), 0);
+    ASSERT_TRUE(AwaitBack());
+    EXPECT_EQ(Count(busy), 1u);
+}
+
 TEST_F(BackAfterReplug, TheProgramAtAPtysFarEndIsTheDeviceNotAHolder) {
     device->CloseMaster();
     ASSERT_TRUE(ServeUntil([&] { return Count(kDeviceGone) == 1; }));
@@ -223,6 +275,69 @@ TEST_F(BackAfterReplug, AThousandReplugsLeaveDescriptorsThreadsAndMemoryFlat) {
     EXPECT_EQ(Entries("/proc/self/fd"), descriptors);
     // A leak of one small allocation a cycle would show as 32 KB or more.
     EXPECT_LT(mallinfo2().uordblks, heap + 16 * 1024);
+}
+
+} // namespace
+
+namespace {
+
+// The adapter the user plugged in after an FTDI one, at the same path.
+const FakeAdapter kCp2102{"ttyUSB0",
+                          "cp210x",
+                          false,
+                          "10c4",
+                          "ea60",
+                          "Silicon Labs",
+                          "CP2102 USB to UART",
+                          "0001",
+                          "usb-Silicon_Labs_CP2102_USB_to_UART_0001-if00-port0"};
+
+// The port opened on an FTDI adapter of the fake sysfs tree.
+class BackAfterReplugOfAdapters : public BackAfterReplug {
+protected:
+    void SetUp() override {
+        sysfs.AddUsbAdapter(device->SlavePath(), "1-2", kFtdi);
+        BackAfterReplug::SetUp();
+    }
+    // Pulls the adapter and plugs in adapter, on another pty behind the same link.
+    void Replug(const FakeAdapter& adapter, const std::string& usbPort) {
+        auto next = std::make_unique<PtyDevice>();
+        sysfs.AddUsbAdapter(next->SlavePath(), usbPort, adapter);
+        folder.Link(7, next->SlavePath());
+        device->CloseMaster();
+        // Kept, so that no new pty gets its number, which the tree gives the adapter pulled.
+        pulled.push_back(std::exchange(device, std::move(next)));
+    }
+    // The line after the restored one, or empty.
+    ByteString LineAfterBack() const {
+        const auto log = panes.Log();
+        const auto back = std::find(log.begin(), log.end(), kDeviceBack + device->SlavePath());
+        return back == log.end() || back + 1 == log.end() ? "" : *(back + 1);
+    }
+
+    FakeSysfs sysfs;
+    std::vector<std::unique_ptr<PtyDevice>> pulled;
+};
+
+TEST_F(BackAfterReplugOfAdapters, AnotherAdapterIsNamedAfterTheRestoredLine) {
+    int refreshed = 0;
+    OnDeviceBack([&] { ++refreshed; });
+    Replug(kCp2102, "1-3");
+    ASSERT_TRUE(AwaitBack());
+    EXPECT_EQ(LineAfterBack(),
+              kOtherDevice + "10c4:ea60 CP2102 USB to UART" + kSerialNumber + "0001");
+    EXPECT_EQ(refreshed, 1); // the port list's facts are read again
+
+    // The same one again, unplugged and plugged back: no word.
+    FakeAdapter same = kCp2102;
+    same.byId.clear();
+    panes.Clear();
+    Replug(same, "1-4");
+    ASSERT_TRUE(AwaitBack());
+    ServeFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(Count(kOtherDevice + "10c4:ea60 CP2102 USB to UART" + kSerialNumber + "0001"), 0u);
+    EXPECT_EQ(refreshed, 2);
+    OnDeviceBack(nullptr);
 }
 
 } // namespace

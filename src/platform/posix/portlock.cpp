@@ -11,6 +11,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,14 +29,11 @@ std::string LockText(pid_t pid) {
     return text;
 }
 
-// The PID a lock file names, or 0 when it names none (empty, half written or not a number).
-pid_t OwnerOf(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return 0;
+// The PID the open lock file fd names, or 0 when it names none (empty, half written or not a
+// number).
+pid_t OwnerIn(int fd) {
     char text[32] = {};
-    const ssize_t n = read(fd, text, sizeof text - 1);
-    close(fd);
+    const ssize_t n = pread(fd, text, sizeof text - 1, 0);
     if (n <= 0)
         return 0;
     char* end = nullptr;
@@ -45,12 +43,30 @@ pid_t OwnerOf(const std::string& path) {
     return static_cast<pid_t>(pid);
 }
 
+pid_t OwnerOf(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return 0;
+    const pid_t owner = OwnerIn(fd);
+    close(fd);
+    return owner;
+}
+
 bool Alive(pid_t pid) {
     // EPERM: the process exists but belongs to someone else.
     return kill(pid, 0) == 0 || errno == EPERM;
 }
 
 enum class Holder { None, Live, Stale };
+
+// Who holds a lock file whose PID is owner (0: none) and whose last change was at changed.
+Holder Judge(pid_t owner, time_t changed) {
+    if (owner != 0)
+        return Alive(owner) ? Holder::Live : Holder::Stale;
+    // One that names nobody is still being written, unless it has been so for longer than any
+    // creator takes.
+    return std::time(nullptr) - changed > kUnwrittenLockSeconds ? Holder::Stale : Holder::Live;
+}
 
 // Who holds the lock file at path. Reading it needs no right to write in its folder.
 Holder HolderOf(const std::string& path) {
@@ -59,13 +75,11 @@ Holder HolderOf(const std::string& path) {
     if (lstat(path.c_str(), &info) != 0)
         return errno == ENOENT || errno == EACCES ? Holder::None : Holder::Live;
     if (const pid_t owner = OwnerOf(path); owner != 0)
-        return Alive(owner) ? Holder::Live : Holder::Stale;
-    // One this process may not read is someone's; one that names nobody is still being written,
-    // unless it has been so for longer than any creator takes.
+        return Judge(owner, info.st_mtime);
+    // One this process may not read is someone's.
     if (access(path.c_str(), R_OK) != 0)
         return Holder::Live;
-    return std::time(nullptr) - info.st_mtime > kUnwrittenLockSeconds ? Holder::Stale
-                                                                      : Holder::Live;
+    return Judge(0, info.st_mtime);
 }
 
 // The errors that mean this user may read the lock folder but not change it.
@@ -85,25 +99,73 @@ std::string LockFileIn(const std::string& folder, const std::string& device) {
     return folder + "/LCK.." + name;
 }
 
-// Writes this process's lock text into a file of its own in folder and links that to path, so
-// the lock appears whole or not at all: nobody ever finds an empty lock of ours. Returns 0, or the
-// errno of the step that failed (EEXIST when someone holds path).
-int CreateLock(const std::string& folder, const std::string& path) {
-    const std::string text = LockText(getpid());
-    const std::string temporary = folder + "/LTMP." + std::to_string(getpid());
-    unlink(temporary.c_str()); // left by an earlier process with this PID: nobody's now
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return errno;
-    const ssize_t n = write(fd, text.data(), text.size());
-    int error = n == static_cast<ssize_t>(text.size()) ? 0 : (n < 0 ? errno : ENOSPC);
-    if (close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && link(temporary.c_str(), path.c_str()) != 0)
-        error = errno;
-    unlink(temporary.c_str());
-    return error;
-}
+// This process's lock, written whole into a file of its own in the lock folder before it is put
+// in place, so that nobody ever finds an empty lock of ours. Its name is unpredictable: the folder
+// is writable by anyone, and a name someone could guess, they could take first.
+class OwnLock {
+public:
+    explicit OwnLock(const std::string& folder) : path_(folder + "/LTMP.XXXXXX") {
+        const int fd = mkstemp(path_.data());
+        if (fd < 0) {
+            path_.clear();
+            return;
+        }
+        const std::string text = LockText(getpid());
+        // mkstemp makes it readable by its owner only; the other tools must read it.
+        bool written = fchmod(fd, 0644) == 0 &&
+                       write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        written = close(fd) == 0 && written;
+        if (!written)
+            Discard();
+    }
+    ~OwnLock() { Discard(); }
+    OwnLock(const OwnLock&) = delete;
+    OwnLock& operator=(const OwnLock&) = delete;
+
+    // Whether it could be made; where it could not (a folder this user may not write, a full
+    // disk), nothing of ours can be put in place.
+    bool Made() const { return !path_.empty(); }
+
+    // Puts it in place at lock if nothing is there; errno as link() leaves it when not.
+    bool LinkTo(const std::string& lock) const { return link(path_.c_str(), lock.c_str()) == 0; }
+
+    // Puts it in place of the stale lock at lock, so that of all who found it stale exactly one
+    // does: each locks the stale file (flock), and under that lock makes sure the name still
+    // leads to that file and that it is still stale, then renames its own over it in one step.
+    // Whoever comes next finds the name leading to another file, ours, and judges that. errno as
+    // the failing step leaves it; EAGAIN when the stale lock is no longer what was found.
+    bool ReplaceStale(const std::string& lock) {
+        const int fd = open(lock.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) {
+            if (errno == ENOENT) // gone meanwhile: judged again
+                errno = EAGAIN;
+            return false;
+        }
+        struct stat locked {};
+        struct stat named {};
+        // One that someone else is judging right now is theirs to decide; the next look sees what.
+        const bool stillStale = flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &locked) == 0 &&
+                                lstat(lock.c_str(), &named) == 0 && locked.st_ino == named.st_ino &&
+                                locked.st_dev == named.st_dev &&
+                                Judge(OwnerIn(fd), locked.st_mtime) == Holder::Stale;
+        const bool replaced = stillStale && rename(path_.c_str(), lock.c_str()) == 0;
+        const int error = stillStale ? errno : EAGAIN;
+        close(fd); // and with it the flock
+        if (replaced)
+            path_.clear();
+        errno = error;
+        return replaced;
+    }
+
+private:
+    void Discard() {
+        if (!path_.empty())
+            unlink(path_.c_str());
+        path_.clear();
+    }
+
+    std::string path_;
+};
 
 } // namespace
 
@@ -136,31 +198,38 @@ DWORD PortLock::Acquire(const std::string& devicePath) {
     if (!realpath(devicePath.c_str(), device))
         return Win32ErrorFromErrno(errno, ErrnoContext::Opening);
     const std::string path = LockFileIn(folder, device);
-    // A second round only after a stale lock was removed; someone else may win that race.
-    for (int round = 0; round < 2; ++round) {
-        switch (HolderOf(path)) {
-        case Holder::Live:
-            return ERROR_ACCESS_DENIED;
-        case Holder::Stale:
-            // Nobody holds the device; a user who may not remove the lock cannot replace it.
-            if (unlink(path.c_str()) != 0 && errno != ENOENT)
-                return CannotWrite(errno) ? ERROR_SUCCESS
-                                          : Win32ErrorFromErrno(errno, ErrnoContext::Opening);
-            break;
-        case Holder::None:
-            break;
-        }
-        const int error = CreateLock(folder, path);
-        if (error == 0) {
+    OwnLock own(folder);
+    // Where this user may make no files of its own the others' locks are still honoured; the port
+    // is then held without a lock file of ours. A lock of ours that cannot be made never makes
+    // the port held.
+    if (!own.Made())
+        return HolderOf(path) == Holder::Live ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+    // A few rounds: a stale lock another program took over, or a lock that went between two
+    // looks, is judged again.
+    for (int round = 0; round < 4; ++round) {
+        if (own.LinkTo(path)) {
             path_ = path;
             return ERROR_SUCCESS;
         }
-        // Where this user may make no files the others' locks are still honoured, above; the
-        // port is then held without a lock file of ours.
-        if (CannotWrite(error))
-            return ERROR_SUCCESS;
-        if (error != EEXIST)
-            return Win32ErrorFromErrno(error, ErrnoContext::Opening);
+        if (errno != EEXIST)
+            return CannotWrite(errno) ? ERROR_SUCCESS
+                                      : Win32ErrorFromErrno(errno, ErrnoContext::Opening);
+        switch (HolderOf(path)) {
+        case Holder::Live:
+            return ERROR_ACCESS_DENIED;
+        case Holder::None:
+            break;
+        case Holder::Stale:
+            if (own.ReplaceStale(path)) {
+                path_ = path;
+                return ERROR_SUCCESS;
+            }
+            // Nobody holds the device; a user who may not replace the lock cannot take it.
+            if (errno != EAGAIN)
+                return CannotWrite(errno) ? ERROR_SUCCESS
+                                          : Win32ErrorFromErrno(errno, ErrnoContext::Opening);
+            break;
+        }
     }
     return ERROR_ACCESS_DENIED;
 }

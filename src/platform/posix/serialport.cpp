@@ -10,6 +10,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -43,6 +44,9 @@ std::chrono::milliseconds TimeToSend(std::size_t bytes, DWORD baudRate) {
 } // namespace
 
 DWORD SerialPort::Open(const std::string& path, std::shared_ptr<SerialPort>& port) {
+    // A folder, a file or a FIFO is no port: not even opened, which a FIFO's writer would notice.
+    if (struct stat info{}; stat(path.c_str(), &info) == 0 && !S_ISCHR(info.st_mode))
+        return ERROR_NOT_SUPPORTED;
     PortLock lock;
     if (const DWORD error = lock.Acquire(path); error != ERROR_SUCCESS)
         return error;

@@ -4,6 +4,7 @@
 // tty driver and it includes nothing from glibc's termios.
 #include "platform/posix/ttydevice.h"
 
+#include "platform/openfailure.h"
 #include "platform/posix/errors.h"
 
 #include <asm/termbits.h>
@@ -95,13 +96,17 @@ void MakeRaw(termios2& line) {
 
 DWORD OpenTty(const std::string& path, int& fd) {
     fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // EBUSY: the tty's exclusive flag, which only root gets past.
     if (fd < 0)
-        return Win32ErrorFromErrno(errno, ErrnoContext::Opening);
+        return errno == EBUSY ? ERROR_SHARING_VIOLATION
+                              : Win32ErrorFromErrno(errno, ErrnoContext::Opening);
     termios2 line{};
-    int exclusive = 0;
     DWORD error = Ioctl(fd, TCGETS2, &line);
-    // Root gets past another program's TIOCEXCL; it still counts as holding the port.
-    if (error == ERROR_SUCCESS && ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
+    // A program that opened the device plainly (cat, a script) claims nothing, yet every byte the
+    // device sends would go to whichever of us reads first: the port is not shared. Looked at
+    // once the device is known to be a tty (everyone has /dev/null open) and before the line is
+    // changed under that program.
+    if (error == ERROR_SUCCESS && OpenElsewhere(path))
         error = ERROR_ACCESS_DENIED;
     if (error == ERROR_SUCCESS && flock(fd, LOCK_EX | LOCK_NB) != 0)
         error = Win32ErrorFromErrno(errno, ErrnoContext::Opening);

@@ -14,6 +14,11 @@ namespace corvane::posix {
 // it: TIOCEXCL keeps other programs out, and a non-blocking flock keeps out those TIOCEXCL does not
 // stop (root). The line is put into raw mode at once (see WriteLineSettings) with no software flow
 // control, keeping its framing and rate. The descriptor goes to fd.
+// A device another program has open, claimed or not, is refused with ERROR_ACCESS_DENIED (as far
+// as this user can see other programs: see OpenElsewhere). An exclusive flag found on a device no
+// other program has open outlived the program that set it (a pty's flag lasts while its master is
+// open): it is taken over where the system lets this process past it (root); where it does not,
+// the open fails with ERROR_SHARING_VIOLATION.
 DWORD OpenTty(const std::string& path, int& fd);
 // Gives up the claim, discards output not yet sent, so that closing never waits for the device to
 // take it, and closes the descriptor.
