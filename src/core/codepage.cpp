@@ -27,14 +27,22 @@ constexpr std::array<char16_t, 128> kHighHalf = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F, //
 };
 
-char ToByte(char16_t unit) {
-    if (unit < 0x80)
-        return static_cast<char>(unit);
+// The bytes of the Cyrillic block U+0400..U+045F, where most of the upper half lies: text
+// decoded for a pane finds them without a search.
+constexpr char32_t kCyrillicFirst = 0x0400;
+// 0: the code page lacks it (no letter of the block is byte 0).
+constexpr std::array<unsigned char, 0x60> kCyrillic = [] {
+    std::array<unsigned char, 0x60> bytes{};
     for (std::size_t i = 0; i < kHighHalf.size(); ++i) {
-        if (kHighHalf[i] == unit)
-            return static_cast<char>(0x80 + i);
+        if (kHighHalf[i] >= kCyrillicFirst && kHighHalf[i] < kCyrillicFirst + bytes.size())
+            bytes[kHighHalf[i] - kCyrillicFirst] = static_cast<unsigned char>(0x80 + i);
     }
-    return '?';
+    return bytes;
+}();
+
+char ToByte(char16_t unit) {
+    const int byte = CodePageByte(unit);
+    return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
 // The UTF-8 form of every byte value: its length in the first byte, up to three bytes after it.
@@ -75,6 +83,24 @@ void AppendUtf8(ByteString& out, std::string_view bytes) {
         }
     }
     out.resize(at);
+}
+
+int CodePageByte(char32_t character) {
+    if (character < 0x80)
+        return static_cast<int>(character);
+    if (character >= kCyrillicFirst && character < kCyrillicFirst + kCyrillic.size()) {
+        const int byte = kCyrillic[character - kCyrillicFirst];
+        return byte == 0 ? -1 : byte;
+    }
+    for (std::size_t i = 0; i < kHighHalf.size(); ++i) {
+        if (kHighHalf[i] == character)
+            return static_cast<int>(0x80 + i);
+    }
+    return -1;
+}
+
+char16_t CodePageCharacter(unsigned char byte) {
+    return byte < 0x80 ? char16_t(byte) : kHighHalf[byte - 0x80];
 }
 
 ByteString ToCodePage(const QString& text) {
