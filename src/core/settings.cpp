@@ -11,6 +11,14 @@ QString ShowTimesKey(const QString& pane) {
     return "panes/" + pane + "/showTimes";
 }
 
+QString PaneKey(const QString& pane, const char* what) {
+    return "panes/" + pane + "/" + what;
+}
+
+QString SplitKey(int port) {
+    return "split/COM" + QString::number(port);
+}
+
 QString HistoryKey(const QString& field) {
     return "history/" + field;
 }
@@ -63,6 +71,30 @@ bool Settings::Reconnect() const {
 
 void Settings::SetReconnect(bool reconnect) {
     settings_.setValue("reconnect", reconnect);
+}
+
+QString Settings::PaneView(const QString& pane) const {
+    return settings_.value(PaneKey(pane, "view")).toString();
+}
+
+void Settings::SetPaneView(const QString& pane, const QString& view) {
+    settings_.setValue(PaneKey(pane, "view"), view);
+}
+
+QString Settings::PaneEncoding(const QString& pane) const {
+    return settings_.value(PaneKey(pane, "encoding")).toString();
+}
+
+void Settings::SetPaneEncoding(const QString& pane, const QString& encoding) {
+    settings_.setValue(PaneKey(pane, "encoding"), encoding);
+}
+
+QString Settings::SplitReceived(int port) const {
+    return settings_.value(SplitKey(port)).toString();
+}
+
+void Settings::SetSplitReceived(int port, const QString& rule) {
+    settings_.setValue(SplitKey(port), rule);
 }
 
 bool Settings::Sync() {
