@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace corvane {
 
@@ -29,11 +30,16 @@ constexpr std::array<unsigned char, 256> kClasses = [] {
 constexpr std::size_t kEscapeSize = 4; // \xNN
 constexpr unsigned char kUndefined1251 = 0x98;
 
+// Every byte's escape, copied whole: binary data is mostly escapes.
+constexpr std::array<std::array<char, kEscapeSize>, 256> kEscapes = [] {
+    std::array<std::array<char, kEscapeSize>, 256> escapes{};
+    for (int byte = 0; byte < 256; ++byte)
+        escapes[byte] = {'\\', 'x', kHexDigits[byte >> 4], kHexDigits[byte & 15]};
+    return escapes;
+}();
+
 char* Escape(unsigned char byte, char* to) {
-    to[0] = '\\';
-    to[1] = 'x';
-    to[2] = kHexDigits[byte >> 4];
-    to[3] = kHexDigits[byte & 15];
+    std::memcpy(to, kEscapes[byte].data(), kEscapeSize);
     return to + kEscapeSize;
 }
 
@@ -102,8 +108,10 @@ void AppendText(std::string_view bytes, TextEncoding encoding, ByteString& out) 
         const unsigned char byte = from[at];
         switch (kClasses[byte]) {
         case kAsIs:
-            *to++ = static_cast<char>(byte);
-            ++at;
+            // Text is mostly runs of such bytes.
+            do {
+                *to++ = static_cast<char>(from[at++]);
+            } while (at < size && kClasses[from[at]] == kAsIs);
             break;
         case kBackslash:
             *to++ = '\\';
@@ -173,8 +181,10 @@ void AppendUtf8Character(char32_t character, ByteString& out) {
 bool IsDataPrefix(std::string_view prefix) {
     // The arrow of a datagram stands alone when one host is listened to; a sent datagram's line
     // ("<-" and the text as typed) is the operator's text, not a view of bytes.
+    // Asked of every line read in a view: no string is built.
     return prefix == kReceivedArrow || prefix == kSentArrow || prefix == kDatagramArrow ||
-           (prefix.starts_with(kDatagramArrow + " (") && prefix.ends_with(") :"));
+           (prefix.starts_with(kDatagramArrow) &&
+            prefix.substr(kDatagramArrow.size()).starts_with(" (") && prefix.ends_with(") :"));
 }
 
 void AppendDataView(std::string_view bytes, PaneView view, ByteString& out) {

@@ -30,10 +30,6 @@ class PaneViewMenu : public ::testing::Test {
 protected:
     void SetUp() override {
         pane->setObjectName(QStringLiteral("mmLogRec"));
-        QFont font;
-        font.setFamilies({"Liberation Mono", "DejaVu Sans Mono"});
-        font.setPixelSize(11);
-        pane->setFont(font);
         pane->resize(480, 160);
         pane->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(pane.get()));
