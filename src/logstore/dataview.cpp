@@ -236,6 +236,57 @@ ByteString TextViewBytes(std::string_view text, TextEncoding encoding) {
     return bytes;
 }
 
+std::vector<std::pair<std::int64_t, std::int64_t>> ByteColumns(std::string_view bytes,
+                                                               PaneView view) {
+    std::vector<std::pair<std::int64_t, std::int64_t>> columns;
+    columns.reserve(bytes.size());
+    if (view.view != DataView::Text) {
+        // The hex view's groups, without their spaces; Hex and Text starts with them.
+        for (std::size_t at = 0; at < bytes.size(); ++at) {
+            const auto start = static_cast<std::int64_t>(kHexGroupSize * at + 1);
+            columns.emplace_back(start, start + 2);
+        }
+        return columns;
+    }
+    const std::string_view shown = WithoutLineEnd(bytes);
+    const auto* from = reinterpret_cast<const unsigned char*>(shown.data());
+    std::int64_t column = 1; // after the view's space
+    const auto take = [&](std::size_t count, std::int64_t width) {
+        for (std::size_t i = 0; i < count; ++i)
+            columns.emplace_back(column, column + width);
+        column += width;
+    };
+    for (std::size_t at = 0; at < shown.size();) {
+        const unsigned char byte = from[at];
+        std::size_t length = 1;
+        std::int64_t width = 1;
+        switch (kClasses[byte]) {
+        case kAsIs:
+            break;
+        case kBackslash:
+            width = 2;
+            break;
+        case kEscaped:
+            width = kEscapeSize;
+            break;
+        default:
+            if (view.encoding == TextEncoding::Windows1251) {
+                width = byte == kUndefined1251 ? kEscapeSize : 1;
+                break;
+            }
+            const Decoded decoded = DecodeUtf8(from + at, shown.size() - at);
+            if (decoded.length && ShownByte(decoded.character) >= 0)
+                length = decoded.length;
+            else
+                width = kEscapeSize;
+        }
+        take(length, width);
+        at += length;
+    }
+    take(bytes.size() - shown.size(), 0);
+    return columns;
+}
+
 std::vector<std::pair<std::int64_t, std::int64_t>> EscapesIn(std::string_view line) {
     std::vector<std::pair<std::int64_t, std::int64_t>> escapes;
     for (std::size_t at = 0; at + 1 < line.size(); ++at) {

@@ -48,6 +48,12 @@ bool AppendLineInView(std::string_view line, PaneView view, ByteString& out);
 // inverse of the rendering.
 ByteString TextViewBytes(std::string_view text, TextEncoding encoding);
 
+// Where each byte of a data line stands in the view's rendering of bytes (AppendDataView), from
+// its start: columns [first, second) of what shows it. The bytes of one decoded character share
+// its column; a line end the Text view leaves out stands at the end, taking nothing.
+std::vector<std::pair<std::int64_t, std::int64_t>> ByteColumns(std::string_view bytes,
+                                                               PaneView view);
+
 // The columns [first, second) of a Text view line that are "\xNN" escapes: drawn muted.
 std::vector<std::pair<std::int64_t, std::int64_t>> EscapesIn(std::string_view line);
 

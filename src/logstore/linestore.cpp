@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logstore/linestore.h"
 
+#include "logstore/hexview.h"
 #include "logstore/lineindex.h"
 #include "logstore/linepieces.h"
 #include "logstore/tabstops.h"
@@ -403,6 +404,28 @@ PaneView LineStore::View() const {
 
 bool LineStore::InDataView(std::int64_t line) const {
     return impl_->Shown(impl_->index.At(line)) != nullptr;
+}
+
+std::optional<std::int64_t> LineStore::DataBytes(std::int64_t line, ByteString& bytes) const {
+    const LineRef ref = impl_->index.At(line);
+    if (Impl::Empty(ref))
+        return std::nullopt;
+    ByteString& kept = impl_->kept;
+    kept.clear();
+    impl_->arena.ReadKept(ref, kept);
+    const std::string_view text = kept;
+    if (TextArena::Packed(ref)) {
+        if (!IsDataPrefix(text.substr(0, ref.hexPrefix)))
+            return std::nullopt;
+        bytes.assign(text.substr(ref.hexPrefix));
+        return ref.hexPrefix;
+    }
+    const HexView hex = FindHexView(text);
+    if (hex.groups == 0 || !IsDataPrefix(text.substr(0, hex.prefix)))
+        return std::nullopt;
+    bytes.assign(hex.groups, '\0');
+    PackHexView(text.substr(hex.prefix), bytes.data());
+    return static_cast<std::int64_t>(hex.prefix);
 }
 
 std::uint64_t LineStore::Rewrites() const {

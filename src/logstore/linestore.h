@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -112,6 +113,9 @@ public:
     PaneView View() const;
     // Whether the line is a data line shown in a view other than Hex.
     bool InDataView(std::int64_t line) const;
+    // The bytes of a data line (what its hex view shows), written to bytes, and the column where
+    // their rendering starts (its prefix's length); nothing for any other line.
+    std::optional<std::int64_t> DataBytes(std::int64_t line, ByteString& bytes) const;
 
     // figures
     std::size_t BytesInMemory() const; // text and per-line records held in memory

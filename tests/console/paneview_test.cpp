@@ -30,6 +30,10 @@ class PaneViewMenu : public ::testing::Test {
 protected:
     void SetUp() override {
         pane->setObjectName(QStringLiteral("mmLogRec"));
+        // A monospaced face, as the window gives its panes: every glyph within its cell.
+        QFont font(QStringLiteral("DejaVu Sans Mono"));
+        font.setPixelSize(11);
+        pane->setFont(font);
         pane->resize(480, 160);
         pane->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(pane.get()));

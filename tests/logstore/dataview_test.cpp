@@ -218,3 +218,40 @@ TEST(LineStoreView, SwitchingShowsTheWholeHistoryInTheView) {
 }
 
 } // namespace
+
+namespace {
+
+using Columns = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+TEST(DataView, EachByteStandsWhereTheViewShowsIt) {
+    // a, é (two bytes, escaped), П (two bytes, one letter), a tab, a backslash, CR LF left out.
+    const ByteString bytes = "a\xC3\xA9\xD0\x9F\t\\\r\n";
+    EXPECT_EQ(View(bytes, kUtf8Text), " a\\xC3\\xA9\xCF\t\\\\");
+    EXPECT_EQ(
+        corvane::ByteColumns(bytes, kUtf8Text),
+        (Columns{
+            {1, 2}, {2, 6}, {6, 10}, {10, 11}, {10, 11}, {11, 12}, {12, 14}, {14, 14}, {14, 14}}));
+    EXPECT_EQ(corvane::ByteColumns("ab", kHexAndText), (Columns{{1, 3}, {4, 6}}));
+}
+
+TEST(LineStoreView, HexBytesAreFoundWhereTheViewShowsThem) {
+    corvane::LineStore store;
+    store.AppendLine("-> " + corvane::StrToHexView("OK \x1B[0m\r\n"), 1);
+    store.AppendLine("-> (127.0.0.5) :" + corvane::StrToHexView("ok"), 2); // kept as text
+    store.AppendLine("4F 4B typed", 3);
+    const auto find = [&](const char* text) {
+        return corvane::FindQuery(text, {}).MatchesIn(store, 0, store.LineCount() - 1);
+    };
+    using corvane::Match;
+    store.SetView(kUtf8Text);
+    ASSERT_EQ(store.Line(0), "->  OK \\x1B[0m");
+    EXPECT_EQ(find("4f 4b"), (std::vector<Match>{{{0, 4}, 2}, {{2, 0}, 5}}));
+    EXPECT_EQ(find("1b"), (std::vector<Match>{{{0, 7}, 4}}));
+    EXPECT_EQ(find("6f"), (std::vector<Match>{{{1, 17}, 1}}));
+    EXPECT_EQ(find("0d 0a"), std::vector<Match>{}); // the line end is not drawn
+    store.SetView(kHexAndText);
+    EXPECT_EQ(find("4f 4b"), (std::vector<Match>{{{0, 4}, 5}, {{2, 0}, 5}}));
+    EXPECT_EQ(find("0d 0a"), (std::vector<Match>{{{0, 25}, 5}}));
+}
+
+} // namespace
