@@ -23,6 +23,9 @@ public:
     void ShowInformation(const corvane::ByteString&, const LinkOpener&) override {}
     bool Confirm(const corvane::ByteString&) override { return false; }
     std::optional<FileChoice> AskFileToWrite(const FileQuestion&) override { return fileAnswer; }
+    std::optional<QString> AskText(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
 };
 
 template <class Body> int RunOffscreen(int argc, char** argv, Body body) {

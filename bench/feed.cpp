@@ -47,6 +47,17 @@ std::string FeedData() {
     return data;
 }
 
+std::string FeedTextData() {
+    constexpr std::size_t kLine = 80;
+    std::string data(10 * 1000 * 1000, '\0');
+    std::mt19937 random(7);
+    for (std::size_t at = 0; at < data.size(); ++at)
+        data[at] = at % kLine == kLine - 2   ? '\r'
+                   : at % kLine == kLine - 1 ? '\n'
+                                             : static_cast<char>(0x20 + random() % 0x5F);
+    return data;
+}
+
 PtyPair::PtyPair() {
     char path[256];
     if (openpty(&master, &slave, path, nullptr, nullptr) != 0)

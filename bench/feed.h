@@ -11,6 +11,9 @@
 
 // 10 MB of pseudo-random bytes, the same in every run.
 std::string FeedData();
+// 10 MB of text lines of 80 characters, CR LF included, of pseudo-random printable ASCII: what a
+// device's console prints. The same in every run.
+std::string FeedTextData();
 
 // A pseudo-terminal pair, the device end in raw mode. A receiver opens name, the other end.
 class PtyPair {

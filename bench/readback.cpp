@@ -2,6 +2,7 @@
 #include "readback.h"
 
 #include "core/hexformat.h"
+#include "logstore/dataview.h"
 
 #include <charconv>
 
@@ -73,6 +74,27 @@ Readback ReadBackCorvanePane(std::string_view text, std::string_view sent) {
             if (!ReadByte(line, sent, true, result))
                 return false;
         }
+        return true;
+    });
+}
+
+Readback ReadBackCorvaneTextPane(std::string_view text, std::string_view sent) {
+    return ReadLines(text, sent, [sent](std::string_view line, Readback& result) {
+        constexpr std::string_view kArrow = "->  ";
+        if (!line.starts_with(kArrow)) {
+            result.fault = "not a line of received bytes";
+            return false;
+        }
+        const std::string bytes =
+            corvane::TextViewBytes(line.substr(kArrow.size()), corvane::TextEncoding::Utf8);
+        if (sent.substr(result.bytes, bytes.size()) != bytes) {
+            result.fault = "the text differs after byte " + std::to_string(result.bytes);
+            return false;
+        }
+        result.bytes += bytes.size();
+        const std::string_view rest = sent.substr(result.bytes);
+        result.bytes +=
+            rest.starts_with("\r\n") ? 2 : rest.starts_with('\n') || rest.starts_with('\r');
         return true;
     });
 }

@@ -18,6 +18,10 @@ struct Readback {
 // ending in a line feed.
 Readback ReadBackCorvanePane(std::string_view text, std::string_view sent);
 
+// The same pane in the Text view (UTF-8): per line "-> ", the view's space, then the bytes as
+// text with the escapes of the view; the line end the view leaves out is taken from what was sent.
+Readback ReadBackCorvaneTextPane(std::string_view text, std::string_view sent);
+
 // cutecom's output with "Hex output" on: per line the decimal offset of its first byte in eight
 // digits, a space, up to 16 bytes as lower-case hex pairs separated by spaces (three of them
 // after the eighth), a tab, and the bytes as characters.

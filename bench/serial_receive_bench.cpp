@@ -4,6 +4,8 @@
 // into cutecom, the serial terminal Debian offers, run on a display with its hex output on, and
 // prints for both how fast the bytes are shown, the CPU time and the memory growth per megabyte,
 // with the ratios and the targets. What each pane shows is read back and checked byte by byte.
+// Then the same for lines split into the device's frames: 10 MB of 80-character text lines split
+// after each line feed and shown in the Text view, and the random bytes cut every 16 bytes.
 // Last, the link alone, to a pane that only counts: what the receive path itself costs.
 #include "benchsupport.h"
 #include "console/dialogs.h"
@@ -14,6 +16,7 @@
 #include "readback.h"
 #include "serial/seriallink.h"
 #include "serial/serialstate.h"
+#include "serial/splitrule.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -103,13 +106,22 @@ private:
     std::string folder_;
 };
 
-Run RunWindow(const std::string& data) {
+// How the window splits and shows what it receives, and how its pane is read back.
+struct Showing {
+    corvane::SplitRule rule;
+    corvane::PaneView view;
+};
+
+Run RunWindow(const std::string& data, const Showing& showing = {}) {
     PtyPair pty;
     PortLink link(pty.name);
     SilentDialogs dialogs;
     CountingWindow frm(dialogs);
     frm.show();
     frm.cmbxComPorts->setCurrentIndex(6);
+    // As the menus would set them, without remembering them.
+    corvane::ReceivedSplitRule().Set(showing.rule);
+    frm.mmLogRec->SetView(showing.view);
     frm.btnOpenComPort->click();
     if (frm.btnOpenComPort->Tag != 1) {
         std::fprintf(stderr, "COM7 did not open\n");
@@ -131,8 +143,13 @@ Run RunWindow(const std::string& data) {
     run.feed = Feed(pty, data,
                     {getpid(), [&](std::size_t) { return frm.handed.load(); },
                      [&] { return painted.paints > paintsAtLastChange; }});
-    run.readback = ReadBackCorvanePane(PaneText(*frm.mmLogRec), data);
-    run.note = "read back from the pane's text";
+    if (showing.view.view == corvane::DataView::Text) {
+        run.readback = ReadBackCorvaneTextPane(PaneText(*frm.mmLogRec), data);
+        run.note = "read back from the pane's text in the Text view";
+    } else {
+        run.readback = ReadBackCorvanePane(PaneText(*frm.mmLogRec), data);
+        run.note = "read back from the pane's text";
+    }
     // Close, and let the worker hand over its last lines before the window goes.
     frm.btnOpenComPort->click();
     RunUntil(kWorkerGone);
@@ -176,7 +193,7 @@ Run RunLinkAlone(const std::string& data) {
     return run;
 }
 
-void PrintFigures(const Run& ours, const Run& peer, std::size_t sent) {
+void PrintFigures(const char* title, const Run& ours, const Run& peer, std::size_t sent) {
     const double megabytes = static_cast<double>(sent) / 1e6;
     const bool peerRan = peer.feed.seconds > 0;
     // Shown: as far as the read-back text matched; taken off the pseudo-terminal when the pane
@@ -197,8 +214,7 @@ void PrintFigures(const Run& ours, const Run& peer, std::size_t sent) {
         std::printf("    %s\n", target);
     };
 
-    std::printf("Serial receive: the same 10 MB of random bytes written into a pseudo-terminal in "
-                "64 KiB writes, as fast as the pseudo-terminal takes them\n\n");
+    std::printf("%s\n\n", title);
     std::printf("  %-27s%12s%12s%12s    %s\n", "", "Corvane", "cutecom", "ratio", "target");
     row("shown per second, MB/s", "%12.2f", shown(ours) / 1e6 / ours.feed.seconds,
         shown(peer) / 1e6 / peer.feed.seconds, ">= 10");
@@ -248,8 +264,23 @@ void RunAll() {
     const std::string data = FeedData();
     const Run ours = RunWindow(data);
     const Run peer = RunCutecom(data);
+    const std::string text = FeedTextData();
+    const Run oursText =
+        RunWindow(text, {{.end = corvane::SplitRule::End::AfterByte, .endByte = 0x0A},
+                         {corvane::DataView::Text, corvane::TextEncoding::Utf8}});
+    const Run peerText = RunCutecom(text);
+    const Run oursSixteen = RunWindow(data, {{.everyN = true, .n = 16}, {}});
     const Run link = RunLinkAlone(data);
-    PrintFigures(ours, peer, data.size());
+    corvane::ReceivedSplitRule().Set({});
+    PrintFigures("Serial receive: the same 10 MB of random bytes written into a pseudo-terminal "
+                 "in 64 KiB writes, as fast as the pseudo-terminal takes them",
+                 ours, peer, data.size());
+    PrintFigures("\nAfter a Byte 0A and the Text view: 10 MB of 80-character text lines (CR LF "
+                 "included), written the same way",
+                 oursText, peerText, text.size());
+    PrintFigures("\nEvery N Bytes 16 (at each read): the 10 MB of random bytes again; cutecom's "
+                 "figures are its run on them above",
+                 oursSixteen, peer, data.size());
     PrintLinkAlone(link, data.size());
 }
 

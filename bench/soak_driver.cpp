@@ -39,6 +39,9 @@ public:
     void ShowInformation(const corvane::ByteString&, const LinkOpener&) override {}
     bool Confirm(const corvane::ByteString&) override { return false; }
     std::optional<FileChoice> AskFileToWrite(const FileQuestion&) override { return std::nullopt; }
+    std::optional<QString> AskText(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
     int errors = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -127,6 +128,18 @@ std::optional<Dialogs::FileChoice> ScreenDialogs::AskFileToWrite(const FileQuest
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return FileChoice{dialog.selectedFiles().front(), times && times->isChecked()};
+}
+
+std::optional<QString> ScreenDialogs::AskText(const QString& caption, const QString& label,
+                                              const QString& initial) {
+    QInputDialog dialog;
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(label);
+    dialog.setTextValue(initial);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
 }
 
 std::optional<Dialogs::FileChoice>

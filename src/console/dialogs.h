@@ -39,6 +39,10 @@ public:
         bool includeTimes = false;
     };
     virtual std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) = 0;
+    // A line of text to type: caption, the words before the edit, the text it starts with.
+    // Nothing when the operator cancels.
+    virtual std::optional<QString> AskText(const QString& caption, const QString& label,
+                                           const QString& initial) = 0;
 };
 
 // Asks question in the folder the operator last wrote a file to, and remembers the folder of the
@@ -53,6 +57,8 @@ public:
     void ShowInformation(const corvane::ByteString& text, const LinkOpener& openLink) override;
     bool Confirm(const corvane::ByteString& text) override;
     std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) override;
+    std::optional<QString> AskText(const QString& caption, const QString& label,
+                                   const QString& initial) override;
 };
 
 // The box that reports a failure before the main window exists: stop icon, "OK", caption

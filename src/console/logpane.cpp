@@ -2,6 +2,8 @@
 #include "console/logpane.h"
 
 #include "console/logpaneaccessible.h"
+#include "console/mutedink.h"
+#include "logstore/dataview.h"
 #include "logstore/linecapture.h"
 #include "logstore/panetext.h"
 #include "logstore/tabstops.h"
@@ -106,8 +108,13 @@ void TLogPane::Append(const ByteString& line, std::int64_t time) {
     if (accessible && unannouncedFrom_ < 0)
         unannouncedFrom_ = OffsetOf(store_.End());
     store_.AppendLine(line, time);
-    if (capture_)
+    if (capture_ && View().view != corvane::DataView::Hex) {
+        ByteString shown;
+        corvane::AppendLineInView(line, View(), shown);
+        capture_->Add(shown, time);
+    } else if (capture_) {
         capture_->Add(line, time);
+    }
     const bool shifted = FollowShiftedLines();
     PlaceCursor(store_.End(), store_.End());
     // The caret stands on the line after the new one, or at its end after typed text: keeping
@@ -142,6 +149,20 @@ void TLogPane::Clear() {
         NotifyTextChange(0, removed, QString());
         NotifyCaret();
     }
+}
+
+void TLogPane::SetView(corvane::PaneView view) {
+    if (view == View())
+        return;
+    // Columns mean other characters now: the caret and the selection keep their lines.
+    const TextPos anchor = Anchor();
+    const TextPos caret = Caret();
+    store_.SetView(view);
+    PlaceCursor(store_.Clamp(anchor), store_.Clamp(caret));
+    ForgetOffsetsFrom(0);
+    ClampScroll();
+    RequestFrame();
+    emit textChanged();
 }
 
 QString TLogPane::toPlainText() const {
@@ -632,7 +653,8 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
                 colours.brush(group, QPalette::Highlight));
     }
 
-    // The row as one run of text, cells that are not drawn within it blanked.
+    // The row as one run of text, cells that are not drawn within it blanked; the escapes of a
+    // Text view line in a run of their own, drawn muted.
     QString run(static_cast<qsizetype>(count), u' ');
     bool alone = false;
     for (std::int64_t i = 0; i < count; ++i) {
@@ -642,13 +664,26 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
         else
             alone = alone || cells_[value] == Cell::Alone;
     }
+    QString escapes;
+    if (View().view == corvane::DataView::Text && store_.InDataView(line)) {
+        escapes = QString(static_cast<qsizetype>(count), u' ');
+        for (const auto& [from, to] : corvane::EscapesIn(store_.Line(line))) {
+            if (!store_.HasTabs(line) && from >= leftColumn_ + count)
+                break;
+            const std::int64_t begin = cursor_.CellOf({line, from}) - leftColumn_;
+            const std::int64_t end = cursor_.CellOf({line, to}) - leftColumn_;
+            for (std::int64_t i = std::max<std::int64_t>(begin, 0); i < std::min(end, count); ++i)
+                std::swap(run[i], escapes[i]);
+        }
+    }
     const int baseline = y + ascent_;
-    const auto drawPart = [&](std::int64_t begin, std::int64_t end, QPalette::ColorRole role) {
+    const auto drawPart = [&](const QString& text, std::int64_t begin, std::int64_t end,
+                              const QColor& ink) {
         if (end <= begin)
             return;
-        painter.setPen(colours.color(group, role));
-        painter.drawText(QPointF(cellX(begin), baseline), run.mid(begin, end - begin));
-        if (!alone)
+        painter.setPen(ink);
+        painter.drawText(QPointF(cellX(begin), baseline), text.mid(begin, end - begin));
+        if (!alone || &text != &run)
             return;
         for (std::int64_t i = begin; i < end; ++i) {
             const auto value = static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
@@ -658,9 +693,14 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
     };
     const std::int64_t textSelBegin = std::min(selBegin, count);
     const std::int64_t textSelEnd = std::min(selEnd, count);
-    drawPart(0, textSelBegin, QPalette::Text);
-    drawPart(textSelBegin, textSelEnd, QPalette::HighlightedText);
-    drawPart(std::max(textSelEnd, textSelBegin), count, QPalette::Text);
+    const auto drawRun = [&](const QString& text, const QColor& ink) {
+        drawPart(text, 0, textSelBegin, ink);
+        drawPart(text, textSelBegin, textSelEnd, colours.color(group, QPalette::HighlightedText));
+        drawPart(text, std::max(textSelEnd, textSelBegin), count, ink);
+    };
+    drawRun(run, colours.color(group, QPalette::Text));
+    if (!escapes.isEmpty())
+        drawRun(escapes, MutedInk(colours, group));
 
     if (Caret().line == line && caretShown_ && hasFocus()) {
         const std::int64_t column = cursor_.CellOf(Caret()) - leftColumn_;

@@ -56,6 +56,10 @@ public:
     // Every line appended from now on also goes to capture, with its time; null: none.
     void SetCapture(corvane::LineCapture* capture) { capture_ = capture; }
     void Clear();
+    // Shows the data lines in view from now on, the whole text at once (logstore/dataview.h);
+    // the capture takes the lines as shown too.
+    void SetView(corvane::PaneView view);
+    corvane::PaneView View() const { return store_.View(); }
 
     // reading
     // The whole text, its lines joined by "\n", as the pane shows it (panetext.h).

@@ -2,6 +2,7 @@
 #include "console/timescolumn.h"
 
 #include "console/logpane.h"
+#include "console/mutedink.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -57,11 +58,7 @@ void TTimesColumn::paintEvent(QPaintEvent*) {
     painter.setPen(colours.color(QPalette::Mid));
     painter.drawLine(width() - 1, 0, width() - 1, height());
 
-    // Muted: the text's colour halfway to the background.
-    const QColor ink = colours.color(QPalette::Text);
-    const QColor base = colours.color(QPalette::Base);
-    painter.setPen(QColor((ink.red() + base.red()) / 2, (ink.green() + base.green()) / 2,
-                          (ink.blue() + base.blue()) / 2));
+    painter.setPen(MutedInk(colours, colours.currentColorGroup()));
     painter.setFont(pane_->font());
     const int ascent = pane_->fontMetrics().ascent();
     const corvane::LineStore& store = pane_->Store();

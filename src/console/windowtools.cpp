@@ -4,7 +4,9 @@
 #include "console/dialogs.h"
 #include "console/errordisplay.h"
 #include "console/logpanetools.h"
+#include "console/paneviewmenu.h"
 #include "console/payloadhistory.h"
+#include "console/splitmenu.h"
 #include "console/untMain.h"
 #include "serial/bytecapture.h"
 
@@ -37,6 +39,9 @@ TWindowTools::TWindowTools(TfrmMain& window, Dialogs& dialogs)
     });
     connect(window.mmLogRec, &TLogPane::ContextMenuBuilt, this,
             &TWindowTools::AddReceivedBytesItem);
+    logView_ = new TPaneViewMenu(window.mmLog, settings_);
+    logRecView_ = new TPaneViewMenu(window.mmLogRec, settings_);
+    split_ = new TSplitMenu(window.mmLogRec, window.cmbxComPorts, dialogs, settings_);
     // A click on Send sends what the edit holds (or starts repeating it): it is remembered.
     connect(window.btnWriteToPort, &QPushButton::clicked, this,
             [this] { serialHistory_->Remember(); });

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the main window offers beyond its specified controls, wired onto them without changing
-// them: the tools of both log panes, "Capture Received Bytes…" in the lower pane's menu, and the
-// recall of the payloads sent from edtData and edtUDPData. What is chosen is remembered in the
-// settings file.
+// them: the tools of both log panes with their "View", "Capture Received Bytes…" and "Split
+// Received Data" in the lower pane's menu, and the recall of the payloads sent from edtData and
+// edtUDPData. What is chosen is remembered in the settings file.
 
 #include "core/settings.h"
 
@@ -14,6 +14,8 @@ class PayloadHistory;
 class QMenu;
 class TfrmMain;
 class TLogPaneTools;
+class TPaneViewMenu;
+class TSplitMenu;
 
 class TWindowTools : public QObject {
 public:
@@ -22,6 +24,9 @@ public:
 
     TLogPaneTools* LogTools() const { return log_; }
     TLogPaneTools* LogRecTools() const { return logRec_; }
+    TPaneViewMenu* LogView() const { return logView_; }
+    TPaneViewMenu* LogRecView() const { return logRecView_; }
+    TSplitMenu* Split() const { return split_; }
 
     // "Capture Received Bytes…": asks for the file and starts, or, while capturing, stops.
     void ToggleReceivedBytesCapture();
@@ -36,4 +41,7 @@ private:
     TLogPaneTools* logRec_;
     PayloadHistory* serialHistory_;
     PayloadHistory* udpHistory_;
+    TPaneViewMenu* logView_;
+    TPaneViewMenu* logRecView_;
+    TSplitMenu* split_;
 };

@@ -27,14 +27,25 @@ constexpr std::array<char16_t, 128> kHighHalf = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F, //
 };
 
-char ToByte(char16_t unit) {
-    if (unit < 0x80)
-        return static_cast<char>(unit);
+// The bytes of the characters below U+0500 (Latin-1's signs, the Cyrillic block), where most of
+// the upper half lies: text decoded for a pane finds them without a search. 0: the code page
+// lacks it (no character of the range is byte 0).
+constexpr char32_t kDirectEnd = 0x0500;
+constexpr std::array<unsigned char, kDirectEnd> kDirect = [] {
+    std::array<unsigned char, kDirectEnd> bytes{};
     for (std::size_t i = 0; i < kHighHalf.size(); ++i) {
-        if (kHighHalf[i] == unit)
-            return static_cast<char>(0x80 + i);
+        if (kHighHalf[i] < kDirectEnd)
+            bytes[kHighHalf[i]] = static_cast<unsigned char>(0x80 + i);
     }
-    return '?';
+    return bytes;
+}();
+// The rest lie among the punctuation U+2013..U+2122.
+constexpr char32_t kPunctuationFirst = 0x2013;
+constexpr char32_t kPunctuationLast = 0x2122;
+
+char ToByte(char16_t unit) {
+    const int byte = CodePageByte(unit);
+    return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
 // The UTF-8 form of every byte value: its length in the first byte, up to three bytes after it.
@@ -75,6 +86,26 @@ void AppendUtf8(ByteString& out, std::string_view bytes) {
         }
     }
     out.resize(at);
+}
+
+int CodePageByte(char32_t character) {
+    if (character < 0x80)
+        return static_cast<int>(character);
+    if (character < kDirectEnd) {
+        const int byte = kDirect[character];
+        return byte == 0 ? -1 : byte;
+    }
+    if (character < kPunctuationFirst || character > kPunctuationLast)
+        return -1;
+    for (std::size_t i = 0; i < kHighHalf.size(); ++i) {
+        if (kHighHalf[i] == character)
+            return static_cast<int>(0x80 + i);
+    }
+    return -1;
+}
+
+char16_t CodePageCharacter(unsigned char byte) {
+    return byte < 0x80 ? char16_t(byte) : kHighHalf[byte - 0x80];
 }
 
 ByteString ToCodePage(const QString& text) {

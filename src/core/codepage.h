@@ -17,6 +17,11 @@ ByteString ToCodePage(const QString& text);
 // One character per byte; every byte value maps to a character, so the conversion never fails.
 QString FromCodePage(const ByteString& bytes);
 
+// The byte of one Unicode character, or -1 when the code page lacks it (0x98 stands for U+0098).
+int CodePageByte(char32_t character);
+// The Unicode character of one byte.
+char16_t CodePageCharacter(unsigned char byte);
+
 // Appends bytes as UTF-8 to out, one character per byte as FromCodePage maps it; a table lookup a
 // byte, for files of hundreds of megabytes.
 void AppendUtf8(ByteString& out, std::string_view bytes);

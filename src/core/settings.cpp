@@ -16,6 +16,14 @@ QString ShowTimesKey(const QString& pane) {
     return "panes/" + pane + "/showTimes";
 }
 
+QString PaneKey(const QString& pane, const char* what) {
+    return "panes/" + pane + "/" + what;
+}
+
+QString SplitKey(int port) {
+    return "split/COM" + QString::number(port);
+}
+
 QString HistoryKey(const QString& field) {
     return "history/" + field;
 }
@@ -97,6 +105,30 @@ void Settings::SetIncludeTimes(bool include) {
 void Settings::Set(const QString& key, const QVariant& value) {
     settings_.setValue(key, value);
     Sync();
+}
+
+QString Settings::PaneView(const QString& pane) const {
+    return settings_.value(PaneKey(pane, "view")).toString();
+}
+
+void Settings::SetPaneView(const QString& pane, const QString& view) {
+    Set(PaneKey(pane, "view"), view);
+}
+
+QString Settings::PaneEncoding(const QString& pane) const {
+    return settings_.value(PaneKey(pane, "encoding")).toString();
+}
+
+void Settings::SetPaneEncoding(const QString& pane, const QString& encoding) {
+    Set(PaneKey(pane, "encoding"), encoding);
+}
+
+QString Settings::SplitReceived(int port) const {
+    return settings_.value(SplitKey(port)).toString();
+}
+
+void Settings::SetSplitReceived(int port, const QString& rule) {
+    Set(SplitKey(port), rule);
 }
 
 bool Settings::Sync() {

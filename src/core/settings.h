@@ -71,6 +71,18 @@ public:
     // write to its histories, and writes the file; false when it could not be written.
     bool Sync();
 
+    // How the pane (by its control name) shows its data lines: the view ("hex", "text",
+    // "hextext") and the encoding of the text view ("utf-8", "windows-1251"); empty until chosen.
+    QString PaneView(const QString& pane) const;
+    void SetPaneView(const QString& pane, const QString& view);
+    QString PaneEncoding(const QString& pane) const;
+    void SetPaneEncoding(const QString& pane, const QString& encoding);
+
+    // How the data received on a COM port (by its number) is split into lines, in the receive
+    // worker's own text form; empty until chosen.
+    QString SplitReceived(int port) const;
+    void SetSplitReceived(int port, const QString& rule);
+
 private:
     void Set(const QString& key, const QVariant& value);
 

@@ -2,6 +2,7 @@
 #include "logstore/linefind.h"
 
 #include "core/hexformat.h"
+#include "logstore/dataview.h"
 #include "logstore/hexview.h"
 
 #include <algorithm>
@@ -195,17 +196,51 @@ std::size_t FindQuery::MatchesInText(std::string_view text, std::int64_t line,
     return count;
 }
 
+std::size_t FindQuery::MatchesInLine(const LineStore& store, std::int64_t line, ByteString& text,
+                                     std::vector<Match>* out) const {
+    text.clear();
+    store.AppendLineTo(line, text);
+    if (hexBytes_.empty() || store.View().view == DataView::Hex)
+        return MatchesInText(text, line, out);
+    const std::optional<std::int64_t> viewStart = store.DataBytes(line, bytes_);
+    if (!viewStart)
+        return MatchesInText(text, line, out);
+    inView_.clear();
+    MatchesInText(text, line, &inView_);
+    const auto columns = ByteColumns(bytes_, store.View());
+    const std::size_t size = hexBytes_.size();
+    for (std::size_t at = FindFrom(bytes_, hexBytes_, 0); at != std::string_view::npos;
+         at = FindFrom(bytes_, hexBytes_, at + size)) {
+        const std::int64_t from = columns[at].first;
+        const std::int64_t to = columns[at + size - 1].second;
+        if (to > from) // not a line end the view leaves out
+            inView_.push_back({{line, *viewStart + from}, to - from});
+    }
+    // Left to right, not overlapping: at the same place, the longer.
+    std::sort(inView_.begin(), inView_.end(), [](const Match& a, const Match& b) {
+        return a.from.column != b.from.column ? a.from.column < b.from.column : a.length > b.length;
+    });
+    std::size_t count = 0;
+    std::int64_t end = 0;
+    for (const Match& match : inView_) {
+        if (match.from.column < end)
+            continue;
+        end = match.To().column;
+        ++count;
+        if (out)
+            out->push_back(match);
+    }
+    return count;
+}
+
 std::vector<Match> FindQuery::MatchesIn(const LineStore& store, std::int64_t first,
                                         std::int64_t last) const {
     std::vector<Match> matches;
     first = std::max<std::int64_t>(first, 0);
     last = std::min(last, store.LineCount() - 1);
     ByteString text;
-    for (std::int64_t line = first; line <= last; ++line) {
-        text.clear();
-        store.AppendLineTo(line, text);
-        MatchesInText(text, line, &matches);
-    }
+    for (std::int64_t line = first; line <= last; ++line)
+        MatchesInLine(store, line, text, &matches);
     return matches;
 }
 
@@ -244,10 +279,8 @@ bool MatchWalk::Step(const LineStore& store, FindClock::time_point deadline) {
             line_ = forward ? 0 : count - 1;
             wrapped_ = true;
         }
-        text.clear();
-        store.AppendLineTo(line_, text);
         lineMatches_.clear();
-        query_.MatchesInText(text, line_, &lineMatches_);
+        query_.MatchesInLine(store, line_, text, &lineMatches_);
         const bool startLine = line_ == from_.line;
         // On the line the walk starts from, only what lies beyond the place counts; on coming
         // back round to it, only what lies before.
@@ -297,9 +330,8 @@ bool MatchCounter::Step(const LineStore& store, FindClock::time_point deadline) 
     // The last line is not counted for good: appends go on filling it.
     const std::int64_t end = store.LineCount() - 1;
     for (std::int64_t lines = 1; counted_ < end; ++lines) {
-        line_.clear();
-        store.AppendLineTo(counted_, line_);
-        inPartBlock_ += static_cast<std::int64_t>(query_.MatchesInText(line_, counted_, nullptr));
+        inPartBlock_ +=
+            static_cast<std::int64_t>(query_.MatchesInLine(store, counted_, line_, nullptr));
         if (++counted_ % kBlockLines == 0) {
             inBlocks_ += inPartBlock_;
             blockEnds_.push_back(inBlocks_);
@@ -318,9 +350,7 @@ bool MatchCounter::CaughtUp(const LineStore& store) const {
 std::int64_t MatchCounter::Total(const LineStore& store) const {
     std::int64_t total = inBlocks_ + inPartBlock_;
     if (CaughtUp(store)) {
-        line_.clear();
-        store.AppendLineTo(counted_, line_);
-        total += static_cast<std::int64_t>(query_.MatchesInText(line_, counted_, nullptr));
+        total += static_cast<std::int64_t>(query_.MatchesInLine(store, counted_, line_, nullptr));
     }
     return total;
 }
@@ -337,14 +367,10 @@ std::optional<std::int64_t> MatchCounter::NumberOf(const LineStore& store,
     std::int64_t before = block > 0 ? blockEnds_[block - 1] : 0;
     for (std::int64_t earlier = static_cast<std::int64_t>(block) * kBlockLines; earlier < line;
          ++earlier) {
-        line_.clear();
-        store.AppendLineTo(earlier, line_);
-        before += static_cast<std::int64_t>(query_.MatchesInText(line_, earlier, nullptr));
+        before += static_cast<std::int64_t>(query_.MatchesInLine(store, earlier, line_, nullptr));
     }
-    line_.clear();
-    store.AppendLineTo(line, line_);
     scratch_.clear();
-    query_.MatchesInText(line_, line, &scratch_);
+    query_.MatchesInLine(store, line, line_, &scratch_);
     const auto found = std::find(scratch_.begin(), scratch_.end(), match);
     if (found == scratch_.end())
         return std::nullopt;

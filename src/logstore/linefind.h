@@ -7,7 +7,8 @@
 // What matches: the text as typed, in the program's code page, with or without regard to case
 // (Latin and Cyrillic letters). A text that reads as hex bytes ("0d 0a", "D A": tokens of one or
 // two hex digits, separated by spaces) also finds those bytes in the hex view of a line (" 0D 0A"),
-// whatever the case it was typed in, as whole byte groups. Matches are taken left to right and do
+// whatever the case it was typed in, as whole byte groups; in the store's other views, where the
+// view shows those bytes. Matches are taken left to right and do
 // not overlap.
 //
 // Long work comes in steps: the walk to the next match and the count each take a step of at most
@@ -58,6 +59,10 @@ public:
     // Appends the matches of one line's text to out, left to right; returns how many.
     std::size_t MatchesInText(std::string_view text, std::int64_t line,
                               std::vector<Match>* out) const;
+    // The same for a line of a store, read into text: in a view other than Hex, the bytes are
+    // also found in the line's bytes and marked where the view shows them.
+    std::size_t MatchesInLine(const LineStore& store, std::int64_t line, ByteString& text,
+                              std::vector<Match>* out) const;
     // The matches of lines first..last (both included, clamped into the store), in order.
     std::vector<Match> MatchesIn(const LineStore& store, std::int64_t first,
                                  std::int64_t last) const;
@@ -70,6 +75,8 @@ private:
     ByteString hexBytes_;
     bool fold_ = false; // lines are folded to one case before searching: the text has letters
     mutable ByteString folded_; // a line folded to one case: kept from line to line
+    mutable ByteString bytes_;  // a data line's bytes, for the hex bytes in a view
+    mutable std::vector<Match> inView_;
 };
 
 // The walk to the next (or previous) match from a place, wrapping round once through the whole

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logstore/linestore.h"
 
+#include "logstore/hexview.h"
 #include "logstore/lineindex.h"
 #include "logstore/linepieces.h"
 #include "logstore/tabstops.h"
@@ -36,17 +37,32 @@ struct LineStore::Impl {
     std::int64_t noteLine = -1;    // the note on the lines last dropped; -1: none
     std::int64_t noteCount = 0;    // how many lines that note stands for
     std::uint64_t rewrites = 0;
+    PaneView view;
+    // The last data line rendered in the view: a line is read for its length, its width and its
+    // text in turn.
+    struct Rendered {
+        LineRef ref;
+        bool valid = false;
+        bool data = false;
+        ByteString text;
+    };
+    mutable Rendered rendered;
+    mutable ByteString kept; // a line's kept bytes, read to be rendered
 
     Impl(Limits given, std::int64_t time)
         : limits(std::move(given)), arena(limits.memoryBudget, limits.spoolFolder) {
         index.Push({LineRef{}, time});
     }
 
+    static bool HasTab(std::string_view text) {
+        return std::memchr(text.data(), '\t', text.size()) != nullptr;
+    }
+
     static std::uint64_t Place(LineRef ref) { return std::uint64_t{ref.chunk} << 32 | ref.offset; }
 
     LineRef Keep(std::string_view text) {
         const LineRef ref = arena.Add(text);
-        const bool tabs = std::memchr(text.data(), '\t', text.size()) != nullptr;
+        const bool tabs = HasTab(text);
         const std::int64_t width = tabs ? CellAfter(text) : static_cast<std::int64_t>(text.size());
         if (tabs)
             tabbed[Place(ref)] = width;
@@ -74,14 +90,76 @@ struct LineStore::Impl {
     std::int64_t Width(LineRef ref) const {
         if (Empty(ref))
             return 0;
+        if (const ByteString* text = Shown(ref))
+            return HasTab(*text) ? CellAfter(*text) : static_cast<std::int64_t>(text->size());
         const auto found = tabbed.find(Place(ref));
         return found != tabbed.end() ? found->second : arena.Length(ref);
     }
 
-    std::int64_t Length(std::int64_t line) const { return arena.Length(index.At(line)); }
+    std::int64_t Length(std::int64_t line) const {
+        const LineRef ref = index.At(line);
+        if (const ByteString* text = Shown(ref))
+            return static_cast<std::int64_t>(text->size());
+        return arena.Length(ref);
+    }
 
     void Read(std::int64_t line, std::int64_t column, std::int64_t count, ByteString& out) const {
-        arena.Read(index.At(line), column, count, out);
+        const LineRef ref = index.At(line);
+        if (view.view != DataView::Hex && column == 0 &&
+            count == std::numeric_limits<std::int64_t>::max()) {
+            // A whole line, as finding and saving read every line: rendered straight into out.
+            RenderInto(ref, out);
+            return;
+        }
+        const ByteString* text = Shown(ref);
+        if (!text) {
+            arena.Read(ref, column, count, out);
+            return;
+        }
+        const auto size = static_cast<std::int64_t>(text->size());
+        column = std::clamp<std::int64_t>(column, 0, size);
+        count = std::clamp<std::int64_t>(count, 0, size - column);
+        out.append(*text, static_cast<std::size_t>(column), static_cast<std::size_t>(count));
+    }
+
+    // Appends the line as the view shows it; whether it is a data line in the view.
+    bool RenderInto(LineRef ref, ByteString& out) const {
+        if (view.view == DataView::Hex || Empty(ref)) {
+            arena.Read(ref, 0, arena.Length(ref), out);
+            return false;
+        }
+        kept.clear();
+        arena.ReadKept(ref, kept);
+        // Hex views of a few bytes are kept as text.
+        if (!TextArena::Packed(ref))
+            return AppendLineInView(kept, view, out);
+        const std::string_view prefix = std::string_view(kept).substr(0, ref.hexPrefix);
+        if (!IsDataPrefix(prefix)) {
+            arena.Read(ref, 0, arena.Length(ref), out);
+            return false;
+        }
+        out.append(prefix);
+        AppendDataView(std::string_view(kept).substr(ref.hexPrefix), view, out);
+        return true;
+    }
+
+    static bool SameRef(LineRef a, LineRef b) {
+        return a.chunk == b.chunk && a.offset == b.offset && a.length == b.length &&
+               a.hexPrefix == b.hexPrefix;
+    }
+
+    // The line as the view shows it when it is a data line in a view other than Hex; null
+    // otherwise (the arena's text is the line's).
+    const ByteString* Shown(LineRef ref) const {
+        if (view.view == DataView::Hex || Empty(ref))
+            return nullptr;
+        if (!rendered.valid || !SameRef(rendered.ref, ref)) {
+            rendered.text.clear();
+            rendered.data = RenderInto(ref, rendered.text);
+            rendered.ref = ref;
+            rendered.valid = true;
+        }
+        return rendered.data ? &rendered.text : nullptr;
     }
 
     // Keeps the text in memory within the budget: the oldest chunks go to the spool file, and
@@ -162,11 +240,19 @@ std::int64_t LineStore::LineWidth(std::int64_t line) const {
 
 bool LineStore::HasTabs(std::int64_t line) const {
     const LineRef ref = impl_->index.At(line);
+    if (const ByteString* text = impl_->Shown(ref))
+        return Impl::HasTab(*text);
     return !Impl::Empty(ref) && impl_->tabbed.contains(Impl::Place(ref));
 }
 
 std::int64_t LineStore::LongestLine() const {
-    return impl_->widths.empty() ? 0 : impl_->widths.rbegin()->first;
+    const std::int64_t longest = impl_->widths.empty() ? 0 : impl_->widths.rbegin()->first;
+    if (impl_->view.view == DataView::Hex)
+        return longest;
+    // What the other views may take, from the widths kept for the hex view: a byte takes three
+    // cells there, at most four in Text (an escape) and four in Hex and Text, which adds its two
+    // spaces. Knowing it exactly would mean rendering every line.
+    return longest + longest / 3 + 2;
 }
 
 TextPos LineStore::Clamp(TextPos pos) const {
@@ -297,9 +383,49 @@ void LineStore::Clear() {
     // A new arena: the spool file is closed, and a failed one is tried afresh.
     const std::int64_t shiftedOut = impl_->shiftedOut;
     const std::uint64_t rewrites = impl_->rewrites;
+    const PaneView view = impl_->view;
     impl_ = std::make_unique<Impl>(impl_->limits, WallClockNow());
+    impl_->view = view;
     impl_->shiftedOut = shiftedOut;
     impl_->rewrites = rewrites + 1;
+}
+
+void LineStore::SetView(PaneView view) {
+    if (view == impl_->view)
+        return;
+    impl_->view = view;
+    impl_->rendered.valid = false;
+    ++impl_->rewrites;
+}
+
+PaneView LineStore::View() const {
+    return impl_->view;
+}
+
+bool LineStore::InDataView(std::int64_t line) const {
+    return impl_->Shown(impl_->index.At(line)) != nullptr;
+}
+
+std::optional<std::int64_t> LineStore::DataBytes(std::int64_t line, ByteString& bytes) const {
+    const LineRef ref = impl_->index.At(line);
+    if (Impl::Empty(ref))
+        return std::nullopt;
+    ByteString& kept = impl_->kept;
+    kept.clear();
+    impl_->arena.ReadKept(ref, kept);
+    const std::string_view text = kept;
+    if (TextArena::Packed(ref)) {
+        if (!IsDataPrefix(text.substr(0, ref.hexPrefix)))
+            return std::nullopt;
+        bytes.assign(text.substr(ref.hexPrefix));
+        return ref.hexPrefix;
+    }
+    const HexView hex = FindHexView(text);
+    if (hex.groups == 0 || !IsDataPrefix(text.substr(0, hex.prefix)))
+        return std::nullopt;
+    bytes.assign(hex.groups, '\0');
+    PackHexView(text.substr(hex.prefix), bytes.data());
+    return static_cast<std::int64_t>(hex.prefix);
 }
 
 std::uint64_t LineStore::Rewrites() const {

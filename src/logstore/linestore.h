@@ -11,12 +11,14 @@
 
 #include "core/bytestring.h"
 #include "core/walltime.h"
+#include "logstore/dataview.h"
 
 #include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -102,6 +104,18 @@ public:
     // down, not even on Clear. Every line number held outside the store below the note moves down
     // by the growth of this count; the lines above it keep their numbers.
     std::int64_t LinesShiftedOut() const;
+
+    // the view of the data lines
+    // Every reader from then on (lengths, widths, text) gets the data lines in view
+    // (logstore/dataview.h); the other lines stay as they are. Nothing is done per line stored:
+    // the lines keep their bytes and each is rendered as it is read. Counts as a rewrite.
+    void SetView(PaneView view);
+    PaneView View() const;
+    // Whether the line is a data line shown in a view other than Hex.
+    bool InDataView(std::int64_t line) const;
+    // The bytes of a data line (what its hex view shows), written to bytes, and the column where
+    // their rendering starts (its prefix's length); nothing for any other line.
+    std::optional<std::int64_t> DataBytes(std::int64_t line, ByteString& bytes) const;
 
     // figures
     std::size_t BytesInMemory() const; // text and per-line records held in memory

@@ -155,6 +155,12 @@ void TextArena::ReadStored(const Chunk& chunk, std::int64_t at, std::size_t size
         spool_.Read(chunk.spoolOffset + at, size, out);
 }
 
+void TextArena::ReadKept(LineRef line, ByteString& out) const {
+    const std::size_t size = StoredSize(line);
+    if (size > 0)
+        ReadStored(chunks_[line.chunk], line.offset, size, out);
+}
+
 void TextArena::Read(LineRef line, std::int64_t column, std::int64_t count, ByteString& out) const {
     const std::int64_t length = Length(line);
     column = std::clamp<std::int64_t>(column, 0, length);

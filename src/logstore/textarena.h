@@ -49,6 +49,11 @@ public:
     void Remove(LineRef line);
 
     std::int64_t Length(LineRef line) const;
+    // Whether the line ends in a hex view kept as its raw bytes.
+    static bool Packed(LineRef line) { return line.hexPrefix != LineRef::kNotPacked; }
+    // Appends to out what the arena keeps of the line: its text, or for a packed line its prefix
+    // and then the raw bytes of its hex view.
+    void ReadKept(LineRef line, ByteString& out) const;
     // Appends to out up to count bytes of the line from column on.
     void Read(LineRef line, std::int64_t column, std::int64_t count, ByteString& out) const;
 

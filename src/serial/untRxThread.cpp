@@ -9,6 +9,7 @@
 #include "serial/replug.h"
 #include "serial/serialstate.h"
 
+#include <algorithm>
 #include <string>
 
 namespace corvane {
@@ -29,46 +30,93 @@ void RxThread::Execute() {
 
     AddToLog(kRxStarted);
     overlapped_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    splitter_ = FrameSplitter(ReceivedSplitRule().Get());
     while (!Terminated()) {
         try {
             RcvData();
-            // Close asks for the end right after closing the port: no need to sleep it out.
-            SleepUnlessTerminated(100);
+            // Close asks for the end right after closing the port: no need to sleep it out. A
+            // split by time needs every byte's arrival: no pause then, unless the wait failed
+            // (a device gone fails every wait at once).
+            if (!splitter_.Rule().Timed() || waitFailed_)
+                SleepUnlessTerminated(100);
         } catch (...) {
             AddToLog(kRcvDataError);
             Terminate();
         }
     }
+    try {
+        splitter_.Flush(frames_);
+        ShowFrames();
+    } catch (...) {
+        AddToLog(kRcvDataError);
+    }
     AddToLog(kRxEnded);
+}
+
+void RxThread::TakeRule() {
+    const SplitRule rule = ReceivedSplitRule().Get();
+    if (rule == splitter_.Rule())
+        return;
+    splitter_.SetRule(rule, frames_);
+    ShowFrames();
+}
+
+bool RxThread::WaitForEvent(HANDLE port, BOOL& waited) {
+    if (!waitPending_) {
+        waited = WaitCommEvent(port, &events_, &overlapped_);
+        if (waited || GetLastError() != ERROR_IO_PENDING)
+            return true;
+        waitPending_ = true;
+    }
+    DWORD timeout = INFINITE;
+    if (const std::optional<std::int64_t> due = splitter_.Deadline()) {
+        const std::int64_t left = *due - WallClockNow();
+        timeout = static_cast<DWORD>(std::max<std::int64_t>(0, (left + 999) / 1000));
+    }
+    if (WaitForSingleObject(overlapped_.hEvent, timeout) == WAIT_TIMEOUT)
+        return false;
+    waitPending_ = false;
+    DWORD unused = 0;
+    waited = GetOverlappedResult(port, &overlapped_, &unused, FALSE);
+    return true;
 }
 
 void RxThread::RcvData() {
     const HANDLE port = ComPortFor(this);
+    TakeRule();
     DWORD waiting = 0;
     DWORD errors = 0;
     bool gone = false;
+    bool due = false;
+    waitFailed_ = false;
     try {
-        DWORD events = 0; // written when the wait completes, which the wait below waits for
-        DWORD unused = 0;
-        BOOL waited = WaitCommEvent(port, &events, &overlapped_);
-        if (!waited && GetLastError() == ERROR_IO_PENDING) {
-            WaitForSingleObject(overlapped_.hEvent, INFINITE);
-            waited = GetOverlappedResult(port, &overlapped_, &unused, FALSE);
+        BOOL waited = FALSE;
+        due = !WaitForEvent(port, waited);
+        if (!due) {
+            waitFailed_ = !waited;
+            gone = !waited && GetLastError() == ERROR_GEN_FAILURE;
+            // Line errors (framing, parity, break) are cleared and not reported.
+            COMSTAT status{};
+            if (ClearCommError(port, &errors, &status))
+                waiting = status.cbInQue;
         }
-        gone = !waited && GetLastError() == ERROR_GEN_FAILURE;
-        // Line errors (framing, parity, break) are cleared and not reported.
-        COMSTAT status{};
-        if (ClearCommError(port, &errors, &status))
-            waiting = status.cbInQue;
     } catch (...) {
         waiting = 0;
         errors = 0;
         gone = false;
+        waitFailed_ = true;
         AddToLog(kRx1Error);
+    }
+    if (due) {
+        splitter_.Tick(WallClockNow(), frames_);
+        ShowFrames();
+        return;
     }
     // The port stays open until Close; the hang-up is said once.
     if (gone && !hangUpReported_) {
         hangUpReported_ = true;
+        splitter_.Flush(frames_);
+        ShowFrames();
         AddToLog(kDeviceGone);
         Synchronize([this] { WaitForReplug(this); });
     }
@@ -94,7 +142,11 @@ void RxThread::RcvData() {
         GetOverlappedResult(port, &overlapped_, &delivered, FALSE);
     }
     const std::int64_t readAt = WallClockNow();
-    if (delivered > 0) {
+    if (delivered > 0 && (splitter_.Rule().Timed() || splitter_.Rule().everyN)) {
+        ReceivedBytesCapture().Write(buffer.data(), delivered);
+        splitter_.Add(std::string_view(buffer.data(), delivered), readAt, frames_);
+        ShowFrames();
+    } else if (delivered > 0) {
         ReceivedBytesCapture().Write(buffer.data(), delivered);
         // The line is built in place: a read can be megabytes, and its view three times that.
         ByteString line;
@@ -135,6 +187,24 @@ void RxThread::AddToLog(const ByteString& line) {
 
 void RxThread::AddToLogRec(const ByteString& line, std::int64_t time) {
     Synchronize([&] { panes_.AddToLogRec(line, time); });
+}
+
+void RxThread::ShowFrames() {
+    if (frames_.empty())
+        return;
+    std::vector<ByteString> lines;
+    lines.reserve(frames_.size());
+    for (const Frame& frame : frames_) {
+        ByteString& line = lines.emplace_back();
+        line.reserve(kReceivedArrow.size() + 3 * frame.bytes.size());
+        line.append(kReceivedArrow);
+        AppendHexView(line, frame.bytes.data(), frame.bytes.size());
+    }
+    Synchronize([&] {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            panes_.AddToLogRec(lines[i], frames_[i].time);
+    });
+    frames_.clear();
 }
 
 } // namespace corvane

@@ -63,6 +63,18 @@ TEST(ReadBackCorvanePane, FindsEveryByteOfEveryLine) {
     EXPECT_EQ(result.fault, "");
 }
 
+TEST(ReadBackCorvaneTextPane, TakesTheEscapesBackAndTheLineEndsFromWhatWasSent) {
+    const std::string sent = "ok\r\nA\\B\x01\n\r\nlast";
+    const std::string text = "->  ok\n->  A\\\\B\\x01\n->  \n->  last\n";
+    const Readback result = ReadBackCorvaneTextPane(text, sent);
+    EXPECT_EQ(result.fault, "");
+    EXPECT_EQ(result.bytes, sent.size());
+    EXPECT_EQ(result.lines, 4u);
+    const Readback wrong = ReadBackCorvaneTextPane("->  ok\n->  A\\\\B\\x02\n", sent);
+    EXPECT_EQ(wrong.bytes, 4u);
+    EXPECT_EQ(wrong.fault, "line 2: the text differs after byte 4");
+}
+
 TEST(ReadBackCorvanePane, StopsAtTheFirstFault) {
     const std::string sent = Sent();
     const std::string good = CorvaneText(sent, {100, 412});

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The serial groups of the main window, driven by clicks, with pseudo-terminals as the devices.
+#include "console/splitmenu.h"
 #include "console/untMain.h"
 #include "console/windowtools.h"
 #include "core/codepage.h"
@@ -505,3 +506,46 @@ TEST_F(SerialPanel, ReceivedBytesAreCapturedFromTheLowerPanesMenu) {
 }
 
 } // namespace
+
+// "Split Received Data" in the lower pane's menu: remembered per COM number, followed by the
+// worker of the open port from the moment it is chosen.
+TEST_F(SerialPanel, ReceivedDataIsSplitAsChosenForThePort) {
+    const auto choose = [&](const char* name) {
+        std::unique_ptr<QMenu> menu(frm.mmLogRec->createStandardContextMenu());
+        auto* action = menu->findChild<QAction*>(QLatin1String(name));
+        ASSERT_NE(action, nullptr) << name;
+        action->trigger();
+    };
+    const auto checked = [&](const char* name) {
+        std::unique_ptr<QMenu> menu(frm.mmLogRec->createStandardContextMenu());
+        auto* action = menu->findChild<QAction*>(QLatin1String(name));
+        return action && action->isChecked();
+    };
+    // The window's settings live as long as the test program: COM7's rule is put back.
+    struct Restore {
+        TSplitMenu* menu;
+        ~Restore() { menu->Choose({}); }
+    } restore{frm.Tools()->Split()};
+    EXPECT_TRUE(checked("split-each-read"));
+    Open();
+    dialogs.textAnswer = QStringLiteral("3b");
+    choose("split-after-byte");
+    EXPECT_EQ(dialogs.textQuestions.back(), "Byte that ends a line, in hex:");
+    EXPECT_TRUE(checked("split-after-byte"));
+    device.Write("ab;cd;");
+    ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLogRec, "->  63 64 3B"); }));
+    EXPECT_EQ(Lines(frm.mmLogRec), (std::vector<ByteString>{"->  61 62 3B", "->  63 64 3B"}));
+
+    // A value that does not read leaves the rule as it was.
+    dialogs.textAnswer = QStringLiteral("0");
+    choose("split-every-n");
+    EXPECT_FALSE(checked("split-every-n"));
+    frm.btnOpenComPort->click();
+    ASSERT_TRUE(WaitFor([] { return !corvane::RxThreadRegistered(); }));
+
+    // Another port has its own rule; COM7's comes back with it.
+    frm.cmbxComPorts->setCurrentIndex(7);
+    EXPECT_TRUE(checked("split-each-read"));
+    frm.cmbxComPorts->setCurrentIndex(6);
+    EXPECT_TRUE(checked("split-after-byte"));
+}

@@ -20,6 +20,8 @@ public:
     std::function<void()> onError;
     std::vector<FileQuestion> fileQuestions;
     std::optional<FileChoice> fileAnswer; // what every file dialog answers
+    std::vector<QString> textQuestions;   // the labels of the text questions
+    std::optional<QString> textAnswer;    // what every text question answers
 
     void ShowError(const corvane::ByteString& text) override {
         errors.push_back(text);
@@ -37,5 +39,9 @@ public:
     std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) override {
         fileQuestions.push_back(question);
         return fileAnswer;
+    }
+    std::optional<QString> AskText(const QString&, const QString& label, const QString&) override {
+        textQuestions.push_back(label);
+        return textAnswer;
     }
 };

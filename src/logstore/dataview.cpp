@@ -1,0 +1,306 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "logstore/dataview.h"
+
+#include "core/codepage.h"
+#include "core/hexformat.h"
+#include "core/logarrows.h"
+#include "logstore/hexview.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+// How the Text view writes each byte when it stands alone.
+enum ByteClass : unsigned char { kAsIs, kEscaped, kBackslash, kUpperHalf };
+constexpr std::array<unsigned char, 256> kClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (int byte = 0; byte < 256; ++byte)
+        classes[byte] = byte >= 0x80                    ? kUpperHalf
+                        : byte == '\\'                  ? kBackslash
+                        : byte == '\t'                  ? kAsIs
+                        : (byte < 0x20 || byte == 0x7F) ? kEscaped
+                                                        : kAsIs;
+    return classes;
+}();
+
+constexpr std::size_t kEscapeSize = 4; // \xNN
+constexpr unsigned char kUndefined1251 = 0x98;
+
+// Every byte's escape, copied whole: binary data is mostly escapes.
+constexpr std::array<std::array<char, kEscapeSize>, 256> kEscapes = [] {
+    std::array<std::array<char, kEscapeSize>, 256> escapes{};
+    for (int byte = 0; byte < 256; ++byte)
+        escapes[byte] = {'\\', 'x', kHexDigits[byte >> 4], kHexDigits[byte & 15]};
+    return escapes;
+}();
+
+char* Escape(unsigned char byte, char* to) {
+    std::memcpy(to, kEscapes[byte].data(), kEscapeSize);
+    return to + kEscapeSize;
+}
+
+std::string_view WithoutLineEnd(std::string_view bytes) {
+    if (bytes.ends_with("\r\n"))
+        return bytes.substr(0, bytes.size() - 2);
+    if (bytes.ends_with('\n') || bytes.ends_with('\r'))
+        return bytes.substr(0, bytes.size() - 1);
+    return bytes;
+}
+
+// The character of a well-formed UTF-8 sequence of two to four bytes at the start of bytes
+// (no overlong form, no surrogate, nothing beyond U+10FFFF) and its length; length 0 when the
+// bytes do not start one.
+struct Decoded {
+    char32_t character = 0;
+    std::size_t length = 0;
+};
+
+Decoded DecodeUtf8(const unsigned char* bytes, std::size_t left) {
+    const unsigned char lead = bytes[0];
+    std::size_t length = 0;
+    char32_t character = 0;
+    char32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        character = lead & 0x1F;
+        least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        character = lead & 0x0F;
+        least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        character = lead & 0x07;
+        least = 0x10000;
+    } else {
+        return {};
+    }
+    if (left < length)
+        return {};
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((bytes[i] & 0xC0) != 0x80)
+            return {};
+        character = character << 6 | (bytes[i] & 0x3F);
+    }
+    if (character < least || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF))
+        return {};
+    return {character, length};
+}
+
+// The pane's byte for a decoded character of the upper half, or -1: the C1 controls
+// (U+0080..U+009F) are escaped like the controls below 0x20.
+int ShownByte(char32_t character) {
+    return character < 0xA0 ? -1 : CodePageByte(character);
+}
+
+void AppendText(std::string_view bytes, TextEncoding encoding, ByteString& out) {
+    bytes = WithoutLineEnd(bytes);
+    const std::size_t start = out.size();
+    out.resize(start + kEscapeSize * bytes.size());
+    char* to = out.data() + start;
+    const auto* from = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t size = bytes.size();
+    for (std::size_t at = 0; at < size;) {
+        const unsigned char byte = from[at];
+        switch (kClasses[byte]) {
+        case kAsIs:
+            // Text is mostly runs of such bytes.
+            do {
+                *to++ = static_cast<char>(from[at++]);
+            } while (at < size && kClasses[from[at]] == kAsIs);
+            break;
+        case kBackslash:
+            *to++ = '\\';
+            *to++ = '\\';
+            ++at;
+            break;
+        case kEscaped:
+            to = Escape(byte, to);
+            ++at;
+            break;
+        default:
+            if (encoding == TextEncoding::Windows1251) {
+                // Every byte of the upper half is a character of the code page but 0x98.
+                if (byte == kUndefined1251)
+                    to = Escape(byte, to);
+                else
+                    *to++ = static_cast<char>(byte);
+                ++at;
+                break;
+            }
+            const Decoded decoded = DecodeUtf8(from + at, size - at);
+            const int shown = decoded.length ? ShownByte(decoded.character) : -1;
+            if (shown >= 0) {
+                *to++ = static_cast<char>(shown);
+                at += decoded.length;
+            } else {
+                for (const std::size_t end = at + std::max<std::size_t>(decoded.length, 1);
+                     at < end; ++at)
+                    to = Escape(from[at], to);
+            }
+        }
+    }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+void AppendHex(std::string_view bytes, ByteString& out) {
+    UnpackHexView(bytes.data(), 0, static_cast<std::int64_t>(kHexGroupSize * bytes.size()), out);
+}
+
+void AppendHexAndText(std::string_view bytes, ByteString& out) {
+    AppendHex(bytes, out);
+    out += "  ";
+    const std::size_t start = out.size();
+    out.append(bytes);
+    for (std::size_t at = start; at < out.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(out[at]);
+        if (byte < 0x20 || byte > 0x7E)
+            out[at] = '.';
+    }
+}
+
+void AppendUtf8Character(char32_t character, ByteString& out) {
+    if (character < 0x80) {
+        out.push_back(static_cast<char>(character));
+    } else if (character < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | character >> 6));
+        out.push_back(static_cast<char>(0x80 | (character & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | character >> 12));
+        out.push_back(static_cast<char>(0x80 | (character >> 6 & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (character & 0x3F)));
+    }
+}
+
+} // namespace
+
+bool IsDataPrefix(std::string_view prefix) {
+    // The arrow of a datagram stands alone when one host is listened to; a sent datagram's line
+    // ("<-" and the text as typed) is the operator's text, not a view of bytes.
+    // Asked of every line read in a view: no string is built.
+    return prefix == kReceivedArrow || prefix == kSentArrow || prefix == kDatagramArrow ||
+           (prefix.starts_with(kDatagramArrow) &&
+            prefix.substr(kDatagramArrow.size()).starts_with(" (") && prefix.ends_with(") :"));
+}
+
+void AppendDataView(std::string_view bytes, PaneView view, ByteString& out) {
+    switch (view.view) {
+    case DataView::Hex:
+        AppendHex(bytes, out);
+        break;
+    case DataView::Text:
+        out.push_back(kHexGroupSeparator);
+        AppendText(bytes, view.encoding, out);
+        break;
+    case DataView::HexAndText:
+        AppendHexAndText(bytes, out);
+        break;
+    }
+}
+
+bool AppendLineInView(std::string_view line, PaneView view, ByteString& out) {
+    const HexView hex = view.view == DataView::Hex ? HexView{} : FindHexView(line);
+    if (hex.groups == 0 || !IsDataPrefix(line.substr(0, hex.prefix))) {
+        out.append(line);
+        return false;
+    }
+    ByteString bytes(hex.groups, '\0');
+    PackHexView(line.substr(hex.prefix), bytes.data());
+    out.append(line.substr(0, hex.prefix));
+    AppendDataView(bytes, view, out);
+    return true;
+}
+
+ByteString TextViewBytes(std::string_view text, TextEncoding encoding) {
+    ByteString bytes;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (byte == '\\' && at + 1 < text.size() && text[at + 1] == '\\') {
+            bytes.push_back('\\');
+            ++at;
+        } else if (byte == '\\' && at + 3 < text.size() && text[at + 1] == 'x' &&
+                   HexDigitValue(text[at + 2]) >= 0 && HexDigitValue(text[at + 3]) >= 0) {
+            bytes.push_back(
+                static_cast<char>(HexDigitValue(text[at + 2]) << 4 | HexDigitValue(text[at + 3])));
+            at += 3;
+        } else if (byte >= 0x80 && encoding == TextEncoding::Utf8) {
+            AppendUtf8Character(CodePageCharacter(byte), bytes);
+        } else {
+            bytes.push_back(static_cast<char>(byte));
+        }
+    }
+    return bytes;
+}
+
+std::vector<std::pair<std::int64_t, std::int64_t>> ByteColumns(std::string_view bytes,
+                                                               PaneView view) {
+    std::vector<std::pair<std::int64_t, std::int64_t>> columns;
+    columns.reserve(bytes.size());
+    if (view.view != DataView::Text) {
+        // The hex view's groups, without their spaces; Hex and Text starts with them.
+        for (std::size_t at = 0; at < bytes.size(); ++at) {
+            const auto start = static_cast<std::int64_t>(kHexGroupSize * at + 1);
+            columns.emplace_back(start, start + 2);
+        }
+        return columns;
+    }
+    const std::string_view shown = WithoutLineEnd(bytes);
+    const auto* from = reinterpret_cast<const unsigned char*>(shown.data());
+    std::int64_t column = 1; // after the view's space
+    const auto take = [&](std::size_t count, std::int64_t width) {
+        for (std::size_t i = 0; i < count; ++i)
+            columns.emplace_back(column, column + width);
+        column += width;
+    };
+    for (std::size_t at = 0; at < shown.size();) {
+        const unsigned char byte = from[at];
+        std::size_t length = 1;
+        std::int64_t width = 1;
+        switch (kClasses[byte]) {
+        case kAsIs:
+            break;
+        case kBackslash:
+            width = 2;
+            break;
+        case kEscaped:
+            width = kEscapeSize;
+            break;
+        default:
+            if (view.encoding == TextEncoding::Windows1251) {
+                width = byte == kUndefined1251 ? kEscapeSize : 1;
+                break;
+            }
+            const Decoded decoded = DecodeUtf8(from + at, shown.size() - at);
+            if (decoded.length && ShownByte(decoded.character) >= 0)
+                length = decoded.length;
+            else
+                width = kEscapeSize;
+        }
+        take(length, width);
+        at += length;
+    }
+    take(bytes.size() - shown.size(), 0);
+    return columns;
+}
+
+std::vector<std::pair<std::int64_t, std::int64_t>> EscapesIn(std::string_view line) {
+    std::vector<std::pair<std::int64_t, std::int64_t>> escapes;
+    for (std::size_t at = 0; at + 1 < line.size(); ++at) {
+        if (line[at] != '\\')
+            continue;
+        if (line[at + 1] == 'x' && at + kEscapeSize <= line.size()) {
+            const auto from = static_cast<std::int64_t>(at);
+            escapes.emplace_back(from, from + static_cast<std::int64_t>(kEscapeSize));
+            at += kEscapeSize - 1;
+        } else {
+            ++at; // "\\": a backslash of the bytes
+        }
+    }
+    return escapes;
+}
+
+} // namespace corvane

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The ways a pane shows the bytes of its data lines (the lines of an arrow and a hex view: what
+// was sent or received). Every view keeps the line's prefix (the arrow, the sender) and puts its
+// own rendering of the bytes where the hex view stood, starting with the view's space:
+// - Hex: the hex view itself (" 48 69 0D 0A").
+// - Text: a space, then the bytes decoded (" Hi"): a line end at the end (CR LF, LF or CR) is not
+//   drawn, a tab is a tab, a backslash is "\\", and every other byte below 0x20, 0x7F and every
+//   byte that does not decode is "\xNN" (upper-case hex). A character that decodes but that the
+//   pane's 8-bit code page (Windows-1251) cannot show is written as the "\xNN" of its bytes, so
+//   the line still turns back into the same bytes (TextViewBytes).
+// - Hex and Text: the hex view, two spaces, then one character per byte: printable ASCII as
+//   itself, any other byte as "." (" 48 69 0D 0A  Hi..").
+// Everything here is pure and may run on any thread.
+
+#include "core/bytestring.h"
+
+#include <cstdint>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace corvane {
+
+enum class DataView { Hex, Text, HexAndText };
+enum class TextEncoding { Utf8, Windows1251 };
+
+struct PaneView {
+    DataView view = DataView::Hex;
+    TextEncoding encoding = TextEncoding::Utf8;
+    bool operator==(const PaneView&) const = default;
+};
+
+// Whether the text before a hex view makes a data line: it starts with an arrow ("-> ", "<- ",
+// "->" of a datagram).
+bool IsDataPrefix(std::string_view prefix);
+
+// Appends the rendering of bytes that takes the hex view's place in the view (a Hex view is
+// written as the hex view).
+void AppendDataView(std::string_view bytes, PaneView view, ByteString& out);
+
+// A line as the view shows it, appended to out: a data line (a data prefix and at least one hex
+// group) with its bytes in the view, any other line as it is. True when it is a data line shown
+// in a view other than Hex.
+bool AppendLineInView(std::string_view line, PaneView view, ByteString& out);
+
+// The bytes the text of a Text view (what follows its space) stands for, line end excepted: the
+// inverse of the rendering.
+ByteString TextViewBytes(std::string_view text, TextEncoding encoding);
+
+// Where each byte of a data line stands in the view's rendering of bytes (AppendDataView), from
+// its start: columns [first, second) of what shows it. The bytes of one decoded character share
+// its column; a line end the Text view leaves out stands at the end, taking nothing.
+std::vector<std::pair<std::int64_t, std::int64_t>> ByteColumns(std::string_view bytes,
+                                                               PaneView view);
+
+// The columns [first, second) of a Text view line that are "\xNN" escapes: drawn muted.
+std::vector<std::pair<std::int64_t, std::int64_t>> EscapesIn(std::string_view line);
+
+} // namespace corvane
