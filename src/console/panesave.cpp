@@ -9,10 +9,13 @@
 
 #include <QProgressDialog>
 
+#include <algorithm>
+
 namespace {
 
 // A save that takes longer than this shows its progress.
 constexpr int kQuietMs = 500;
+constexpr int kProgressSteps = 1000;
 
 } // namespace
 
@@ -61,8 +64,10 @@ void TPaneSave::Start(const QString& path, bool withTimes) {
 
 void TPaneSave::Stepped(bool done) {
     if (!done) {
-        progress_->setMaximum(ClampToInt(save_->LinesToWrite()));
-        progress_->setValue(ClampToInt(save_->LinesWritten()));
+        // In thousandths of the bytes: a count of lines stands still on a long line.
+        const std::int64_t total = std::max<std::int64_t>(1, save_->StoreBytesToWrite());
+        progress_->setMaximum(kProgressSteps);
+        progress_->setValue(static_cast<int>(save_->StoreBytesWritten() * kProgressSteps / total));
         return;
     }
     Finish();

@@ -36,6 +36,8 @@ struct LineStore::Impl {
     std::int64_t noteLine = -1;    // the note on the lines last dropped; -1: none
     std::int64_t noteCount = 0;    // how many lines that note stands for
     std::uint64_t rewrites = 0;
+    std::int64_t textBytes = 0;
+    std::vector<Snapshot::Kept*> snapshots;
 
     Impl(Limits given, std::int64_t time)
         : limits(std::move(given)), arena(limits.memoryBudget, limits.spoolFolder) {
@@ -46,6 +48,7 @@ struct LineStore::Impl {
 
     LineRef Keep(std::string_view text) {
         const LineRef ref = arena.Add(text);
+        textBytes += static_cast<std::int64_t>(text.size());
         const bool tabs = std::memchr(text.data(), '\t', text.size()) != nullptr;
         const std::int64_t width = tabs ? CellAfter(text) : static_cast<std::int64_t>(text.size());
         if (tabs)
@@ -57,6 +60,7 @@ struct LineStore::Impl {
 
     // The line's bytes are no longer used.
     void Forget(LineRef ref) {
+        textBytes -= arena.Length(ref);
         const std::int64_t width = Width(ref);
         if (width > 0) {
             tabbed.erase(Place(ref));
@@ -80,6 +84,10 @@ struct LineStore::Impl {
 
     std::int64_t Length(std::int64_t line) const { return arena.Length(index.At(line)); }
 
+    // Lines are about to change in place: each snapshot that still reads this index takes a copy
+    // of it as it is.
+    void BeforeRewrite();
+
     void Read(std::int64_t line, std::int64_t column, std::int64_t count, ByteString& out) const {
         arena.Read(index.At(line), column, count, out);
     }
@@ -88,7 +96,8 @@ struct LineStore::Impl {
     // when that fails, the oldest lines that only memory holds go.
     void KeepWithinBudget() {
         arena.Spool();
-        if (arena.SpoolFailed() && arena.OverBudget()) {
+        // A snapshot still reads the lines that would go.
+        if (arena.SpoolFailed() && arena.OverBudget() && snapshots.empty()) {
             arena.SettleSpool();
             DropOldestInMemory();
         }
@@ -143,9 +152,55 @@ struct LineStore::Impl {
     }
 };
 
+struct LineStore::Snapshot::Kept {
+    std::shared_ptr<Impl> impl;
+    std::unique_ptr<LineIndex> own; // the index as it was, once the store changed lines in place
+
+    const LineIndex& Index() const { return own ? *own : impl->index; }
+};
+
+void LineStore::Impl::BeforeRewrite() {
+    for (Snapshot::Kept* kept : snapshots) {
+        if (!kept->own)
+            kept->own = std::make_unique<LineIndex>(index);
+    }
+}
+
+LineStore::Snapshot::Snapshot(std::shared_ptr<Impl> impl) : kept_(std::make_unique<Kept>()) {
+    const std::int64_t last = impl->index.Count() - 1;
+    count_ = impl->Length(last) > 0 ? last + 1 : last;
+    bytes_ = impl->textBytes + count_;
+    impl->arena.Hold();
+    impl->snapshots.push_back(kept_.get());
+    kept_->impl = std::move(impl);
+}
+
+LineStore::Snapshot::~Snapshot() {
+    Impl& impl = *kept_->impl;
+    std::erase(impl.snapshots, kept_.get());
+    impl.arena.Unhold();
+}
+
+std::int64_t LineStore::Snapshot::LineLength(std::int64_t line) const {
+    return kept_->impl->arena.Length(kept_->Index().At(line));
+}
+
+void LineStore::Snapshot::AppendLineTo(std::int64_t line, ByteString& out) const {
+    kept_->impl->arena.Read(kept_->Index().At(line), 0, std::numeric_limits<std::int64_t>::max(),
+                            out);
+}
+
+std::int64_t LineStore::Snapshot::LineTime(std::int64_t line) const {
+    return kept_->Index().Time(line);
+}
+
+std::unique_ptr<LineStore::Snapshot> LineStore::TakeSnapshot() const {
+    return std::unique_ptr<Snapshot>(new Snapshot(impl_));
+}
+
 LineStore::LineStore() : LineStore(Limits{}) {}
 LineStore::LineStore(Limits limits)
-    : impl_(std::make_unique<Impl>(std::move(limits), WallClockNow())) {}
+    : impl_(std::make_shared<Impl>(std::move(limits), WallClockNow())) {}
 LineStore::~LineStore() = default;
 
 std::int64_t LineStore::LineCount() const {
@@ -249,6 +304,7 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::span<const ByteString>
     const std::int64_t headTime = store.index.Time(from.line);
     const std::int64_t tailTime = tail.empty() ? time : store.index.Time(to.line);
     ++store.rewrites;
+    store.BeforeRewrite();
 
     std::vector<IndexEntry> lines;
     std::int64_t endColumn = 0;
@@ -297,7 +353,8 @@ void LineStore::Clear() {
     // A new arena: the spool file is closed, and a failed one is tried afresh.
     const std::int64_t shiftedOut = impl_->shiftedOut;
     const std::uint64_t rewrites = impl_->rewrites;
-    impl_ = std::make_unique<Impl>(impl_->limits, WallClockNow());
+    // A snapshot keeps the old one alive.
+    impl_ = std::make_shared<Impl>(impl_->limits, WallClockNow());
     impl_->shiftedOut = shiftedOut;
     impl_->rewrites = rewrites + 1;
 }

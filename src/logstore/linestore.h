@@ -103,13 +103,45 @@ public:
     // by the growth of this count; the lines above it keep their numbers.
     std::int64_t LinesShiftedOut() const;
 
+private:
+    struct Impl;
+
+public:
+    // The lines there are now, readable as they are now whatever the store does afterwards
+    // (Clear, edits, lines dropped or appended): for a reader that works through them over many
+    // turns of the event loop, such as a save. The empty line after a closing line break is not
+    // among them. While a snapshot lives, the text the store lets go of stays where it is (in
+    // memory or in the spool file) and the store drops no lines for want of disk. Used on the
+    // store's thread, and may outlive the store.
+    class Snapshot {
+    public:
+        ~Snapshot();
+        Snapshot(const Snapshot&) = delete;
+        Snapshot& operator=(const Snapshot&) = delete;
+
+        std::int64_t LineCount() const { return count_; }
+        // The bytes of its lines' text, and one for the end of each line.
+        std::int64_t Bytes() const { return bytes_; }
+        std::int64_t LineLength(std::int64_t line) const;
+        void AppendLineTo(std::int64_t line, ByteString& out) const;
+        std::int64_t LineTime(std::int64_t line) const;
+
+    private:
+        friend class LineStore;
+        struct Kept;
+        explicit Snapshot(std::shared_ptr<Impl> impl);
+        std::unique_ptr<Kept> kept_;
+        std::int64_t count_ = 0;
+        std::int64_t bytes_ = 0;
+    };
+    std::unique_ptr<Snapshot> TakeSnapshot() const;
+
     // figures
     std::size_t BytesInMemory() const; // text and per-line records held in memory
     std::size_t BytesSpooled() const;  // text held in the spool file
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    std::shared_ptr<Impl> impl_;
 };
 
 } // namespace corvane
