@@ -97,10 +97,11 @@ void TLogPaneTools::ToggleCapture() {
                             {QStringLiteral("Capture to File"),
                              {},
                              QStringLiteral("Text files (*.txt *.log);;All files (*)"),
-                             false});
+                             false,
+                             true});
     if (!choice)
         return;
-    if (const auto error = capture_.Start(choice->path.toStdString())) {
+    if (const auto error = capture_.Start(choice->path.toStdString(), choice->append)) {
         dialogs_.ShowError(ErrorDisplay::BoxText(FileFailureText("Cannot capture to", *error)));
         return;
     }

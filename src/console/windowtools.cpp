@@ -53,7 +53,8 @@ void TWindowTools::ToggleReceivedBytesCapture() {
                                             {QStringLiteral("Capture Received Bytes"),
                                              {},
                                              QStringLiteral("Binary files (*.bin);;All files (*)"),
-                                             false});
+                                             false,
+                                             true});
     if (!choice)
         return;
     // The failure comes inside the worker's hand-over, which waits until it has run: the box is
@@ -65,7 +66,7 @@ void TWindowTools::ToggleReceivedBytesCapture() {
                 error);
         });
     };
-    if (const auto error = capture.Start(choice->path.toStdString(), failed))
+    if (const auto error = capture.Start(choice->path.toStdString(), failed, choice->append))
         dialogs_.ShowError(ErrorDisplay::BoxText(FileFailureText("Cannot capture to", *error)));
 }
 

@@ -15,16 +15,19 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <gtest/gtest.h>
 
@@ -418,6 +421,63 @@ TEST_F(PaneTools, ACaptureThatCannotWriteStopsWithOneBoxAndOneLine) {
     ASSERT_EQ(dialogs.errors.size(), 2u);
     EXPECT_TRUE(corvane::FromCodePage(dialogs.errors[1]).contains("none/capture.txt"));
     EXPECT_FALSE(tools->Capture().Capturing());
+}
+
+// A capture into a file that exists adds to it unless the operator chose to replace it; on the
+// screen the question comes after the file dialog, "Append" first and the default.
+TEST_F(PaneTools, ACaptureIntoAFileThatExistsAppendsOrReplacesAsChosen) {
+    const QString path = folder.filePath("capture.txt");
+    for (bool append : {true, false}) {
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old line\n");
+        }
+        dialogs.fileAnswer = Dialogs::FileChoice{path, false, append};
+        Choose("capture-to-file");
+        EXPECT_TRUE(dialogs.fileQuestions.back().offerAppend);
+        pane->Append("new line", kTime);
+        Choose("capture-to-file");
+        const QString text = ReadFile(path);
+        EXPECT_EQ(text.startsWith("old line\n"), append) << text.toStdString();
+        EXPECT_TRUE(text.endsWith("\tnew line\n")) << text.toStdString();
+    }
+
+    ScreenDialogs screen;
+    const auto answer = [&](const char* button) {
+        // The file dialog, then the question.
+        QTimer::singleShot(0, [path] {
+            auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(files, nullptr);
+            files->selectFile(path);
+            static_cast<QDialog*>(files)->accept(); // the file dialog's own, virtual
+        });
+        auto* poll = new QTimer(pane.get());
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, [poll, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            poll->stop();
+            poll->deleteLater();
+            EXPECT_EQ(box->objectName(), "appendOrReplace");
+            EXPECT_EQ(box->defaultButton()->text(), "&Append");
+            for (QAbstractButton* each : box->buttons())
+                if (each->text() == QLatin1String(button))
+                    each->click();
+        });
+        poll->start();
+        return screen.AskFileToWrite(
+            {QStringLiteral("Capture to File"), folder.path(), QString(), false, true});
+    };
+    const auto appended = answer("&Append");
+    ASSERT_TRUE(appended.has_value());
+    EXPECT_EQ(appended->path, path);
+    EXPECT_TRUE(appended->append);
+    const auto replaced = answer("&Replace");
+    ASSERT_TRUE(replaced.has_value());
+    EXPECT_FALSE(replaced->append);
+    EXPECT_FALSE(answer("Cancel").has_value());
 }
 
 } // namespace
