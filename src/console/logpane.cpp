@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/logpane.h"
 
+#include "console/breakmark.h"
 #include "console/logpaneaccessible.h"
 #include "logstore/linecapture.h"
 #include "logstore/panetext.h"
@@ -406,7 +407,9 @@ void TLogPane::UpdateMetrics() {
         const QChar c = corvane::ShownCharacter(static_cast<unsigned char>(value));
         characters_[value] = c.unicode();
         const bool control = c.category() == QChar::Other_Control || c == QChar::SoftHyphen;
-        if (control)
+        if (value == '\n' || value == '\r')
+            cells_[value] = Cell::Mark;
+        else if (control)
             cells_[value] = Cell::Blank;
         else if (metrics.inFontUcs4(c.unicode()) &&
                  std::abs(exact.horizontalAdvance(c) - advance_) < 0.01)
@@ -640,7 +643,7 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
         if (cells_[value] == Cell::InRun)
             run[i] = QChar(characters_[value]);
         else
-            alone = alone || cells_[value] == Cell::Alone;
+            alone = alone || cells_[value] == Cell::Alone || cells_[value] == Cell::Mark;
     }
     const int baseline = y + ascent_;
     const auto drawPart = [&](std::int64_t begin, std::int64_t end, QPalette::ColorRole role) {
@@ -654,6 +657,8 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
             const auto value = static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
             if (cells_[value] == Cell::Alone)
                 painter.drawText(QPointF(cellX(i), baseline), QString(QChar(characters_[value])));
+            else if (cells_[value] == Cell::Mark)
+                DrawBreakMark(painter, QRectF(cellX(i), y, advance_, lineHeight_), value == '\n');
         }
     };
     const std::int64_t textSelBegin = std::min(selBegin, count);

@@ -211,8 +211,9 @@ private:
     int columns_ = 1;
     // How each byte value is drawn: within a row's run of text (the font's own glyph, one cell
     // wide), alone in its cell (a glyph of another width or from another font), or as a blank
-    // cell (control characters). Either way it takes one cell, so columns stay arithmetic.
-    enum class Cell : std::uint8_t { InRun, Alone, Blank };
+    // cell (control characters), or, for a lone LF or CR, as a mark of our own (breakmark.h).
+    // Either way it takes one cell, so columns stay arithmetic.
+    enum class Cell : std::uint8_t { InRun, Alone, Blank, Mark };
     std::array<Cell, 256> cells_{};
     std::array<char16_t, 256> characters_{}; // the character of each byte value
 

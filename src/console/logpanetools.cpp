@@ -82,8 +82,8 @@ bool TLogPaneTools::TimesShown() const {
 void TLogPaneTools::CopyWithTimes() {
     if (!pane_->HasSelection())
         return;
-    QGuiApplication::clipboard()->setText(corvane::FromCodePage(
-        corvane::TextWithTimes(pane_->Store(), pane_->Anchor(), pane_->Caret(), clock_)));
+    QGuiApplication::clipboard()->setText(
+        corvane::TextWithTimes(pane_->Store(), pane_->Anchor(), pane_->Caret(), clock_));
 }
 
 void TLogPaneTools::ToggleCapture() {

@@ -59,7 +59,7 @@ void LineCapture::Add(std::string_view line, std::int64_t time) {
     ForEachPaneLine(line, [&](std::string_view piece) {
         times_.AppendIso(pending_, time);
         pending_ += '\t';
-        AppendUtf8(pending_, piece);
+        AppendShownUtf8(pending_, piece);
         pending_ += '\n';
     });
     if (pending_.size() >= kWriteFrom)

@@ -4,6 +4,7 @@
 #include "core/codepage.h"
 #include "core/walltime.h"
 #include "logstore/filereplace.h"
+#include "logstore/panetext.h"
 
 #include <atomic>
 #include <cerrno>
@@ -110,7 +111,8 @@ void StoreSave::Shared::Run() {
                 times.AppendIso(out, batch.times[line]);
                 out += '\t';
             }
-            AppendUtf8(out, std::string_view(batch.text).substr(start, batch.ends[line] - start));
+            AppendShownUtf8(out,
+                            std::string_view(batch.text).substr(start, batch.ends[line] - start));
             out += '\n';
             start = batch.ends[line];
         }

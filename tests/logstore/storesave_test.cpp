@@ -77,6 +77,14 @@ TEST_F(Save, WritesEveryLineAsUtf8WithItsTimeAndNoEmptyLastLine) {
     StoreSave plain(store, Target(), {});
     ASSERT_EQ(Finish(plain), StoreSave::State::Done);
     EXPECT_EQ(ReadFile(Target()), "Ошибка\n\n-> 0D 0A\ntyped\n");
+
+    // A lone LF or CR inside a line is written as the pane shows it: the file has the pane's
+    // lines and no others.
+    store.Clear();
+    store.AppendLine("a\nb\r\nc\rd", kBase);
+    StoreSave marks(store, Target(), {});
+    ASSERT_EQ(Finish(marks), StoreSave::State::Done);
+    EXPECT_EQ(ReadFile(Target()), "a␊b\nc␍d\n");
 }
 
 TEST_F(Save, WritesSpooledLinesAndOnlyTheLinesThereWereWhenItBegan) {
