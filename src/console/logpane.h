@@ -64,10 +64,10 @@ public:
     std::int64_t LineCount() const { return store_.LineCount(); }
     corvane::ByteString Line(std::int64_t line) const { return store_.Line(line); }
     // The lines that have a time: all but the empty line after the last line break, where the
-    // next line will go.
+    // next line will go (an empty pane, at the start or after Clear, has none).
     std::int64_t LinesWithTimes() const {
         const std::int64_t lines = store_.LineCount();
-        return lines > 1 && store_.LineLength(lines - 1) == 0 ? lines - 1 : lines;
+        return store_.LineLength(lines - 1) == 0 ? lines - 1 : lines;
     }
 
     // caret and selection: the selection runs from the anchor to the caret (empty when equal)

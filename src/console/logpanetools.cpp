@@ -165,7 +165,9 @@ bool TLogPaneTools::eventFilter(QObject* watched, QEvent* event) {
     // The tip stays while the pointer is on the same row.
     const QRect row = pane_->CellRect({line, 0});
     const QString text = corvane::LineDetails(pane_->Store(), line, clock_);
-    QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap),
-                       widget, QRect(0, row.top(), widget->width(), row.height()));
+    // Its lines as they are: a rich text tip would otherwise be wrapped at its spaces, the date
+    // apart from the time.
+    QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(text, Qt::WhiteSpacePre), widget,
+                       QRect(0, row.top(), widget->width(), row.height()));
     return true;
 }

@@ -187,13 +187,72 @@ TEST_F(PaneTools, ATooltipTellsTheTimeOfTheLineAndTheBytesOfAHexLine) {
     QHelpEvent help(QEvent::ToolTip, row.center(), pane->viewport()->mapToGlobal(row.center()));
     QApplication::sendEvent(pane->viewport(), &help);
     ASSERT_TRUE(QToolTip::isVisible());
-    const QString tip = QToolTip::text();
+    // Its spaces do not break: the text is read as the tip shows it.
+    const QString tip = QToolTip::text().replace(QChar::Nbsp, u' ');
     EXPECT_TRUE(tip.contains(QDateTime::fromMSecsSinceEpoch((kTime + 100512) / 1000)
                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) +
                              "968"))
         << tip.toStdString();
     EXPECT_TRUE(tip.contains("+0.100512 s")) << tip.toStdString();
     EXPECT_TRUE(tip.contains("AT\\x0D\\x0A")) << tip.toStdString();
+    QToolTip::hideText();
+}
+
+// An empty pane, at the start and after Clear, has no line to tell of: no time, no tooltip.
+TEST_F(PaneTools, AnEmptyPaneShowsNoTimeAndNoTooltip) {
+    Choose("show-times");
+    auto* column = pane->findChild<QWidget*>(QStringLiteral("timesColumn"));
+    ASSERT_NE(column, nullptr);
+    const QRgb base = pane->palette().color(QPalette::Base).rgb();
+    const auto blank = [&] {
+        const QImage picture = column->grab().toImage();
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width() - 2; ++x)
+                if (picture.pixel(x, y) != base)
+                    return false;
+        return true;
+    };
+    const auto tipOnFirstRow = [&] {
+        QToolTip::hideText(); // after a moment
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        const QRect row = pane->CellRect({0, 0});
+        QHelpEvent help(QEvent::ToolTip, row.center(), pane->viewport()->mapToGlobal(row.center()));
+        QApplication::sendEvent(pane->viewport(), &help);
+        return QToolTip::isVisible();
+    };
+    EXPECT_TRUE(blank());
+    EXPECT_FALSE(tipOnFirstRow());
+    pane->Append("a line", kTime);
+    ASSERT_TRUE(Settled());
+    EXPECT_FALSE(blank());
+    EXPECT_TRUE(tipOnFirstRow());
+    pane->Clear();
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(blank());
+    EXPECT_FALSE(tipOnFirstRow());
+    QToolTip::hideText();
+}
+
+// The tooltip keeps its lines as they are: the date with its time, the bytes with their spaces.
+TEST_F(PaneTools, ATooltipIsNotWrappedAtItsSpaces) {
+    std::string line = "->";
+    for (int i = 0; i < 64; ++i)
+        line += i % 2 ? " 20" : " 41";
+    pane->Append("first", kTime);
+    pane->Append(line, kTime + 100512);
+    ASSERT_TRUE(Settled());
+    const QRect row = pane->CellRect({1, 1});
+    QHelpEvent help(QEvent::ToolTip, row.center(), pane->viewport()->mapToGlobal(row.center()));
+    QApplication::sendEvent(pane->viewport(), &help);
+    ASSERT_TRUE(QToolTip::isVisible());
+    QLabel* tip = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("qtooltip_label") && widget->isVisible())
+            tip = qobject_cast<QLabel*>(widget);
+    ASSERT_NE(tip, nullptr);
+    // Three lines: the date and time, the time since the line before, the bytes.
+    const int lines = tip->height() / QFontMetrics(tip->font()).lineSpacing();
+    EXPECT_EQ(lines, 3) << tip->text().toStdString();
     QToolTip::hideText();
 }
 

@@ -46,6 +46,8 @@ TEST(LineDetails, EveryByteValueReadsBackFromItsText) {
     EXPECT_EQ(corvane::BytesAsText("AT\r\n"), "AT\\x0D\\x0A");
     EXPECT_EQ(corvane::BytesAsText("\xC0\xFF \\"), QString::fromUtf8("Ая \\x5C"));
     EXPECT_EQ(corvane::BytesAsText(std::string_view("\0\x7F", 2)), "\\x00\\x7F");
+    // 0x85 is "…" in the code page, the mark of bytes cut off: escaped, so it is not read as one.
+    EXPECT_EQ(corvane::BytesAsText("A\x85"), "A\\x85");
 }
 
 TEST(LineDetails, TimeSinceTheLineBeforeAndTheBytesOfAHexLine) {
