@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logstore/linestore.h"
 
+#include "logstore/hexview.h"
 #include "logstore/lineindex.h"
 #include "logstore/linepieces.h"
 #include "logstore/tabstops.h"
@@ -240,8 +241,16 @@ std::int64_t LineStore::LineTime(std::int64_t line) const {
     return impl_->index.Time(line);
 }
 
-void LineStore::AppendLineTo(std::int64_t line, ByteString& out) const {
-    impl_->Read(line, 0, std::numeric_limits<std::int64_t>::max(), out);
+std::int64_t LineStore::HexViewStart(std::int64_t line) const {
+    const LineRef ref = impl_->index.At(line);
+    if (ref.hexPrefix != LineRef::kNotPacked)
+        return ref.hexPrefix;
+    return static_cast<std::int64_t>(FindHexView(Line(line)).prefix);
+}
+
+void LineStore::AppendLineTo(std::int64_t line, ByteString& out, std::int64_t column,
+                             std::int64_t count) const {
+    impl_->Read(line, column, count, out);
 }
 
 ByteString LineStore::Text(TextPos from, TextPos to, std::string_view lineBreak) const {

@@ -60,8 +60,14 @@ public:
     // Up to count bytes of the line from column on: fewer at the line's end, none past it.
     ByteString Line(std::int64_t line, std::int64_t column = 0,
                     std::int64_t count = std::numeric_limits<std::int64_t>::max()) const;
-    // Appends the whole line to out: for readers of many lines, which keep one buffer.
-    void AppendLineTo(std::int64_t line, ByteString& out) const;
+    // Where the hex view at the end of the line starts (hexview.h: FindHexView's prefix; the
+    // line's length when it ends in none). At once for a line kept as raw bytes, which long
+    // received lines are.
+    std::int64_t HexViewStart(std::int64_t line) const;
+    // Appends the line to out (up to count bytes from column on): for readers of many lines,
+    // which keep one buffer.
+    void AppendLineTo(std::int64_t line, ByteString& out, std::int64_t column = 0,
+                      std::int64_t count = std::numeric_limits<std::int64_t>::max()) const;
     // The text between two places (in either order), its lines joined by lineBreak.
     ByteString Text(TextPos from, TextPos to, std::string_view lineBreak = "\n") const;
     TextPos End() const { return {LineCount() - 1, LineLength(LineCount() - 1)}; }
