@@ -186,12 +186,25 @@ void TLogPane::PlaceCursor(TextPos anchor, TextPos caret) {
     lastSelection_ = cursor_.HasSelection() ? cursor_.Selection() : TextRange{};
 }
 
+std::int64_t TLogPane::SizeUpTo(TextRange range, std::int64_t limit) const {
+    std::int64_t size = range.to.column - range.from.column;
+    for (std::int64_t line = range.from.line; line < range.to.line && size <= limit; ++line)
+        size += store_.LineLength(line) + 1;
+    return size;
+}
+
 void TLogPane::OfferSelection() {
     // As Qt's own editors do: every selection, made by keys or the mouse, becomes the primary
-    // selection where the platform has one.
+    // selection where the platform has one; one beyond the copy limit does not, as a clipboard
+    // manager would ask for it at once.
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!HasSelection() || !clipboard->supportsSelection())
         return;
+    if (SizeUpTo(cursor_.Selection(), copyLimit_) > copyLimit_) {
+        KeepOfferedSelection();
+        clipboard->clear(QClipboard::Selection);
+        return;
+    }
     auto* offered = new OfferedSelection(this, cursor_.Selection());
     clipboard->setMimeData(offered, QClipboard::Selection);
     offered_ = offered;
@@ -201,13 +214,7 @@ void TLogPane::KeepOfferedSelection() {
     auto* offered = static_cast<OfferedSelection*>(offered_.data());
     if (!offered)
         return;
-    // Its size, counted only as far as the limit.
-    const TextRange range = offered->Range();
-    std::int64_t size = range.to.column - range.from.column;
-    for (std::int64_t line = range.from.line; line < range.to.line && size <= kKeptSelection;
-         ++line)
-        size += store_.LineLength(line) + 1;
-    if (size <= kKeptSelection)
+    if (SizeUpTo(offered->Range(), kKeptSelection) <= kKeptSelection)
         offered->Keep();
     else
         QGuiApplication::clipboard()->clear(QClipboard::Selection);
@@ -271,14 +278,21 @@ void TLogPane::DeleteSelection() {
         ReplaceText(Anchor(), Caret(), QString());
 }
 
-void TLogPane::copy() const {
-    if (HasSelection())
-        QGuiApplication::clipboard()->setText(SelectedText());
+bool TLogPane::copy() {
+    if (!HasSelection())
+        return false;
+    if (SizeUpTo(cursor_.Selection(), copyLimit_) > copyLimit_) {
+        emit CopyRefused();
+        return false;
+    }
+    QGuiApplication::clipboard()->setText(SelectedText());
+    return true;
 }
 
 void TLogPane::cut() {
-    copy();
-    DeleteSelection();
+    // What cannot be copied is not cut either.
+    if (copy())
+        DeleteSelection();
 }
 
 void TLogPane::paste() {

@@ -85,7 +85,12 @@ public:
     void InsertText(const QString& text);
     // Replaces the text between two places with text (as InsertText) and puts the caret after it.
     void ReplaceText(TextPos from, TextPos to, const QString& text);
-    void copy() const;
+    // A selection beyond the copy limit is not put on the clipboard (building it would hold the
+    // window for seconds and keep gigabytes): CopyRefused is emitted instead, and a selection
+    // beyond it is not offered as the primary selection either. True when copied.
+    bool copy();
+    void SetCopyLimit(std::int64_t bytes) { copyLimit_ = bytes; }
+    std::int64_t CopyLimit() const { return copyLimit_; }
     void cut();
     void paste();
     void DeleteSelection();
@@ -118,6 +123,8 @@ signals:
     void textChanged();
     // The context menu is built and not yet shown: the pane's tools add their items to it.
     void ContextMenuBuilt(QMenu* menu);
+    // Copy or Cut found the selection larger than the copy limit, and left the clipboard alone.
+    void CopyRefused();
 
 protected:
     bool event(QEvent* event) override;
@@ -152,6 +159,8 @@ private:
     // Puts the cursor after an edit of the store's text.
     void PlaceCursor(TextPos anchor, TextPos caret);
     void OfferSelection();
+    // The size of the text of range, counted only as far as limit (beyond it: more than limit).
+    std::int64_t SizeUpTo(corvane::TextRange range, std::int64_t limit) const;
     // The text of a selection offered to the primary selection is read when another program
     // asks for it; before the text changes, a small one is kept as it is.
     void KeepOfferedSelection();
@@ -230,6 +239,7 @@ private:
     QPoint doubleClickPoint_;
     corvane::TextRange lastSelection_; // as the last move left it: a change is offered anew
     QPointer<QMimeData> offered_;      // the pane's selection, while it is the primary one
+    std::int64_t copyLimit_ = std::int64_t{256} << 20;
 
     // Appends not yet told to readers: from this offset on, or -1.
     std::int64_t unannouncedFrom_ = -1;

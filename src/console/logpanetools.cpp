@@ -31,6 +31,10 @@ void AddKey(TLogPane* pane, const QKeySequence& key, std::function<void()> run) 
     pane->addAction(action);
 }
 
+const corvane::ByteString kCopyTooLarge =
+    "The selection is larger than 256 MiB, too large for the clipboard.\r\n"
+    "Save the pane to a file instead?";
+
 QString WithKey(const QString& text, QKeySequence::StandardKey key) {
     return text + u'\t' + QKeySequence(key).toString(QKeySequence::NativeText);
 }
@@ -58,6 +62,11 @@ TLogPaneTools::TLogPaneTools(TLogPane* pane, Dialogs& dialogs, corvane::Settings
       capture_([this](const corvane::FileError& error) { CaptureFailed(error); }) {
     times_->SetShown(settings_.ShowTimes(pane_->objectName()));
     connect(pane_, &TLogPane::ContextMenuBuilt, this, &TLogPaneTools::AddMenuItems);
+    // Too much for the clipboard: the pane can go to a file instead.
+    connect(pane_, &TLogPane::CopyRefused, this, [this] {
+        if (!save_->Running() && dialogs_.Confirm(kCopyTooLarge))
+            save_->Run();
+    });
     AddKey(pane_, QKeySequence::Find, [this] { findBar_->Open(); });
     AddKey(pane_, QKeySequence::FindNext, [this] { findBar_->FindNext(); });
     AddKey(pane_, QKeySequence::FindPrevious, [this] { findBar_->FindPrevious(); });

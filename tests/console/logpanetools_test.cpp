@@ -269,6 +269,38 @@ TEST_F(PaneTools, CopyWithTimesPutsEachLineAfterItsTime) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), pane->SelectedText());
 }
 
+// A selection beyond the copy limit stays off the clipboard and the primary selection (building
+// it would hold the window for seconds): Save As is offered instead, and Cut deletes nothing.
+TEST_F(PaneTools, ASelectionTooLargeToCopyOffersSaveAsInstead) {
+    Fill(10);
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    pane->SetCopyLimit(300);
+    pane->SetSelection({0, 0}, {3, 0}); // 3 lines of 66 and their breaks: within the limit
+    QTest::keyClick(pane.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), pane->SelectedText());
+    EXPECT_TRUE(dialogs.confirmations.empty());
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    pane->SelectAll();
+    if (QGuiApplication::clipboard()->supportsSelection()) {
+        EXPECT_NE(QGuiApplication::clipboard()->text(QClipboard::Selection), pane->SelectedText());
+    }
+    dialogs.answer = false;
+    QTest::keyClick(pane.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+    ASSERT_EQ(dialogs.confirmations.size(), 1u);
+    EXPECT_TRUE(dialogs.fileQuestions.empty()) << "No: nothing saved";
+    const QString text = pane->toPlainText();
+    QTest::keyClick(pane.get(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(pane->toPlainText(), text) << "not cut";
+    EXPECT_EQ(dialogs.confirmations.size(), 2u);
+
+    dialogs.answer = true;
+    QTest::keyClick(pane.get(), Qt::Key_C, Qt::ControlModifier);
+    ASSERT_EQ(dialogs.fileQuestions.size(), 1u);
+    EXPECT_EQ(dialogs.fileQuestions[0].caption, "Save As");
+}
+
 TEST_F(PaneTools, TheFindBarStepsThroughTheMatchesWithItsKeys) {
     for (const char* line : {"alpha one", "beta", "gamma alpha", "Alpha upper", "delta"})
         pane->Append(line, kTime);
