@@ -5,13 +5,16 @@
 //   of a 10 ms timer running beside it; the same in the Text view, in MB/s of the text it shows;
 // - the time to the first match from the caret when it lies 100,000 lines below the caret, once
 //   among spooled lines and once among lines in memory.
-// Optional argument: the spool folder (default: the user's cache).
+// Then the same over a history of long lines, in a pane with its find bar (longlinefind.h).
+// Optional argument: the spool folder (default: the user's cache), or --long for the long lines
+// alone.
 #include "logstore/linefind.h"
+#include "longlinefind.h"
 #include "processfigures.h"
 #include "slicedrun.h"
 #include "typicallines.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <chrono>
 #include <cstdio>
@@ -85,7 +88,11 @@ double FirstMatchMs(const LineStore& store, std::int64_t caret, Match& found) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "--long") {
+        RunLongLineFind();
+        return 0;
+    }
     // Lines are kept as their prefix and raw bytes, 32 bytes of 64: a budget of a quarter of the
     // text as shown keeps half of the lines in memory.
     LineStore::Limits limits;
@@ -128,5 +135,6 @@ int main(int argc, char** argv) {
     }
     const ProcessFigures process = ReadProcessFigures();
     std::printf("  peak resident %.0f MiB\n", process.peakMb);
+    RunLongLineFind();
     return 0;
 }

@@ -78,6 +78,26 @@ void MakeLinks(QMessageBox& box, const corvane::ByteString& text,
     });
 }
 
+// A file to write to exists: true to add to it, false to replace it, nothing to choose again.
+std::optional<bool> AskAppend(const QString& path) {
+    QMessageBox box;
+    Prepare(box, kCaption, QMessageBox::Question,
+            corvane::ToCodePage(
+                QStringLiteral("%1 already exists.\nAppend to it or replace it?").arg(path)));
+    box.setObjectName(QStringLiteral("appendOrReplace"));
+    QPushButton* append = box.addButton(QStringLiteral("&Append"), QMessageBox::AcceptRole);
+    QPushButton* replace = box.addButton(QStringLiteral("&Replace"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(append);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == append)
+        return true;
+    if (box.clickedButton() == replace)
+        return false;
+    return std::nullopt;
+}
+
 } // namespace
 
 void ScreenDialogs::ShowError(const corvane::ByteString& text) {
@@ -125,9 +145,18 @@ std::optional<Dialogs::FileChoice> ScreenDialogs::AskFileToWrite(const FileQuest
         times->setChecked(question.includeTimes);
         grid->addWidget(times, grid->rowCount(), 0, 1, -1);
     }
+    if (question.offerAppend)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return FileChoice{dialog.selectedFiles().front(), times && times->isChecked()};
+    FileChoice choice{dialog.selectedFiles().front(), times && times->isChecked()};
+    if (question.offerAppend && QFileInfo::exists(choice.path)) {
+        const auto append = AskAppend(choice.path);
+        if (!append)
+            return std::nullopt;
+        choice.append = *append;
+    }
+    return choice;
 }
 
 std::optional<QString> ScreenDialogs::AskText(const QString& caption, const QString& label,

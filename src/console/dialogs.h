@@ -25,18 +25,22 @@ public:
     virtual bool Confirm(const corvane::ByteString& text) = 0;
 
     // The file dialog that asks where to write: caption, the folder it opens in (empty: the home
-    // folder), its name filter, whether it offers "Include times", and whether that is ticked
-    // when it opens. Nothing when the operator cancels.
+    // folder), its name filter, whether it offers "Include times" and whether that is ticked when
+    // it opens, and whether a file that exists may be added to: then it asks whether to append to
+    // it (the default) or replace it, else whether to replace it. Nothing when the operator
+    // cancels.
     struct FileQuestion {
         QString caption;
         QString folder;
         QString filter;
         bool offerTimes = false;
         bool includeTimes = false;
+        bool offerAppend = false;
     };
     struct FileChoice {
         QString path;
         bool includeTimes = false;
+        bool append = true; // to a file that exists, when offered
     };
     virtual std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) = 0;
     // A line of text to type: caption, the words before the edit, the text it starts with.

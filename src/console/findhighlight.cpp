@@ -23,7 +23,6 @@ TFindHighlight::TFindHighlight(TLogPane* pane) : QWidget(pane->viewport()), pane
 
 void TFindHighlight::SetQuery(std::optional<corvane::FindQuery> query) {
     query_ = std::move(query);
-    longLines_.clear();
     setVisible(query_ && !query_->Empty());
     update();
 }
@@ -32,25 +31,6 @@ bool TFindHighlight::eventFilter(QObject* watched, QEvent* event) {
     if (watched == parentWidget() && event->type() == QEvent::Resize)
         setGeometry(parentWidget()->rect());
     return false;
-}
-
-const std::vector<corvane::Match>& TFindHighlight::MatchesOf(std::int64_t line) {
-    const corvane::LineStore& store = pane_->Store();
-    if (store.Rewrites() != rewrites_ || store.LinesShiftedOut() != shiftedOut_ ||
-        longLines_.size() > kLongLinesKept) {
-        longLines_.clear();
-        rewrites_ = store.Rewrites();
-        shiftedOut_ = store.LinesShiftedOut();
-    }
-    // The last line is searched afresh: the operator may be typing on it.
-    if (store.LineLength(line) < kLongLine || line == store.LineCount() - 1) {
-        shortLine_ = query_->MatchesIn(store, line, line);
-        return shortLine_;
-    }
-    auto [kept, added] = longLines_.try_emplace(line);
-    if (added)
-        kept->second = query_->MatchesIn(store, line, line);
-    return kept->second;
 }
 
 void TFindHighlight::paintEvent(QPaintEvent*) {
@@ -67,7 +47,12 @@ void TFindHighlight::paintEvent(QPaintEvent*) {
         const std::int64_t leftColumn =
             std::max<std::int64_t>(pane_->PositionAt({0, y}).column - 1, 0);
         const std::int64_t rightColumn = pane_->PositionAt({width(), y}).column + 1;
-        for (const corvane::Match& match : MatchesOf(line)) {
+        const corvane::LineStore& store = pane_->Store();
+        const std::vector<corvane::Match> matches =
+            store.LineLength(line) < kLongLine
+                ? query_->MatchesIn(store, line, line)
+                : query_->MatchesInColumns(store, line, leftColumn, rightColumn);
+        for (const corvane::Match& match : matches) {
             const std::int64_t from = std::max(match.from.column, leftColumn);
             const std::int64_t to = std::min(match.To().column, rightColumn);
             if (from >= to)

@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -26,19 +25,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // A line this long is searched once for as long as the text and the query stay as they are,
-    // not at every frame: a pane painting megabyte lines at 60 frames a second would otherwise
-    // search hundreds of megabytes a second beside the links.
+    // Of a line this long only the columns in view are searched, at every frame: a pane painting
+    // megabyte lines would otherwise search tens of megabytes at each key typed or page turned.
     static constexpr std::int64_t kLongLine = 64 * 1024;
-    static constexpr std::size_t kLongLinesKept = 256;
-
-    // The matches of one line, from the kept ones for a long line.
-    const std::vector<corvane::Match>& MatchesOf(std::int64_t line);
 
     TLogPane* pane_;
     std::optional<corvane::FindQuery> query_;
-    std::map<std::int64_t, std::vector<corvane::Match>> longLines_;
-    std::uint64_t rewrites_ = 0;  // the store's Rewrites() the kept matches belong to
-    std::int64_t shiftedOut_ = 0; // and its LinesShiftedOut()
-    std::vector<corvane::Match> shortLine_;
 };

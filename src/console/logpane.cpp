@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/logpane.h"
 
+#include "console/breakmark.h"
 #include "console/logpaneaccessible.h"
 #include "console/mutedink.h"
 #include "logstore/dataview.h"
@@ -206,12 +207,25 @@ void TLogPane::PlaceCursor(TextPos anchor, TextPos caret) {
     lastSelection_ = cursor_.HasSelection() ? cursor_.Selection() : TextRange{};
 }
 
+std::int64_t TLogPane::SizeUpTo(TextRange range, std::int64_t limit) const {
+    std::int64_t size = range.to.column - range.from.column;
+    for (std::int64_t line = range.from.line; line < range.to.line && size <= limit; ++line)
+        size += store_.LineLength(line) + 1;
+    return size;
+}
+
 void TLogPane::OfferSelection() {
     // As Qt's own editors do: every selection, made by keys or the mouse, becomes the primary
-    // selection where the platform has one.
+    // selection where the platform has one; one beyond the copy limit does not, as a clipboard
+    // manager would ask for it at once.
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!HasSelection() || !clipboard->supportsSelection())
         return;
+    if (SizeUpTo(cursor_.Selection(), copyLimit_) > copyLimit_) {
+        KeepOfferedSelection();
+        clipboard->clear(QClipboard::Selection);
+        return;
+    }
     auto* offered = new OfferedSelection(this, cursor_.Selection());
     clipboard->setMimeData(offered, QClipboard::Selection);
     offered_ = offered;
@@ -221,13 +235,7 @@ void TLogPane::KeepOfferedSelection() {
     auto* offered = static_cast<OfferedSelection*>(offered_.data());
     if (!offered)
         return;
-    // Its size, counted only as far as the limit.
-    const TextRange range = offered->Range();
-    std::int64_t size = range.to.column - range.from.column;
-    for (std::int64_t line = range.from.line; line < range.to.line && size <= kKeptSelection;
-         ++line)
-        size += store_.LineLength(line) + 1;
-    if (size <= kKeptSelection)
+    if (SizeUpTo(offered->Range(), kKeptSelection) <= kKeptSelection)
         offered->Keep();
     else
         QGuiApplication::clipboard()->clear(QClipboard::Selection);
@@ -291,14 +299,21 @@ void TLogPane::DeleteSelection() {
         ReplaceText(Anchor(), Caret(), QString());
 }
 
-void TLogPane::copy() const {
-    if (HasSelection())
-        QGuiApplication::clipboard()->setText(SelectedText());
+bool TLogPane::copy() {
+    if (!HasSelection())
+        return false;
+    if (SizeUpTo(cursor_.Selection(), copyLimit_) > copyLimit_) {
+        emit CopyRefused();
+        return false;
+    }
+    QGuiApplication::clipboard()->setText(SelectedText());
+    return true;
 }
 
 void TLogPane::cut() {
-    copy();
-    DeleteSelection();
+    // What cannot be copied is not cut either.
+    if (copy())
+        DeleteSelection();
 }
 
 void TLogPane::paste() {
@@ -427,7 +442,9 @@ void TLogPane::UpdateMetrics() {
         const QChar c = corvane::ShownCharacter(static_cast<unsigned char>(value));
         characters_[value] = c.unicode();
         const bool control = c.category() == QChar::Other_Control || c == QChar::SoftHyphen;
-        if (control)
+        if (value == '\n' || value == '\r')
+            cells_[value] = Cell::Mark;
+        else if (control)
             cells_[value] = Cell::Blank;
         else if (metrics.inFontUcs4(c.unicode()) &&
                  std::abs(exact.horizontalAdvance(c) - advance_) < 0.01)
@@ -662,7 +679,7 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
         if (cells_[value] == Cell::InRun)
             run[i] = QChar(characters_[value]);
         else
-            alone = alone || cells_[value] == Cell::Alone;
+            alone = alone || cells_[value] == Cell::Alone || cells_[value] == Cell::Mark;
     }
     QString escapes;
     if (View().view == corvane::DataView::Text && store_.InDataView(line)) {
@@ -689,6 +706,8 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
             const auto value = static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
             if (cells_[value] == Cell::Alone)
                 painter.drawText(QPointF(cellX(i), baseline), QString(QChar(characters_[value])));
+            else if (cells_[value] == Cell::Mark)
+                DrawBreakMark(painter, QRectF(cellX(i), y, advance_, lineHeight_), value == '\n');
         }
     };
     const std::int64_t textSelBegin = std::min(selBegin, count);

@@ -68,10 +68,10 @@ public:
     std::int64_t LineCount() const { return store_.LineCount(); }
     corvane::ByteString Line(std::int64_t line) const { return store_.Line(line); }
     // The lines that have a time: all but the empty line after the last line break, where the
-    // next line will go.
+    // next line will go (an empty pane, at the start or after Clear, has none).
     std::int64_t LinesWithTimes() const {
         const std::int64_t lines = store_.LineCount();
-        return lines > 1 && store_.LineLength(lines - 1) == 0 ? lines - 1 : lines;
+        return store_.LineLength(lines - 1) == 0 ? lines - 1 : lines;
     }
 
     // caret and selection: the selection runs from the anchor to the caret (empty when equal)
@@ -89,7 +89,12 @@ public:
     void InsertText(const QString& text);
     // Replaces the text between two places with text (as InsertText) and puts the caret after it.
     void ReplaceText(TextPos from, TextPos to, const QString& text);
-    void copy() const;
+    // A selection beyond the copy limit is not put on the clipboard (building it would hold the
+    // window for seconds and keep gigabytes): CopyRefused is emitted instead, and a selection
+    // beyond it is not offered as the primary selection either. True when copied.
+    bool copy();
+    void SetCopyLimit(std::int64_t bytes) { copyLimit_ = bytes; }
+    std::int64_t CopyLimit() const { return copyLimit_; }
     void cut();
     void paste();
     void DeleteSelection();
@@ -122,6 +127,8 @@ signals:
     void textChanged();
     // The context menu is built and not yet shown: the pane's tools add their items to it.
     void ContextMenuBuilt(QMenu* menu);
+    // Copy or Cut found the selection larger than the copy limit, and left the clipboard alone.
+    void CopyRefused();
 
 protected:
     bool event(QEvent* event) override;
@@ -156,6 +163,8 @@ private:
     // Puts the cursor after an edit of the store's text.
     void PlaceCursor(TextPos anchor, TextPos caret);
     void OfferSelection();
+    // The size of the text of range, counted only as far as limit (beyond it: more than limit).
+    std::int64_t SizeUpTo(corvane::TextRange range, std::int64_t limit) const;
     // The text of a selection offered to the primary selection is read when another program
     // asks for it; before the text changes, a small one is kept as it is.
     void KeepOfferedSelection();
@@ -215,8 +224,9 @@ private:
     int columns_ = 1;
     // How each byte value is drawn: within a row's run of text (the font's own glyph, one cell
     // wide), alone in its cell (a glyph of another width or from another font), or as a blank
-    // cell (control characters). Either way it takes one cell, so columns stay arithmetic.
-    enum class Cell : std::uint8_t { InRun, Alone, Blank };
+    // cell (control characters), or, for a lone LF or CR, as a mark of our own (breakmark.h).
+    // Either way it takes one cell, so columns stay arithmetic.
+    enum class Cell : std::uint8_t { InRun, Alone, Blank, Mark };
     std::array<Cell, 256> cells_{};
     std::array<char16_t, 256> characters_{}; // the character of each byte value
 
@@ -233,6 +243,7 @@ private:
     QPoint doubleClickPoint_;
     corvane::TextRange lastSelection_; // as the last move left it: a change is offered anew
     QPointer<QMimeData> offered_;      // the pane's selection, while it is the primary one
+    std::int64_t copyLimit_ = std::int64_t{256} << 20;
 
     // Appends not yet told to readers: from this offset on, or -1.
     std::int64_t unannouncedFrom_ = -1;

@@ -32,6 +32,10 @@ void AddKey(TLogPane* pane, const QKeySequence& key, std::function<void()> run) 
     pane->addAction(action);
 }
 
+const corvane::ByteString kCopyTooLarge =
+    "The selection is larger than 256 MiB, too large for the clipboard.\r\n"
+    "Save the pane to a file instead?";
+
 QString WithKey(const QString& text, QKeySequence::StandardKey key) {
     return text + u'\t' + QKeySequence(key).toString(QKeySequence::NativeText);
 }
@@ -59,6 +63,11 @@ TLogPaneTools::TLogPaneTools(TLogPane* pane, Dialogs& dialogs, corvane::Settings
       capture_([this](const corvane::FileError& error) { CaptureFailed(error); }) {
     times_->SetShown(settings_.ShowTimes(pane_->objectName()));
     connect(pane_, &TLogPane::ContextMenuBuilt, this, &TLogPaneTools::AddMenuItems);
+    // Too much for the clipboard: the pane can go to a file instead.
+    connect(pane_, &TLogPane::CopyRefused, this, [this] {
+        if (!save_->Running() && dialogs_.Confirm(kCopyTooLarge))
+            save_->Run();
+    });
     AddKey(pane_, QKeySequence::Find, [this] { findBar_->Open(); });
     AddKey(pane_, QKeySequence::FindNext, [this] { findBar_->FindNext(); });
     AddKey(pane_, QKeySequence::FindPrevious, [this] { findBar_->FindPrevious(); });
@@ -98,8 +107,8 @@ bool TLogPaneTools::TimesShown() const {
 void TLogPaneTools::CopyWithTimes() {
     if (!pane_->HasSelection())
         return;
-    QGuiApplication::clipboard()->setText(corvane::FromCodePage(
-        corvane::TextWithTimes(pane_->Store(), pane_->Anchor(), pane_->Caret(), clock_)));
+    QGuiApplication::clipboard()->setText(
+        corvane::TextWithTimes(pane_->Store(), pane_->Anchor(), pane_->Caret(), clock_));
 }
 
 void TLogPaneTools::ToggleCapture() {
@@ -110,13 +119,15 @@ void TLogPaneTools::ToggleCapture() {
     }
     const auto choice =
         AskFileInLastFolder(dialogs_, settings_,
-                            {QStringLiteral("Capture to File"),
-                             {},
-                             QStringLiteral("Text files (*.txt *.log);;All files (*)"),
-                             false});
+                            {.caption = QStringLiteral("Capture to File"),
+                             .folder = {},
+                             .filter = QStringLiteral("Text files (*.txt *.log);;All files (*)"),
+                             .offerTimes = false,
+                             .includeTimes = false,
+                             .offerAppend = true});
     if (!choice)
         return;
-    if (const auto error = capture_.Start(choice->path.toStdString())) {
+    if (const auto error = capture_.Start(choice->path.toStdString(), choice->append)) {
         dialogs_.ShowError(ErrorDisplay::BoxText(FileFailureText("Cannot capture to", *error)));
         return;
     }
@@ -180,7 +191,9 @@ bool TLogPaneTools::eventFilter(QObject* watched, QEvent* event) {
     // The tip stays while the pointer is on the same row.
     const QRect row = pane_->CellRect({line, 0});
     const QString text = corvane::LineDetails(pane_->Store(), line, clock_);
-    QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap),
-                       widget, QRect(0, row.top(), widget->width(), row.height()));
+    // Its lines as they are: a rich text tip would otherwise be wrapped at its spaces, the date
+    // apart from the time.
+    QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(text, Qt::WhiteSpacePre), widget,
+                       QRect(0, row.top(), widget->width(), row.height()));
     return true;
 }

@@ -9,10 +9,13 @@
 
 #include <QProgressDialog>
 
+#include <algorithm>
+
 namespace {
 
 // A save that takes longer than this shows its progress.
 constexpr int kQuietMs = 500;
+constexpr int kProgressSteps = 1000;
 
 } // namespace
 
@@ -29,11 +32,12 @@ void TPaneSave::Run() {
         return;
     const auto choice =
         AskFileInLastFolder(dialogs_, settings_,
-                            {QStringLiteral("Save As"),
-                             {},
-                             QStringLiteral("Text files (*.txt *.log);;All files (*)"),
-                             true,
-                             settings_.IncludeTimes()});
+                            {.caption = QStringLiteral("Save As"),
+                             .folder = {},
+                             .filter = QStringLiteral("Text files (*.txt *.log);;All files (*)"),
+                             .offerTimes = true,
+                             .includeTimes = settings_.IncludeTimes(),
+                             .offerAppend = false});
     if (!choice)
         return;
     settings_.SetIncludeTimes(choice->includeTimes);
@@ -63,8 +67,13 @@ void TPaneSave::Start(const QString& path, bool withTimes) {
 
 void TPaneSave::Stepped(bool done) {
     if (!done) {
-        progress_->setMaximum(ClampToInt(save_->LinesToWrite()));
-        progress_->setValue(ClampToInt(save_->LinesWritten()));
+        // In thousandths of the bytes: a count of lines stands still on a long line. The total is
+        // the stored text's; a view other than Hex writes more or fewer bytes, so the value stops
+        // short of the end until the save is over.
+        const std::int64_t total = std::max<std::int64_t>(1, save_->StoreBytesToWrite());
+        progress_->setMaximum(kProgressSteps);
+        progress_->setValue(static_cast<int>(std::min<std::int64_t>(
+            save_->StoreBytesWritten() * kProgressSteps / total, kProgressSteps - 1)));
         return;
     }
     Finish();

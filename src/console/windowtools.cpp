@@ -58,11 +58,14 @@ void TWindowTools::ToggleReceivedBytesCapture() {
         capture.Stop();
         return;
     }
-    const auto choice = AskFileInLastFolder(dialogs_, settings_,
-                                            {QStringLiteral("Capture Received Bytes"),
-                                             {},
-                                             QStringLiteral("Binary files (*.bin);;All files (*)"),
-                                             false});
+    const auto choice =
+        AskFileInLastFolder(dialogs_, settings_,
+                            {.caption = QStringLiteral("Capture Received Bytes"),
+                             .folder = {},
+                             .filter = QStringLiteral("Binary files (*.bin);;All files (*)"),
+                             .offerTimes = false,
+                             .includeTimes = false,
+                             .offerAppend = true});
     if (!choice)
         return;
     // The failure comes inside the worker's hand-over, which waits until it has run: the box is
@@ -74,7 +77,7 @@ void TWindowTools::ToggleReceivedBytesCapture() {
                 error);
         });
     };
-    if (const auto error = capture.Start(choice->path.toStdString(), failed))
+    if (const auto error = capture.Start(choice->path.toStdString(), failed, choice->append))
         dialogs_.ShowError(ErrorDisplay::BoxText(FileFailureText("Cannot capture to", *error)));
 }
 

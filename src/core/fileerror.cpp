@@ -18,7 +18,7 @@ FileError FileErrorOf(std::string file, int code) {
 }
 
 int OpenCaptureFile(const std::string& path, bool append) {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC),
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_APPEND | (append ? 0 : O_TRUNC),
                   0666);
 }
 

@@ -22,8 +22,9 @@ FileError FileErrorOf(std::string file, int code);
 // the signal there for good, so that such a write only fails. Cheap after the first call.
 void KeepFileSizeLimitFromEndingProgram();
 
-// Opens path to capture to: created, and emptied, or when append kept and added to. The file
-// descriptor, or -1 with errno set.
+// Opens path to capture to: created, and emptied, or when append kept; written at its end
+// whatever else writes to it meanwhile (O_APPEND), so that two captures into one file, of this
+// program or another, each add their writes whole. The file descriptor, or -1 with errno set.
 int OpenCaptureFile(const std::string& path, bool append);
 
 // Writes all size bytes to fd, going on after interruptions and short writes: 0, or the errno

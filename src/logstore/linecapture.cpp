@@ -3,8 +3,10 @@
 
 #include "core/codepage.h"
 #include "logstore/linepieces.h"
+#include "logstore/panetext.h"
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvane {
@@ -57,7 +59,7 @@ void LineCapture::Add(std::string_view line, std::int64_t time) {
     ForEachPaneLine(line, [&](std::string_view piece) {
         times_.AppendIso(pending_, time);
         pending_ += '\t';
-        AppendUtf8(pending_, piece);
+        AppendShownUtf8(pending_, piece);
         pending_ += '\n';
     });
     if (pending_.size() >= kWriteFrom)
@@ -67,22 +69,28 @@ void LineCapture::Add(std::string_view line, std::int64_t time) {
 bool LineCapture::Flush() {
     if (fd_ < 0)
         return false;
+    // Written to a file no folder names any more, the lines would be lost without a word.
+    struct stat status {};
+    if (::fstat(fd_, &status) == 0 && status.st_nlink == 0) {
+        Fail({path_, kDeleted});
+        return false;
+    }
     if (const int code = WriteWhole(fd_, pending_.data(), pending_.size())) {
-        Fail(code);
+        Fail(FileErrorOf(path_, code));
         return false;
     }
     pending_.clear();
     return true;
 }
 
-void LineCapture::Fail(int code) {
+void LineCapture::Fail(FileError error) {
     ::close(fd_);
     fd_ = -1;
     flushTimer_.stop();
     pending_.clear();
     // From the event loop: Flush may run inside a pane's append, and the handler shows a box and
     // appends a line.
-    QTimer::singleShot(0, &flushTimer_, [onError = onError_, error = FileErrorOf(path_, code)] {
+    QTimer::singleShot(0, &flushTimer_, [onError = onError_, error = std::move(error)] {
         if (onError)
             onError(error);
     });

@@ -7,12 +7,15 @@
 //
 // Lines are gathered in memory and written with one write call when a good amount has gathered,
 // and at least once a second by a timer: never a system call per line, so that a capture does not
-// slow the links. Stop and the destructor write what is left and close the file.
+// slow the links. Each write holds whole lines and goes to the file's end (OpenCaptureFile), so
+// that two captures into one file interleave whole lines. Stop and the destructor write what is
+// left and close the file.
 //
 // A write error stops the capture (the file is closed, what was written stays) and is reported
 // once, through onError, from the event loop: never from inside Add, which runs inside a pane's
-// append. A failure of the last write, made as the capture is destroyed, has nobody left to tell
-// and is not reported. UI thread.
+// append. So does a file deleted under the capture, seen at the next flush: what would be written
+// is lost with it. A failure of the last write, made as the capture is destroyed, has nobody left
+// to tell and is not reported. UI thread.
 
 #include "core/bytestring.h"
 #include "core/fileerror.h"
@@ -48,11 +51,15 @@ public:
 
     // A line appended to the pane (program code page) with its time.
     void Add(std::string_view line, std::int64_t time);
-    // Writes what is gathered now; false (and the capture stopped and reported) on failure.
+    // Writes what is gathered now; false (and the capture stopped and reported) on failure, or
+    // when the file has been deleted.
     bool Flush();
 
+    // The reason a capture stops when its file is deleted under it.
+    static constexpr const char* kDeleted = "the file was deleted";
+
 private:
-    void Fail(int code);
+    void Fail(FileError error);
 
     ErrorHandler onError_;
     std::string path_;

@@ -15,6 +15,9 @@ namespace {
 // Bytes of a hex line per row of its text, so a tooltip stays a readable width.
 constexpr std::int64_t kBytesPerRow = 64;
 
+// What ends the bytes of a line told only in part.
+constexpr QChar kCutOff(0x2026);
+
 } // namespace
 
 QString BytesAsText(std::string_view bytes) {
@@ -23,7 +26,7 @@ QString BytesAsText(std::string_view bytes) {
     const QString characters = FromCodePage(ByteString(bytes));
     for (qsizetype i = 0; i < characters.size(); ++i) {
         const QChar c = characters[i];
-        if (c.isPrint() && c != u'\\') {
+        if (c.isPrint() && c != u'\\' && c != kCutOff) {
             text += c;
         } else {
             const auto value = static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]);
@@ -68,7 +71,7 @@ QString LineDetails(const LineStore& store, std::int64_t line, LocalTimeText& cl
             u'\n' + BytesAsText(std::string_view(bytes).substr(
                         static_cast<std::size_t>(row), static_cast<std::size_t>(kBytesPerRow)));
     if (static_cast<std::int64_t>(view.groups) > shown)
-        details += QChar(0x2026);
+        details += kCutOff;
     return details;
 }
 

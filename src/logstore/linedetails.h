@@ -21,7 +21,8 @@ constexpr std::int64_t kDetailedBytes = 256;
 QString LineDetails(const LineStore& store, std::int64_t line, LocalTimeText& clock);
 
 // Bytes as text: a character the code page prints stands for itself, any other byte (and the
-// backslash, so that the text reads back unambiguously) is "\xNN".
+// backslash, so that the text reads back unambiguously, and the byte 0x85, whose "…" would read
+// as the mark of text cut off) is "\xNN".
 QString BytesAsText(std::string_view bytes);
 
 // The time from the line above (at earlier) to a line (at later), in seconds to the microsecond:

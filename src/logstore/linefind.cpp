@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 namespace corvane {
 
@@ -148,6 +149,12 @@ FindQuery::FindQuery(ByteString text, FindOptions options) : hexBytes_(HexBytesO
 
 std::size_t FindQuery::MatchesInText(std::string_view text, std::int64_t line,
                                      std::vector<Match>* out) const {
+    return Scan(text, line, 0, -1, out);
+}
+
+std::size_t FindQuery::Scan(std::string_view text, std::int64_t line, std::int64_t offset,
+                            std::int64_t viewStart, std::vector<Match>* out, std::size_t before,
+                            std::size_t* end) const {
     if (text_.empty())
         return 0;
     std::string_view haystack = text;
@@ -159,11 +166,11 @@ std::size_t FindQuery::MatchesInText(std::string_view text, std::int64_t line,
     // Byte groups: the hex form searched in the text as it is (the view is upper case), kept
     // only where a group of the line's hex view starts.
     std::size_t hex = std::string_view::npos;
-    std::size_t viewStart = 0;
     auto nextHex = [&](std::size_t from) {
         for (std::size_t at = FindFrom(text, hexView_, from); at != std::string_view::npos;
              at = FindFrom(text, hexView_, at + 1)) {
-            if (at > viewStart && (at - viewStart) % 3 == 1)
+            const std::int64_t column = offset + static_cast<std::int64_t>(at);
+            if (column > viewStart && (column - viewStart) % 3 == 1)
                 return at;
         }
         return std::string_view::npos;
@@ -171,7 +178,8 @@ std::size_t FindQuery::MatchesInText(std::string_view text, std::int64_t line,
     if (!hexView_.empty()) {
         hex = FindFrom(text, hexView_, 0);
         if (hex != std::string_view::npos) {
-            viewStart = FindHexView(text).prefix;
+            if (viewStart < 0)
+                viewStart = offset + static_cast<std::int64_t>(FindHexView(text).prefix);
             hex = nextHex(0);
         }
     }
@@ -183,10 +191,14 @@ std::size_t FindQuery::MatchesInText(std::string_view text, std::int64_t line,
                               (hex < plain || (hex == plain && hexView_.size() > text_.size())));
         const std::size_t at = takeHex ? hex : plain;
         const std::size_t length = takeHex ? hexView_.size() : text_.size();
+        if (at >= before)
+            break;
         ++count;
+        if (end)
+            *end = at + length;
         if (out)
-            out->push_back(
-                {{line, static_cast<std::int64_t>(at)}, static_cast<std::int64_t>(length)});
+            out->push_back({{line, offset + static_cast<std::int64_t>(at)},
+                            static_cast<std::int64_t>(length)});
         const std::size_t next = at + length;
         if (plain != std::string_view::npos && plain < next)
             plain = FindFrom(haystack, text_, next);
@@ -233,6 +245,10 @@ std::size_t FindQuery::MatchesInLine(const LineStore& store, std::int64_t line, 
     return count;
 }
 
+bool FindQuery::BytesInView(const LineStore& store) const {
+    return !hexBytes_.empty() && store.View().view != DataView::Hex;
+}
+
 std::vector<Match> FindQuery::MatchesIn(const LineStore& store, std::int64_t first,
                                         std::int64_t last) const {
     std::vector<Match> matches;
@@ -244,13 +260,87 @@ std::vector<Match> FindQuery::MatchesIn(const LineStore& store, std::int64_t fir
     return matches;
 }
 
+std::size_t FindQuery::ScanPiece(const LineStore& store, LineScan& scan, std::int64_t bytes,
+                                 std::vector<Match>* out) const {
+    const std::int64_t length = store.LineLength(scan.line);
+    if (text_.empty() || scan.next >= length) {
+        scan.next = length;
+        return 0;
+    }
+    if (BytesInView(store)) {
+        // The bytes are matched in the line's bytes, not its text: the line is searched whole.
+        scan.next = length;
+        return MatchesInLine(store, scan.line, piece_, out);
+    }
+    // A line searched whole finds its hex view in its own text.
+    const bool whole = scan.next == 0 && length <= bytes;
+    if (scan.viewStart < 0 && !hexView_.empty() && !whole)
+        scan.viewStart = store.HexViewStart(scan.line);
+    // A match that starts in the piece may end a little beyond it.
+    const auto reach = static_cast<std::int64_t>(std::max(text_.size(), hexView_.size())) - 1;
+    const std::int64_t pieceEnd = std::min(length, scan.next + bytes);
+    piece_.clear();
+    store.AppendLineTo(scan.line, piece_, scan.next, pieceEnd + reach - scan.next);
+    std::size_t end = 0;
+    const std::size_t count = Scan(piece_, scan.line, scan.next, scan.viewStart, out,
+                                   static_cast<std::size_t>(pieceEnd - scan.next), &end);
+    scan.next = std::max(pieceEnd, scan.next + static_cast<std::int64_t>(end));
+    return count;
+}
+
+std::vector<Match> FindQuery::MatchesInColumns(const LineStore& store, std::int64_t line,
+                                               std::int64_t from, std::int64_t to) const {
+    std::vector<Match> matches;
+    if (text_.empty() || line < 0 || line >= store.LineCount())
+        return matches;
+    if (BytesInView(store)) {
+        MatchesInLine(store, line, piece_, &matches);
+        std::erase_if(matches, [&](const Match& match) {
+            return match.To().column <= from || match.from.column >= to;
+        });
+        return matches;
+    }
+    // A match that reaches into the columns starts at most its length less one before them.
+    const auto reach = static_cast<std::int64_t>(std::max(text_.size(), hexView_.size())) - 1;
+    const std::int64_t start = std::max<std::int64_t>(0, from - reach);
+    const ByteString text = store.Line(line, start, std::max<std::int64_t>(0, to + reach - start));
+    const std::int64_t viewStart = hexView_.empty() ? 0 : store.HexViewStart(line);
+    Scan(text, line, start, viewStart, &matches);
+    std::erase_if(matches, [&](const Match& match) {
+        return match.To().column <= from || match.from.column >= to;
+    });
+    return matches;
+}
+
 // ---- the walk to the next match ----
 
 namespace {
 
-// The clock is read once per this many lines: cheap, and a few hundred lines take well under a
-// millisecond.
+// A slice reads the clock once per this many lines or bytes searched, whichever comes first: a
+// few hundred typical lines take well under a millisecond, and so does a piece of a long line,
+// which is searched this much at a time.
 constexpr std::int64_t kLinesPerClockRead = 256;
+constexpr std::size_t kBytesPerClockRead = std::size_t{256} << 10;
+constexpr std::int64_t kPieceBytes = static_cast<std::int64_t>(kBytesPerClockRead);
+
+class SliceEnd {
+public:
+    explicit SliceEnd(FindClock::time_point deadline) : deadline_(deadline) {}
+    // After a line of bytes has been searched: whether the slice is over.
+    bool After(std::size_t bytes) {
+        bytes_ += bytes;
+        if (++lines_ < kLinesPerClockRead && bytes_ < kBytesPerClockRead)
+            return false;
+        lines_ = 0;
+        bytes_ = 0;
+        return FindClock::now() >= deadline_;
+    }
+
+private:
+    FindClock::time_point deadline_;
+    std::int64_t lines_ = 0;
+    std::size_t bytes_ = 0;
+};
 
 } // namespace
 
@@ -266,21 +356,29 @@ bool MatchWalk::Step(const LineStore& store, FindClock::time_point deadline) {
         from_.line = std::clamp<std::int64_t>(from_.line, 0, store.LineCount() - 1);
         line_ = from_.line;
         wrapped_ = false;
+        scanning_ = false;
     }
     if (query_.Empty()) {
         done_ = true;
         return true;
     }
     const bool forward = direction_ == Direction::Forward;
-    ByteString text;
-    for (std::int64_t lines = 1;; ++lines) {
-        const std::int64_t count = store.LineCount();
-        if (line_ >= count || line_ < 0) {
-            line_ = forward ? 0 : count - 1;
-            wrapped_ = true;
+    SliceEnd slice(deadline);
+    for (;;) {
+        if (!scanning_) {
+            const std::int64_t count = store.LineCount();
+            if (line_ >= count || line_ < 0) {
+                line_ = forward ? 0 : count - 1;
+                wrapped_ = true;
+            }
+            scan_ = {line_, 0, -1};
+            scanning_ = true;
+            candidate_.reset();
         }
         lineMatches_.clear();
-        query_.MatchesInLine(store, line_, text, &lineMatches_);
+        const std::int64_t start = scan_.next;
+        query_.ScanPiece(store, scan_, kPieceBytes, &lineMatches_);
+        const auto searched = static_cast<std::size_t>(scan_.next - start);
         const bool startLine = line_ == from_.line;
         // On the line the walk starts from, only what lies beyond the place counts; on coming
         // back round to it, only what lies before.
@@ -291,21 +389,25 @@ bool MatchWalk::Step(const LineStore& store, FindClock::time_point deadline) {
             const bool beyond = forward ? edge >= from_.column : edge <= from_.column;
             return wrapped_ ? !beyond : beyond;
         };
-        if (forward) {
-            const auto found = std::find_if(lineMatches_.begin(), lineMatches_.end(), counts);
-            if (found != lineMatches_.end())
-                result_ = *found;
-        } else {
-            const auto found = std::find_if(lineMatches_.rbegin(), lineMatches_.rend(), counts);
-            if (found != lineMatches_.rend())
-                result_ = *found;
+        // Forward, the first that counts; backward, the last of the line's.
+        for (const Match& match : lineMatches_) {
+            if (counts(match))
+                candidate_ = match;
+            if (forward && candidate_)
+                break;
         }
-        if (result_ || (wrapped_ && startLine)) {
+        const bool lineDone = scan_.next >= store.LineLength(line_);
+        if (candidate_ && (forward || lineDone))
+            result_ = candidate_;
+        if (result_ || (lineDone && wrapped_ && startLine)) {
             done_ = true;
             return true;
         }
-        line_ += forward ? 1 : -1;
-        if (lines % kLinesPerClockRead == 0 && FindClock::now() >= deadline)
+        if (lineDone) {
+            scanning_ = false;
+            line_ += forward ? 1 : -1;
+        }
+        if (slice.After(searched))
             return false;
     }
 }
@@ -319,6 +421,9 @@ void MatchCounter::Restart(const LineStore& store) {
     counted_ = 0;
     inBlocks_ = 0;
     inPartBlock_ = 0;
+    partLines_ = 0;
+    partBytes_ = 0;
+    scanning_ = false;
     blockEnds_.clear();
     lastNumber_.reset();
     started_ = true;
@@ -329,15 +434,30 @@ bool MatchCounter::Step(const LineStore& store, FindClock::time_point deadline) 
         Restart(store);
     // The last line is not counted for good: appends go on filling it.
     const std::int64_t end = store.LineCount() - 1;
-    for (std::int64_t lines = 1; counted_ < end; ++lines) {
+    SliceEnd slice(deadline);
+    while (counted_ < end) {
+        if (!scanning_)
+            scan_ = {counted_, 0, -1};
+        const std::int64_t start = scan_.next;
         inPartBlock_ +=
-            static_cast<std::int64_t>(query_.MatchesInLine(store, counted_, line_, nullptr));
-        if (++counted_ % kBlockLines == 0) {
-            inBlocks_ += inPartBlock_;
-            blockEnds_.push_back(inBlocks_);
-            inPartBlock_ = 0;
+            static_cast<std::int64_t>(query_.ScanPiece(store, scan_, kPieceBytes, nullptr));
+        const auto searched = static_cast<std::size_t>(scan_.next - start);
+        partBytes_ += scan_.next - start;
+        scanning_ = scan_.next < store.LineLength(counted_);
+        if (scanning_) {
+            if (slice.After(searched))
+                return false;
+            continue;
         }
-        if (lines % kLinesPerClockRead == 0 && FindClock::now() >= deadline)
+        ++counted_;
+        if (++partLines_ == kBlockLines || partBytes_ >= kBlockBytes) {
+            inBlocks_ += inPartBlock_;
+            blockEnds_.push_back({counted_, inBlocks_});
+            inPartBlock_ = 0;
+            partLines_ = 0;
+            partBytes_ = 0;
+        }
+        if (slice.After(searched))
             return false;
     }
     return true;
@@ -363,12 +483,14 @@ std::optional<std::int64_t> MatchCounter::NumberOf(const LineStore& store,
         return std::nullopt;
     if (lastNumber_ && lastNumber_->first == match)
         return lastNumber_->second;
-    const auto block = static_cast<std::size_t>(line / kBlockLines);
-    std::int64_t before = block > 0 ? blockEnds_[block - 1] : 0;
-    for (std::int64_t earlier = static_cast<std::int64_t>(block) * kBlockLines; earlier < line;
-         ++earlier) {
+    // The last block that ends at or before the line: the lines after it are searched.
+    const auto after = std::upper_bound(
+        blockEnds_.begin(), blockEnds_.end(), line,
+        [](std::int64_t wanted, const BlockEnd& end) { return wanted < end.line; });
+    std::int64_t before = after == blockEnds_.begin() ? 0 : std::prev(after)->matches;
+    const std::int64_t first = after == blockEnds_.begin() ? 0 : std::prev(after)->line;
+    for (std::int64_t earlier = first; earlier < line; ++earlier)
         before += static_cast<std::int64_t>(query_.MatchesInLine(store, earlier, line_, nullptr));
-    }
     scratch_.clear();
     query_.MatchesInLine(store, line, line_, &scratch_);
     const auto found = std::find(scratch_.begin(), scratch_.end(), match);

@@ -66,8 +66,39 @@ public:
     // The matches of lines first..last (both included, clamped into the store), in order.
     std::vector<Match> MatchesIn(const LineStore& store, std::int64_t first,
                                  std::int64_t last) const;
+    // The matches that lie at least in part within columns [from, to) of a line, found in those
+    // columns and the few around them alone, so that a line of megabytes costs what is in view.
+    // Matches are taken left to right from a little before from: where the text can overlap
+    // itself ("aa" in "aaa") they may start one place off from those of the whole line.
+    std::vector<Match> MatchesInColumns(const LineStore& store, std::int64_t line,
+                                        std::int64_t from, std::int64_t to) const;
+
+    // A line searched a piece at a time, so that a line of megabytes does not hold up a slice:
+    // next is where the next match may start (0 to begin), viewStart where the line's hex view
+    // starts (-1: not known yet).
+    struct LineScan {
+        std::int64_t line = 0;
+        std::int64_t next = 0;
+        std::int64_t viewStart = -1;
+    };
+    // Searches the matches that start in about the next bytes bytes of the line (appended to
+    // out when given) and moves next on past them. Returns how many; done once next has reached
+    // the line's length. The matches are those of the whole line's search.
+    std::size_t ScanPiece(const LineStore& store, LineScan& scan, std::int64_t bytes,
+                          std::vector<Match>* out) const;
 
 private:
+    // MatchesInText for text that starts at column offset of the line, whose hex view starts at
+    // column viewStart (-1: found in text), for matches starting before index before of text.
+    // end: where the last match ends.
+    std::size_t Scan(std::string_view text, std::int64_t line, std::int64_t offset,
+                     std::int64_t viewStart, std::vector<Match>* out,
+                     std::size_t before = std::string_view::npos, std::size_t* end = nullptr) const;
+
+    // Whether hex bytes are sought in a view other than Hex, where they are found in a data
+    // line's bytes rather than its text.
+    bool BytesInView(const LineStore& store) const;
+
     ByteString text_; // folded to one case when the case does not matter
     // The hex bytes as the view writes them ("0D 0A"); empty when not hex, or when the plain
     // search finds every place it would.
@@ -77,6 +108,7 @@ private:
     mutable ByteString folded_; // a line folded to one case: kept from line to line
     mutable ByteString bytes_;  // a data line's bytes, for the hex bytes in a view
     mutable std::vector<Match> inView_;
+    mutable ByteString piece_; // the piece of a line ScanPiece searches
 };
 
 // The walk to the next (or previous) match from a place, wrapping round once through the whole
@@ -109,13 +141,16 @@ private:
     bool wrapped_ = false;
     bool done_ = false;
     std::optional<Match> result_;
+    FindQuery::LineScan scan_;       // the line being searched
+    bool scanning_ = false;          // scan_ is part way through its line
+    std::optional<Match> candidate_; // of that line, so far
     std::vector<Match> lineMatches_;
 };
 
 // The count of all matches in a store, kept up to date as lines arrive, with the number of any
-// match (its place among all of them, from 1). Lines are counted in blocks, and the count of each
-// block is kept, so that the number of a match costs one block's search once the count has
-// passed it.
+// match (its place among all of them, from 1). Lines are counted in blocks of at most 4096 lines
+// and about a megabyte, and the count up to each block's end is kept, so that the number of a
+// match costs at most a megabyte's search (and its own line's) once the count has passed it.
 class MatchCounter {
 public:
     explicit MatchCounter(FindQuery query);
@@ -138,16 +173,26 @@ public:
 
 private:
     static constexpr std::int64_t kBlockLines = 4096;
+    static constexpr std::int64_t kBlockBytes = std::int64_t{1} << 20;
+
+    struct BlockEnd {
+        std::int64_t line;    // the first line after the block
+        std::int64_t matches; // in the lines before it
+    };
 
     void Restart(const LineStore& store);
 
     FindQuery query_;
     bool started_ = false;
     std::uint64_t rewrites_ = 0;
-    std::int64_t counted_ = 0;            // lines counted, from line 0
-    std::int64_t inBlocks_ = 0;           // matches in the whole blocks counted
-    std::int64_t inPartBlock_ = 0;        // matches in the lines counted after them
-    std::vector<std::int64_t> blockEnds_; // matches up to the end of each whole block
+    std::int64_t counted_ = 0;        // lines counted, from line 0
+    std::int64_t inBlocks_ = 0;       // matches in the whole blocks counted
+    std::int64_t inPartBlock_ = 0;    // matches in the lines counted after them
+    std::int64_t partLines_ = 0;      // those lines
+    std::int64_t partBytes_ = 0;      // and their bytes
+    std::vector<BlockEnd> blockEnds_; // where each whole block ends
+    FindQuery::LineScan scan_;        // the line being counted
+    bool scanning_ = false;           // scan_ is part way through it
     // The last number found, until the text is rewritten (appends leave it as it is).
     mutable std::optional<std::pair<Match, std::int64_t>> lastNumber_;
     mutable std::vector<Match> scratch_;

@@ -48,6 +48,8 @@ struct LineStore::Impl {
     };
     mutable Rendered rendered;
     mutable ByteString kept; // a line's kept bytes, read to be rendered
+    std::int64_t textBytes = 0;
+    std::vector<Snapshot::Kept*> snapshots;
 
     Impl(Limits given, std::int64_t time)
         : limits(std::move(given)), arena(limits.memoryBudget, limits.spoolFolder) {
@@ -62,6 +64,7 @@ struct LineStore::Impl {
 
     LineRef Keep(std::string_view text) {
         const LineRef ref = arena.Add(text);
+        textBytes += static_cast<std::int64_t>(text.size());
         const bool tabs = HasTab(text);
         const std::int64_t width = tabs ? CellAfter(text) : static_cast<std::int64_t>(text.size());
         if (tabs)
@@ -73,6 +76,7 @@ struct LineStore::Impl {
 
     // The line's bytes are no longer used.
     void Forget(LineRef ref) {
+        textBytes -= arena.Length(ref);
         const std::int64_t width = Width(ref);
         if (width > 0) {
             tabbed.erase(Place(ref));
@@ -103,12 +107,16 @@ struct LineStore::Impl {
         return arena.Length(ref);
     }
 
+    // Lines are about to change in place: each snapshot that still reads this index takes a copy
+    // of it as it is.
+    void BeforeRewrite();
+
     void Read(std::int64_t line, std::int64_t column, std::int64_t count, ByteString& out) const {
         const LineRef ref = index.At(line);
         if (view.view != DataView::Hex && column == 0 &&
             count == std::numeric_limits<std::int64_t>::max()) {
             // A whole line, as finding and saving read every line: rendered straight into out.
-            RenderInto(ref, out);
+            RenderInto(ref, view, out);
             return;
         }
         const ByteString* text = Shown(ref);
@@ -122,9 +130,9 @@ struct LineStore::Impl {
         out.append(*text, static_cast<std::size_t>(column), static_cast<std::size_t>(count));
     }
 
-    // Appends the line as the view shows it; whether it is a data line in the view.
-    bool RenderInto(LineRef ref, ByteString& out) const {
-        if (view.view == DataView::Hex || Empty(ref)) {
+    // Appends the line as the view in shows it; whether it is a data line in that view.
+    bool RenderInto(LineRef ref, const PaneView& in, ByteString& out) const {
+        if (in.view == DataView::Hex || Empty(ref)) {
             arena.Read(ref, 0, arena.Length(ref), out);
             return false;
         }
@@ -132,14 +140,14 @@ struct LineStore::Impl {
         arena.ReadKept(ref, kept);
         // Hex views of a few bytes are kept as text.
         if (!TextArena::Packed(ref))
-            return AppendLineInView(kept, view, out);
+            return AppendLineInView(kept, in, out);
         const std::string_view prefix = std::string_view(kept).substr(0, ref.hexPrefix);
         if (!IsDataPrefix(prefix)) {
             arena.Read(ref, 0, arena.Length(ref), out);
             return false;
         }
         out.append(prefix);
-        AppendDataView(std::string_view(kept).substr(ref.hexPrefix), view, out);
+        AppendDataView(std::string_view(kept).substr(ref.hexPrefix), in, out);
         return true;
     }
 
@@ -155,7 +163,7 @@ struct LineStore::Impl {
             return nullptr;
         if (!rendered.valid || !SameRef(rendered.ref, ref)) {
             rendered.text.clear();
-            rendered.data = RenderInto(ref, rendered.text);
+            rendered.data = RenderInto(ref, view, rendered.text);
             rendered.ref = ref;
             rendered.valid = true;
         }
@@ -166,7 +174,8 @@ struct LineStore::Impl {
     // when that fails, the oldest lines that only memory holds go.
     void KeepWithinBudget() {
         arena.Spool();
-        if (arena.SpoolFailed() && arena.OverBudget()) {
+        // A snapshot still reads the lines that would go.
+        if (arena.SpoolFailed() && arena.OverBudget() && snapshots.empty()) {
             arena.SettleSpool();
             DropOldestInMemory();
         }
@@ -221,9 +230,56 @@ struct LineStore::Impl {
     }
 };
 
+struct LineStore::Snapshot::Kept {
+    std::shared_ptr<Impl> impl;
+    std::unique_ptr<LineIndex> own; // the index as it was, once the store changed lines in place
+    PaneView view;                  // the view the lines are read in: the store's when taken
+
+    const LineIndex& Index() const { return own ? *own : impl->index; }
+};
+
+void LineStore::Impl::BeforeRewrite() {
+    for (Snapshot::Kept* kept : snapshots) {
+        if (!kept->own)
+            kept->own = std::make_unique<LineIndex>(index);
+    }
+}
+
+LineStore::Snapshot::Snapshot(std::shared_ptr<Impl> impl) : kept_(std::make_unique<Kept>()) {
+    const std::int64_t last = impl->index.Count() - 1;
+    count_ = impl->Length(last) > 0 ? last + 1 : last;
+    bytes_ = impl->textBytes + count_;
+    impl->arena.Hold();
+    impl->snapshots.push_back(kept_.get());
+    kept_->view = impl->view;
+    kept_->impl = std::move(impl);
+}
+
+LineStore::Snapshot::~Snapshot() {
+    Impl& impl = *kept_->impl;
+    std::erase(impl.snapshots, kept_.get());
+    impl.arena.Unhold();
+}
+
+std::int64_t LineStore::Snapshot::LineLength(std::int64_t line) const {
+    return kept_->impl->arena.Length(kept_->Index().At(line));
+}
+
+void LineStore::Snapshot::AppendLineTo(std::int64_t line, ByteString& out) const {
+    kept_->impl->RenderInto(kept_->Index().At(line), kept_->view, out);
+}
+
+std::int64_t LineStore::Snapshot::LineTime(std::int64_t line) const {
+    return kept_->Index().Time(line);
+}
+
+std::unique_ptr<LineStore::Snapshot> LineStore::TakeSnapshot() const {
+    return std::unique_ptr<Snapshot>(new Snapshot(impl_));
+}
+
 LineStore::LineStore() : LineStore(Limits{}) {}
 LineStore::LineStore(Limits limits)
-    : impl_(std::make_unique<Impl>(std::move(limits), WallClockNow())) {}
+    : impl_(std::make_shared<Impl>(std::move(limits), WallClockNow())) {}
 LineStore::~LineStore() = default;
 
 std::int64_t LineStore::LineCount() const {
@@ -271,8 +327,16 @@ std::int64_t LineStore::LineTime(std::int64_t line) const {
     return impl_->index.Time(line);
 }
 
-void LineStore::AppendLineTo(std::int64_t line, ByteString& out) const {
-    impl_->Read(line, 0, std::numeric_limits<std::int64_t>::max(), out);
+std::int64_t LineStore::HexViewStart(std::int64_t line) const {
+    const LineRef ref = impl_->index.At(line);
+    if (ref.hexPrefix != LineRef::kNotPacked)
+        return ref.hexPrefix;
+    return static_cast<std::int64_t>(FindHexView(Line(line)).prefix);
+}
+
+void LineStore::AppendLineTo(std::int64_t line, ByteString& out, std::int64_t column,
+                             std::int64_t count) const {
+    impl_->Read(line, column, count, out);
 }
 
 ByteString LineStore::Text(TextPos from, TextPos to, std::string_view lineBreak) const {
@@ -335,6 +399,7 @@ TextPos LineStore::Replace(TextPos from, TextPos to, std::span<const ByteString>
     const std::int64_t headTime = store.index.Time(from.line);
     const std::int64_t tailTime = tail.empty() ? time : store.index.Time(to.line);
     ++store.rewrites;
+    store.BeforeRewrite();
 
     std::vector<IndexEntry> lines;
     std::int64_t endColumn = 0;
@@ -384,7 +449,8 @@ void LineStore::Clear() {
     const std::int64_t shiftedOut = impl_->shiftedOut;
     const std::uint64_t rewrites = impl_->rewrites;
     const PaneView view = impl_->view;
-    impl_ = std::make_unique<Impl>(impl_->limits, WallClockNow());
+    // A snapshot keeps the old one alive.
+    impl_ = std::make_shared<Impl>(impl_->limits, WallClockNow());
     impl_->view = view;
     impl_->shiftedOut = shiftedOut;
     impl_->rewrites = rewrites + 1;

@@ -62,8 +62,14 @@ public:
     // Up to count bytes of the line from column on: fewer at the line's end, none past it.
     ByteString Line(std::int64_t line, std::int64_t column = 0,
                     std::int64_t count = std::numeric_limits<std::int64_t>::max()) const;
-    // Appends the whole line to out: for readers of many lines, which keep one buffer.
-    void AppendLineTo(std::int64_t line, ByteString& out) const;
+    // Where the hex view at the end of the line starts (hexview.h: FindHexView's prefix; the
+    // line's length when it ends in none). At once for a line kept as raw bytes, which long
+    // received lines are.
+    std::int64_t HexViewStart(std::int64_t line) const;
+    // Appends the line to out (up to count bytes from column on): for readers of many lines,
+    // which keep one buffer.
+    void AppendLineTo(std::int64_t line, ByteString& out, std::int64_t column = 0,
+                      std::int64_t count = std::numeric_limits<std::int64_t>::max()) const;
     // The text between two places (in either order), its lines joined by lineBreak.
     ByteString Text(TextPos from, TextPos to, std::string_view lineBreak = "\n") const;
     TextPos End() const { return {LineCount() - 1, LineLength(LineCount() - 1)}; }
@@ -117,13 +123,46 @@ public:
     // their rendering starts (its prefix's length); nothing for any other line.
     std::optional<std::int64_t> DataBytes(std::int64_t line, ByteString& bytes) const;
 
+private:
+    struct Impl;
+
+public:
+    // The lines there are now, readable as they are now (in the view the store shows now)
+    // whatever the store does afterwards
+    // (Clear, edits, lines dropped or appended): for a reader that works through them over many
+    // turns of the event loop, such as a save. The empty line after a closing line break is not
+    // among them. While a snapshot lives, the text the store lets go of stays where it is (in
+    // memory or in the spool file) and the store drops no lines for want of disk. Used on the
+    // store's thread, and may outlive the store.
+    class Snapshot {
+    public:
+        ~Snapshot();
+        Snapshot(const Snapshot&) = delete;
+        Snapshot& operator=(const Snapshot&) = delete;
+
+        std::int64_t LineCount() const { return count_; }
+        // The bytes of its lines' text, and one for the end of each line.
+        std::int64_t Bytes() const { return bytes_; }
+        std::int64_t LineLength(std::int64_t line) const;
+        void AppendLineTo(std::int64_t line, ByteString& out) const;
+        std::int64_t LineTime(std::int64_t line) const;
+
+    private:
+        friend class LineStore;
+        struct Kept;
+        explicit Snapshot(std::shared_ptr<Impl> impl);
+        std::unique_ptr<Kept> kept_;
+        std::int64_t count_ = 0;
+        std::int64_t bytes_ = 0;
+    };
+    std::unique_ptr<Snapshot> TakeSnapshot() const;
+
     // figures
     std::size_t BytesInMemory() const; // text and per-line records held in memory
     std::size_t BytesSpooled() const;  // text held in the spool file
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    std::shared_ptr<Impl> impl_;
 };
 
 } // namespace corvane

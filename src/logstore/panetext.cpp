@@ -15,6 +15,22 @@ QChar ShownCharacter(unsigned char byte) {
     return FromCodePage(ByteString(1, static_cast<char>(byte))).at(0);
 }
 
+void AppendShownUtf8(ByteString& out, std::string_view bytes) {
+    // ␊ and ␍ in UTF-8.
+    constexpr std::string_view kLineFeed = "\xE2\x90\x8A";
+    constexpr std::string_view kCarriageReturn = "\xE2\x90\x8D";
+    std::size_t start = 0;
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        const char byte = bytes[at];
+        if (byte != '\n' && byte != '\r')
+            continue;
+        AppendUtf8(out, bytes.substr(start, at - start));
+        out += byte == '\n' ? kLineFeed : kCarriageReturn;
+        start = at + 1;
+    }
+    AppendUtf8(out, bytes.substr(start));
+}
+
 QString ShownLine(std::string_view bytes) {
     QString text = FromCodePage(ByteString(bytes));
     text.replace(u'\n', QChar(kShownLineFeed));

@@ -22,6 +22,10 @@ constexpr char16_t kShownCarriageReturn = u'\u240D';
 // The character the pane shows for a byte of a line.
 QChar ShownCharacter(unsigned char byte);
 
+// Appends the UTF-8 of a line's bytes as the pane shows them (each LF or CR as its mark): for
+// files and text that must hold the pane's lines and no others.
+void AppendShownUtf8(ByteString& out, std::string_view bytes);
+
 // The text of one line's bytes, each LF or CR in it shown.
 QString ShownLine(std::string_view bytes);
 // The text between two places of a store, its lines joined by "\n".

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logstore/slicedtask.h"
 
+#include <algorithm>
+
 namespace corvane {
 
 SlicedTask::SlicedTask(std::function<bool(Clock::time_point)> step,
@@ -12,15 +14,25 @@ SlicedTask::SlicedTask(std::function<bool(Clock::time_point)> step,
 }
 
 SlicedTask::~SlicedTask() {
+    Stop();
     if (destroyed_)
         *destroyed_ = true;
 }
 
+int& SlicedTask::RunningTasks() {
+    static int running = 0;
+    return running;
+}
+
 void SlicedTask::Start() {
+    if (!timer_.isActive())
+        ++RunningTasks();
     timer_.start();
 }
 
 void SlicedTask::Stop() {
+    if (timer_.isActive())
+        --RunningTasks();
     timer_.stop();
 }
 
@@ -29,9 +41,9 @@ bool SlicedTask::Running() const {
 }
 
 void SlicedTask::RunSlice() {
-    const bool done = step_(Clock::now() + kSlice);
+    const bool done = step_(Clock::now() + kSlice / std::max(1, RunningTasks()));
     if (done)
-        timer_.stop();
+        Stop();
     if (!afterStep_)
         return;
     bool destroyed = false;

@@ -15,7 +15,9 @@ namespace corvane {
 class SlicedTask {
 public:
     using Clock = std::chrono::steady_clock;
-    // A slice: short enough that a 10 ms timer waits for it by no more than about its length.
+    // A turn's slices: short enough that a 10 ms timer waits for them by no more than about their
+    // length. Tasks running at once (a count and a walk of the find bar, a save) share it, each
+    // taking its part, as each runs in the same turn of the event loop.
     static constexpr std::chrono::milliseconds kSlice{8};
 
     // step(deadline) works until deadline and returns true when the work is done. afterStep runs
@@ -34,6 +36,7 @@ public:
 
 private:
     void RunSlice();
+    static int& RunningTasks(); // on the UI thread
 
     std::function<bool(Clock::time_point)> step_;
     std::function<void(bool)> afterStep_;

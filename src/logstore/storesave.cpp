@@ -3,13 +3,13 @@
 
 #include "core/codepage.h"
 #include "core/walltime.h"
+#include "logstore/filereplace.h"
+#include "logstore/panetext.h"
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <optional>
-#include <random>
 #include <unistd.h>
 #include <vector>
 
@@ -23,39 +23,18 @@ constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
 constexpr std::size_t kQueuedBatches = 4;
 constexpr std::int64_t kLinesPerClockRead = 256;
 
-// Makes a new file beside path, named after it, readable as the target would be (0666 less the
-// umask). -1 and errno on failure.
-int MakeTemporaryBeside(const std::string& path, std::string& made) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".%08x", random());
-        made = folder + "." + name + suffix + ".part";
-        const int fd = ::open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
 } // namespace
 
 struct StoreSave::Shared {
     struct Batch {
-        bool restart = false; // the file starts again from nothing
-        ByteString text;      // the lines' bytes, one after the other
+        ByteString text; // the lines' bytes, one after the other
         std::vector<std::size_t> ends;
         std::vector<std::int64_t> times;
     };
 
     std::string path;
-    std::string temporary;
+    FileReplacement file;
     Options options;
-    int fd = -1;
 
     std::mutex mutex;
     std::condition_variable wake;     // the writer's: a batch, the end of the lines, or a cancel
@@ -67,6 +46,7 @@ struct StoreSave::Shared {
     FileError failure;
 
     std::atomic<std::int64_t> linesWritten{0};
+    std::atomic<std::int64_t> storeBytesWritten{0};
     std::atomic<std::int64_t> bytesWritten{0};
 
     void Run();
@@ -75,7 +55,7 @@ struct StoreSave::Shared {
 };
 
 bool StoreSave::Shared::WriteAll(const ByteString& bytes) {
-    if (const int code = WriteWhole(fd, bytes.data(), bytes.size())) {
+    if (const int code = WriteWhole(file.fd, bytes.data(), bytes.size())) {
         End(State::Failed, FileErrorOf(path, code));
         return false;
     }
@@ -84,11 +64,11 @@ bool StoreSave::Shared::WriteAll(const ByteString& bytes) {
 }
 
 void StoreSave::Shared::End(State how, std::optional<FileError> error) {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
+    if (file.fd >= 0)
+        ::close(file.fd);
+    file.fd = -1;
     if (how != State::Done)
-        ::unlink(temporary.c_str());
+        ::unlink(file.temporary.c_str());
     const std::lock_guard lock(mutex);
     state = how;
     if (error)
@@ -110,26 +90,19 @@ void StoreSave::Shared::Run() {
             if (queue.empty()) {
                 lock.unlock();
                 // Complete: on the disk before it takes the target's name.
-                if (::fsync(fd) != 0)
+                if (::fsync(file.fd) != 0)
                     return End(State::Failed, FileErrorOf(path, errno));
-                if (::close(fd) != 0) {
-                    fd = -1;
+                const int closed = ::close(file.fd);
+                file.fd = -1;
+                if (closed != 0)
                     return End(State::Failed, FileErrorOf(path, errno));
-                }
-                fd = -1;
-                if (::rename(temporary.c_str(), path.c_str()) != 0)
-                    return End(State::Failed, FileErrorOf(path, errno));
+                if (const int code = CompleteReplacement(file))
+                    return End(State::Failed, FileErrorOf(path, code));
                 return End(State::Done);
             }
             batch = std::move(queue.front());
             queue.pop_front();
             progress.notify_all();
-        }
-        if (batch.restart) {
-            if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0)
-                return End(State::Failed, FileErrorOf(path, errno));
-            linesWritten = 0;
-            bytesWritten = 0;
         }
         out.clear();
         std::size_t start = 0;
@@ -138,28 +111,28 @@ void StoreSave::Shared::Run() {
                 times.AppendIso(out, batch.times[line]);
                 out += '\t';
             }
-            AppendUtf8(out, std::string_view(batch.text).substr(start, batch.ends[line] - start));
+            AppendShownUtf8(out,
+                            std::string_view(batch.text).substr(start, batch.ends[line] - start));
             out += '\n';
             start = batch.ends[line];
         }
         if (!WriteAll(out))
             return;
         linesWritten += static_cast<std::int64_t>(batch.ends.size());
+        storeBytesWritten += static_cast<std::int64_t>(batch.text.size() + batch.ends.size());
     }
     End(State::Cancelled);
 }
 
 StoreSave::StoreSave(const LineStore& store, std::string path, Options options)
-    : store_(store), shared_(std::make_shared<Shared>()) {
+    : lines_(store.TakeSnapshot()), shared_(std::make_shared<Shared>()) {
     shared_->path = std::move(path);
     shared_->options = options;
-    shared_->fd = MakeTemporaryBeside(shared_->path, shared_->temporary);
-    if (shared_->fd < 0) {
+    if (auto error = BeginReplacement(shared_->path, shared_->file)) {
         shared_->state = State::Failed;
-        shared_->failure = FileErrorOf(shared_->path, errno);
+        shared_->failure = std::move(*error);
         return;
     }
-    Restart();
     writer_ = std::thread([shared = shared_] { shared->Run(); });
 }
 
@@ -169,24 +142,9 @@ StoreSave::~StoreSave() {
         writer_.join();
 }
 
-void StoreSave::Restart() {
-    rewrites_ = store_.Rewrites();
-    next_ = 0;
-    // The empty line after a closing line break is no line of the text.
-    const std::int64_t last = store_.LineCount() - 1;
-    end_ = store_.LineLength(last) > 0 ? last + 1 : last;
-}
-
 bool StoreSave::Step(std::chrono::steady_clock::time_point deadline) {
     Shared& shared = *shared_;
-    bool restart = false;
-    if (store_.Rewrites() != rewrites_) {
-        Restart();
-        restart = true;
-        const std::lock_guard lock(shared.mutex);
-        shared.queue.clear();
-        shared.allQueued = false;
-    }
+    const std::int64_t end = lines_->LineCount();
     std::int64_t lines = 0;
     for (;;) {
         {
@@ -197,7 +155,7 @@ bool StoreSave::Step(std::chrono::steady_clock::time_point deadline) {
             });
             if (shared.state != State::Running)
                 return true;
-            if (next_ >= end_) {
+            if (next_ >= end) {
                 if (!shared.allQueued) {
                     shared.allQueued = true;
                     shared.wake.notify_all();
@@ -210,14 +168,12 @@ bool StoreSave::Step(std::chrono::steady_clock::time_point deadline) {
                 return false;
         }
         Shared::Batch batch;
-        batch.restart = restart;
-        restart = false;
         batch.text.reserve(kBatchBytes + (kBatchBytes >> 2));
         bool late = false;
-        while (next_ < end_ && batch.text.size() < kBatchBytes && !late) {
-            store_.AppendLineTo(next_, batch.text);
+        while (next_ < end && batch.text.size() < kBatchBytes && !late) {
+            lines_->AppendLineTo(next_, batch.text);
             batch.ends.push_back(batch.text.size());
-            batch.times.push_back(store_.LineTime(next_));
+            batch.times.push_back(lines_->LineTime(next_));
             ++next_;
             late =
                 ++lines % kLinesPerClockRead == 0 && std::chrono::steady_clock::now() >= deadline;
@@ -250,7 +206,15 @@ std::int64_t StoreSave::LinesWritten() const {
 }
 
 std::int64_t StoreSave::LinesToWrite() const {
-    return end_;
+    return lines_->LineCount();
+}
+
+std::int64_t StoreSave::StoreBytesWritten() const {
+    return shared_->storeBytesWritten;
+}
+
+std::int64_t StoreSave::StoreBytesToWrite() const {
+    return lines_->Bytes();
 }
 
 std::int64_t StoreSave::BytesWritten() const {

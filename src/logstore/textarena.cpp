@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace corvane {
 
@@ -69,6 +70,10 @@ void TextArena::ReleaseMemory(Chunk& chunk) {
 void TextArena::Free(Chunk& chunk) {
     if (chunk.writing)
         return; // the writer still reads the bytes: freed when its write is taken back
+    if (holds_ > 0) {
+        unusedWhileHeld_.push_back(static_cast<std::uint32_t>(&chunk - chunks_.data()));
+        return;
+    }
     ReleaseMemory(chunk);
     if (chunk.spoolOffset >= 0) {
         spool_.Release(chunk.spoolOffset, chunk.size);
@@ -247,6 +252,15 @@ void TextArena::RetrySpoolWhenDue() {
             sealedInMemory_.push_front(*id);
     }
     failedWrites_.clear();
+}
+
+void TextArena::Unhold() {
+    if (--holds_ > 0)
+        return;
+    for (const std::uint32_t id : std::exchange(unusedWhileHeld_, {})) {
+        if (chunks_[id].live == 0)
+            Free(chunks_[id]);
+    }
 }
 
 bool TextArena::InMemoryOnly(LineRef line) const {

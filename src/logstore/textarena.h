@@ -6,7 +6,8 @@
 //
 // The bytes of a chunk are never moved or rewritten: a line the operator edits is added anew and
 // its old bytes are let go; a chunk none of whose bytes are still used is freed, in memory and on
-// disk.
+// disk. While a reader holds the arena (Hold), nothing is freed: the bytes it may still read stay
+// where they are until the last hold is let go.
 
 #include "core/bytestring.h"
 #include "logstore/spoolfile.h"
@@ -63,6 +64,10 @@ public:
     // quarter of the budget beyond it. After the spool file failed, it is tried again, with the
     // chunks whose writes failed, each time another budget's worth of text has been added.
     void Spool();
+    // A reader keeps every line's bytes readable, those let go meanwhile included, until Unhold.
+    void Hold() { ++holds_; }
+    void Unhold();
+    bool Held() const { return holds_ > 0; }
     // Waits for every queued write; once the spool file has failed, they end at once.
     void SettleSpool();
     bool SpoolFailed() const { return spool_.Failed(); }
@@ -107,6 +112,8 @@ private:
     std::size_t added_ = 0;                  // bytes ever added: the clock of the retries
     std::optional<std::size_t> failedAt_;    // added_ when the spool file was seen failed
     std::deque<std::uint32_t> failedWrites_; // chunks whose writes failed, oldest first
+    int holds_ = 0;
+    std::vector<std::uint32_t> unusedWhileHeld_; // chunks to free when the last hold goes
     SpoolFile spool_;
     mutable ByteString raw_; // the bytes of a spooled hex view being read
 };

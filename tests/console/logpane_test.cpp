@@ -467,6 +467,34 @@ TEST(LogPane, ControlBytesAndGlyphsKeepTheirColumns) {
     EXPECT_LT(afterLetters, pane.CellRect({1, 6}).left());
 }
 
+// A lone LF and a lone CR are told apart on the screen: their cells are drawn differently, each
+// with ink on both halves (two letters, one above the other).
+TEST(LogPane, ALoneLineFeedAndCarriageReturnAreDrawnLegiblyAndApart) {
+    ShownPane shown;
+    TLogPane& pane = shown.pane;
+    // Each at the start of a line of its own: the same place in the cell grid.
+    pane.Append("\n");
+    pane.Append("\r");
+    QTest::qWait(50);
+    const QImage image = pane.viewport()->grab().toImage();
+    const QRgb base = pane.palette().color(QPalette::Base).rgb();
+    const auto cell = [&](std::int64_t line) { return image.copy(pane.CellRect({line, 0})); };
+    const auto inked = [&](const QImage& picture, int top, int bottom) {
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if (picture.pixel(x, y) != base)
+                    return true;
+        return false;
+    };
+    const QImage lineFeed = cell(0);
+    const QImage carriageReturn = cell(1);
+    EXPECT_NE(lineFeed, carriageReturn);
+    for (const QImage& picture : {lineFeed, carriageReturn}) {
+        EXPECT_TRUE(inked(picture, 0, picture.height() / 2));
+        EXPECT_TRUE(inked(picture, picture.height() / 2, picture.height()));
+    }
+}
+
 TEST(LogPane, TabsReachToStopsOfEightSoColumnsLineUp) {
     ShownPane shown;
     TLogPane& pane = shown.pane;

@@ -15,16 +15,19 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <gtest/gtest.h>
 
@@ -184,13 +187,72 @@ TEST_F(PaneTools, ATooltipTellsTheTimeOfTheLineAndTheBytesOfAHexLine) {
     QHelpEvent help(QEvent::ToolTip, row.center(), pane->viewport()->mapToGlobal(row.center()));
     QApplication::sendEvent(pane->viewport(), &help);
     ASSERT_TRUE(QToolTip::isVisible());
-    const QString tip = QToolTip::text();
+    // Its spaces do not break: the text is read as the tip shows it.
+    const QString tip = QToolTip::text().replace(QChar::Nbsp, u' ');
     EXPECT_TRUE(tip.contains(QDateTime::fromMSecsSinceEpoch((kTime + 100512) / 1000)
                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) +
                              "968"))
         << tip.toStdString();
     EXPECT_TRUE(tip.contains("+0.100512 s")) << tip.toStdString();
     EXPECT_TRUE(tip.contains("AT\\x0D\\x0A")) << tip.toStdString();
+    QToolTip::hideText();
+}
+
+// An empty pane, at the start and after Clear, has no line to tell of: no time, no tooltip.
+TEST_F(PaneTools, AnEmptyPaneShowsNoTimeAndNoTooltip) {
+    Choose("show-times");
+    auto* column = pane->findChild<QWidget*>(QStringLiteral("timesColumn"));
+    ASSERT_NE(column, nullptr);
+    const QRgb base = pane->palette().color(QPalette::Base).rgb();
+    const auto blank = [&] {
+        const QImage picture = column->grab().toImage();
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width() - 2; ++x)
+                if (picture.pixel(x, y) != base)
+                    return false;
+        return true;
+    };
+    const auto tipOnFirstRow = [&] {
+        QToolTip::hideText(); // after a moment
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        const QRect row = pane->CellRect({0, 0});
+        QHelpEvent help(QEvent::ToolTip, row.center(), pane->viewport()->mapToGlobal(row.center()));
+        QApplication::sendEvent(pane->viewport(), &help);
+        return QToolTip::isVisible();
+    };
+    EXPECT_TRUE(blank());
+    EXPECT_FALSE(tipOnFirstRow());
+    pane->Append("a line", kTime);
+    ASSERT_TRUE(Settled());
+    EXPECT_FALSE(blank());
+    EXPECT_TRUE(tipOnFirstRow());
+    pane->Clear();
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(blank());
+    EXPECT_FALSE(tipOnFirstRow());
+    QToolTip::hideText();
+}
+
+// The tooltip keeps its lines as they are: the date with its time, the bytes with their spaces.
+TEST_F(PaneTools, ATooltipIsNotWrappedAtItsSpaces) {
+    std::string line = "->";
+    for (int i = 0; i < 64; ++i)
+        line += i % 2 ? " 20" : " 41";
+    pane->Append("first", kTime);
+    pane->Append(line, kTime + 100512);
+    ASSERT_TRUE(Settled());
+    const QRect row = pane->CellRect({1, 1});
+    QHelpEvent help(QEvent::ToolTip, row.center(), pane->viewport()->mapToGlobal(row.center()));
+    QApplication::sendEvent(pane->viewport(), &help);
+    ASSERT_TRUE(QToolTip::isVisible());
+    QLabel* tip = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String("qtooltip_label") && widget->isVisible())
+            tip = qobject_cast<QLabel*>(widget);
+    ASSERT_NE(tip, nullptr);
+    // Three lines: the date and time, the time since the line before, the bytes.
+    const int lines = tip->height() / QFontMetrics(tip->font()).lineSpacing();
+    EXPECT_EQ(lines, 3) << tip->text().toStdString();
     QToolTip::hideText();
 }
 
@@ -205,6 +267,38 @@ TEST_F(PaneTools, CopyWithTimesPutsEachLineAfterItsTime) {
     // Plain Copy is as it was.
     pane->copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), pane->SelectedText());
+}
+
+// A selection beyond the copy limit stays off the clipboard and the primary selection (building
+// it would hold the window for seconds): Save As is offered instead, and Cut deletes nothing.
+TEST_F(PaneTools, ASelectionTooLargeToCopyOffersSaveAsInstead) {
+    Fill(10);
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    pane->SetCopyLimit(300);
+    pane->SetSelection({0, 0}, {3, 0}); // 3 lines of 66 and their breaks: within the limit
+    QTest::keyClick(pane.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), pane->SelectedText());
+    EXPECT_TRUE(dialogs.confirmations.empty());
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    pane->SelectAll();
+    if (QGuiApplication::clipboard()->supportsSelection()) {
+        EXPECT_NE(QGuiApplication::clipboard()->text(QClipboard::Selection), pane->SelectedText());
+    }
+    dialogs.answer = false;
+    QTest::keyClick(pane.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+    ASSERT_EQ(dialogs.confirmations.size(), 1u);
+    EXPECT_TRUE(dialogs.fileQuestions.empty()) << "No: nothing saved";
+    const QString text = pane->toPlainText();
+    QTest::keyClick(pane.get(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(pane->toPlainText(), text) << "not cut";
+    EXPECT_EQ(dialogs.confirmations.size(), 2u);
+
+    dialogs.answer = true;
+    QTest::keyClick(pane.get(), Qt::Key_C, Qt::ControlModifier);
+    ASSERT_EQ(dialogs.fileQuestions.size(), 1u);
+    EXPECT_EQ(dialogs.fileQuestions[0].caption, "Save As");
 }
 
 TEST_F(PaneTools, TheFindBarStepsThroughTheMatchesWithItsKeys) {
@@ -480,6 +574,67 @@ TEST_F(PaneTools, ACaptureThatCannotWriteStopsWithOneBoxAndOneLine) {
     ASSERT_EQ(dialogs.errors.size(), 2u);
     EXPECT_TRUE(corvane::FromCodePage(dialogs.errors[1]).contains("none/capture.txt"));
     EXPECT_FALSE(tools->Capture().Capturing());
+}
+
+// A capture into a file that exists adds to it unless the operator chose to replace it; on the
+// screen the question comes after the file dialog, "Append" first and the default.
+TEST_F(PaneTools, ACaptureIntoAFileThatExistsAppendsOrReplacesAsChosen) {
+    const QString path = folder.filePath("capture.txt");
+    for (bool append : {true, false}) {
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old line\n");
+        }
+        dialogs.fileAnswer = Dialogs::FileChoice{path, false, append};
+        Choose("capture-to-file");
+        EXPECT_TRUE(dialogs.fileQuestions.back().offerAppend);
+        pane->Append("new line", kTime);
+        Choose("capture-to-file");
+        const QString text = ReadFile(path);
+        EXPECT_EQ(text.startsWith("old line\n"), append) << text.toStdString();
+        EXPECT_TRUE(text.endsWith("\tnew line\n")) << text.toStdString();
+    }
+
+    ScreenDialogs screen;
+    const auto answer = [&](const char* button) {
+        // The file dialog, then the question.
+        QTimer::singleShot(0, [path] {
+            auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(files, nullptr);
+            files->selectFile(path);
+            static_cast<QDialog*>(files)->accept(); // the file dialog's own, virtual
+        });
+        auto* poll = new QTimer(pane.get());
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, [poll, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            poll->stop();
+            poll->deleteLater();
+            EXPECT_EQ(box->objectName(), "appendOrReplace");
+            EXPECT_EQ(box->defaultButton()->text(), "&Append");
+            for (QAbstractButton* each : box->buttons())
+                if (each->text() == QLatin1String(button))
+                    each->click();
+        });
+        poll->start();
+        return screen.AskFileToWrite({.caption = QStringLiteral("Capture to File"),
+                                      .folder = folder.path(),
+                                      .filter = QString(),
+                                      .offerTimes = false,
+                                      .includeTimes = false,
+                                      .offerAppend = true});
+    };
+    const auto appended = answer("&Append");
+    ASSERT_TRUE(appended.has_value());
+    EXPECT_EQ(appended->path, path);
+    EXPECT_TRUE(appended->append);
+    const auto replaced = answer("&Replace");
+    ASSERT_TRUE(replaced.has_value());
+    EXPECT_FALSE(replaced->append);
+    EXPECT_FALSE(answer("Cancel").has_value());
 }
 
 } // namespace

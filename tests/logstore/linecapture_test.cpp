@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -48,15 +49,16 @@ TEST_F(Capture, WritesEachLineWithItsTimeFromStartToStop) {
     ASSERT_FALSE(capture.Start(Path()).has_value());
     EXPECT_TRUE(capture.Capturing());
     EXPECT_EQ(capture.Path(), Path());
-    capture.Add("\xCE\xF8\xE8\xE1\xEA\xE0", kBase);       // "Ошибка" in Windows-1251
-    capture.Add("two\r\nlines\nnot three", kBase + 1500); // split as the pane splits it
+    capture.Add("\xCE\xF8\xE8\xE1\xEA\xE0", kBase); // "Ошибка" in Windows-1251
+    // Split as the pane splits it; a lone LF stays in its line, as the pane's mark.
+    capture.Add("two\r\nlines\nnot three", kBase + 1500);
     capture.Stop();
     capture.Add("after the stop", kBase);
 
     ByteString expected;
     LocalTimeText times;
     for (auto [time, text] : {std::pair{kBase, "Ошибка"}, std::pair{kBase + 1500, "two"},
-                              std::pair{kBase + 1500, "lines\nnot three"}}) {
+                              std::pair{kBase + 1500, "lines␊not three"}}) {
         times.AppendIso(expected, time);
         expected += '\t';
         expected += text;
@@ -105,6 +107,56 @@ TEST_F(Capture, AWriteErrorStopsTheCaptureAndIsReportedOnceFromTheEventLoop) {
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->reason, "No such file or directory");
     EXPECT_FALSE(capture.Capturing());
+}
+
+// Two captures into one file, as two panes (or two programs) make them: every write goes to the
+// file's end, so neither overwrites the other, and each line stays whole.
+TEST_F(Capture, TwoCapturesIntoOneFileKeepEveryLineWhole) {
+    {
+        std::ofstream old(Path());
+        old << "replaced\n";
+    }
+    LineCapture other{[this](const FileError& error) { errors.push_back(error); }};
+    // The first replaces the file, the second adds to it.
+    ASSERT_FALSE(capture.Start(Path(), false).has_value());
+    ASSERT_FALSE(other.Start(Path(), true).has_value());
+    constexpr int kLines = 20'000; // several writes of each
+    for (int number = 0; number < kLines; ++number) {
+        capture.Add("upper " + std::to_string(number), kBase);
+        other.Add("lower " + std::to_string(number), kBase);
+    }
+    capture.Stop();
+    other.Stop();
+    std::istringstream text(ReadFile(Path()));
+    std::string line;
+    int upper = 0;
+    int lower = 0;
+    while (std::getline(text, line)) {
+        const std::string body = line.substr(line.find('\t') + 1);
+        if (body == "upper " + std::to_string(upper))
+            ++upper;
+        else if (body == "lower " + std::to_string(lower))
+            ++lower;
+        else
+            ADD_FAILURE() << "torn or lost: " << line;
+    }
+    EXPECT_EQ(upper, kLines);
+    EXPECT_EQ(lower, kLines);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Capture, AFileDeletedUnderTheCaptureStopsItWithItsReason) {
+    ASSERT_FALSE(capture.Start(Path()).has_value());
+    capture.Add("written", kBase);
+    ASSERT_TRUE(capture.Flush());
+    ASSERT_EQ(std::remove(Path().c_str()), 0);
+    capture.Add("would be lost", kBase);
+    EXPECT_FALSE(capture.Flush());
+    EXPECT_FALSE(capture.Capturing());
+    EXPECT_TRUE(RunEventsUntil([&] { return !errors.empty(); }));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].file, Path());
+    EXPECT_EQ(errors[0].reason, "the file was deleted");
 }
 
 } // namespace

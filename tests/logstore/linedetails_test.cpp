@@ -46,6 +46,8 @@ TEST(LineDetails, EveryByteValueReadsBackFromItsText) {
     EXPECT_EQ(corvane::BytesAsText("AT\r\n"), "AT\\x0D\\x0A");
     EXPECT_EQ(corvane::BytesAsText("\xC0\xFF \\"), QString::fromUtf8("Ая \\x5C"));
     EXPECT_EQ(corvane::BytesAsText(std::string_view("\0\x7F", 2)), "\\x00\\x7F");
+    // 0x85 is "…" in the code page, the mark of bytes cut off: escaped, so it is not read as one.
+    EXPECT_EQ(corvane::BytesAsText("A\x85"), "A\\x85");
 }
 
 TEST(LineDetails, TimeSinceTheLineBeforeAndTheBytesOfAHexLine) {
@@ -107,13 +109,17 @@ TEST(TimedText, EachLineOfTheRangeAfterItsTime) {
 
     // From inside the first line to inside the third, in either order.
     const QString expected = t0 + "\tline\n" + t1 + "\tsecond\n" + t2 + "\tth";
-    EXPECT_EQ(corvane::FromCodePage(corvane::TextWithTimes(store, {0, 6}, {2, 2}, clock)),
-              expected);
-    EXPECT_EQ(corvane::FromCodePage(corvane::TextWithTimes(store, {2, 2}, {0, 6}, clock)),
-              expected);
+    EXPECT_EQ(corvane::TextWithTimes(store, {0, 6}, {2, 2}, clock), expected);
+    EXPECT_EQ(corvane::TextWithTimes(store, {2, 2}, {0, 6}, clock), expected);
     // Whole lines, their last line break included: no time for the empty part after it.
-    EXPECT_EQ(corvane::FromCodePage(corvane::TextWithTimes(store, {1, 0}, {2, 0}, clock)),
-              t1 + "\tsecond\n");
+    EXPECT_EQ(corvane::TextWithTimes(store, {1, 0}, {2, 0}, clock), t1 + "\tsecond\n");
+
+    // A lone LF or CR inside a line comes out as the pane shows it, as plain Copy gives it: the
+    // text holds the pane's lines and no others.
+    store.Clear();
+    store.AppendLine("a\nb\rc\xC0", kTime);
+    EXPECT_EQ(corvane::TextWithTimes(store, {0, 0}, store.End(), clock),
+              t0 + QString::fromUtf8("\ta␊b␍cА\n"));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace corvane;
@@ -217,6 +218,98 @@ TEST(MatchCounter, CountsSpooledLinesAsTheyAreReadBackFromDisk) {
     EXPECT_EQ(query.MatchesIn(store, 0, 99).size(), 10u) << "7, 17 ... 97; 70 is a hex line";
     EXPECT_EQ(query.MatchesIn(store, 29'990, 40'000).size(), 1u) << "clamped to the text";
     EXPECT_EQ(Walk(store, query, {10, 0}, MatchWalk::Direction::Forward), At(17, 1, 7));
+}
+
+// The columns in view of a long line are searched alone, and find what the whole line's search
+// finds there: plain text in any case, and hex bytes only as whole groups of the view.
+TEST(FindQuery, TheColumnsOfALongLineFindWhatTheWholeLineFindsThere) {
+    LineStore store;
+    std::string line = "<- (127.0.0.5) :";
+    for (int i = 0; i < 200'000; ++i)
+        line += i % 7 == 3 ? " 0D 0A" : " 41";
+    store.AppendLine("prefix 0D 0A text before the view" + line, 0);
+    store.AppendLine("a plain line with Ab and aB, ab", 0);
+    for (const char* text : {"0d 0a", "0A 41 41", "a 4", "ab"}) {
+        const FindQuery query(text, {});
+        for (std::int64_t number : {0, 1}) {
+            const std::vector<Match> whole = query.MatchesIn(store, number, number);
+            for (std::int64_t from : {0, 7, 30, 301'234, 599'990}) {
+                const std::int64_t to = from + 120;
+                std::vector<Match> expected;
+                for (const Match& match : whole)
+                    if (match.To().column > from && match.from.column < to)
+                        expected.push_back(match);
+                EXPECT_EQ(query.MatchesInColumns(store, number, from, to), expected)
+                    << text << " in line " << number << " from " << from;
+            }
+        }
+    }
+}
+
+// A slice of the count ends after about a quarter megabyte of lines, however few lines that is; the
+// numbers of matches come out right across blocks that end by bytes.
+TEST(MatchCounter, ASliceEndsByTheBytesItSearchedAndNumbersStayRight) {
+    LineStore store;
+    const std::string filler(64 << 10, 'x');
+    for (int number = 0; number < 100; ++number)
+        store.AppendLine(filler + (number % 3 == 0 ? " hit" : "") + " hit", 0);
+    MatchCounter counter(FindQuery("hit", {}));
+    EXPECT_FALSE(counter.Step(store, FindClock::time_point::min()));
+    EXPECT_GE(counter.LinesCounted(), 1);
+    EXPECT_LE(counter.LinesCounted(), 5)
+        << "a quarter megabyte of 64 KiB lines, and the one beyond";
+    while (!counter.Step(store, kNoDeadline)) {
+    }
+    EXPECT_EQ(counter.Total(store), 100 + 34);
+    std::int64_t expected = 0;
+    for (std::int64_t line = 0; line < 100; ++line) {
+        const std::vector<Match> matches = FindQuery("hit", {}).MatchesIn(store, line, line);
+        for (const Match& match : matches)
+            EXPECT_EQ(counter.NumberOf(store, match), ++expected) << "line " << line;
+    }
+}
+
+// Long lines are searched a piece at a time: a walk's slice ends inside a line of megabytes, and
+// the walk and the count still see every match of the whole lines, those across the pieces'
+// edges included.
+TEST(MatchWalk, LongLinesAreSearchedInPiecesThatMissNoMatch) {
+    LineStore store;
+    std::string line(700'000, 'x');
+    for (std::size_t at : {10u, 262'141u, 524'285u, 699'990u})
+        line.replace(at, 6, "needle");
+    store.AppendLine(line, 0);
+    store.AppendLine(std::string(4 << 20, 'y'), 0);
+    store.AppendLine("a needle", 0);
+    const FindQuery query("needle", {});
+    const std::vector<Match> all = query.MatchesIn(store, 0, store.LineCount() - 1);
+    ASSERT_EQ(all.size(), 5u);
+
+    MatchWalk sliced(query, {0, 699'997}, MatchWalk::Direction::Forward);
+    EXPECT_FALSE(sliced.Step(store, FindClock::time_point::min())) << "ended inside the 4 MiB";
+
+    for (auto direction : {MatchWalk::Direction::Forward, MatchWalk::Direction::Backward}) {
+        std::vector<Match> walked;
+        TextPos from{0, 0};
+        if (direction == MatchWalk::Direction::Backward)
+            from = store.End();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            MatchWalk walk(query, from, direction);
+            while (!walk.Step(store, kNoDeadline)) {
+            }
+            ASSERT_TRUE(walk.Result().has_value());
+            walked.push_back(*walk.Result());
+            from = direction == MatchWalk::Direction::Forward ? walk.Result()->To()
+                                                              : walk.Result()->from;
+        }
+        if (direction == MatchWalk::Direction::Backward)
+            std::reverse(walked.begin(), walked.end());
+        EXPECT_EQ(walked, all);
+    }
+
+    MatchCounter counter(query);
+    while (!counter.Step(store, FindClock::time_point::min())) {
+    }
+    EXPECT_EQ(counter.Total(store), 5);
 }
 
 } // namespace

@@ -63,4 +63,37 @@ TEST(SlicedTask, MayBeDestroyedFromItsProgressCall) {
     EXPECT_EQ(slices, 1);
 }
 
+// Tasks running at once share a turn's slice, so that a turn holds up the event loop no longer
+// with two of them than with one.
+TEST(SlicedTask, TasksRunningAtOnceShareTheSlice) {
+    int firstSlices = 0;
+    int secondSlices = 0;
+    const auto step = [](int& slices) {
+        return [&slices](SlicedTask::Clock::time_point deadline) {
+            EXPECT_LE(deadline, SlicedTask::Clock::now() + SlicedTask::kSlice / 2);
+            ++slices;
+            return false;
+        };
+    };
+    SlicedTask first(step(firstSlices), {});
+    SlicedTask second(step(secondSlices), {});
+    first.Start();
+    second.Start();
+    EXPECT_TRUE(RunEventsUntil([&] { return firstSlices >= 3 && secondSlices >= 3; }));
+    first.Stop();
+    second.Stop();
+
+    // Alone again: the whole slice.
+    bool whole = false;
+    SlicedTask alone(
+        [&](SlicedTask::Clock::time_point deadline) {
+            whole = deadline > SlicedTask::Clock::now() + SlicedTask::kSlice / 2;
+            return true;
+        },
+        {});
+    alone.Start();
+    EXPECT_TRUE(RunEventsUntil([&] { return !alone.Running(); }));
+    EXPECT_TRUE(whole);
+}
+
 } // namespace

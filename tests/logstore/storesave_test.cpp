@@ -9,9 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 using namespace corvane;
 
@@ -70,6 +77,14 @@ TEST_F(Save, WritesEveryLineAsUtf8WithItsTimeAndNoEmptyLastLine) {
     StoreSave plain(store, Target(), {});
     ASSERT_EQ(Finish(plain), StoreSave::State::Done);
     EXPECT_EQ(ReadFile(Target()), "Ошибка\n\n-> 0D 0A\ntyped\n");
+
+    // A lone LF or CR inside a line is written as the pane shows it: the file has the pane's
+    // lines and no others.
+    store.Clear();
+    store.AppendLine("a\nb\r\nc\rd", kBase);
+    StoreSave marks(store, Target(), {});
+    ASSERT_EQ(Finish(marks), StoreSave::State::Done);
+    EXPECT_EQ(ReadFile(Target()), "a␊b\nc␍d\n");
 }
 
 TEST_F(Save, WritesSpooledLinesAndOnlyTheLinesThereWereWhenItBegan) {
@@ -93,16 +108,69 @@ TEST_F(Save, WritesSpooledLinesAndOnlyTheLinesThereWereWhenItBegan) {
     EXPECT_TRUE(ReadFile(Target()) == expected);
 }
 
-TEST_F(Save, StartsAgainWhenTheStoreIsClearedMeanwhile) {
+// Whatever the pane does while the save runs (Clear, with nothing after it; edits; lines dropped
+// for want of disk), the file holds the lines as they were when it began, spooled ones included.
+TEST_F(Save, WritesTheLinesAsTheyWereWhateverTheStoreDoesMeanwhile) {
+    TempFolder spool;
+    const LineStore::Limits limits{.memoryBudget = 64 << 10, .spoolFolder = spool.Path().string()};
+    constexpr int kLines = 30'000;
+    std::string expected;
+    for (int number = 0; number < kLines; ++number)
+        expected += Numbered(number) + "\n";
+    const auto fill = [&](LineStore& store) {
+        for (int number = 0; number < kLines; ++number)
+            store.AppendLine(Numbered(number), kBase + number);
+        ASSERT_GT(store.BytesSpooled(), std::size_t{256} << 10);
+    };
+    const std::vector<std::pair<const char*, std::function<void(LineStore&)>>> meanwhile = {
+        {"Clear", [](LineStore& store) { store.Clear(); }},
+        {"edits",
+         [](LineStore& store) {
+             store.Replace({0, 0}, store.End(), "all replaced");
+             store.Replace({0, 3}, {0, 3}, "x\ny");
+         }},
+        {"Clear, then new lines",
+         [](LineStore& store) {
+             store.Clear();
+             for (int number = 0; number < 20'000; ++number)
+                 store.AppendLine("after " + std::to_string(number), kBase);
+         }},
+    };
+    for (const auto& [what, change] : meanwhile) {
+        SCOPED_TRACE(what);
+        LineStore store(limits);
+        fill(store);
+        std::size_t held = 0;
+        {
+            StoreSave save(store, Target(), {});
+            ASSERT_FALSE(save.Step(std::chrono::steady_clock::time_point::min()));
+            change(store);
+            ASSERT_EQ(Finish(save), StoreSave::State::Done);
+            EXPECT_EQ(save.LinesWritten(), kLines);
+            EXPECT_TRUE(ReadFile(Target()) == expected);
+            held = store.BytesInMemory();
+        }
+        // The text the store let go of while the save read it is given back when the save goes.
+        EXPECT_LE(store.BytesInMemory(), held);
+        if (std::string_view(what) == "edits") {
+            EXPECT_LT(store.BytesInMemory(), held);
+        }
+    }
+}
+
+// Progress goes by bytes: a long line weighs what it holds.
+TEST_F(Save, CountsItsProgressInTheStoresBytes) {
     LineStore store;
-    for (int number = 0; number < 50'000; ++number)
-        store.AppendLine(Numbered(number), kBase);
+    store.AppendLine("short", kBase);
+    store.AppendLine(std::string(std::size_t{3} << 20, 'x'), kBase);
+    store.AppendLine("", kBase);
     StoreSave save(store, Target(), {});
-    EXPECT_FALSE(save.Step(std::chrono::steady_clock::time_point::min()));
-    store.Clear();
-    store.AppendLine("after the clear", kBase);
+    const std::int64_t total = 5 + (std::int64_t{3} << 20) + 3;
+    EXPECT_EQ(save.StoreBytesToWrite(), total);
+    EXPECT_EQ(save.LinesToWrite(), 3);
     ASSERT_EQ(Finish(save), StoreSave::State::Done);
-    EXPECT_EQ(ReadFile(Target()), "after the clear\n");
+    EXPECT_EQ(save.StoreBytesWritten(), total);
+    EXPECT_EQ(save.BytesWritten(), total);
 }
 
 TEST_F(Save, ACancelLeavesTheTargetAsItWasAndNoFileBeside) {
@@ -152,6 +220,55 @@ TEST_F(Save, AFullDiskFailsWithTheFileAndTheReasonAndLeavesNothing) {
     EXPECT_TRUE(save.Step(std::chrono::steady_clock::now()));
     EXPECT_EQ(save.Failure().file, nowhere);
     EXPECT_EQ(save.Failure().reason, "No such file or directory");
+}
+
+// What stands at the name is replaced as a file of the operator's: through links, with its
+// permissions; what is no regular file is refused and left alone.
+TEST_F(Save, ReplacesTheFileALinkLeadsToWithItsPermissionsAndRefusesWhatIsNoFile) {
+    LineStore store;
+    store.AppendLine("new text", kBase);
+    const auto path = [&](const char* name) { return (folder.Path() / name).string(); };
+    std::filesystem::create_directory(folder.Path() / "sub");
+    {
+        std::ofstream old(path("sub/real.txt"));
+        old << "old text\n";
+    }
+    std::filesystem::permissions(path("sub/real.txt"), std::filesystem::perms::owner_read |
+                                                           std::filesystem::perms::owner_write);
+    // A relative link to a link.
+    std::filesystem::create_symlink("sub/real.txt", path("first.txt"));
+    std::filesystem::create_symlink("first.txt", path("link.txt"));
+    {
+        StoreSave save(store, path("link.txt"), {});
+        ASSERT_EQ(Finish(save), StoreSave::State::Done);
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(path("link.txt")));
+    EXPECT_TRUE(std::filesystem::is_symlink(path("first.txt")));
+    EXPECT_EQ(ReadFile(path("sub/real.txt")), "new text\n");
+    struct stat status {};
+    ASSERT_EQ(::stat(path("sub/real.txt").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    EXPECT_EQ(status.st_uid, ::getuid());
+
+    // A link to nothing yet: the file it names is made.
+    std::filesystem::create_symlink("sub/made.txt", path("dangling.txt"));
+    {
+        StoreSave save(store, path("dangling.txt"), {});
+        ASSERT_EQ(Finish(save), StoreSave::State::Done);
+    }
+    EXPECT_EQ(ReadFile(path("sub/made.txt")), "new text\n");
+
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    const std::size_t entries = folder.Entries();
+    for (auto [name, reason] :
+         {std::pair{"fifo", "Not a regular file"}, std::pair{"sub", "Is a directory"}}) {
+        StoreSave save(store, path(name), {});
+        EXPECT_EQ(save.CurrentState(), StoreSave::State::Failed);
+        EXPECT_EQ(save.Failure().file, path(name));
+        EXPECT_EQ(save.Failure().reason, reason);
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(path("fifo")));
+    EXPECT_EQ(folder.Entries(), entries) << "nothing made beside";
 }
 
 } // namespace

@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "longlinefind.h"
+
+#include "console/findbar.h"
+#include "console/logpane.h"
+#include "core/hexformat.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <random>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kHistoryBytes = 20'000'000;
+constexpr std::size_t kLongestLine = std::size_t{4} << 20; // of text: a third of it in bytes
+
+double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// How late a 10 ms timer fires at worst, over what runs while it is watched; and, as the machine's
+// other load does not change it, the most CPU time the UI thread spent from one tick to the next.
+class Lateness {
+public:
+    Lateness() {
+        ticker_.setTimerType(Qt::PreciseTimer);
+        ticker_.setInterval(10);
+        QObject::connect(&ticker_, &QTimer::timeout, [this] {
+            worstMs_ = std::max(worstMs_, static_cast<double>(since_.nsecsElapsed()) / 1e6 - 10);
+            const double cpu = ThreadCpuMs();
+            worstCpuMs_ = std::max(worstCpuMs_, cpu - cpuAtTick_);
+            cpuAtTick_ = cpu;
+            since_.start();
+        });
+    }
+    void Start() {
+        worstMs_ = 0;
+        worstCpuMs_ = 0;
+        cpuAtTick_ = ThreadCpuMs();
+        since_.start();
+        ticker_.start();
+    }
+    // Prints the figures of what ran since Start.
+    void Stop(const char* what) {
+        ticker_.stop();
+        std::printf("  %s: a 10 ms timer at worst %.1f ms late; the UI thread's work between two "
+                    "ticks at most %.1f ms of CPU\n",
+                    what, worstMs_, worstCpuMs_);
+    }
+
+private:
+    QTimer ticker_;
+    QElapsedTimer since_;
+    double worstMs_ = 0;
+    double worstCpuMs_ = 0;
+    double cpuAtTick_ = 0;
+};
+
+void RunEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void Press(QWidget* widget, int key, const QString& text = {}) {
+    QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+    QCoreApplication::postEvent(widget,
+                                new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+}
+
+// Random bytes as the receive worker logs them: "<- " and a hex view, lines of up to 4 MiB.
+void Fill(TLogPane& pane) {
+    std::mt19937_64 random(20261207);
+    std::uniform_int_distribution<std::size_t> length(1, kLongestLine / 3);
+    std::string line;
+    std::int64_t time = 1'796'000'000'000'000;
+    for (std::size_t bytes = 0; bytes < kHistoryBytes;) {
+        const std::size_t count = std::min(length(random), kHistoryBytes - bytes);
+        line = "<-";
+        line.reserve(2 + 3 * count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto byte = static_cast<unsigned char>(random());
+            line += ' ';
+            line += corvane::kHexDigits[byte >> 4];
+            line += corvane::kHexDigits[byte & 15];
+        }
+        pane.Append(line, time += 1000);
+        bytes += count;
+    }
+}
+
+} // namespace
+
+void RunLongLineFind() {
+    TLogPane pane(nullptr);
+    pane.resize(753, 400);
+    pane.show();
+    Fill(pane);
+    std::printf("find over %lld lines of random received bytes (%.0f MB of bytes, lines of up "
+                "to %zu MiB of text)\n",
+                static_cast<long long>(pane.LineCount() - 1), kHistoryBytes / 1e6,
+                kLongestLine >> 20);
+    auto* bar = new TFindBar(&pane);
+    bar->Open();
+    auto* field = bar->findChild<QLineEdit*>(QStringLiteral("findText"));
+    RunEventsFor(200);
+
+    Lateness lateness;
+    lateness.Start();
+    // "0d 0a ff", a key at a time, as fast as a quick typist.
+    for (const QChar c : QStringLiteral("0d 0a ff")) {
+        Press(field, c == u' ' ? int{Qt::Key_Space} : c.toUpper().unicode(), QString(c));
+        RunEventsFor(120);
+    }
+    lateness.Stop("typing \"0d 0a ff\" into the find field");
+
+    lateness.Start();
+    for (int i = 0; i < 8; ++i) {
+        Press(field, Qt::Key_F3);
+        RunEventsFor(150);
+    }
+    lateness.Stop("F3 eight times");
+
+    lateness.Start();
+    pane.setFocus();
+    for (int i = 0; i < 10; ++i) {
+        Press(&pane, Qt::Key_PageUp);
+        RunEventsFor(60);
+    }
+    lateness.Stop("Page Up ten times with the bar open");
+
+    // The count of a text found nowhere: every byte of the history searched.
+    lateness.Start();
+    field->setText(QStringLiteral("zz"));
+    RunEventsFor(3000);
+    lateness.Stop("a count over the whole history (3 s watched)");
+}

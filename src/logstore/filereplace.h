@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Replacing a file the operator named with a new one written beside it, so that the name holds
+// the old file or the whole new one and never a part. The name is followed through symbolic links
+// to the file they lead to, which is what is replaced (the links stay links); the new file takes
+// the old one's permissions, and its owner and group where the system lets us; and a name that
+// leads to something other than a regular file (a FIFO, a device, a folder) is refused, as writing
+// it would block or replace what is no file of the operator's.
+
+#include "core/fileerror.h"
+
+#include <optional>
+#include <string>
+
+namespace corvane {
+
+struct FileReplacement {
+    std::string target;    // the file to replace: the name with its links followed
+    std::string temporary; // the new file, beside the target
+    int fd = -1;           // open for writing the new file
+};
+
+// Makes the new file beside the file path leads to; the failure names path.
+std::optional<FileError> BeginReplacement(const std::string& path, FileReplacement& replacement);
+
+// Puts the new file (written, synced and closed) in the target's place, then syncs the folder so
+// that the new name survives a power cut. 0, or the errno value of the failure.
+int CompleteReplacement(const FileReplacement& replacement);
+
+} // namespace corvane
