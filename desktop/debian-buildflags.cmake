@@ -28,6 +28,14 @@ if(DPKG_BUILDFLAGS AND CORVANE_SANITIZE STREQUAL "" AND NOT CORVANE_FUZZ
         list(FILTER flags EXCLUDE REGEX "^-(g|O[0-9s]?)$")
         set(deb_${kind} ${flags})
     endforeach()
+    # Under dpkg-buildpackage, debhelper has handed CMake the same flags through CXXFLAGS and
+    # LDFLAGS already; only what is missing is added.
+    separate_arguments(given UNIX_COMMAND "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}")
+    foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
+        if(given AND deb_${kind})
+            list(REMOVE_ITEM deb_${kind} ${given})
+        endif()
+    endforeach()
     add_compile_options(${deb_CPPFLAGS} ${deb_CXXFLAGS})
     add_link_options(${deb_LDFLAGS})
 endif()
