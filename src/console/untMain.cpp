@@ -8,8 +8,8 @@
 #include "console/userguide.h"
 #include "console/windowtools.h"
 #include "core/handover.h"
-#include "core/uiwait.h"
 #include "platform/shell.h"
+#include "serial/writewait.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -138,6 +138,8 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
 }
 
 TfrmMain::~TfrmMain() {
+    // Leaving does not close the port, but a write held back would keep the program waiting.
+    corvane::EndSerialWrite();
     IdUDPServer1.reset();
     frmMain = nullptr;
 }
@@ -364,12 +366,6 @@ void TfrmMain::FormCreate() {
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (sessionEnding_) {
         event->accept();
-        return;
-    }
-    if (corvane::UiWaitRunning()) {
-        // A handler is waiting for the port: ask once it is done.
-        event->ignore();
-        corvane::AfterUiWait(this, [this] { close(); });
         return;
     }
     bool exit = false;

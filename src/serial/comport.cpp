@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/comport.h"
 
-#include "core/uiwait.h"
 #include "payload/hexcodec.h"
 #include "platform/openfailure.h"
 #include "serial/messages.h"
 #include "serial/openfailureline.h"
 #include "serial/serialstate.h"
+#include "serial/writewait.h"
 
 #include <string>
 
@@ -75,6 +75,7 @@ void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudR
 }
 
 HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, Opening opening) {
+    EndSerialWrite(); // its waiter reads WriteOverlapped, which is made anew below
     HANDLE port = INVALID_HANDLE_VALUE;
     try {
         const ByteString path = ComPortPath(portNumber);
@@ -99,6 +100,25 @@ HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, Openin
     return port;
 }
 
+// The lines for a write's end: none when every byte went out or the close ended it; otherwise
+// "Ошибка при SendData", and "Передано байт: N из M" when part of the payload went out.
+void ReportWriteEnd(LogPanes& panes, DWORD size, const WriteEnd& end) {
+    // Ended by the close, or by the program's end: the operator discarded the rest.
+    if (end.error == ERROR_OPERATION_ABORTED)
+        return;
+    // Logging the attempt and staying silent about its failure would report it as sent.
+    if (end.ok && end.written == size)
+        return;
+    try {
+        panes.AddToLog(kSendDataError);
+        if (end.written > 0 && end.written < size)
+            panes.AddToLog(kBytesSent + std::to_string(end.written) + kBytesOf +
+                           std::to_string(size));
+    } catch (...) {
+        panes.AddToLog(kSendDataError);
+    }
+}
+
 } // namespace
 
 ByteString ComPortPath(BYTE portNumber) {
@@ -113,25 +133,25 @@ HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
     return OpenAndConfigure(panes, portNumber, baudRate, Opening::Return);
 }
 
-void SendData(LogPanes& panes, const ByteString& payload) {
+void SendData(LogPanes& panes, const ByteString& payload, std::function<void()> ended) {
     if (payload.empty())
         return;
     try {
         const DWORD size = static_cast<DWORD>(payload.size());
         DWORD written = 0;
-        BOOL ok = WriteFile(hComPort, payload.data(), size, &written, &WriteOverlapped);
+        const HANDLE port = hComPort;
+        const BOOL ok = WriteFile(port, payload.data(), size, &written, &WriteOverlapped);
         const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         panes.AddToLog(kSentArrow + StrToHexView(payload));
         if (!ok && error == ERROR_IO_PENDING) {
-            // A write can take 100 ms + 10 ms a byte; the window keeps painting and showing
-            // received lines meanwhile, but starts no other handler.
-            const HANDLE writeEnded = WriteOverlapped.hEvent;
-            WaitKeepingUiAlive([writeEnded] { WaitForSingleObject(writeEnded, INFINITE); });
-            ok = GetOverlappedResult(hComPort, &WriteOverlapped, &written, FALSE);
+            AwaitSerialWrite(port, [&panes, size, ended = std::move(ended)](const WriteEnd& end) {
+                ReportWriteEnd(panes, size, end);
+                if (ended)
+                    ended();
+            });
+            return;
         }
-        // Logging the attempt and staying silent about its failure would report it as sent.
-        if (!ok || written != size)
-            panes.AddToLog(kSendDataError);
+        ReportWriteEnd(panes, size, WriteEnd{ok != FALSE, error, written});
     } catch (...) {
         panes.AddToLog(kSendDataError);
     }

@@ -381,20 +381,29 @@ TEST(SerialEnding, TheProcessEndsCleanlyWithThePortOpen) {
     std::filesystem::remove_all(folder);
 }
 
-// A write the device does not take lasts 100 ms + 10 ms a byte. Meanwhile the window paints and
-// received lines flow, but no other handler starts: a click waits for the write to end and a
-// timer's tick is skipped.
-class SerialPanelLongWrite : public SerialPanel {
+// A write the device holds back lasts up to 100 ms + 10 ms a byte before its time-out ends it.
+// Meanwhile the window goes on as ever: clicks, timers and received lines are served at once.
+class SerialPanelHeldWrite : public SerialPanel {
 protected:
     void SetUp() override {
         SerialPanel::SetUp();
-        frm.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frm));
         frm.edtData->setText(QString(kPayloadSize, u'x'));
         frm.chkbxRawData->click();
     }
-    // The pane's lines as the operator sees them: "<- " with the hex view of the payload, then
-    // the write's end, which it did not reach.
+    // The device sends XOFF to a port with XON/XOFF flow control: its output stops.
+    void HoldOutputByXoff() {
+        DCB dcb{};
+        ASSERT_TRUE(GetCommState(corvane::hComPort, &dcb));
+        dcb.fOutX = 1;
+        dcb.fInX = 1;
+        ASSERT_TRUE(SetCommState(corvane::hComPort, &dcb));
+        // The XOFF is taken by the line, not shown; the byte after it shows it has been taken.
+        device.Write("\x13"
+                     "A");
+        ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLogRec, "->  41"); }));
+    }
+    // The pane's lines for one send: "<- " with the hex view of the payload, then the write's
+    // end, which it did not reach.
     static std::vector<ByteString> SendLines() {
         ByteString hex;
         for (int i = 0; i < kPayloadSize; ++i)
@@ -402,61 +411,38 @@ protected:
         return {"<- " + hex, msg::kSendDataError};
     }
 
-    static constexpr int kPayloadSize = 200; // a wait of 2.1 s
+    static constexpr int kPayloadSize = 200; // a time-out of 2.1 s
 };
 
-// Counts the paint events of a widget while a condition holds.
-class PaintCounter : public QObject {
-public:
-    PaintCounter(QWidget* widget, std::function<bool()> counting) : counting_(std::move(counting)) {
-        widget->installEventFilter(this);
-    }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint && counting_())
-            ++count;
-        return false;
-    }
-
-private:
-    std::function<bool()> counting_;
-};
-
-TEST_F(SerialPanelLongWrite, KeepsThePanesPaintingAndReceivingButPutsAClickOff) {
+TEST_F(SerialPanelHeldWrite, KeepsTheWindowTurningAndDisablesSendUntilItEnds) {
     Open();
-    device.StopTakingOutput();
-    bool sending = false;
-    int linesDuringTheWrite = 0;
-    PaintCounter paints(frm.mmLogRec->viewport(), [&] { return sending; });
-    QObject::connect(frm.mmLogRec, &TLogPane::textChanged,
-                     [&] { linesDuringTheWrite += sending ? 1 : 0; });
-    // Both happen while the click below waits for its write.
-    QTimer::singleShot(0, [&] { device.Write(ByteString("\x2A", 1)); });
-    QTimer::singleShot(0, [&] { frm.btnClearLog->click(); });
-    sending = true;
+    HoldOutputByXoff();
     frm.btnWriteToPort->click();
-    sending = false;
+    EXPECT_FALSE(frm.btnWriteToPort->isEnabled());
+    EXPECT_EQ(Lines(frm.mmLog).back(), SendLines().front());
 
-    EXPECT_GT(linesDuringTheWrite, 0);
-    EXPECT_GT(paints.count, 0);
-    EXPECT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"->  2A"});
-    std::vector<ByteString> expected{msg::kRxStarted};
-    for (const ByteString& line : SendLines())
-        expected.push_back(line);
-    EXPECT_EQ(Lines(frm.mmLog), expected); // the Clear click has not run yet
-    ASSERT_TRUE(WaitFor([&] { return Lines(frm.mmLog).empty(); }));
-    EXPECT_TRUE(Lines(frm.mmLogRec).empty());
+    // While the write is pending: a timer ticks, a received byte shows, a click runs at once.
+    RunTimerPeriods(3);
+    device.Write("*");
+    ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLogRec, "->  2A"); }));
+    frm.btnClearLog->click();
+    EXPECT_TRUE(Lines(frm.mmLog).empty());
+    EXPECT_FALSE(frm.btnWriteToPort->isEnabled());
+
+    // The time-out ends it: its failure is logged and Send is back.
+    ASSERT_TRUE(WaitFor([&] { return frm.btnWriteToPort->isEnabled(); }));
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{msg::kSendDataError});
     EXPECT_TRUE(dialogs.errors.empty());
 }
 
-TEST_F(SerialPanelLongWrite, ARepetitionNeverStartsASendWhileOneWaits) {
+TEST_F(SerialPanelHeldWrite, ARepetitionSkipsItsTicksWhileAWriteIsPending) {
     Open();
     device.StopTakingOutput();
     StartRepetition(30); // ticks far faster than a write ends
     ASSERT_TRUE(WaitFor([&] { return CountSent(frm.mmLog) >= 2; }));
-    frm.btnWriteToPort->click(); // Stop
+    EXPECT_TRUE(frm.btnWriteToPort->isEnabled()); // Stop stays within reach
+    frm.btnWriteToPort->click();                  // Stop
+    ASSERT_TRUE(WaitFor([&] { return frm.btnWriteToPort->isEnabled(); }));
     auto lines = Lines(frm.mmLog);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), msg::kRxStarted);
@@ -466,6 +452,30 @@ TEST_F(SerialPanelLongWrite, ARepetitionNeverStartsASendWhileOneWaits) {
         const std::vector<ByteString> pair(lines.begin() + i, lines.begin() + i + 2);
         EXPECT_EQ(pair, SendLines()) << i;
     }
+}
+
+TEST_F(SerialPanelHeldWrite, CloseEndsItAtOnceAndDiscardsTheRest) {
+    frm.edtData->setText(QString(2000, u'x')); // 20 s before its time-out
+    Open();
+    HoldOutputByXoff();
+    frm.btnWriteToPort->click();
+    ASSERT_FALSE(frm.btnWriteToPort->isEnabled());
+    const auto start = std::chrono::steady_clock::now();
+    frm.btnOpenComPort->click();
+    const auto took = std::chrono::steady_clock::now() - start;
+    // 100 ms is the aim; the bound leaves room for a loaded machine, far below the time-out.
+    EXPECT_LT(took, std::chrono::seconds(2));
+    ExpectClosed();
+    EXPECT_FALSE(Has(frm.mmLog, msg::kSendDataError));
+    EXPECT_EQ(device.ReadAvailable(), "");
+
+    // The port opens again and sends at once.
+    device.Write("\x11"); // XON, for whoever reads the line next
+    frm.edtData->setText(QStringLiteral("ok"));
+    Open();
+    frm.btnWriteToPort->click();
+    EXPECT_EQ(device.Read(2), "ok");
+    EXPECT_TRUE(frm.btnWriteToPort->isEnabled());
 }
 
 // "Capture Received Bytes…" in the lower pane's menu: the bytes exactly as the device sent them.
