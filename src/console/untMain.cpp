@@ -5,6 +5,7 @@
 #include "console/dialogs.h"
 #include "console/logo.h"
 #include "console/portlistfacts.h"
+#include "console/seriallinetools.h"
 #include "console/userguide.h"
 #include "console/windowtools.h"
 #include "core/handover.h"
@@ -133,6 +134,7 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
     ManyTimesUDP = false;
     FormCreate();
     tools_ = new TWindowTools(*this, dialogs_);
+    serialLines_ = new TSerialLineTools(*this);
     // The first stop of the Tab order takes the focus when the window is first activated.
     cmbxBaudRate->setFocus();
 }

@@ -4,6 +4,7 @@
 #include "console/untMain.h"
 
 #include "console/portlistfacts.h"
+#include "console/seriallinetools.h"
 #include "core/codepage.h"
 #include "core/inttext.h"
 #include "payload/hexcodec.h"
@@ -108,6 +109,7 @@ void TfrmMain::UpdateComPortHint() {
                        .arg(QString::fromStdString(corvane::DescribeComPort(number)));
     if (const QString facts = portListFacts_->FactsOf(index); !facts.isEmpty())
         hint += '\n' + facts;
+    hint += '\n' + serialLines_->FrameHint();
     cmbxComPorts->setToolTip(hint);
     portListFacts_->Refresh();
 }

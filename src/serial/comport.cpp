@@ -3,6 +3,7 @@
 
 #include "payload/hexcodec.h"
 #include "platform/openfailure.h"
+#include "serial/linesettings.h"
 #include "serial/messages.h"
 #include "serial/openfailureline.h"
 #include "serial/serialstate.h"
@@ -45,13 +46,16 @@ constexpr COMMTIMEOUTS kTimeouts{1, 1, 1, 10, 100};
 enum class Opening { Click, Return };
 
 void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudRate,
-               Opening opening) {
+               const LineFrame& frame, Opening opening) {
     DCB dcb{};
     if (!GetCommState(port, &dcb)) {
         panes.AddToLog(kReadSettingsError + path);
         dcb = DCB{};
     }
     SetFixedLine(dcb, baudRate);
+    // The operator's frame and flow control, where chosen; DTR and RTS control stay disabled as
+    // the flag word has them, and the lines get their levels below.
+    PutFrame(dcb, frame, OutputLines{false, false});
     if (!SetCommState(port, &dcb))
         panes.AddToLog(kWriteSettingsError + path);
 
@@ -70,8 +74,7 @@ void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudR
     if (!SetCommMask(port, EV_RXCHAR))
         panes.AddToLog(kMaskError + path);
     // Devices without modem lines refuse these; that is no reason to give up the port.
-    EscapeCommFunction(port, SETRTS);
-    EscapeCommFunction(port, SETDTR);
+    SetOutputLinesAtOpen(port, frame);
 }
 
 HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, Opening opening) {
@@ -82,7 +85,7 @@ HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, Openin
         port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
         if (port != INVALID_HANDLE_VALUE) {
-            Configure(panes, port, path, baudRate, opening);
+            Configure(panes, port, path, baudRate, SavedLineFrame(portNumber), opening);
         } else if (opening == Opening::Click) {
             const DWORD error = GetLastError();
             panes.AddToLog(kInvalidHandle);

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The serial groups of the main window, driven by clicks, with pseudo-terminals as the devices.
+#include "console/linesettingsdialog.h"
+#include "console/seriallinetools.h"
 #include "console/untMain.h"
 #include "console/windowtools.h"
 #include "core/codepage.h"
@@ -7,6 +9,7 @@
 #include "fakesysfs.h"
 #include "ptydevice.h"
 #include "recordingdialogs.h"
+#include "serial/comport.h"
 #include "serial/devicemessages.h"
 #include "serial/messages.h"
 #include "serial/serialstate.h"
@@ -15,6 +18,8 @@
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
@@ -56,7 +61,8 @@ std::size_t CountSent(const TLogPane* pane) {
 class SerialPanel : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Process-wide: an earlier window's clicks may have set them.
+        // Process-wide: an earlier window's clicks may have set them, and saved settings.
+        QSettings(corvane::Settings::DefaultFileName(), QSettings::IniFormat).clear();
         ManyTimesSerial = false;
         ManyTimesUDP = false;
         folder.Link(7, device.SlavePath());
@@ -189,10 +195,74 @@ TEST_F(SerialPanel, TheTooltipNamesTheDeviceBehindTheSelectedPort) {
     QCoreApplication::sendEvent(frm.cmbxComPorts, &help);
     EXPECT_EQ(frm.cmbxComPorts->toolTip(),
               QString::fromStdString("COM7: " + device.SlavePath() + " (link " + folder.Path() +
-                                     "/COM7)"));
+                                     "/COM7)\n19200 8N2"));
     frm.cmbxComPorts->setCurrentIndex(33);
     QCoreApplication::sendEvent(frm.cmbxComPorts, &help);
-    EXPECT_EQ(frm.cmbxComPorts->toolTip(), "COM34: /dev/ttyUSB1");
+    EXPECT_EQ(frm.cmbxComPorts->toolTip(), "COM34: /dev/ttyUSB1\n19200 8N2");
+}
+
+// "Line Settings…" in the serial group's and the port list's menu.
+class SerialLineSettings : public SerialPanel {
+protected:
+    TLineSettingsDialog* OpenDialog(QWidget* from) {
+        std::unique_ptr<QMenu> menu(frm.SerialLineTools()->MakeMenu(from));
+        auto* item = menu->findChild<QAction*>(QStringLiteral("line-settings"));
+        EXPECT_NE(item, nullptr);
+        if (!item)
+            return nullptr;
+        EXPECT_EQ(item->text(), QString::fromUtf8("Line Settings…"));
+        item->trigger();
+        return frm.SerialLineTools()->LineSettingsDialog();
+    }
+    QString Tooltip(QWidget* widget) {
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), widget->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(widget, &help);
+        return widget->toolTip();
+    }
+};
+
+TEST_F(SerialLineSettings, AreRememberedPerComNumberAndReachTheDeviceAtTheNextOpen) {
+    TLineSettingsDialog* dialog = OpenDialog(frm.grpbxComPort);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->Chosen(), corvane::LineFrame{}); // as specified: 8N2, both lines raised
+    dialog->cmbxStopBits->setCurrentIndex(0);
+    dialog->cmbxFlowControl->setCurrentIndex(1); // RTS/CTS
+    EXPECT_FALSE(dialog->chkbxRtsAtOpen->isEnabled());
+    dialog->buttons->button(QDialogButtonBox::Ok)->click();
+    EXPECT_EQ(Tooltip(frm.shpComPortState), "19200 8N1, RTS/CTS");
+    EXPECT_TRUE(Tooltip(frm.cmbxComPorts).endsWith("\n19200 8N1, RTS/CTS"));
+
+    Open();
+    const auto line = ReadSlaveLine(device.Master());
+    EXPECT_EQ(line.cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), unsigned{CS8 | CRTSCTS});
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{msg::kRxStarted});
+
+    // Another COM number keeps the specified settings.
+    frm.btnOpenComPort->click();
+    frm.cmbxComPorts->setCurrentIndex(7);
+    dialog = OpenDialog(frm.cmbxComPorts);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->Chosen(), corvane::LineFrame{});
+    dialog->buttons->button(QDialogButtonBox::Cancel)->click();
+}
+
+TEST_F(SerialLineSettings, ARefusedFrameIsLoggedAndTheDialogShowsWhatTheDriverKept) {
+    Open();
+    TLineSettingsDialog* dialog = OpenDialog(frm.grpbxComPort);
+    ASSERT_NE(dialog, nullptr);
+    dialog->cmbxStopBits->setCurrentIndex(0);
+    dialog->cmbxFlowControl->setCurrentIndex(2); // XON/XOFF: the pty takes it at once
+    dialog->buttons->button(QDialogButtonBox::Apply)->click();
+    EXPECT_EQ(ReadSlaveLine(device.Master()).iflag & (IXON | IXOFF), unsigned{IXON | IXOFF});
+    EXPECT_EQ(Tooltip(frm.shpComPortState), "19200 8N1, XON/XOFF");
+
+    dialog->cmbxParity->setCurrentIndex(2); // even: a pty refuses parity
+    dialog->buttons->button(QDialogButtonBox::Apply)->click();
+    EXPECT_EQ(Lines(frm.mmLog).back(), msg::kWriteSettingsError + corvane::ComPortPath(7));
+    EXPECT_EQ(dialog->cmbxParity->currentIndex(), 0); // what the driver kept
+    EXPECT_EQ(dialog->cmbxFlowControl->currentIndex(), 2);
+    EXPECT_EQ(Tooltip(frm.shpComPortState), "19200 8N1, XON/XOFF");
+    dialog->buttons->button(QDialogButtonBox::Cancel)->click();
 }
 
 TEST_F(SerialPanel, EntriesWithADeviceAreBoldAndTheirTooltipsNameTheAdapter) {
@@ -225,7 +295,7 @@ TEST_F(SerialPanel, EntriesWithADeviceAreBoldAndTheirTooltipsNameTheAdapter) {
     // The list's own tooltip names the selected port's adapter too.
     QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), frm.cmbxComPorts->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(frm.cmbxComPorts, &help);
-    EXPECT_TRUE(frm.cmbxComPorts->toolTip().endsWith('\n' + facts))
+    EXPECT_TRUE(frm.cmbxComPorts->toolTip().endsWith('\n' + facts + "\n19200 8N2"))
         << frm.cmbxComPorts->toolTip().toStdString();
     // Unplugged: the next opening draws it plain.
     device.CloseMaster();
