@@ -4,6 +4,7 @@
 #include "console/linesettingsdialog.h"
 #include "console/untMain.h"
 #include "core/codepage.h"
+#include "core/settings.h"
 #include "serial/comport.h"
 #include "serial/linesettings.h"
 #include "serial/serialstate.h"
@@ -13,7 +14,8 @@
 
 using corvane::LineFrame;
 
-TSerialLineTools::TSerialLineTools(TfrmMain& window) : QObject(&window), window_(window) {
+TSerialLineTools::TSerialLineTools(TfrmMain& window)
+    : QObject(&window), window_(window), bar_(new TSerialLinesBar(window)) {
     for (QWidget* widget :
          {static_cast<QWidget*>(window.grpbxComPort), static_cast<QWidget*>(window.cmbxComPorts)}) {
         widget->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -24,6 +26,9 @@ TSerialLineTools::TSerialLineTools(TfrmMain& window) : QObject(&window), window_
         });
     }
     window.shpComPortState->installEventFilter(this);
+    // After the window's own handler: the port is open or closed by then.
+    connect(window.btnOpenComPort, &QPushButton::clicked, this, [this] { bar_->PortChanged(); });
+    bar_->SetShown(corvane::Settings().ShowSerialLines());
 }
 
 QMenu* TSerialLineTools::MakeMenu(QWidget* parent) {
@@ -31,6 +36,11 @@ QMenu* TSerialLineTools::MakeMenu(QWidget* parent) {
     QAction* settings =
         menu->addAction(QStringLiteral("Line Settings…"), this, [this] { OpenLineSettings(); });
     settings->setObjectName(QStringLiteral("line-settings"));
+    QAction* lines = menu->addAction(QStringLiteral("Show Serial Lines"), this,
+                                     [this](bool shown) { ShowSerialLines(shown); });
+    lines->setObjectName(QStringLiteral("show-serial-lines"));
+    lines->setCheckable(true);
+    lines->setChecked(!bar_->isHidden());
     return menu;
 }
 
@@ -43,6 +53,11 @@ TLineSettingsDialog* TSerialLineTools::OpenLineSettings() {
     dialog_->setAttribute(Qt::WA_DeleteOnClose);
     dialog_->open();
     return dialog_;
+}
+
+void TSerialLineTools::ShowSerialLines(bool shown) {
+    bar_->SetShown(shown);
+    corvane::Settings().SetShowSerialLines(shown);
 }
 
 BYTE TSerialLineTools::PortNumber() const {

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial line's settings and lines, wired onto the serial group without changing it: the
-// group's and the port list's context menu ("Line Settings…"), the Line Settings dialog, and the
-// frame in the lamp's and the port list's tooltips ("19200 8E1, RTS/CTS": what the driver holds
-// while the port is open, what is saved while it is closed).
+// group's and the port list's context menu ("Line Settings…", "Show Serial Lines"), the Line
+// Settings dialog, the serial lines bar in the upper pane, and the frame in the lamp's and the port
+// list's tooltips ("19200 8E1, RTS/CTS": what the driver holds while the port is open, what is
+// saved while it is closed).
 
 #include "core/lineframe.h"
 #include "platform/windef.h"
@@ -14,6 +15,7 @@
 class QMenu;
 class TfrmMain;
 #include "console/linesettingsdialog.h"
+#include "console/seriallinesbar.h"
 
 class TSerialLineTools : public QObject {
 public:
@@ -24,6 +26,9 @@ public:
     // "Line Settings…": opens the dialog for the selected COM number (window-modal).
     TLineSettingsDialog* OpenLineSettings();
     TLineSettingsDialog* LineSettingsDialog() const { return dialog_; }
+    // "Show Serial Lines": shows or hides the bar, and remembers it.
+    void ShowSerialLines(bool shown);
+    TSerialLinesBar* LinesBar() const { return bar_; }
 
     // The frame of the selected port in its short form.
     QString FrameHint() const;
@@ -40,4 +45,5 @@ private:
 
     TfrmMain& window_;
     QPointer<TLineSettingsDialog> dialog_;
+    TSerialLinesBar* bar_;
 };

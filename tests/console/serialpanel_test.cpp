@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The serial groups of the main window, driven by clicks, with pseudo-terminals as the devices.
 #include "console/linesettingsdialog.h"
+#include "console/seriallinesbar.h"
 #include "console/seriallinetools.h"
+#include "console/tshape.h"
 #include "console/untMain.h"
 #include "console/windowtools.h"
 #include "core/codepage.h"
 #include "core/handover.h"
+#include "fakemodemlines.h"
 #include "fakesysfs.h"
 #include "ptydevice.h"
 #include "recordingdialogs.h"
 #include "serial/comport.h"
 #include "serial/devicemessages.h"
+#include "serial/linesettings.h"
 #include "serial/messages.h"
 #include "serial/serialstate.h"
 
@@ -26,6 +30,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <algorithm>
@@ -61,8 +66,7 @@ std::size_t CountSent(const TLogPane* pane) {
 class SerialPanel : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Process-wide: an earlier window's clicks may have set them, and saved settings.
-        QSettings(corvane::Settings::DefaultFileName(), QSettings::IniFormat).clear();
+        // Process-wide: an earlier window's clicks may have set them.
         ManyTimesSerial = false;
         ManyTimesUDP = false;
         folder.Link(7, device.SlavePath());
@@ -128,6 +132,12 @@ protected:
         frm.btnWriteToPort->click();
     }
 
+    // What an earlier test saved is gone before the window reads it.
+    struct FreshSettings {
+        FreshSettings() {
+            QSettings(corvane::Settings::DefaultFileName(), QSettings::IniFormat).clear();
+        }
+    } fresh;
     PortsFolder folder;
     PtyDevice device;
     RecordingDialogs dialogs;
@@ -449,6 +459,108 @@ TEST(SerialEnding, TheProcessEndsCleanlyWithThePortOpen) {
     unsetenv("CORVANE_TEST_TMPDIR");
     EXPECT_TRUE(std::filesystem::is_empty(folder));
     std::filesystem::remove_all(folder);
+}
+
+// "Show Serial Lines": the bar at the top of the upper pane.
+class SerialLinesBar : public SerialLineSettings {
+protected:
+    TSerialLinesBar* ShowBar() {
+        std::unique_ptr<QMenu> menu(frm.SerialLineTools()->MakeMenu(frm.grpbxComPort));
+        auto* item = menu->findChild<QAction*>(QStringLiteral("show-serial-lines"));
+        EXPECT_NE(item, nullptr);
+        if (item) {
+            EXPECT_FALSE(item->isChecked());
+            item->trigger();
+        }
+        return frm.SerialLineTools()->LinesBar();
+    }
+    std::vector<TShape*> Lamps(TSerialLinesBar* bar) {
+        return {bar->shpCts, bar->shpDsr, bar->shpDcd, bar->shpRi};
+    }
+    static ByteString Cp(const char* utf8) { return corvane::ToCodePage(QString::fromUtf8(utf8)); }
+};
+
+TEST_F(SerialLinesBar, APseudoTerminalShowsGreyedLampsAndDisabledButtons) {
+    TSerialLinesBar* bar = ShowBar();
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_TRUE(corvane::Settings().ShowSerialLines());
+    Open();
+    for (TShape* lamp : Lamps(bar)) {
+        EXPECT_EQ(lamp->BrushColor(), TSerialLinesBar::kNone);
+        EXPECT_TRUE(lamp->toolTip().contains("no modem lines")) << lamp->toolTip().toStdString();
+    }
+    for (QPushButton* button : {bar->btnDtr, bar->btnRts, bar->btnReset, bar->btnBreak})
+        EXPECT_FALSE(button->isEnabled());
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{msg::kRxStarted}); // nothing failed
+}
+
+TEST_F(SerialLinesBar, DrivesAndWatchesTheLinesOfADeviceThatHasThem) {
+    corvane::testing::FakeModemLines lines;
+    TSerialLinesBar* bar = ShowBar();
+    Open();
+    EXPECT_TRUE(bar->btnDtr->isChecked());
+    EXPECT_TRUE(bar->btnRts->isChecked());
+    for (TShape* lamp : Lamps(bar))
+        EXPECT_EQ(lamp->BrushColor(), TSerialLinesBar::kOff);
+
+    bar->btnDtr->click();
+    EXPECT_EQ(lines.Lines(), TIOCM_RTS);
+    bar->btnRts->click();
+    EXPECT_EQ(lines.Lines(), 0);
+    bar->btnDtr->click();
+    bar->btnRts->click();
+    EXPECT_EQ(lines.Lines(), TIOCM_DTR | TIOCM_RTS);
+    const auto before = lines.Outputs().size();
+    bar->btnReset->click();
+    bar->btnBreak->click();
+    ASSERT_TRUE(WaitFor([&] { return lines.Outputs().size() == before + 4; }));
+    const auto outputs = lines.Outputs();
+    // DTR low, the break on, DTR high again, the break off.
+    EXPECT_EQ(outputs[before].lines, TIOCM_RTS);
+    EXPECT_TRUE(outputs[before + 1].onBreak);
+    EXPECT_EQ(outputs[before + 2].lines, TIOCM_DTR | TIOCM_RTS);
+    EXPECT_FALSE(outputs[before + 3].onBreak);
+    EXPECT_GE(outputs[before + 2].when - outputs[before].when, std::chrono::milliseconds(100));
+    EXPECT_GE(outputs[before + 3].when - outputs[before + 1].when, std::chrono::milliseconds(250));
+    EXPECT_TRUE(bar->btnDtr->isChecked());
+
+    // An input line changes: the lamp follows; with "Log Line Changes" the levels are logged.
+    bar->chkbxLogChanges->click();
+    const auto changed = std::chrono::steady_clock::now();
+    lines.SetInputs(TIOCM_CTS | TIOCM_CD);
+    ASSERT_TRUE(WaitFor([&] { return bar->shpCts->BrushColor() == TSerialLinesBar::kOn; }));
+    ::testing::Test::RecordProperty(
+        "lampMs", static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::steady_clock::now() - changed)
+                                       .count()));
+    EXPECT_EQ(bar->shpDcd->BrushColor(), TSerialLinesBar::kOn);
+    EXPECT_EQ(bar->shpDsr->BrushColor(), TSerialLinesBar::kOff);
+    ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLog, Cp("Линии: CTS=1 DSR=0 DCD=1 RI=0")); }));
+    bar->chkbxLogChanges->click();
+    lines.SetInputs(TIOCM_DSR | TIOCM_RI);
+    ASSERT_TRUE(WaitFor([&] { return bar->shpRi->BrushColor() == TSerialLinesBar::kOn; }));
+
+    auto log = Lines(frm.mmLog);
+    log.erase(log.begin()); // the worker's start
+    EXPECT_EQ(log, (std::vector<ByteString>{
+                       Cp("Линия DTR: 0"), Cp("Линия RTS: 0"), Cp("Линия DTR: 1"),
+                       Cp("Линия RTS: 1"), Cp("Сброс: DTR 0 на 100 мс"), Cp("Разрыв линии: 250 мс"),
+                       Cp("Линии: CTS=1 DSR=0 DCD=1 RI=0")}));
+    frm.btnOpenComPort->click(); // ends the watch while the device is there
+    for (QPushButton* button : {bar->btnDtr, bar->btnRts, bar->btnReset, bar->btnBreak})
+        EXPECT_FALSE(button->isEnabled());
+}
+
+TEST_F(SerialLinesBar, UnderRtsCtsTheRtsButtonShowsTheLevelButIsDisabled) {
+    corvane::testing::FakeModemLines lines;
+    corvane::SaveLineFrame(7, {8, corvane::Parity::None, corvane::StopBits::One,
+                               corvane::FlowControl::RtsCts, true, true});
+    TSerialLinesBar* bar = ShowBar();
+    Open();
+    EXPECT_TRUE(bar->btnRts->isChecked());
+    EXPECT_FALSE(bar->btnRts->isEnabled());
+    EXPECT_TRUE(bar->btnDtr->isEnabled());
+    frm.btnOpenComPort->click();
 }
 
 // A write the device holds back lasts up to 100 ms + 10 ms a byte before its time-out ends it.
