@@ -3,7 +3,6 @@
 
 #include "console/dialogs.h"
 #include "core/exception.h"
-#include "core/uiwait.h"
 
 ErrorDisplay::ErrorDisplay(Dialogs& dialogs, std::function<Clock::time_point()> now)
     : dialogs_(dialogs), now_(std::move(now)) {}
@@ -15,14 +14,6 @@ corvane::ByteString ErrorDisplay::BoxText(const corvane::ByteString& message) {
 }
 
 void ErrorDisplay::Run(const void* sender, Source kind, const std::function<void()>& handler) {
-    if (corvane::UiWaitRunning()) {
-        // A tick is skipped, as a Windows timer's ticks fold while the UI thread is busy; any
-        // other event gets its turn when the wait is over.
-        if (kind == Source::Event)
-            corvane::AfterUiWait(&lifetime_,
-                                 [this, sender, kind, handler] { Run(sender, kind, handler); });
-        return;
-    }
     try {
         handler();
     } catch (const corvane::Exception& e) {

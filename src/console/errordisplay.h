@@ -9,13 +9,8 @@
 // source are folded into it; and after the box is closed, its failures are folded for
 // kQuietPeriod, which leaves the operator time to reach Stop. Other events cannot fail again while
 // their box is open (the box disables the window), and every one of their failures is shown.
-//
-// While a handler waits with the window alive (core/uiwait.h), no other handler starts: a timer's
-// tick is skipped and any other event runs once the wait is over.
 
 #include "core/bytestring.h"
-
-#include <QObject>
 
 #include <chrono>
 #include <functional>
@@ -52,5 +47,4 @@ private:
     Dialogs& dialogs_;
     std::function<Clock::time_point()> now_;
     std::map<const void*, SourceState> sources_;
-    QObject lifetime_; // events put off for after a wait are dropped with this display
 };

@@ -5,12 +5,13 @@
 #include "console/dialogs.h"
 #include "console/logo.h"
 #include "console/portlistfacts.h"
+#include "console/seriallinetools.h"
 #include "console/userguide.h"
 #include "console/windowtools.h"
 #include "core/handover.h"
-#include "core/uiwait.h"
 #include "platform/shell.h"
 #include "serial/replug.h"
+#include "serial/writewait.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -134,12 +135,15 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
     ManyTimesUDP = false;
     FormCreate();
     tools_ = new TWindowTools(*this, dialogs_);
+    serialLines_ = new TSerialLineTools(*this);
     // The first stop of the Tab order takes the focus when the window is first activated.
     cmbxBaudRate->setFocus();
 }
 
 TfrmMain::~TfrmMain() {
     corvane::OnDeviceBack(nullptr);
+    // Leaving does not close the port, but a write held back would keep the program waiting.
+    corvane::EndSerialWrite();
     IdUDPServer1.reset();
     frmMain = nullptr;
 }
@@ -368,12 +372,6 @@ void TfrmMain::FormCreate() {
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (sessionEnding_) {
         event->accept();
-        return;
-    }
-    if (corvane::UiWaitRunning()) {
-        // A handler is waiting for the port: ask once it is done.
-        event->ignore();
-        corvane::AfterUiWait(this, [this] { close(); });
         return;
     }
     bool exit = false;

@@ -28,6 +28,7 @@
 
 class Dialogs;
 class PortListFacts;
+class TSerialLineTools;
 class TWindowTools;
 
 class TfrmMain : public QMainWindow, public corvane::LogPanes {
@@ -125,6 +126,8 @@ public:
 
     // The panes' tools, the received-bytes capture and the payload recall.
     TWindowTools* Tools() const { return tools_; }
+    // The serial line's settings and lines.
+    TSerialLineTools* SerialLineTools() const { return serialLines_; }
 
 protected:
     // Opens address with the desktop's default handler; what it does is not reported.
@@ -164,6 +167,7 @@ private:
     int mmLogHeight_;            // mmLog's height, as the splitter last left it
     bool sessionEnding_ = false; // only while the desktop's Quit closes the window
     TWindowTools* tools_ = nullptr;
+    TSerialLineTools* serialLines_ = nullptr;
     // A datagram and its line, kept from datagram to datagram so that one costs no allocation
     // once the longest has been seen. UI thread only.
     corvane::ByteString datagram_;

@@ -4,12 +4,14 @@
 #include "console/untMain.h"
 
 #include "console/portlistfacts.h"
+#include "console/seriallinetools.h"
 #include "core/codepage.h"
 #include "core/inttext.h"
 #include "payload/hexcodec.h"
 #include "platform/comports.h"
 #include "serial/comport.h"
 #include "serial/seriallink.h"
+#include "serial/writewait.h"
 
 using corvane::ByteString;
 
@@ -25,10 +27,15 @@ void StopRepetition(TfrmMain& form) {
     form.btnWriteToPort->setText(QStringLiteral("Send"));
 }
 
-// The text of the edit line as it is now, raw or in hex notation, to the port.
+// The text of the edit line as it is now, raw or in hex notation, to the port. While a write the
+// device holds back is pending, Send is disabled; Stop stays within reach.
 void SendOnce(TfrmMain& form) {
     const ByteString text = corvane::ToCodePage(form.edtData->text());
-    corvane::SendData(form, form.chkbxRawData->isChecked() ? text : corvane::HexStrToData(text));
+    const ByteString payload = form.chkbxRawData->isChecked() ? text : corvane::HexStrToData(text);
+    corvane::SendData(form, payload,
+                      [&form] { form.btnWriteToPort->setEnabled(form.btnOpenComPort->Tag != 0); });
+    if (corvane::SerialWritePending() && form.btnWriteToPort->Tag == 0)
+        form.btnWriteToPort->setEnabled(false);
 }
 
 } // namespace
@@ -73,6 +80,7 @@ void TfrmMain::btnWriteToPortClick() {
     }
     if (btnWriteToPort->Tag != 0) {
         StopRepetition(*this);
+        btnWriteToPort->setEnabled(!corvane::SerialWritePending());
         return;
     }
     // The spin edit's value is taken as an unsigned count of milliseconds; the first send comes
@@ -87,6 +95,9 @@ void TfrmMain::btnWriteToPortClick() {
 }
 
 void TfrmMain::tmrSendSerialTimer() {
+    // A tick while the last write is pending is skipped, not queued behind it.
+    if (corvane::SerialWritePending())
+        return;
     SendOnce(*this);
 }
 
@@ -98,6 +109,7 @@ void TfrmMain::UpdateComPortHint() {
                        .arg(QString::fromStdString(corvane::DescribeComPort(number)));
     if (const QString facts = portListFacts_->FactsOf(index); !facts.isEmpty())
         hint += '\n' + facts;
+    hint += '\n' + serialLines_->FrameHint();
     cmbxComPorts->setToolTip(hint);
     portListFacts_->Refresh();
 }

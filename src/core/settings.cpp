@@ -5,6 +5,7 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -129,6 +130,71 @@ QString Settings::SplitReceived(int port) const {
 
 void Settings::SetSplitReceived(int port, const QString& rule) {
     Set(SplitKey(port), rule);
+}
+
+namespace {
+
+// The spellings of the file, in the order of the enums.
+const QStringList kParities{"none", "odd", "even", "mark", "space"};
+const QStringList kStopBits{"1", "1.5", "2"};
+const QStringList kFlows{"none", "rts/cts", "xon/xoff"};
+
+QString PortGroup(unsigned number) {
+    return QStringLiteral("COM%1/").arg(number);
+}
+
+template <class Enum> Enum Spelled(const QStringList& names, const QVariant& value, Enum fallback) {
+    const int index = names.indexOf(value.toString());
+    return index < 0 ? fallback : static_cast<Enum>(index);
+}
+
+} // namespace
+
+std::optional<LineFrame> Settings::PortLine(unsigned number) const {
+    const QString group = PortGroup(number);
+    if (!settings_.contains(group + "dataBits"))
+        return std::nullopt;
+    LineFrame frame;
+    const int dataBits = settings_.value(group + "dataBits").toInt();
+    if (dataBits >= 5 && dataBits <= 8)
+        frame.dataBits = dataBits;
+    frame.parity = Spelled(kParities, settings_.value(group + "parity"), frame.parity);
+    frame.stopBits = Spelled(kStopBits, settings_.value(group + "stopBits"), frame.stopBits);
+    frame.flow = Spelled(kFlows, settings_.value(group + "flowControl"), frame.flow);
+    frame.dtrAtOpen = settings_.value(group + "dtrAtOpen", true).toBool();
+    frame.rtsAtOpen = settings_.value(group + "rtsAtOpen", true).toBool();
+    return frame;
+}
+
+void Settings::SetPortLine(unsigned number, const LineFrame& frame) {
+    const QString group = PortGroup(number);
+    settings_.setValue(group + "dataBits", frame.dataBits);
+    settings_.setValue(group + "parity", kParities[static_cast<int>(frame.parity)]);
+    settings_.setValue(group + "stopBits", kStopBits[static_cast<int>(frame.stopBits)]);
+    settings_.setValue(group + "flowControl", kFlows[static_cast<int>(frame.flow)]);
+    settings_.setValue(group + "dtrAtOpen", frame.dtrAtOpen);
+    settings_.setValue(group + "rtsAtOpen", frame.rtsAtOpen);
+    Sync();
+}
+
+bool Settings::ShowSerialLines() const {
+    return settings_.value("lines/show", false).toBool();
+}
+
+void Settings::SetShowSerialLines(bool show) {
+    Set("lines/show", show);
+}
+
+bool Settings::LogLineChanges() const {
+    return settings_.value("lines/logChanges", false).toBool();
+}
+
+void Settings::SetLogLineChanges(bool log) {
+    Set("lines/logChanges", log);
+}
+
+int Settings::ResetPulseMs() const {
+    return std::max(1, settings_.value("lines/resetMs", 100).toInt());
 }
 
 bool Settings::Sync() {

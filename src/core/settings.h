@@ -4,7 +4,8 @@
 // $XDG_CONFIG_HOME/corvane/corvane.conf, or ~/.config/corvane/corvane.conf without it. Only what
 // the operator chose beyond the window's specified start-up state lives here: whether a pane shows
 // its time column, the last folder a file dialog used, the payloads last sent from each payload
-// field, and whether a serial port that went away is reopened when it comes back. Nothing here
+// field, whether a serial port that went away is reopened when it comes back, the line settings
+// of each COM number and the serial lines bar. Nothing here
 // changes a control's initial text or value.
 //
 // UI thread. Each change is written to the file at once (Sync), so that a file that cannot be
@@ -14,6 +15,7 @@
 // reads as defaults.
 
 #include "core/fileerror.h"
+#include "core/lineframe.h"
 
 #include <QHash>
 #include <QSettings>
@@ -21,6 +23,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace corvane {
 
@@ -58,6 +61,21 @@ public:
     // "reconnect"); on until chosen otherwise.
     bool Reconnect() const;
     void SetReconnect(bool reconnect);
+
+    // The line settings of COM<number> (the group "COM<number>"); nothing when the number has no
+    // entry of its own, and it opens as specified. A value the file spells wrongly reads as its
+    // default.
+    std::optional<LineFrame> PortLine(unsigned number) const;
+    void SetPortLine(unsigned number, const LineFrame& frame);
+
+    // Whether the upper pane shows the serial lines bar ("lines/show"), and whether it logs each
+    // change of the input lines ("lines/logChanges"); both off until chosen.
+    bool ShowSerialLines() const;
+    void SetShowSerialLines(bool show);
+    bool LogLineChanges() const;
+    void SetLogLineChanges(bool log);
+    // How long Reset holds DTR low, in milliseconds ("lines/resetMs", 100; at least 1).
+    int ResetPulseMs() const;
 
     // Whether "Include times" is ticked when the Save As dialog opens: as it was last left.
     bool IncludeTimes() const;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/stopsignals.h"
 
-#include "core/uiwait.h"
-
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -51,12 +49,8 @@ void ReadStopSignals() {
     char bytes[64];
     while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
     }
-    QCoreApplication* app = QCoreApplication::instance();
-    // Never inside a handler: one that waits for the port finishes first.
-    AfterUiWait(app, [] {
-        if (GetStop().end)
-            GetStop().end();
-    });
+    if (GetStop().end)
+        GetStop().end();
 }
 
 } // namespace

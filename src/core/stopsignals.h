@@ -10,11 +10,10 @@
 namespace corvane {
 
 // From now on, while the application object lives, SIGTERM, SIGHUP and SIGINT no longer end the
-// process at once: each runs end from the UI thread's event loop, after any handler that is
-// waiting (core/uiwait.h) has returned. A signal ignored when this is called stays ignored (the
-// program was started by nohup, say); when the application object goes, each signal gets back
-// what it had. Called on the UI thread, after the application object exists; a later call
-// replaces end.
+// process at once: each runs end from the UI thread's event loop. A signal ignored when this is
+// called stays ignored (the program was started by nohup, say); when the application object goes,
+// each signal gets back what it had. Called on the UI thread, after the application object
+// exists; a later call replaces end.
 void EndOnStopSignals(std::function<void()> end);
 
 } // namespace corvane

@@ -177,6 +177,12 @@ constexpr DWORD RESETDEV = 7;
 constexpr DWORD SETBREAK = 8;
 constexpr DWORD CLRBREAK = 9;
 
+// GetCommModemStatus
+constexpr DWORD MS_CTS_ON = 0x0010;
+constexpr DWORD MS_DSR_ON = 0x0020;
+constexpr DWORD MS_RING_ON = 0x0040;
+constexpr DWORD MS_RLSD_ON = 0x0080;
+
 // ClearCommError
 constexpr DWORD CE_RXOVER = 0x0001;
 constexpr DWORD CE_OVERRUN = 0x0002;
@@ -235,6 +241,20 @@ BOOL SetCommMask(HANDLE hFile, DWORD dwEvtMask);
 // SETXOFF/SETXON suspend and resume output. A pseudo-terminal has no modem lines: there the line
 // calls fail with ERROR_NOT_SUPPORTED and change nothing.
 BOOL EscapeCommFunction(HANDLE hFile, DWORD dwFunc);
+
+// The levels of CTS, DSR, RI and DCD (RLSD) as MS_*_ON bits. Fails with ERROR_NOT_SUPPORTED where
+// the device has no modem lines (a pseudo-terminal, some USB CDC devices).
+BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
+
+// Not a Windows call. Windows reports changes of the input lines as the EV_CTS, EV_DSR, EV_RLSD and
+// EV_RING events of WaitCommEvent, whose one waiter per port is the receive worker's here; this is
+// a wait of its own for them, the kernel's TIOCMIWAIT, on the calling thread. Blocks until the
+// levels differ from *lpModemStat (MS_*_ON bits, as GetCommModemStatus gives them), then writes
+// the new levels there. Returns at once when they differ already. Fails with
+// ERROR_OPERATION_ABORTED when the port is closed meanwhile (CloseHandle ends the wait before it
+// returns), ERROR_NOT_SUPPORTED where the device has no modem lines, and ERROR_INVALID_PARAMETER
+// while another thread waits on the same port.
+BOOL WaitCommModemStatus(HANDLE hFile, LPDWORD lpModemStat);
 
 // With EV_RXCHAR in the mask: completes at once (TRUE, *lpEvtMask = EV_RXCHAR) when bytes are
 // queued, otherwise returns FALSE with ERROR_IO_PENDING and completes when bytes arrive, the mask

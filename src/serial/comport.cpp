@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serial/comport.h"
 
-#include "core/uiwait.h"
 #include "payload/hexcodec.h"
 #include "platform/openfailure.h"
+#include "serial/linesettings.h"
 #include "serial/messages.h"
 #include "serial/openfailureline.h"
 #include "serial/serialstate.h"
 #include "serial/steplines.h"
+#include "serial/writewait.h"
 
 #include <string>
 
@@ -46,13 +47,16 @@ constexpr COMMTIMEOUTS kTimeouts{1, 1, 1, 10, 100};
 enum class Opening { Click, Return };
 
 void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudRate,
-               Opening opening) {
+               const LineFrame& frame, Opening opening) {
     DCB dcb{};
     if (!GetCommState(port, &dcb)) {
         panes.AddToLog(kReadSettingsError + path);
         dcb = DCB{};
     }
     SetFixedLine(dcb, baudRate);
+    // The operator's frame and flow control, where chosen; DTR and RTS control stay disabled as
+    // the flag word has them, and the lines get their levels below.
+    PutFrame(dcb, frame, OutputLines{false, false});
     if (!SetCommState(port, &dcb))
         panes.AddToLog(kWriteSettingsError + path);
 
@@ -71,11 +75,11 @@ void Configure(LogPanes& panes, HANDLE port, const ByteString& path, DWORD baudR
     if (!SetCommMask(port, EV_RXCHAR))
         panes.AddToLog(kMaskError + path);
     // Devices without modem lines refuse these; that is no reason to give up the port.
-    EscapeCommFunction(port, SETRTS);
-    EscapeCommFunction(port, SETDTR);
+    SetOutputLinesAtOpen(port, frame);
 }
 
 HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, Opening opening) {
+    EndSerialWrite(); // its waiter reads WriteOverlapped, which is made anew below
     HANDLE port = INVALID_HANDLE_VALUE;
     try {
         const ByteString path = ComPortPath(portNumber);
@@ -83,7 +87,7 @@ HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, Openin
                            FILE_FLAG_OVERLAPPED, nullptr);
         if (port != INVALID_HANDLE_VALUE) {
             StepLines steps(panes);
-            Configure(steps, port, path, baudRate, opening);
+            Configure(steps, port, path, baudRate, SavedLineFrame(portNumber), opening);
         } else if (opening == Opening::Click) {
             const DWORD error = GetLastError();
             panes.AddToLog(kInvalidHandle);
@@ -101,6 +105,25 @@ HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, Openin
     return port;
 }
 
+// The lines for a write's end: none when every byte went out or the close ended it; otherwise
+// "Ошибка при SendData", and "Передано байт: N из M" when part of the payload went out.
+void ReportWriteEnd(LogPanes& panes, DWORD size, const WriteEnd& end) {
+    // Ended by the close, or by the program's end: the operator discarded the rest.
+    if (end.error == ERROR_OPERATION_ABORTED)
+        return;
+    // Logging the attempt and staying silent about its failure would report it as sent.
+    if (end.ok && end.written == size)
+        return;
+    try {
+        panes.AddToLog(kSendDataError);
+        if (end.written > 0 && end.written < size)
+            panes.AddToLog(kBytesSent + std::to_string(end.written) + kBytesOf +
+                           std::to_string(size));
+    } catch (...) {
+        panes.AddToLog(kSendDataError);
+    }
+}
+
 } // namespace
 
 ByteString ComPortPath(BYTE portNumber) {
@@ -115,25 +138,25 @@ HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
     return OpenAndConfigure(panes, portNumber, baudRate, Opening::Return);
 }
 
-void SendData(LogPanes& panes, const ByteString& payload) {
+void SendData(LogPanes& panes, const ByteString& payload, std::function<void()> ended) {
     if (payload.empty())
         return;
     try {
         const DWORD size = static_cast<DWORD>(payload.size());
         DWORD written = 0;
-        BOOL ok = WriteFile(hComPort, payload.data(), size, &written, &WriteOverlapped);
+        const HANDLE port = hComPort;
+        const BOOL ok = WriteFile(port, payload.data(), size, &written, &WriteOverlapped);
         const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         panes.AddToLog(kSentArrow + StrToHexView(payload));
         if (!ok && error == ERROR_IO_PENDING) {
-            // A write can take 100 ms + 10 ms a byte; the window keeps painting and showing
-            // received lines meanwhile, but starts no other handler.
-            const HANDLE writeEnded = WriteOverlapped.hEvent;
-            WaitKeepingUiAlive([writeEnded] { WaitForSingleObject(writeEnded, INFINITE); });
-            ok = GetOverlappedResult(hComPort, &WriteOverlapped, &written, FALSE);
+            AwaitSerialWrite(port, [&panes, size, ended = std::move(ended)](const WriteEnd& end) {
+                ReportWriteEnd(panes, size, end);
+                if (ended)
+                    ended();
+            });
+            return;
         }
-        // Logging the attempt and staying silent about its failure would report it as sent.
-        if (!ok || written != size)
-            panes.AddToLog(kSendDataError);
+        ReportWriteEnd(panes, size, WriteEnd{ok != FALSE, error, written});
     } catch (...) {
         panes.AddToLog(kSendDataError);
     }

@@ -6,6 +6,9 @@
 #include "core/bytestring.h"
 #include "core/logpanes.h"
 #include "platform/commapi.h"
+#include "serial/writewait.h"
+
+#include <functional>
 
 namespace corvane {
 
@@ -24,11 +27,12 @@ HANDLE OpenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate);
 // kept, only the transmit queue is purged.
 HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate);
 
-// Writes payload to hComPort, logs "<- " and its hex view, and waits for the write to end (at
-// most 100 + 10 ms per byte); on the UI thread the window stays alive meanwhile (core/uiwait.h).
-// An empty payload does nothing. A write that fails or ends short is
-// logged as an error after its "<- " line.
-void SendData(LogPanes& panes, const ByteString& payload);
+// Writes payload to hComPort and logs "<- " and its hex view. A write the port cannot finish at
+// once (the device holds it back, or the line is slow) is awaited beside the UI thread
+// (serial/writewait.h): SendData returns at once and ended runs on the UI thread when the write
+// has ended; the write time-outs end it within 100 + 10 ms a byte. An empty payload does nothing.
+// A write that fails or ends short is logged as an error after its "<- " line.
+void SendData(LogPanes& panes, const ByteString& payload, std::function<void()> ended = {});
 
 // The system's text for an error code, without its trailing blanks, line breaks and full stops.
 ByteString SystemErrorText(DWORD code);

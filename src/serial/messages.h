@@ -10,6 +10,11 @@ namespace corvane::serial {
 inline const ByteString kInvalidHandle = "INVALID_HANDLE_VALUE";
 // "Ошибка при SendData"
 inline const ByteString kSendDataError = "\xCE\xF8\xE8\xE1\xEA\xE0 \xEF\xF0\xE8 SendData";
+// "Передано байт: " (the count written, " из " and the payload's size follow): after
+// kSendDataError when part of the payload went out, so that the operator knows the device got a
+// truncated frame
+inline const ByteString kBytesSent = "\xCF\xE5\xF0\xE5\xE4\xE0\xED\xEE \xE1\xE0\xE9\xF2: ";
+inline const ByteString kBytesOf = " \xE8\xE7 ";
 // "Ошибка чтения параметров последовательного порта " (the port path follows)
 inline const ByteString kReadSettingsError =
     "\xCE\xF8\xE8\xE1\xEA\xE0 \xF7\xF2\xE5\xED\xE8\xFF \xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xEE\xE2 "

@@ -5,6 +5,7 @@
 #include "serial/replug.h"
 #include "serial/serialstate.h"
 #include "serial/untRxThread.h"
+#include "serial/writewait.h"
 
 namespace corvane {
 
@@ -23,7 +24,8 @@ bool OpenSerialLink(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
 
 void CloseSerialLink() {
     DisarmReplug();
-    CloseHandle(hComPort);
+    CloseHandle(hComPort); // ends a pending write
+    EndSerialWrite();
     CloseHandle(WriteOverlapped.hEvent);
     TerminateRxThread();
 }

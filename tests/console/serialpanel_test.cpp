@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The serial groups of the main window, driven by clicks, with pseudo-terminals as the devices.
+#include "console/linesettingsdialog.h"
+#include "console/seriallinesbar.h"
+#include "console/seriallinetools.h"
 #include "console/splitmenu.h"
+#include "console/tshape.h"
 #include "console/untMain.h"
 #include "console/windowtools.h"
 #include "core/codepage.h"
 #include "core/handover.h"
+#include "fakemodemlines.h"
 #include "fakesysfs.h"
 #include "ptydevice.h"
 #include "recordingdialogs.h"
+#include "serial/comport.h"
 #include "serial/devicemessages.h"
+#include "serial/linesettings.h"
 #include "serial/messages.h"
 #include "serial/serialstate.h"
 
@@ -16,12 +23,15 @@
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <algorithm>
@@ -123,6 +133,12 @@ protected:
         frm.btnWriteToPort->click();
     }
 
+    // What an earlier test saved is gone before the window reads it.
+    struct FreshSettings {
+        FreshSettings() {
+            QSettings(corvane::Settings::DefaultFileName(), QSettings::IniFormat).clear();
+        }
+    } fresh;
     PortsFolder folder;
     PtyDevice device;
     RecordingDialogs dialogs;
@@ -190,10 +206,74 @@ TEST_F(SerialPanel, TheTooltipNamesTheDeviceBehindTheSelectedPort) {
     QCoreApplication::sendEvent(frm.cmbxComPorts, &help);
     EXPECT_EQ(frm.cmbxComPorts->toolTip(),
               QString::fromStdString("COM7: " + device.SlavePath() + " (link " + folder.Path() +
-                                     "/COM7)"));
+                                     "/COM7)\n19200 8N2"));
     frm.cmbxComPorts->setCurrentIndex(33);
     QCoreApplication::sendEvent(frm.cmbxComPorts, &help);
-    EXPECT_EQ(frm.cmbxComPorts->toolTip(), "COM34: /dev/ttyUSB1");
+    EXPECT_EQ(frm.cmbxComPorts->toolTip(), "COM34: /dev/ttyUSB1\n19200 8N2");
+}
+
+// "Line Settings…" in the serial group's and the port list's menu.
+class SerialLineSettings : public SerialPanel {
+protected:
+    TLineSettingsDialog* OpenDialog(QWidget* from) {
+        std::unique_ptr<QMenu> menu(frm.SerialLineTools()->MakeMenu(from));
+        auto* item = menu->findChild<QAction*>(QStringLiteral("line-settings"));
+        EXPECT_NE(item, nullptr);
+        if (!item)
+            return nullptr;
+        EXPECT_EQ(item->text(), QString::fromUtf8("Line Settings…"));
+        item->trigger();
+        return frm.SerialLineTools()->LineSettingsDialog();
+    }
+    QString Tooltip(QWidget* widget) {
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), widget->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(widget, &help);
+        return widget->toolTip();
+    }
+};
+
+TEST_F(SerialLineSettings, AreRememberedPerComNumberAndReachTheDeviceAtTheNextOpen) {
+    TLineSettingsDialog* dialog = OpenDialog(frm.grpbxComPort);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->Chosen(), corvane::LineFrame{}); // as specified: 8N2, both lines raised
+    dialog->cmbxStopBits->setCurrentIndex(0);
+    dialog->cmbxFlowControl->setCurrentIndex(1); // RTS/CTS
+    EXPECT_FALSE(dialog->chkbxRtsAtOpen->isEnabled());
+    dialog->buttons->button(QDialogButtonBox::Ok)->click();
+    EXPECT_EQ(Tooltip(frm.shpComPortState), "19200 8N1, RTS/CTS");
+    EXPECT_TRUE(Tooltip(frm.cmbxComPorts).endsWith("\n19200 8N1, RTS/CTS"));
+
+    Open();
+    const auto line = ReadSlaveLine(device.Master());
+    EXPECT_EQ(line.cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), unsigned{CS8 | CRTSCTS});
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{msg::kRxStarted});
+
+    // Another COM number keeps the specified settings.
+    frm.btnOpenComPort->click();
+    frm.cmbxComPorts->setCurrentIndex(7);
+    dialog = OpenDialog(frm.cmbxComPorts);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->Chosen(), corvane::LineFrame{});
+    dialog->buttons->button(QDialogButtonBox::Cancel)->click();
+}
+
+TEST_F(SerialLineSettings, ARefusedFrameIsLoggedAndTheDialogShowsWhatTheDriverKept) {
+    Open();
+    TLineSettingsDialog* dialog = OpenDialog(frm.grpbxComPort);
+    ASSERT_NE(dialog, nullptr);
+    dialog->cmbxStopBits->setCurrentIndex(0);
+    dialog->cmbxFlowControl->setCurrentIndex(2); // XON/XOFF: the pty takes it at once
+    dialog->buttons->button(QDialogButtonBox::Apply)->click();
+    EXPECT_EQ(ReadSlaveLine(device.Master()).iflag & (IXON | IXOFF), unsigned{IXON | IXOFF});
+    EXPECT_EQ(Tooltip(frm.shpComPortState), "19200 8N1, XON/XOFF");
+
+    dialog->cmbxParity->setCurrentIndex(2); // even: a pty refuses parity
+    dialog->buttons->button(QDialogButtonBox::Apply)->click();
+    EXPECT_EQ(Lines(frm.mmLog).back(), msg::kWriteSettingsError + corvane::ComPortPath(7));
+    EXPECT_EQ(dialog->cmbxParity->currentIndex(), 0); // what the driver kept
+    EXPECT_EQ(dialog->cmbxFlowControl->currentIndex(), 2);
+    EXPECT_EQ(Tooltip(frm.shpComPortState), "19200 8N1, XON/XOFF");
+    dialog->buttons->button(QDialogButtonBox::Cancel)->click();
 }
 
 TEST_F(SerialPanel, EntriesWithADeviceAreBoldAndTheirTooltipsNameTheAdapter) {
@@ -226,7 +306,7 @@ TEST_F(SerialPanel, EntriesWithADeviceAreBoldAndTheirTooltipsNameTheAdapter) {
     // The list's own tooltip names the selected port's adapter too.
     QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), frm.cmbxComPorts->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(frm.cmbxComPorts, &help);
-    EXPECT_TRUE(frm.cmbxComPorts->toolTip().endsWith('\n' + facts))
+    EXPECT_TRUE(frm.cmbxComPorts->toolTip().endsWith('\n' + facts + "\n19200 8N2"))
         << frm.cmbxComPorts->toolTip().toStdString();
     // Unplugged: the next opening draws it plain.
     device.CloseMaster();
@@ -382,20 +462,131 @@ TEST(SerialEnding, TheProcessEndsCleanlyWithThePortOpen) {
     std::filesystem::remove_all(folder);
 }
 
-// A write the device does not take lasts 100 ms + 10 ms a byte. Meanwhile the window paints and
-// received lines flow, but no other handler starts: a click waits for the write to end and a
-// timer's tick is skipped.
-class SerialPanelLongWrite : public SerialPanel {
+// "Show Serial Lines": the bar at the top of the upper pane.
+class SerialLinesBar : public SerialLineSettings {
+protected:
+    TSerialLinesBar* ShowBar() {
+        std::unique_ptr<QMenu> menu(frm.SerialLineTools()->MakeMenu(frm.grpbxComPort));
+        auto* item = menu->findChild<QAction*>(QStringLiteral("show-serial-lines"));
+        EXPECT_NE(item, nullptr);
+        if (item) {
+            EXPECT_FALSE(item->isChecked());
+            item->trigger();
+        }
+        return frm.SerialLineTools()->LinesBar();
+    }
+    std::vector<TShape*> Lamps(TSerialLinesBar* bar) {
+        return {bar->shpCts, bar->shpDsr, bar->shpDcd, bar->shpRi};
+    }
+    static ByteString Cp(const char* utf8) { return corvane::ToCodePage(QString::fromUtf8(utf8)); }
+};
+
+TEST_F(SerialLinesBar, APseudoTerminalShowsGreyedLampsAndDisabledButtons) {
+    TSerialLinesBar* bar = ShowBar();
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_TRUE(corvane::Settings().ShowSerialLines());
+    Open();
+    for (TShape* lamp : Lamps(bar)) {
+        EXPECT_EQ(lamp->BrushColor(), TSerialLinesBar::kNone);
+        EXPECT_TRUE(lamp->toolTip().contains("no modem lines")) << lamp->toolTip().toStdString();
+    }
+    for (QPushButton* button : {bar->btnDtr, bar->btnRts, bar->btnReset, bar->btnBreak})
+        EXPECT_FALSE(button->isEnabled());
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{msg::kRxStarted}); // nothing failed
+}
+
+TEST_F(SerialLinesBar, DrivesAndWatchesTheLinesOfADeviceThatHasThem) {
+    corvane::testing::FakeModemLines lines;
+    TSerialLinesBar* bar = ShowBar();
+    Open();
+    EXPECT_TRUE(bar->btnDtr->isChecked());
+    EXPECT_TRUE(bar->btnRts->isChecked());
+    for (TShape* lamp : Lamps(bar))
+        EXPECT_EQ(lamp->BrushColor(), TSerialLinesBar::kOff);
+
+    bar->btnDtr->click();
+    EXPECT_EQ(lines.Lines(), TIOCM_RTS);
+    bar->btnRts->click();
+    EXPECT_EQ(lines.Lines(), 0);
+    bar->btnDtr->click();
+    bar->btnRts->click();
+    EXPECT_EQ(lines.Lines(), TIOCM_DTR | TIOCM_RTS);
+    const auto before = lines.Outputs().size();
+    bar->btnReset->click();
+    bar->btnBreak->click();
+    ASSERT_TRUE(WaitFor([&] { return lines.Outputs().size() == before + 4; }));
+    const auto outputs = lines.Outputs();
+    // DTR low, the break on, DTR high again, the break off.
+    EXPECT_EQ(outputs[before].lines, TIOCM_RTS);
+    EXPECT_TRUE(outputs[before + 1].onBreak);
+    EXPECT_EQ(outputs[before + 2].lines, TIOCM_DTR | TIOCM_RTS);
+    EXPECT_FALSE(outputs[before + 3].onBreak);
+    EXPECT_GE(outputs[before + 2].when - outputs[before].when, std::chrono::milliseconds(100));
+    EXPECT_GE(outputs[before + 3].when - outputs[before + 1].when, std::chrono::milliseconds(250));
+    EXPECT_TRUE(bar->btnDtr->isChecked());
+
+    // An input line changes: the lamp follows; with "Log Line Changes" the levels are logged.
+    bar->chkbxLogChanges->click();
+    const auto changed = std::chrono::steady_clock::now();
+    lines.SetInputs(TIOCM_CTS | TIOCM_CD);
+    ASSERT_TRUE(WaitFor([&] { return bar->shpCts->BrushColor() == TSerialLinesBar::kOn; }));
+    ::testing::Test::RecordProperty(
+        "lampMs", static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::steady_clock::now() - changed)
+                                       .count()));
+    EXPECT_EQ(bar->shpDcd->BrushColor(), TSerialLinesBar::kOn);
+    EXPECT_EQ(bar->shpDsr->BrushColor(), TSerialLinesBar::kOff);
+    ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLog, Cp("Линии: CTS=1 DSR=0 DCD=1 RI=0")); }));
+    bar->chkbxLogChanges->click();
+    lines.SetInputs(TIOCM_DSR | TIOCM_RI);
+    ASSERT_TRUE(WaitFor([&] { return bar->shpRi->BrushColor() == TSerialLinesBar::kOn; }));
+
+    auto log = Lines(frm.mmLog);
+    log.erase(log.begin()); // the worker's start
+    EXPECT_EQ(log, (std::vector<ByteString>{
+                       Cp("Линия DTR: 0"), Cp("Линия RTS: 0"), Cp("Линия DTR: 1"),
+                       Cp("Линия RTS: 1"), Cp("Сброс: DTR 0 на 100 мс"), Cp("Разрыв линии: 250 мс"),
+                       Cp("Линии: CTS=1 DSR=0 DCD=1 RI=0")}));
+    frm.btnOpenComPort->click(); // ends the watch while the device is there
+    for (QPushButton* button : {bar->btnDtr, bar->btnRts, bar->btnReset, bar->btnBreak})
+        EXPECT_FALSE(button->isEnabled());
+}
+
+TEST_F(SerialLinesBar, UnderRtsCtsTheRtsButtonShowsTheLevelButIsDisabled) {
+    corvane::testing::FakeModemLines lines;
+    corvane::SaveLineFrame(7, {8, corvane::Parity::None, corvane::StopBits::One,
+                               corvane::FlowControl::RtsCts, true, true});
+    TSerialLinesBar* bar = ShowBar();
+    Open();
+    EXPECT_TRUE(bar->btnRts->isChecked());
+    EXPECT_FALSE(bar->btnRts->isEnabled());
+    EXPECT_TRUE(bar->btnDtr->isEnabled());
+    frm.btnOpenComPort->click();
+}
+
+// A write the device holds back lasts up to 100 ms + 10 ms a byte before its time-out ends it.
+// Meanwhile the window goes on as ever: clicks, timers and received lines are served at once.
+class SerialPanelHeldWrite : public SerialPanel {
 protected:
     void SetUp() override {
         SerialPanel::SetUp();
-        frm.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frm));
         frm.edtData->setText(QString(kPayloadSize, u'x'));
         frm.chkbxRawData->click();
     }
-    // The pane's lines as the operator sees them: "<- " with the hex view of the payload, then
-    // the write's end, which it did not reach.
+    // The device sends XOFF to a port with XON/XOFF flow control: its output stops.
+    void HoldOutputByXoff() {
+        DCB dcb{};
+        ASSERT_TRUE(GetCommState(corvane::hComPort, &dcb));
+        dcb.fOutX = 1;
+        dcb.fInX = 1;
+        ASSERT_TRUE(SetCommState(corvane::hComPort, &dcb));
+        // The XOFF is taken by the line, not shown; the byte after it shows it has been taken.
+        device.Write("\x13"
+                     "A");
+        ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLogRec, "->  41"); }));
+    }
+    // The pane's lines for one send: "<- " with the hex view of the payload, then the write's
+    // end, which it did not reach.
     static std::vector<ByteString> SendLines() {
         ByteString hex;
         for (int i = 0; i < kPayloadSize; ++i)
@@ -403,61 +594,38 @@ protected:
         return {"<- " + hex, msg::kSendDataError};
     }
 
-    static constexpr int kPayloadSize = 200; // a wait of 2.1 s
+    static constexpr int kPayloadSize = 200; // a time-out of 2.1 s
 };
 
-// Counts the paint events of a widget while a condition holds.
-class PaintCounter : public QObject {
-public:
-    PaintCounter(QWidget* widget, std::function<bool()> counting) : counting_(std::move(counting)) {
-        widget->installEventFilter(this);
-    }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint && counting_())
-            ++count;
-        return false;
-    }
-
-private:
-    std::function<bool()> counting_;
-};
-
-TEST_F(SerialPanelLongWrite, KeepsThePanesPaintingAndReceivingButPutsAClickOff) {
+TEST_F(SerialPanelHeldWrite, KeepsTheWindowTurningAndDisablesSendUntilItEnds) {
     Open();
-    device.StopTakingOutput();
-    bool sending = false;
-    int linesDuringTheWrite = 0;
-    PaintCounter paints(frm.mmLogRec->viewport(), [&] { return sending; });
-    QObject::connect(frm.mmLogRec, &TLogPane::textChanged,
-                     [&] { linesDuringTheWrite += sending ? 1 : 0; });
-    // Both happen while the click below waits for its write.
-    QTimer::singleShot(0, [&] { device.Write(ByteString("\x2A", 1)); });
-    QTimer::singleShot(0, [&] { frm.btnClearLog->click(); });
-    sending = true;
+    HoldOutputByXoff();
     frm.btnWriteToPort->click();
-    sending = false;
+    EXPECT_FALSE(frm.btnWriteToPort->isEnabled());
+    EXPECT_EQ(Lines(frm.mmLog).back(), SendLines().front());
 
-    EXPECT_GT(linesDuringTheWrite, 0);
-    EXPECT_GT(paints.count, 0);
-    EXPECT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"->  2A"});
-    std::vector<ByteString> expected{msg::kRxStarted};
-    for (const ByteString& line : SendLines())
-        expected.push_back(line);
-    EXPECT_EQ(Lines(frm.mmLog), expected); // the Clear click has not run yet
-    ASSERT_TRUE(WaitFor([&] { return Lines(frm.mmLog).empty(); }));
-    EXPECT_TRUE(Lines(frm.mmLogRec).empty());
+    // While the write is pending: a timer ticks, a received byte shows, a click runs at once.
+    RunTimerPeriods(3);
+    device.Write("*");
+    ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLogRec, "->  2A"); }));
+    frm.btnClearLog->click();
+    EXPECT_TRUE(Lines(frm.mmLog).empty());
+    EXPECT_FALSE(frm.btnWriteToPort->isEnabled());
+
+    // The time-out ends it: its failure is logged and Send is back.
+    ASSERT_TRUE(WaitFor([&] { return frm.btnWriteToPort->isEnabled(); }));
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{msg::kSendDataError});
     EXPECT_TRUE(dialogs.errors.empty());
 }
 
-TEST_F(SerialPanelLongWrite, ARepetitionNeverStartsASendWhileOneWaits) {
+TEST_F(SerialPanelHeldWrite, ARepetitionSkipsItsTicksWhileAWriteIsPending) {
     Open();
     device.StopTakingOutput();
     StartRepetition(30); // ticks far faster than a write ends
     ASSERT_TRUE(WaitFor([&] { return CountSent(frm.mmLog) >= 2; }));
-    frm.btnWriteToPort->click(); // Stop
+    EXPECT_TRUE(frm.btnWriteToPort->isEnabled()); // Stop stays within reach
+    frm.btnWriteToPort->click();                  // Stop
+    ASSERT_TRUE(WaitFor([&] { return frm.btnWriteToPort->isEnabled(); }));
     auto lines = Lines(frm.mmLog);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), msg::kRxStarted);
@@ -467,6 +635,30 @@ TEST_F(SerialPanelLongWrite, ARepetitionNeverStartsASendWhileOneWaits) {
         const std::vector<ByteString> pair(lines.begin() + i, lines.begin() + i + 2);
         EXPECT_EQ(pair, SendLines()) << i;
     }
+}
+
+TEST_F(SerialPanelHeldWrite, CloseEndsItAtOnceAndDiscardsTheRest) {
+    frm.edtData->setText(QString(2000, u'x')); // 20 s before its time-out
+    Open();
+    HoldOutputByXoff();
+    frm.btnWriteToPort->click();
+    ASSERT_FALSE(frm.btnWriteToPort->isEnabled());
+    const auto start = std::chrono::steady_clock::now();
+    frm.btnOpenComPort->click();
+    const auto took = std::chrono::steady_clock::now() - start;
+    // 100 ms is the aim; the bound leaves room for a loaded machine, far below the time-out.
+    EXPECT_LT(took, std::chrono::seconds(2));
+    ExpectClosed();
+    EXPECT_FALSE(Has(frm.mmLog, msg::kSendDataError));
+    EXPECT_EQ(device.ReadAvailable(), "");
+
+    // The port opens again and sends at once.
+    device.Write("\x11"); // XON, for whoever reads the line next
+    frm.edtData->setText(QStringLiteral("ok"));
+    Open();
+    frm.btnWriteToPort->click();
+    EXPECT_EQ(device.Read(2), "ok");
+    EXPECT_TRUE(frm.btnWriteToPort->isEnabled());
 }
 
 // "Capture Received Bytes…" in the lower pane's menu: the bytes exactly as the device sent them.

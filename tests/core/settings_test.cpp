@@ -53,6 +53,69 @@ TEST(Settings, WhatIsSetIsReadBackByTheNextRunAndDefaultsHoldUntilThen) {
     EXPECT_FALSE(Settings(edited.fileName()).Reconnect());
 }
 
+TEST(Settings, LineSettingsArePerComNumberAndTheLinesBarHasItsDefaults) {
+    QTemporaryDir folder;
+    const QString file = folder.filePath("corvane.conf");
+    LineFrame modbus;
+    modbus.parity = Parity::Even;
+    modbus.stopBits = StopBits::One;
+    modbus.flow = FlowControl::RtsCts;
+    modbus.dtrAtOpen = false;
+    LineFrame old;
+    old.dataBits = 7;
+    old.parity = Parity::Space;
+    old.stopBits = StopBits::OneAndHalf;
+    old.flow = FlowControl::XonXoff;
+    old.rtsAtOpen = false;
+    {
+        Settings fresh(file);
+        EXPECT_EQ(fresh.PortLine(3), std::nullopt);
+        EXPECT_FALSE(fresh.ShowSerialLines());
+        EXPECT_FALSE(fresh.LogLineChanges());
+        EXPECT_EQ(fresh.ResetPulseMs(), 100);
+        fresh.SetPortLine(3, modbus);
+        fresh.SetPortLine(255, old);
+        fresh.SetShowSerialLines(true);
+        fresh.SetLogLineChanges(true);
+        EXPECT_TRUE(fresh.Sync());
+    }
+    const Settings later(file);
+    EXPECT_EQ(later.PortLine(3), modbus);
+    EXPECT_EQ(later.PortLine(255), old);
+    EXPECT_EQ(later.PortLine(4), std::nullopt) << "per COM number";
+    EXPECT_TRUE(later.ShowSerialLines());
+    EXPECT_TRUE(later.LogLineChanges());
+
+    // As someone edits the file by hand: what is spelled wrongly reads as its default.
+    QFile edited(folder.filePath("edited.conf"));
+    ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+    edited.write("[COM9]\ndataBits=9\nparity=even\nstopBits=3\nflowControl=rts/cts\n"
+                 "[lines]\nresetMs=250\n");
+    edited.close();
+    const Settings hand(edited.fileName());
+    LineFrame expected;
+    expected.parity = Parity::Even;
+    expected.flow = FlowControl::RtsCts;
+    EXPECT_EQ(hand.PortLine(9), expected);
+    EXPECT_EQ(hand.ResetPulseMs(), 250);
+}
+
+TEST(LineFrame, TheShortFormNamesRateFrameAndFlowControl) {
+    const LineFrame standard;
+    EXPECT_EQ(FrameText(19200, standard), "19200 8N2");
+    LineFrame frame;
+    frame.parity = Parity::Even;
+    frame.stopBits = StopBits::One;
+    frame.flow = FlowControl::RtsCts;
+    EXPECT_EQ(FrameText(19200, frame), "19200 8E1, RTS/CTS");
+    frame = {5, Parity::Odd, StopBits::OneAndHalf, FlowControl::XonXoff, true, true};
+    EXPECT_EQ(FrameText(9600, frame), "9600 5O1.5, XON/XOFF");
+    frame = {7, Parity::Mark, StopBits::Two, FlowControl::None, false, false};
+    EXPECT_EQ(FrameText(115200, frame), "115200 7M2");
+    frame.parity = Parity::Space;
+    EXPECT_EQ(FrameText(1200, frame), "1200 7S2");
+}
+
 TEST(Settings, HistoryKeepsTheLastFiftyWithoutRepeatsInARow) {
     QStringList history;
     PushHistory(history, "a", 3);

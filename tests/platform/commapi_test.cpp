@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/commapi.h"
 
+#include "fakemodemlines.h"
 #include "fakeuartcounts.h"
 #include "platform/posix/handletable.h"
 #include "platform/posix/portlock.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <atomic>
@@ -372,6 +374,126 @@ TEST_F(OpenPort, ModemLinesFailHarmlesslyOnAPseudoTerminal) {
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     device.Write("ok");
     AwaitQueued(2);
+}
+
+TEST_F(OpenPort, FlowControlReachesTheTtyAndReadsBack) {
+    struct FlowCase {
+        const char* name;
+        bool cts, xon;
+        unsigned cflag, iflag; // expected on the tty
+    };
+    const FlowCase cases[] = {
+        {"RTS/CTS", true, false, CRTSCTS, 0},
+        {"XON/XOFF", false, true, 0, IXON | IXOFF},
+        {"none", false, false, 0, 0},
+    };
+    for (const FlowCase& c : cases) {
+        DCB dcb{};
+        ASSERT_TRUE(GetCommState(port, &dcb));
+        dcb.BaudRate = 19200;
+        dcb.StopBits = ONESTOPBIT;
+        dcb.fOutxCtsFlow = c.cts;
+        dcb.fRtsControl = c.cts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+        dcb.fOutX = dcb.fInX = c.xon;
+        ASSERT_TRUE(SetCommState(port, &dcb)) << c.name;
+
+        const SlaveLine line = ReadSlaveLine(device.Master());
+        EXPECT_EQ(line.cflag & CRTSCTS, c.cflag) << c.name;
+        EXPECT_EQ(line.iflag & (IXON | IXOFF), c.iflag) << c.name;
+        EXPECT_EQ(line.cflag & (CSIZE | PARENB | CSTOPB), unsigned{CS8}) << c.name;
+        DCB back{};
+        ASSERT_TRUE(GetCommState(port, &back));
+        EXPECT_EQ(back.fOutxCtsFlow, DWORD{c.cts}) << c.name;
+        EXPECT_EQ(back.fRtsControl == RTS_CONTROL_HANDSHAKE, c.cts) << c.name;
+        EXPECT_EQ(back.fOutX, DWORD{c.xon}) << c.name;
+        EXPECT_EQ(back.fInX, DWORD{c.xon}) << c.name;
+    }
+}
+
+TEST_F(OpenPort, APseudoTerminalHasNoModemLinesToReadOrWaitFor) {
+    DWORD status = 0;
+    EXPECT_FALSE(GetCommModemStatus(port, &status));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    EXPECT_FALSE(WaitCommModemStatus(port, &status)); // at once: nothing to wait for
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    EXPECT_FALSE(GetCommModemStatus(INVALID_HANDLE_VALUE, &status));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+// The port opened on a device with modem lines of the test's own.
+class LinesPort : public OpenPort {
+protected:
+    FakeModemLines lines;
+};
+
+TEST_F(LinesPort, EscapesDriveDtrRtsAndTheBreak) {
+    const struct {
+        DWORD function;
+        int lines;
+        bool onBreak;
+    } steps[] = {
+        {CLRDTR, TIOCM_RTS, false},   {CLRRTS, 0, false},
+        {SETDTR, TIOCM_DTR, false},   {SETBREAK, TIOCM_DTR, true},
+        {CLRBREAK, TIOCM_DTR, false}, {SETRTS, TIOCM_DTR | TIOCM_RTS, false},
+    };
+    for (const auto& step : steps) {
+        ASSERT_TRUE(EscapeCommFunction(port, step.function)) << step.function;
+        EXPECT_EQ(lines.Lines(), step.lines) << step.function;
+        EXPECT_EQ(lines.OnBreak(), step.onBreak) << step.function;
+    }
+}
+
+TEST_F(LinesPort, ModemStatusGivesEachInputLine) {
+    const struct {
+        int tiocm;
+        DWORD status;
+    } cases[] = {
+        {0, 0},
+        {TIOCM_CTS, MS_CTS_ON},
+        {TIOCM_DSR, MS_DSR_ON},
+        {TIOCM_CD, MS_RLSD_ON},
+        {TIOCM_RI, MS_RING_ON},
+        {TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RI,
+         MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON | MS_RING_ON},
+    };
+    for (const auto& c : cases) {
+        lines.SetInputs(c.tiocm);
+        DWORD status = 0xDEAD;
+        ASSERT_TRUE(GetCommModemStatus(port, &status));
+        EXPECT_EQ(status, c.status) << c.tiocm; // the outputs DTR and RTS are not among them
+    }
+}
+
+TEST_F(LinesPort, AWaitEndsWithTheChangeOfAnInputOrWithTheClose) {
+    DWORD status = 0;
+    ASSERT_TRUE(GetCommModemStatus(port, &status));
+    std::atomic<bool> ended{false};
+    BOOL ok = FALSE;
+    std::thread waiter([&] {
+        ok = WaitCommModemStatus(port, &status);
+        ended = true;
+    });
+    lines.SetInputs(TIOCM_CTS | TIOCM_CD);
+    waiter.join();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(status, MS_CTS_ON | MS_RLSD_ON);
+
+    // Levels that differ already: no waiting.
+    status = 0;
+    EXPECT_TRUE(WaitCommModemStatus(port, &status));
+    EXPECT_EQ(status, MS_CTS_ON | MS_RLSD_ON);
+
+    // Nothing changes now: the close ends the wait, whether it had begun blocking or not.
+    DWORD error = ERROR_SUCCESS;
+    std::thread blocked([&] {
+        if (!WaitCommModemStatus(port, &status))
+            error = GetLastError();
+    });
+    lines.AwaitWaiter();
+    ASSERT_TRUE(CloseHandle(port));
+    port = INVALID_HANDLE_VALUE;
+    blocked.join();
+    EXPECT_TRUE(error == ERROR_OPERATION_ABORTED || error == ERROR_INVALID_HANDLE) << error;
 }
 
 TEST(CreateFileA, MissingAndForeignNamesAreNotFound) {

@@ -24,6 +24,8 @@ TEST(SerialMessages, AreTheWindows1251BytesOfTheRussianTexts) {
         const char* utf8;
     } cases[] = {
         {kSendDataError, "Ошибка при SendData"},
+        {kBytesSent, "Передано байт: "},
+        {kBytesOf, " из "},
         {kReadSettingsError, "Ошибка чтения параметров последовательного порта "},
         {kWriteSettingsError, "Ошибка при установке параметров последовательного порта "},
         {kPurgeError, "Ошибка очистки буфера последовательного порта "},
@@ -154,12 +156,61 @@ TEST_F(ComPort, AFailedWriteIsReportedAfterItsLine) {
     EXPECT_EQ(panes.Log(), (std::vector<ByteString>{"<-  05", kSendDataError}));
 }
 
-TEST_F(ComPort, AWriteThatEndsShortIsReportedAfterItsLine) {
+TEST_F(ComPort, AHeldWriteIsAwaitedBesideTheCallerAndItsEndReportedAfterItsLine) {
     Open(7, 19200);
     ASSERT_NE(hComPort, INVALID_HANDLE_VALUE);
     device.StopTakingOutput(); // the write can only time out
-    SendData(panes, "\x06");
+    bool ended = false;
+    SendData(panes, "\x06", [&] { ended = true; });
+    EXPECT_TRUE(SerialWritePending());
+    EXPECT_EQ(panes.Log(), std::vector<ByteString>{"<-  06"});
+    AwaitWriteEnd();
+    EXPECT_TRUE(ended);
     EXPECT_EQ(panes.Log(), (std::vector<ByteString>{"<-  06", kSendDataError}));
+}
+
+TEST_F(ComPort, AWriteCutShortByItsTimeOutNamesTheCountTheDeviceRead) {
+    Open(7, 19200);
+    ASSERT_NE(hComPort, INVALID_HANDLE_VALUE);
+    // Nobody reads the device while the write lasts: it takes what the pty holds, then the rest
+    // can only time out (shortened here from 100 ms + 10 ms a byte).
+    COMMTIMEOUTS timeouts{1, 1, 1, 0, 300};
+    ASSERT_TRUE(SetCommTimeouts(hComPort, &timeouts));
+    const ByteString payload(64 * 1024, 'x');
+    SendData(panes, payload);
+    AwaitWriteEnd();
+    const auto log = panes.Log();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[1], kSendDataError);
+    ASSERT_EQ(log[2].rfind(kBytesSent, 0), 0u) << log[2];
+    const std::size_t counted = std::stoul(log[2].substr(kBytesSent.size()));
+    EXPECT_EQ(log[2], kBytesSent + std::to_string(counted) + kBytesOf + "65536");
+    ASSERT_GT(counted, 0u);
+    ASSERT_LT(counted, payload.size());
+    // What the device can read is that many bytes, and no more.
+    EXPECT_EQ(device.Read(counted).size(), counted);
+    EXPECT_EQ(device.ReadAvailable(), "");
+}
+
+TEST_F(ComPort, TheCloseEndsAHeldWriteAtOnceWithoutALine) {
+    Open(7, 19200);
+    ASSERT_NE(hComPort, INVALID_HANDLE_VALUE);
+    device.StopTakingOutput();
+    SendData(panes, ByteString(2000, 'x')); // 20 s before its time-out
+    ASSERT_TRUE(SerialWritePending());
+    CloseHandle(hComPort);
+    EndSerialWrite();
+    EXPECT_FALSE(SerialWritePending());
+    EXPECT_EQ(panes.Log().size(), 1u); // its "<- " line only
+
+    // An open port's write is ended by EndSerialWrite alone, as the window's end does.
+    Open(7, 19200);
+    ASSERT_NE(hComPort, INVALID_HANDLE_VALUE);
+    SendData(panes, ByteString(2000, 'y'));
+    ASSERT_TRUE(SerialWritePending());
+    EndSerialWrite();
+    EXPECT_FALSE(SerialWritePending());
+    EXPECT_EQ(panes.Log().size(), 2u);
 }
 
 } // namespace

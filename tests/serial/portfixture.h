@@ -7,6 +7,7 @@
 #include "recordingpanes.h"
 #include "serial/comport.h"
 #include "serial/serialstate.h"
+#include "serial/writewait.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +19,15 @@ protected:
     void TearDown() override {
         if (hComPort != INVALID_HANDLE_VALUE)
             CloseHandle(hComPort);
+        EndSerialWrite();
         CloseHandle(WriteOverlapped.hEvent);
         AttachComPort(INVALID_HANDLE_VALUE, nullptr);
     }
     void Open(BYTE number, DWORD baud) { AttachComPort(OpenComPort(panes, number, baud), nullptr); }
+    // Runs hand-overs until a write left pending has ended and its lines are in.
+    void AwaitWriteEnd() {
+        ServeHandOversUntil([] { return !SerialWritePending(); });
+    }
 
     PortsFolder folder;
     PtyDevice device;

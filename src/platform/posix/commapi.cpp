@@ -80,6 +80,18 @@ BOOL WaitCommEvent(HANDLE hFile, LPDWORD lpEvtMask, LPOVERLAPPED lpOverlapped) {
                   [&](SerialPort& port) { return port.WaitEvent(*lpEvtMask, *lpOverlapped); });
 }
 
+BOOL GetCommModemStatus(HANDLE hFile, LPDWORD lpModemStat) {
+    if (!lpModemStat)
+        return Fail(ERROR_INVALID_PARAMETER);
+    return OnPort(hFile, [&](SerialPort& port) { return port.GetModemStatus(*lpModemStat); });
+}
+
+BOOL WaitCommModemStatus(HANDLE hFile, LPDWORD lpModemStat) {
+    if (!lpModemStat)
+        return Fail(ERROR_INVALID_PARAMETER);
+    return OnPort(hFile, [&](SerialPort& port) { return port.WaitModemStatus(*lpModemStat); });
+}
+
 BOOL ClearCommError(HANDLE hFile, LPDWORD lpErrors, LPCOMSTAT lpStat) {
     return OnPort(hFile, [&](SerialPort& port) { return port.ClearError(lpErrors, lpStat); });
 }

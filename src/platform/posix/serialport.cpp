@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -100,6 +101,7 @@ void SerialPort::Close() {
         if (write_)
             FinishWrite(ERROR_OPERATION_ABORTED);
     }
+    EndModemWait();
     Wake();
     if (io_.joinable())
         io_.join();
@@ -379,6 +381,59 @@ DWORD SerialPort::WaitEvent(DWORD& mask, OVERLAPPED& overlapped) {
         }
         return ERROR_IO_PENDING;
     });
+}
+
+DWORD SerialPort::GetModemStatus(DWORD& status) {
+    return WhileOpen([&] { return ReadModemStatus(fd_, status); });
+}
+
+DWORD SerialPort::WaitModemStatus(DWORD& status) {
+    const DWORD known = status;
+    if (const DWORD error = WhileOpen([&]() -> DWORD {
+            if (modemWaiter_)
+                return ERROR_INVALID_PARAMETER;
+            ModemWaitSignal(); // its handler in place before Close can send it
+            modemWaiter_ = pthread_self();
+            return ERROR_SUCCESS;
+        });
+        error != ERROR_SUCCESS)
+        return error;
+    DWORD error = ERROR_SUCCESS;
+    for (;;) {
+        // Looked at before every wait: the kernel's wait sees only changes after it began.
+        DWORD now = 0;
+        error = ReadModemStatus(fd_, now);
+        if (error != ERROR_SUCCESS)
+            break;
+        if (now != known) {
+            status = now;
+            break;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            if (closed_) {
+                error = ERROR_OPERATION_ABORTED;
+                break;
+            }
+        }
+        error = WaitModemChange(fd_);
+        if (error != ERROR_SUCCESS && error != ERROR_OPERATION_ABORTED)
+            break;
+    }
+    std::lock_guard lock(mutex_);
+    modemWaiter_.reset();
+    modemWaiterLeft_.notify_all();
+    return closed_ ? ERROR_OPERATION_ABORTED : error;
+}
+
+void SerialPort::EndModemWait() {
+    std::unique_lock lock(mutex_);
+    // A signal that comes just before the waiter enters the kernel's wait is lost on it: signalled
+    // again each millisecond until it has left.
+    while (modemWaiter_) {
+        pthread_kill(*modemWaiter_, ModemWaitSignal());
+        modemWaiterLeft_.wait_for(lock, std::chrono::milliseconds(1));
+    }
 }
 
 DWORD SerialPort::ClearError(DWORD* errors, COMSTAT* stat) {

@@ -12,8 +12,10 @@
 #include "platform/posix/ttydevice.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <pthread.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,6 +42,9 @@ public:
     DWORD SetMask(DWORD mask);
     DWORD Escape(DWORD function);
     DWORD WaitEvent(DWORD& mask, OVERLAPPED& overlapped);
+    DWORD GetModemStatus(DWORD& status);
+    // Blocks the calling thread outside mutex_; Close interrupts it with ModemWaitSignal().
+    DWORD WaitModemStatus(DWORD& status);
     DWORD ClearError(DWORD* errors, COMSTAT* stat);
     // The counts since the port opened; ERROR_NOT_SUPPORTED where the driver keeps no error counts.
     DWORD GetStats(SERIALPERF_STATS& stats);
@@ -73,6 +78,8 @@ private:
     void Run();
     void ReadDevice(std::vector<char>& chunk, bool hangUpReported);
     void Wake();
+    // Holds no lock: returns once no thread waits in WaitModemStatus any more.
+    void EndModemWait();
     // Runs call with mutex_ held and returns its error; ERROR_INVALID_HANDLE once the port is
     // closed, without calling it.
     template <class Call> DWORD WhileOpen(Call&& call) {
@@ -99,6 +106,9 @@ private:
 
     std::mutex mutex_;
     bool closed_ = false;
+    // The thread in WaitModemStatus, if one is; Close signals it until it has left.
+    std::optional<pthread_t> modemWaiter_;
+    std::condition_variable modemWaiterLeft_;
     bool released_ = false; // the device, the eventfd and the lock are let go
     bool hungUp_ = false;
     // With the queue full the device is not read: what it sends waits in the kernel, which holds

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -239,13 +240,69 @@ DWORD FlushTty(int fd, bool input, bool output) {
     return ERROR_SUCCESS;
 }
 
+namespace {
+
+int Errno(int result) {
+    return result == 0 ? 0 : errno;
+}
+
+const ModemLinesSource kDriverModemLines{
+    [](int fd, int& bits) { return Errno(ioctl(fd, TIOCMGET, &bits)); },
+    [](int fd, int bits, bool raised) {
+        return Errno(ioctl(fd, raised ? TIOCMBIS : TIOCMBIC, &bits));
+    },
+    [](int fd, bool on) { return Errno(ioctl(fd, on ? TIOCSBRK : TIOCCBRK, 0)); },
+    [](int fd, int bits) { return Errno(ioctl(fd, TIOCMIWAIT, bits)); },
+};
+
+std::atomic<const ModemLinesSource*> modemLines{&kDriverModemLines};
+
+DWORD FromErrno(int err) {
+    return Win32ErrorFromErrno(err, ErrnoContext::Using);
+}
+
+constexpr int kInputLines = TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RI;
+
+} // namespace
+
 DWORD SetModemLine(int fd, ModemLine line, bool raised) {
-    const int bits = line == ModemLine::Rts ? TIOCM_RTS : TIOCM_DTR;
-    return Ioctl(fd, raised ? TIOCMBIS : TIOCMBIC, &bits);
+    return FromErrno(
+        modemLines.load()->set(fd, line == ModemLine::Rts ? TIOCM_RTS : TIOCM_DTR, raised));
 }
 
 DWORD SetBreak(int fd, bool on) {
-    return Ioctl(fd, on ? TIOCSBRK : TIOCCBRK, 0);
+    return FromErrno(modemLines.load()->setBreak(fd, on));
+}
+
+DWORD ReadModemStatus(int fd, DWORD& status) {
+    int bits = 0;
+    if (const int err = modemLines.load()->get(fd, bits); err != 0)
+        return FromErrno(err);
+    status = ((bits & TIOCM_CTS) ? MS_CTS_ON : 0) | ((bits & TIOCM_DSR) ? MS_DSR_ON : 0) |
+             ((bits & TIOCM_RI) ? MS_RING_ON : 0) | ((bits & TIOCM_CD) ? MS_RLSD_ON : 0);
+    return ERROR_SUCCESS;
+}
+
+DWORD WaitModemChange(int fd) {
+    const int err = modemLines.load()->wait(fd, kInputLines);
+    return err == EINTR ? ERROR_OPERATION_ABORTED : FromErrno(err);
+}
+
+void SetModemLinesSource(const ModemLinesSource* source) {
+    modemLines.store(source ? source : &kDriverModemLines);
+}
+
+int ModemWaitSignal() {
+    // The first real-time signal glibc leaves to programs; nothing else here uses it.
+    static const int signal = [] {
+        struct sigaction action {};
+        action.sa_handler = [](int) {};
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0; // no SA_RESTART: the interrupted wait must return
+        sigaction(SIGRTMIN, &action, nullptr);
+        return SIGRTMIN;
+    }();
+    return signal;
 }
 
 DWORD SuspendOutput(int fd, bool suspended) {

@@ -38,6 +38,27 @@ DWORD FlushTty(int fd, bool input, bool output);
 enum class ModemLine { Rts, Dtr };
 DWORD SetModemLine(int fd, ModemLine line, bool raised);
 DWORD SetBreak(int fd, bool on);
+// The input lines CTS, DSR, DCD and RI as GetCommModemStatus gives them (MS_*_ON);
+// ERROR_NOT_SUPPORTED where the device has no modem lines (pseudo-terminals).
+DWORD ReadModemStatus(int fd, DWORD& status);
+// Blocks until an input line changes (TIOCMIWAIT). ERROR_OPERATION_ABORTED when a signal cut the
+// wait short (see InterruptModemWait), ERROR_NOT_SUPPORTED without modem lines.
+DWORD WaitModemChange(int fd);
+
+// What the modem-line calls above reach: the driver's ioctls, or a device of the tests' own, as no
+// device here has modem lines a test can move. Each returns an errno value, 0 when it worked; the
+// wait returns EINTR when a signal interrupted it, like the ioctl. nullptr gives back the driver.
+struct ModemLinesSource {
+    int (*get)(int fd, int& bits);             // TIOCMGET: TIOCM_* bits
+    int (*set)(int fd, int bits, bool raised); // TIOCMBIS, TIOCMBIC
+    int (*setBreak)(int fd, bool on);          // TIOCSBRK, TIOCCBRK
+    int (*wait)(int fd, int bits);             // TIOCMIWAIT
+};
+void SetModemLinesSource(const ModemLinesSource* source);
+
+// The signal that ends a WaitModemChange on another thread: its handler does nothing, and it is
+// installed without SA_RESTART, so the blocked ioctl returns EINTR. Installed once.
+int ModemWaitSignal();
 DWORD SuspendOutput(int fd, bool suspended);
 
 // Bytes written to the device that it has not sent yet (TIOCOUTQ); 0 where the driver does not
