@@ -7,6 +7,7 @@
 #include "core/inttext.h"
 #include "core/logarrows.h"
 #include "payload/hexcodec.h"
+#include "udp/hostport.h"
 
 using corvane::ByteString;
 
@@ -33,8 +34,11 @@ void SendOnce(TfrmMain& form) {
     const ByteString text = corvane::ToCodePage(form.edtUDPData->text());
     const ByteString payload =
         form.chkbxRawDataUDP->isChecked() ? text : corvane::HexStrToData(text);
-    const ByteString host = corvane::ToCodePage(form.edtHost->text());
-    form.IdUDPServer1->SendDatagram(host, form.IdUDPServer1->DefaultPort(), payload);
+    // "host:port" sends to that port; a host alone to the port of the last Open.
+    const corvane::TIdHostPort to =
+        corvane::SplitHostPort(corvane::ToCodePage(form.edtHost->text()));
+    form.IdUDPServer1->SendDatagram(to.host, to.port.value_or(form.IdUDPServer1->DefaultPort()),
+                                    payload);
     form.AddToLog(corvane::kSentArrow + corvane::ToCodePage(form.edtUDPData->text()));
 }
 
