@@ -5,6 +5,7 @@
 #include "console/errordisplay.h"
 #include "console/logpanetools.h"
 #include "console/payloadhistory.h"
+#include "console/udpnetworkmenu.h"
 #include "console/untMain.h"
 #include "serial/bytecapture.h"
 
@@ -30,7 +31,16 @@ TWindowTools::TWindowTools(TfrmMain& window, Dialogs& dialogs)
           new TLogPaneTools(window.mmLogRec, dialogs, settings_,
                             [this](const corvane::ByteString& line) { window_.AddToLog(line); })),
       serialHistory_(MakeHistory(window.edtData, settings_)),
-      udpHistory_(MakeHistory(window.edtUDPData, settings_)) {
+      udpHistory_(MakeHistory(window.edtUDPData, settings_)),
+      udpNetwork_(new TUdpNetworkMenu(window, dialogs, settings_)) {
+    // Right-clicks on the group (not on its controls, which have menus of their own).
+    QWidget* group = window.grpbxUDP;
+    group->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(group, &QWidget::customContextMenuRequested, this, [this, group](const QPoint& at) {
+        QMenu menu(group);
+        FillGroupMenu(group, menu);
+        menu.exec(group->mapToGlobal(at));
+    });
     connect(window.mmLogRec, &TLogPane::ContextMenuBuilt, this,
             &TWindowTools::AddReceivedBytesItem);
     // A click on Send sends what the edit holds (or starts repeating it): it is remembered.
@@ -41,6 +51,11 @@ TWindowTools::TWindowTools(TfrmMain& window, Dialogs& dialogs)
 
 TWindowTools::~TWindowTools() {
     corvane::ReceivedBytesCapture().Stop();
+}
+
+void TWindowTools::FillGroupMenu(const QWidget* group, QMenu& menu) {
+    if (group == window_.grpbxUDP)
+        udpNetwork_->AddMenuItems(menu);
 }
 
 void TWindowTools::ToggleReceivedBytesCapture() {

@@ -2,8 +2,7 @@
 #pragma once
 // What the main window offers beyond its specified controls, wired onto them without changing
 // them: the tools of both log panes, "Capture Received Bytes…" in the lower pane's menu, and the
-// recall of the payloads sent from edtData and edtUDPData. What is chosen is remembered in the
-// settings file.
+// recall of the payloads sent from edtData and edtUDPData, and the UDP group's broadcast item. What is chosen is remembered in the settings file.
 
 #include "core/settings.h"
 
@@ -12,6 +11,8 @@
 class Dialogs;
 class PayloadHistory;
 class QMenu;
+class QWidget;
+class TUdpNetworkMenu;
 class TfrmMain;
 class TLogPaneTools;
 
@@ -26,6 +27,11 @@ public:
     // "Capture Received Bytes…": asks for the file and starts, or, while capturing, stops.
     void ToggleReceivedBytesCapture();
 
+    // The context menu of a group: "UDP" (grpbxUDP).
+    void FillGroupMenu(const QWidget* group, QMenu& menu);
+    // The items of the group "UDP".
+    TUdpNetworkMenu* UdpNetwork() const { return udpNetwork_; }
+
 private:
     void AddReceivedBytesItem(QMenu* menu);
 
@@ -36,4 +42,5 @@ private:
     TLogPaneTools* logRec_;
     PayloadHistory* serialHistory_;
     PayloadHistory* udpHistory_;
+    TUdpNetworkMenu* udpNetwork_;
 };

@@ -65,6 +65,14 @@ void Settings::SetReconnect(bool reconnect) {
     settings_.setValue("reconnect", reconnect);
 }
 
+bool Settings::AllowBroadcast() const {
+    return settings_.value("udp/allowBroadcast", false).toBool();
+}
+
+void Settings::SetAllowBroadcast(bool allow) {
+    settings_.setValue("udp/allowBroadcast", allow);
+}
+
 bool Settings::Sync() {
     settings_.sync();
     return settings_.status() == QSettings::NoError;

@@ -51,6 +51,11 @@ public:
     bool Reconnect() const;
     void SetReconnect(bool reconnect);
 
+    // Whether sends to broadcast addresses are allowed on the UDP link ("udp/allowBroadcast");
+    // off until chosen.
+    bool AllowBroadcast() const;
+    void SetAllowBroadcast(bool allow);
+
     // Writes pending changes; false when the file could not be written.
     bool Sync();
 

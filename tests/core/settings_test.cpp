@@ -88,3 +88,20 @@ TEST(Settings, TheFileLivesInTheConfigurationFolderTheEnvironmentNames) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SettingsOfTheLinks, AllowBroadcastIsOffUntilChosenAndKept) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath("corvane.conf");
+    {
+        Settings fresh(file);
+        EXPECT_FALSE(fresh.AllowBroadcast());
+        fresh.SetAllowBroadcast(true);
+        EXPECT_TRUE(fresh.Sync());
+    }
+    EXPECT_TRUE(Settings(file).AllowBroadcast());
+}
+
+} // namespace
