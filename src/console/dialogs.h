@@ -38,6 +38,16 @@ public:
         bool includeTimes = false;
     };
     virtual std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) = 0;
+
+    // "Join Multicast Group…": a group address (224.0.0.0 to 239.255.255.255) and, optionally, the
+    // local address of the interface to join on, both dotted; OK is offered only for such text.
+    // Nothing when the operator cancels.
+    struct MulticastChoice {
+        QString group;
+        QString local; // empty: the system's choice
+    };
+    // Boxes that ask nothing (a benchmark's) answer it as cancelled.
+    virtual std::optional<MulticastChoice> AskMulticastGroup() { return std::nullopt; }
 };
 
 // Asks question in the folder the operator last wrote a file to, and remembers the folder of the
@@ -52,6 +62,8 @@ public:
     void ShowInformation(const corvane::ByteString& text, const LinkOpener& openLink) override;
     bool Confirm(const corvane::ByteString& text) override;
     std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) override;
+    // in linkdialogs.cpp
+    std::optional<MulticastChoice> AskMulticastGroup() override;
 };
 
 // The box that reports a failure before the main window exists: stop icon, "OK", caption

@@ -2,7 +2,8 @@
 #pragma once
 // What the main window offers beyond its specified controls, wired onto them without changing
 // them: the tools of both log panes, "Capture Received Bytes…" in the lower pane's menu, and the
-// recall of the payloads sent from edtData and edtUDPData, and the UDP group's broadcast item. What is chosen is remembered in the settings file.
+// recall of the payloads sent from edtData and edtUDPData, and the UDP group's multicast and
+// broadcast items. What is chosen is remembered in the settings file.
 
 #include "core/settings.h"
 

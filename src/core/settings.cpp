@@ -3,6 +3,8 @@
 
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
@@ -71,6 +73,20 @@ bool Settings::AllowBroadcast() const {
 
 void Settings::SetAllowBroadcast(bool allow) {
     settings_.setValue("udp/allowBroadcast", allow);
+}
+
+int Settings::MulticastTTL() const {
+    bool ok = false;
+    const int ttl = settings_.value("udp/multicastTTL", 1).toInt(&ok);
+    return ok ? std::clamp(ttl, 0, 255) : 1;
+}
+
+QStringList Settings::MulticastGroups() const {
+    return settings_.value("udp/multicastGroups").toStringList();
+}
+
+void Settings::SetMulticastGroups(const QStringList& groups) {
+    settings_.setValue("udp/multicastGroups", groups);
 }
 
 bool Settings::Sync() {

@@ -51,10 +51,15 @@ public:
     bool Reconnect() const;
     void SetReconnect(bool reconnect);
 
-    // Whether sends to broadcast addresses are allowed on the UDP link ("udp/allowBroadcast");
-    // off until chosen.
+    // The UDP link (the "udp" group): whether sends to broadcast addresses are allowed (off until
+    // chosen), the time to live of multicast datagrams sent ("multicastTTL", 1 unless the file says
+    // otherwise, held to 0-255), and the multicast groups joined, each "group" or "group local"
+    // in dotted addresses, in the order they were joined.
     bool AllowBroadcast() const;
     void SetAllowBroadcast(bool allow);
+    int MulticastTTL() const;
+    QStringList MulticastGroups() const;
+    void SetMulticastGroups(const QStringList& groups);
 
     // Writes pending changes; false when the file could not be written.
     bool Sync();

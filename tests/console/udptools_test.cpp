@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The UDP group's context menu, driven as the operator drives it: broadcast in a network of the
-// test's own.
+// The UDP group's context menu, driven as the operator drives it: multicast groups and broadcast
+// in a network of the test's own.
 #include "configfolder.h"
 #include "console/udpnetworkmenu.h"
 #include "console/untMain.h"
@@ -90,6 +90,52 @@ protected:
 
     corvane::test::OwnNetwork network;
 };
+
+TEST_F(UdpToolsInOwnNetwork,
+       AGroupJoinedFromTheMenuIsReceivedRememberedAndJoinedAgainAtTheNextRun) {
+    dialogs.multicastAnswer = Dialogs::MulticastChoice{"239.0.0.1", ""};
+    ASSERT_TRUE(Choose(frm().grpbxUDP, "join-multicast-group"));
+    EXPECT_EQ(dialogs.multicastQuestions, 1);
+    EXPECT_TRUE(MenuTexts(frm().grpbxUDP).contains(QStringLiteral("Leave 239.0.0.1")));
+    EXPECT_EQ(corvane::Settings().MulticastGroups(), QStringList{"239.0.0.1"});
+
+    Restart();
+    const int port = OpenOnFreePort(); // joined at the Open
+    corvane::TIdUDPServer sender;
+    sender.SendDatagram("239.0.0.1", port, "\x01\x02");
+    ASSERT_TRUE(WaitForRec("-> (192.0.2.1) : 01 02"));
+    EXPECT_TRUE(PaneLines(frm().mmLog).empty());
+
+    ASSERT_TRUE(Choose(frm().grpbxUDP, "leave-multicast-group"));
+    EXPECT_TRUE(corvane::Settings().MulticastGroups().isEmpty());
+    EXPECT_FALSE(MenuTexts(frm().grpbxUDP).contains(QStringLiteral("Leave 239.0.0.1")));
+}
+
+TEST_F(UdpToolsInOwnNetwork, AJoinRefusedWhileOpenWritesOneLineAndThePortStaysOpen) {
+    OpenOnFreePort();
+    dialogs.multicastAnswer = Dialogs::MulticastChoice{"239.0.0.2", "198.51.100.7"};
+    ASSERT_TRUE(Choose(frm().grpbxUDP, "join-multicast-group"));
+    EXPECT_EQ(PaneLines(frm().mmLog),
+              std::vector<ByteString>{"Could not join multicast group 239.0.0.2: The requested "
+                                      "address is not valid in its context."});
+    EXPECT_TRUE(frm().IdUDPServer1->Active());
+    EXPECT_EQ(frm().btnOpenUDPPort->text(), "Close");
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_TRUE(
+        MenuTexts(frm().grpbxUDP).contains(QStringLiteral("Leave 239.0.0.2 on 198.51.100.7")));
+}
+
+TEST_F(UdpToolsInOwnNetwork, TheTimeToLiveOfMulticastIsOneUnlessTheSettingsFileSaysOtherwise) {
+    OpenOnFreePort();
+    const auto socket = [&] {
+        return static_cast<int>(frm().IdUDPServer1->Bindings().Items(0).OsSocket());
+    };
+    EXPECT_EQ(corvane::test::MulticastTtlOf(socket()), 1);
+    config.WriteSettings("[udp]\nmulticastTTL=8\n");
+    Restart();
+    OpenOnFreePort();
+    EXPECT_EQ(corvane::test::MulticastTtlOf(socket()), 8);
+}
 
 TEST_F(UdpToolsInOwnNetwork, AllowBroadcastIsOffUntilChosenAndThenRemembered) {
     const int port = OpenOnFreePort();

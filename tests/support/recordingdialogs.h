@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Dialogs for tests: records every box instead of showing it, answers the confirmation with a
-// scripted answer and every file dialog with fileAnswer. onError, when set, runs once, inside the
-// next error box, as the event loop would while a real box is open.
+// scripted answer, every file dialog with fileAnswer, and the link dialogs with theirs. onError,
+// when set, runs once, inside the next error box, as the event loop would while a real box is open.
 
 #include "console/dialogs.h"
 
@@ -20,6 +20,8 @@ public:
     std::function<void()> onError;
     std::vector<FileQuestion> fileQuestions;
     std::optional<FileChoice> fileAnswer; // what every file dialog answers
+    int multicastQuestions = 0;
+    std::optional<MulticastChoice> multicastAnswer;
 
     void ShowError(const corvane::ByteString& text) override {
         errors.push_back(text);
@@ -37,5 +39,9 @@ public:
     std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) override {
         fileQuestions.push_back(question);
         return fileAnswer;
+    }
+    std::optional<MulticastChoice> AskMulticastGroup() override {
+        ++multicastQuestions;
+        return multicastAnswer;
     }
 };

@@ -97,4 +97,10 @@ OwnNetwork::~OwnNetwork() {
     close(home_);
 }
 
+int MulticastTtlOf(int fd) {
+    int ttl = -1;
+    socklen_t length = sizeof ttl;
+    return getsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, &length) == 0 ? ttl : -1;
+}
+
 } // namespace corvane::test

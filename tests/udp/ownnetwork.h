@@ -27,4 +27,7 @@ private:
     std::string refusal_;
 };
 
+// The time to live a socket gives the multicast datagrams it sends; -1 when it cannot be read.
+int MulticastTtlOf(int fd);
+
 } // namespace corvane::test
