@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The boxes that the links' context menus open: joining a multicast group.
+// The boxes that the links' context menus open: joining a multicast group and sending a file.
 #include "console/dialogs.h"
 
 #include "core/codepage.h"
@@ -8,9 +8,13 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace {
 
@@ -51,6 +55,16 @@ QLineEdit* AddLine(FormDialog& dialog, const QString& label, const char* name) {
     return edit;
 }
 
+QSpinBox* AddNumber(FormDialog& dialog, const QString& label, const char* name, int low, int high,
+                    int value) {
+    auto* spin = new QSpinBox(&dialog);
+    spin->setObjectName(QLatin1String(name));
+    spin->setRange(low, high);
+    spin->setValue(std::clamp(value, low, high));
+    dialog.Form()->addRow(label, spin);
+    return spin;
+}
+
 } // namespace
 
 std::optional<Dialogs::MulticastChoice> ScreenDialogs::AskMulticastGroup() {
@@ -68,4 +82,34 @@ std::optional<Dialogs::MulticastChoice> ScreenDialogs::AskMulticastGroup() {
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return MulticastChoice{group->text(), local->text()};
+}
+
+std::optional<Dialogs::FileSendChoice>
+ScreenDialogs::AskFileToSend(const FileSendQuestion& question) {
+    FormDialog dialog(question.caption);
+    auto* row = new QHBoxLayout;
+    auto* path = new QLineEdit(&dialog);
+    path->setObjectName(QStringLiteral("sendFilePath"));
+    auto* browse = new QPushButton(QStringLiteral("Browse…"), &dialog);
+    row->addWidget(path, 1);
+    row->addWidget(browse);
+    dialog.Form()->addRow(QStringLiteral("File:"), row);
+    QSpinBox* chunk = AddNumber(dialog, QStringLiteral("Bytes per chunk:"), "sendFileChunk", 1,
+                                question.maxChunkSize, question.chunkSize);
+    QSpinBox* delay = AddNumber(dialog, QStringLiteral("Milliseconds between chunks:"),
+                                "sendFileDelay", 0, 60000, question.delayMs);
+    QObject::connect(path, &QLineEdit::textChanged, &dialog, [&dialog] { dialog.Revalidate(); });
+    QObject::connect(browse, &QPushButton::clicked, &dialog, [&] {
+        const QString folder = question.folder.isEmpty() ? QDir::homePath() : question.folder;
+        const QString chosen =
+            QFileDialog::getOpenFileName(&dialog, question.caption, folder, QString(), nullptr,
+                                         QFileDialog::DontUseNativeDialog);
+        if (!chosen.isEmpty())
+            path->setText(chosen);
+    });
+    dialog.SetValidity([path] { return !path->text().isEmpty(); });
+    dialog.resize(420, dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return FileSendChoice{path->text(), chunk->value(), delay->value()};
 }

@@ -138,6 +138,7 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
 }
 
 TfrmMain::~TfrmMain() {
+    tools_->EndFileSends(); // they write through the links and to the panes
     IdUDPServer1.reset();
     frmMain = nullptr;
 }

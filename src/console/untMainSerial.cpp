@@ -4,6 +4,7 @@
 #include "console/untMain.h"
 
 #include "console/portlistfacts.h"
+#include "console/windowtools.h"
 #include "core/codepage.h"
 #include "core/inttext.h"
 #include "payload/hexcodec.h"
@@ -47,7 +48,11 @@ void TfrmMain::btnOpenComPortClick() {
         btnOpenComPort->setText(QStringLiteral("Close"));
         btnOpenComPort->Tag = 1;
     } else {
+        // A file being sent ends with the link: the close ends the wait of its write in flight.
+        TFileSending& fileSend = tools_->FileSending(TFileSending::Link::Serial);
+        fileSend.Cancel();
         corvane::CloseSerialLink();
+        fileSend.WaitForEnd();
         // A repetition left running would log a send for a port that is closed at every tick,
         // behind a disabled button that reads "Stop".
         if (btnWriteToPort->Tag != 0)

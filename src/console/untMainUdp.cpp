@@ -3,6 +3,7 @@
 // edit, and showing every received datagram in the lower pane.
 #include "console/untMain.h"
 
+#include "console/windowtools.h"
 #include "core/codepage.h"
 #include "core/inttext.h"
 #include "core/logarrows.h"
@@ -60,6 +61,10 @@ void TfrmMain::btnOpenUDPPortClick() {
     } else {
         // A repetition left running would re-activate the closed endpoint with its next tick.
         StopRepetition(*this);
+        // A file being sent sends from the socket: it ends before the socket is closed.
+        TFileSending& fileSend = tools_->FileSending(TFileSending::Link::Udp);
+        fileSend.Cancel();
+        fileSend.WaitForEnd();
         IdUDPServer1->SetActive(false);
         ShowEndpointState(*this);
         btnOpenUDPPort->Tag = 0;

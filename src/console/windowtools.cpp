@@ -3,6 +3,7 @@
 
 #include "console/dialogs.h"
 #include "console/errordisplay.h"
+#include "console/filesendbars.h"
 #include "console/logpanetools.h"
 #include "console/payloadhistory.h"
 #include "console/udpnetworkmenu.h"
@@ -32,15 +33,23 @@ TWindowTools::TWindowTools(TfrmMain& window, Dialogs& dialogs)
                             [this](const corvane::ByteString& line) { window_.AddToLog(line); })),
       serialHistory_(MakeHistory(window.edtData, settings_)),
       udpHistory_(MakeHistory(window.edtUDPData, settings_)),
-      udpNetwork_(new TUdpNetworkMenu(window, dialogs, settings_)) {
-    // Right-clicks on the group (not on its controls, which have menus of their own).
-    QWidget* group = window.grpbxUDP;
-    group->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(group, &QWidget::customContextMenuRequested, this, [this, group](const QPoint& at) {
-        QMenu menu(group);
-        FillGroupMenu(group, menu);
-        menu.exec(group->mapToGlobal(at));
-    });
+      udpNetwork_(new TUdpNetworkMenu(window, dialogs, settings_)),
+      fileSendBars_(new TFileSendBars(window.mmLog)),
+      serialFileSend_(
+          new TFileSending(window, dialogs, settings_, *fileSendBars_, TFileSending::Link::Serial)),
+      udpFileSend_(
+          new TFileSending(window, dialogs, settings_, *fileSendBars_, TFileSending::Link::Udp)) {
+    // Right-clicks on the groups (not on their controls, which have menus of their own).
+    for (QWidget* group :
+         {static_cast<QWidget*>(window.grpbxUDP), static_cast<QWidget*>(window.grpbxSendToComPort),
+          static_cast<QWidget*>(window.grpbxSendToUDPPort)}) {
+        group->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(group, &QWidget::customContextMenuRequested, this, [this, group](const QPoint& at) {
+            QMenu menu(group);
+            FillGroupMenu(group, menu);
+            menu.exec(group->mapToGlobal(at));
+        });
+    }
     connect(window.mmLogRec, &TLogPane::ContextMenuBuilt, this,
             &TWindowTools::AddReceivedBytesItem);
     // A click on Send sends what the edit holds (or starts repeating it): it is remembered.
@@ -56,6 +65,17 @@ TWindowTools::~TWindowTools() {
 void TWindowTools::FillGroupMenu(const QWidget* group, QMenu& menu) {
     if (group == window_.grpbxUDP)
         udpNetwork_->AddMenuItems(menu);
+    else if (group == window_.grpbxSendToComPort)
+        serialFileSend_->AddMenuItem(menu);
+    else if (group == window_.grpbxSendToUDPPort)
+        udpFileSend_->AddMenuItem(menu);
+}
+
+void TWindowTools::EndFileSends() {
+    for (TFileSending* sending : {serialFileSend_, udpFileSend_}) {
+        sending->Cancel();
+        sending->WaitForEnd();
+    }
 }
 
 void TWindowTools::ToggleReceivedBytesCapture() {

@@ -89,6 +89,18 @@ void Settings::SetMulticastGroups(const QStringList& groups) {
     settings_.setValue("udp/multicastGroups", groups);
 }
 
+Settings::FileSendPace Settings::FileSendPaceOf(const QString& link, FileSendPace pace) const {
+    const QString group = "fileSend/" + link + "/";
+    return {settings_.value(group + "chunkSize", pace.chunkSize).toInt(),
+            settings_.value(group + "delayMs", pace.delayMs).toInt()};
+}
+
+void Settings::SetFileSendPace(const QString& link, FileSendPace pace) {
+    const QString group = "fileSend/" + link + "/";
+    settings_.setValue(group + "chunkSize", pace.chunkSize);
+    settings_.setValue(group + "delayMs", pace.delayMs);
+}
+
 bool Settings::Sync() {
     settings_.sync();
     return settings_.status() == QSettings::NoError;

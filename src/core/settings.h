@@ -61,6 +61,15 @@ public:
     QStringList MulticastGroups() const;
     void SetMulticastGroups(const QStringList& groups);
 
+    // How a file is sent on a link (by its name: "serial", "udp"): bytes per chunk and the
+    // milliseconds between chunks, as last chosen; pace until one was.
+    struct FileSendPace {
+        int chunkSize;
+        int delayMs;
+    };
+    FileSendPace FileSendPaceOf(const QString& link, FileSendPace pace) const;
+    void SetFileSendPace(const QString& link, FileSendPace pace);
+
     // Writes pending changes; false when the file could not be written.
     bool Sync();
 

@@ -7,6 +7,7 @@
 #include "serial/messages.h"
 #include "serial/openfailureline.h"
 #include "serial/serialstate.h"
+#include "serial/writeturn.h"
 
 #include <string>
 
@@ -113,9 +114,10 @@ HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
     return OpenAndConfigure(panes, portNumber, baudRate, Opening::Return);
 }
 
-void SendData(LogPanes& panes, const ByteString& payload) {
+bool SendData(LogPanes& panes, const ByteString& payload) {
     if (payload.empty())
-        return;
+        return true;
+    const SerialWriteTurn turn;
     try {
         const DWORD size = static_cast<DWORD>(payload.size());
         DWORD written = 0;
@@ -130,10 +132,14 @@ void SendData(LogPanes& panes, const ByteString& payload) {
             ok = GetOverlappedResult(hComPort, &WriteOverlapped, &written, FALSE);
         }
         // Logging the attempt and staying silent about its failure would report it as sent.
-        if (!ok || written != size)
+        if (!ok || written != size) {
             panes.AddToLog(kSendDataError);
+            return false;
+        }
+        return true;
     } catch (...) {
         panes.AddToLog(kSendDataError);
+        return false;
     }
 }
 

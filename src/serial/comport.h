@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Serial port access: opening and configuring a COM port, and writing payloads to it. UI thread
-// only; failures become lines in the upper pane and nothing raises, except a failing pane.
+// only but for SendData; failures become lines in the upper pane and nothing raises, except a
+// failing pane.
 
 #include "core/bytestring.h"
 #include "core/logpanes.h"
@@ -27,8 +28,10 @@ HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate);
 // Writes payload to hComPort, logs "<- " and its hex view, and waits for the write to end (at
 // most 100 + 10 ms per byte); on the UI thread the window stays alive meanwhile (core/uiwait.h).
 // An empty payload does nothing. A write that fails or ends short is
-// logged as an error after its "<- " line.
-void SendData(LogPanes& panes, const ByteString& payload);
+// logged as an error after its "<- " line. Returns false for such a write. Also callable from a
+// worker thread, whose panes then take the lines without handing them over: writes take turns
+// (serial/writeturn.h).
+bool SendData(LogPanes& panes, const ByteString& payload);
 
 // The system's text for an error code, without its trailing blanks, line breaks and full stops.
 ByteString SystemErrorText(DWORD code);

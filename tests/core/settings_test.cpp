@@ -91,7 +91,7 @@ TEST(Settings, TheFileLivesInTheConfigurationFolderTheEnvironmentNames) {
 
 namespace {
 
-TEST(SettingsOfTheLinks, BroadcastAndGroupsAreKeptAndTheTimeToLiveIsReadAsWritten) {
+TEST(SettingsOfTheLinks, BroadcastGroupsAndPacesAreKeptAndTheTimeToLiveIsReadAsWritten) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QString file = folder.filePath("corvane.conf");
@@ -100,14 +100,22 @@ TEST(SettingsOfTheLinks, BroadcastAndGroupsAreKeptAndTheTimeToLiveIsReadAsWritte
         EXPECT_FALSE(fresh.AllowBroadcast());
         EXPECT_EQ(fresh.MulticastTTL(), 1);
         EXPECT_TRUE(fresh.MulticastGroups().isEmpty());
+        const Settings::FileSendPace pace = fresh.FileSendPaceOf("udp", {1024, 1});
+        EXPECT_EQ(pace.chunkSize, 1024);
+        EXPECT_EQ(pace.delayMs, 1);
 
         fresh.SetAllowBroadcast(true);
         fresh.SetMulticastGroups({"239.0.0.1", "239.1.2.3 192.0.2.1"});
+        fresh.SetFileSendPace("serial", {64, 5});
         EXPECT_TRUE(fresh.Sync());
     }
     const Settings later(file);
     EXPECT_TRUE(later.AllowBroadcast());
     EXPECT_EQ(later.MulticastGroups(), (QStringList{"239.0.0.1", "239.1.2.3 192.0.2.1"}));
+    const Settings::FileSendPace serial = later.FileSendPaceOf("serial", {256, 0});
+    EXPECT_EQ(serial.chunkSize, 64);
+    EXPECT_EQ(serial.delayMs, 5);
+    EXPECT_EQ(later.FileSendPaceOf("udp", {1024, 1}).chunkSize, 1024) << "per link";
 
     // The time to live as an administrator writes it by hand, held to what a datagram can carry.
     for (const auto& [text, ttl] :

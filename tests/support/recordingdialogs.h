@@ -22,6 +22,8 @@ public:
     std::optional<FileChoice> fileAnswer; // what every file dialog answers
     int multicastQuestions = 0;
     std::optional<MulticastChoice> multicastAnswer;
+    std::vector<FileSendQuestion> fileSendQuestions;
+    std::optional<FileSendChoice> fileSendAnswer;
 
     void ShowError(const corvane::ByteString& text) override {
         errors.push_back(text);
@@ -43,5 +45,9 @@ public:
     std::optional<MulticastChoice> AskMulticastGroup() override {
         ++multicastQuestions;
         return multicastAnswer;
+    }
+    std::optional<FileSendChoice> AskFileToSend(const FileSendQuestion& question) override {
+        fileSendQuestions.push_back(question);
+        return fileSendAnswer;
     }
 };
