@@ -99,18 +99,20 @@ void TFileSending::AskAndStart() {
     }
     const std::string path = choice->path.toStdString();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat facts_of_file {};
-    if (fd < 0 || fstat(fd, &facts_of_file) != 0) {
+    struct stat status {};
+    if (fd < 0 || fstat(fd, &status) != 0) {
         const int error = errno;
         if (fd >= 0)
             close(fd);
+        udpChunks_ = nullptr;
+        chunks_.reset();
         dialogs_.ShowError(ErrorDisplay::BoxText(
             FileFailureText("Cannot send", corvane::FileErrorOf(path, error))));
         return;
     }
     const QString name = QFileInfo(choice->path).fileName();
     sender_ = std::make_unique<corvane::FileSender>(
-        window_, *chunks_, fd, static_cast<std::uint64_t>(facts_of_file.st_size),
+        window_, *chunks_, fd, static_cast<std::uint64_t>(status.st_size),
         corvane::ToCodePage(name),
         corvane::FileSender::Pace{static_cast<std::size_t>(choice->chunkSize),
                                   static_cast<unsigned>(choice->delayMs)});
