@@ -186,9 +186,9 @@ public:
         return received.size();
     }
 
-    corvane::TIdUDPServer server;
     std::mutex mutex;
     ByteString received;
+    corvane::TIdUDPServer server; // last: it delivers until it is destroyed
 };
 
 class UdpFileSendPanel : public UdpTools {

@@ -104,12 +104,13 @@ protected:
         }));
     }
 
-    TIdUDPServer receiver;
-    TIdUDPServer sender;
     RecordingPanes panes;
     std::mutex mutex;
     ByteString received;
     int datagrams = 0;
+    // Last: the receiver delivers until it is destroyed.
+    TIdUDPServer sender;
+    TIdUDPServer receiver;
 };
 
 TEST_F(UdpFileSend, AllByteValuesArriveAsOneDatagramPerChunkLoggedRaw) {
