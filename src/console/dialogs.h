@@ -47,6 +47,34 @@ public:
     // Nothing when the operator cancels.
     virtual std::optional<QString> AskText(const QString& caption, const QString& label,
                                            const QString& initial) = 0;
+
+    // "Join Multicast Group…": a group address (224.0.0.0 to 239.255.255.255) and, optionally, the
+    // local address of the interface to join on, both dotted; OK is offered only for such text.
+    // Nothing when the operator cancels.
+    struct MulticastChoice {
+        QString group;
+        QString local; // empty: the system's choice
+    };
+    // Boxes that ask nothing (a benchmark's) answer this one, and the next, as cancelled.
+    virtual std::optional<MulticastChoice> AskMulticastGroup() { return std::nullopt; }
+
+    // "Send File…": the file, the bytes per chunk (1 to maxChunkSize) and the milliseconds between
+    // chunks, offered with the values last chosen. Nothing when the operator cancels.
+    struct FileSendQuestion {
+        QString caption;
+        QString folder; // empty: the home folder
+        int chunkSize = 1;
+        int maxChunkSize = 1;
+        int delayMs = 0;
+    };
+    struct FileSendChoice {
+        QString path;
+        int chunkSize = 1;
+        int delayMs = 0;
+    };
+    virtual std::optional<FileSendChoice> AskFileToSend(const FileSendQuestion&) {
+        return std::nullopt;
+    }
 };
 
 // Asks question in the folder the operator last wrote a file to, and remembers the folder of the
@@ -63,6 +91,9 @@ public:
     std::optional<FileChoice> AskFileToWrite(const FileQuestion& question) override;
     std::optional<QString> AskText(const QString& caption, const QString& label,
                                    const QString& initial) override;
+    // in linkdialogs.cpp
+    std::optional<MulticastChoice> AskMulticastGroup() override;
+    std::optional<FileSendChoice> AskFileToSend(const FileSendQuestion& question) override;
 };
 
 // The box that reports a failure before the main window exists: stop icon, "OK", caption

@@ -141,6 +141,7 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
 }
 
 TfrmMain::~TfrmMain() {
+    tools_->EndFileSends(); // they write through the links and to the panes
     corvane::OnDeviceBack(nullptr);
     // Leaving does not close the port, but a write held back would keep the program waiting.
     corvane::EndSerialWrite();

@@ -5,6 +5,7 @@
 
 #include "console/portlistfacts.h"
 #include "console/seriallinetools.h"
+#include "console/windowtools.h"
 #include "core/codepage.h"
 #include "core/inttext.h"
 #include "payload/hexcodec.h"
@@ -28,12 +29,17 @@ void StopRepetition(TfrmMain& form) {
 }
 
 // The text of the edit line as it is now, raw or in hex notation, to the port. While a write the
-// device holds back is pending, Send is disabled; Stop stays within reach.
+// device holds back is pending, Send is disabled; Stop stays within reach. A click that comes while
+// a chunk of a file being sent is held back finds the port busy and writes nothing, as a tick
+// would.
 void SendOnce(TfrmMain& form) {
     const ByteString text = corvane::ToCodePage(form.edtData->text());
     const ByteString payload = form.chkbxRawData->isChecked() ? text : corvane::HexStrToData(text);
-    corvane::SendData(form, payload,
-                      [&form] { form.btnWriteToPort->setEnabled(form.btnOpenComPort->Tag != 0); });
+    if (corvane::SerialWritePending())
+        return;
+    corvane::SendData(form, payload, [&form](bool) {
+        form.btnWriteToPort->setEnabled(form.btnOpenComPort->Tag != 0);
+    });
     if (corvane::SerialWritePending() && form.btnWriteToPort->Tag == 0)
         form.btnWriteToPort->setEnabled(false);
 }
@@ -54,7 +60,11 @@ void TfrmMain::btnOpenComPortClick() {
         btnOpenComPort->setText(QStringLiteral("Close"));
         btnOpenComPort->Tag = 1;
     } else {
+        // A file being sent ends with the link: the close ends the wait of its write in flight.
+        TFileSending& fileSend = tools_->FileSending(TFileSending::Link::Serial);
+        fileSend.Cancel();
         corvane::CloseSerialLink();
+        fileSend.WaitForEnd();
         // A repetition left running would log a send for a port that is closed at every tick,
         // behind a disabled button that reads "Stop".
         if (btnWriteToPort->Tag != 0)

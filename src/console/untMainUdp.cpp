@@ -3,10 +3,12 @@
 // edit, and showing every received datagram in the lower pane.
 #include "console/untMain.h"
 
+#include "console/windowtools.h"
 #include "core/codepage.h"
 #include "core/inttext.h"
 #include "core/logarrows.h"
 #include "payload/hexcodec.h"
+#include "udp/hostport.h"
 
 using corvane::ByteString;
 
@@ -33,8 +35,11 @@ void SendOnce(TfrmMain& form) {
     const ByteString text = corvane::ToCodePage(form.edtUDPData->text());
     const ByteString payload =
         form.chkbxRawDataUDP->isChecked() ? text : corvane::HexStrToData(text);
-    const ByteString host = corvane::ToCodePage(form.edtHost->text());
-    form.IdUDPServer1->SendDatagram(host, form.IdUDPServer1->DefaultPort(), payload);
+    // "host:port" sends to that port; a host alone to the port of the last Open.
+    const corvane::TIdHostPort to =
+        corvane::SplitHostPort(corvane::ToCodePage(form.edtHost->text()));
+    form.IdUDPServer1->SendDatagram(to.host, to.port.value_or(form.IdUDPServer1->DefaultPort()),
+                                    payload);
     form.AddToLog(corvane::kSentArrow + corvane::ToCodePage(form.edtUDPData->text()));
 }
 
@@ -56,6 +61,10 @@ void TfrmMain::btnOpenUDPPortClick() {
     } else {
         // A repetition left running would re-activate the closed endpoint with its next tick.
         StopRepetition(*this);
+        // A file being sent sends from the socket: it ends before the socket is closed.
+        TFileSending& fileSend = tools_->FileSending(TFileSending::Link::Udp);
+        fileSend.Cancel();
+        fileSend.WaitForEnd();
         IdUDPServer1->SetActive(false);
         ShowEndpointState(*this);
         btnOpenUDPPort->Tag = 0;

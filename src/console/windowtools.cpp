@@ -3,10 +3,12 @@
 
 #include "console/dialogs.h"
 #include "console/errordisplay.h"
+#include "console/filesendbars.h"
 #include "console/logpanetools.h"
 #include "console/paneviewmenu.h"
 #include "console/payloadhistory.h"
 #include "console/splitmenu.h"
+#include "console/udpnetworkmenu.h"
 #include "console/untMain.h"
 #include "serial/bytecapture.h"
 
@@ -32,11 +34,28 @@ TWindowTools::TWindowTools(TfrmMain& window, Dialogs& dialogs)
           new TLogPaneTools(window.mmLogRec, dialogs, settings_,
                             [this](const corvane::ByteString& line) { window_.AddToLog(line); })),
       serialHistory_(MakeHistory(window.edtData, settings_)),
-      udpHistory_(MakeHistory(window.edtUDPData, settings_)) {
+      udpHistory_(MakeHistory(window.edtUDPData, settings_)),
+      udpNetwork_(new TUdpNetworkMenu(window, dialogs, settings_)),
+      fileSendBars_(new TFileSendBars(window.mmLog)),
+      serialFileSend_(
+          new TFileSending(window, dialogs, settings_, *fileSendBars_, TFileSending::Link::Serial)),
+      udpFileSend_(
+          new TFileSending(window, dialogs, settings_, *fileSendBars_, TFileSending::Link::Udp)) {
     // Said once, in the upper pane: the choices are kept for this run only.
     settings_.SetOnWriteFailure([this](const corvane::FileError& error) {
         window_.AddToLog(FileFailureText("Settings not saved:", error));
     });
+    // Right-clicks on the groups (not on their controls, which have menus of their own).
+    for (QWidget* group :
+         {static_cast<QWidget*>(window.grpbxUDP), static_cast<QWidget*>(window.grpbxSendToComPort),
+          static_cast<QWidget*>(window.grpbxSendToUDPPort)}) {
+        group->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(group, &QWidget::customContextMenuRequested, this, [this, group](const QPoint& at) {
+            QMenu menu(group);
+            FillGroupMenu(group, menu);
+            menu.exec(group->mapToGlobal(at));
+        });
+    }
     connect(window.mmLogRec, &TLogPane::ContextMenuBuilt, this,
             &TWindowTools::AddReceivedBytesItem);
     logView_ = new TPaneViewMenu(window.mmLog, settings_);
@@ -50,6 +69,22 @@ TWindowTools::TWindowTools(TfrmMain& window, Dialogs& dialogs)
 
 TWindowTools::~TWindowTools() {
     corvane::ReceivedBytesCapture().Stop();
+}
+
+void TWindowTools::FillGroupMenu(const QWidget* group, QMenu& menu) {
+    if (group == window_.grpbxUDP)
+        udpNetwork_->AddMenuItems(menu);
+    else if (group == window_.grpbxSendToComPort)
+        serialFileSend_->AddMenuItem(menu);
+    else if (group == window_.grpbxSendToUDPPort)
+        udpFileSend_->AddMenuItem(menu);
+}
+
+void TWindowTools::EndFileSends() {
+    for (TFileSending* sending : {serialFileSend_, udpFileSend_}) {
+        sending->Cancel();
+        sending->WaitForEnd();
+    }
 }
 
 void TWindowTools::ToggleReceivedBytesCapture() {

@@ -2,9 +2,11 @@
 #pragma once
 // What the main window offers beyond its specified controls, wired onto them without changing
 // them: the tools of both log panes with their "View", "Capture Received Bytes…" and "Split
-// Received Data" in the lower pane's menu, and the recall of the payloads sent from edtData and
-// edtUDPData. What is chosen is remembered in the settings file.
+// Received Data" in the lower pane's menu, the recall of the payloads sent from edtData and
+// edtUDPData, the UDP group's multicast and broadcast items, and "Send File…" in each send group's
+// menu. What is chosen is remembered in the settings file.
 
+#include "console/filesending.h"
 #include "core/settings.h"
 
 #include <QObject>
@@ -12,6 +14,9 @@
 class Dialogs;
 class PayloadHistory;
 class QMenu;
+class QWidget;
+class TFileSendBars;
+class TUdpNetworkMenu;
 class TfrmMain;
 class TLogPaneTools;
 class TPaneViewMenu;
@@ -31,6 +36,17 @@ public:
     // "Capture Received Bytes…": asks for the file and starts, or, while capturing, stops.
     void ToggleReceivedBytesCapture();
 
+    // The context menu of a group: "UDP" (grpbxUDP), and the two send groups.
+    void FillGroupMenu(const QWidget* group, QMenu& menu);
+    // The items of the group "UDP".
+    TUdpNetworkMenu* UdpNetwork() const { return udpNetwork_; }
+    // "Send File…" of the serial and the UDP send group.
+    TFileSending& FileSending(TFileSending::Link link) const {
+        return link == TFileSending::Link::Serial ? *serialFileSend_ : *udpFileSend_;
+    }
+    // Cancels the files being sent and waits for their ends: before the window lets its links go.
+    void EndFileSends();
+
 private:
     void AddReceivedBytesItem(QMenu* menu);
 
@@ -44,4 +60,8 @@ private:
     TPaneViewMenu* logView_;
     TPaneViewMenu* logRecView_;
     TSplitMenu* split_;
+    TUdpNetworkMenu* udpNetwork_;
+    TFileSendBars* fileSendBars_;
+    TFileSending* serialFileSend_;
+    TFileSending* udpFileSend_;
 };

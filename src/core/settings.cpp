@@ -197,6 +197,40 @@ int Settings::ResetPulseMs() const {
     return std::max(1, settings_.value("lines/resetMs", 100).toInt());
 }
 
+bool Settings::AllowBroadcast() const {
+    return settings_.value("udp/allowBroadcast", false).toBool();
+}
+
+void Settings::SetAllowBroadcast(bool allow) {
+    Set("udp/allowBroadcast", allow);
+}
+
+int Settings::MulticastTTL() const {
+    bool ok = false;
+    const int ttl = settings_.value("udp/multicastTTL", 1).toInt(&ok);
+    return ok ? std::clamp(ttl, 0, 255) : 1;
+}
+
+QStringList Settings::MulticastGroups() const {
+    return settings_.value("udp/multicastGroups").toStringList();
+}
+
+void Settings::SetMulticastGroups(const QStringList& groups) {
+    Set("udp/multicastGroups", groups);
+}
+
+Settings::FileSendPace Settings::FileSendPaceOf(const QString& link, FileSendPace pace) const {
+    const QString group = "fileSend/" + link + "/";
+    return {settings_.value(group + "chunkSize", pace.chunkSize).toInt(),
+            settings_.value(group + "delayMs", pace.delayMs).toInt()};
+}
+
+void Settings::SetFileSendPace(const QString& link, FileSendPace pace) {
+    const QString group = "fileSend/" + link + "/";
+    settings_.setValue(group + "chunkSize", pace.chunkSize);
+    Set(group + "delayMs", pace.delayMs);
+}
+
 bool Settings::Sync() {
     // One program at a time between taking in the file and writing it back, so that a history
     // written by another in between is not lost. Without the lock (a folder not there yet, or a

@@ -62,6 +62,25 @@ public:
     bool Reconnect() const;
     void SetReconnect(bool reconnect);
 
+    // The UDP link (the "udp" group): whether sends to broadcast addresses are allowed (off until
+    // chosen), the time to live of multicast datagrams sent ("multicastTTL", 1 unless the file says
+    // otherwise, held to 0-255), and the multicast groups joined, each "group" or "group local"
+    // in dotted addresses, in the order they were joined.
+    bool AllowBroadcast() const;
+    void SetAllowBroadcast(bool allow);
+    int MulticastTTL() const;
+    QStringList MulticastGroups() const;
+    void SetMulticastGroups(const QStringList& groups);
+
+    // How a file is sent on a link (by its name: "serial", "udp"): bytes per chunk and the
+    // milliseconds between chunks, as last chosen; pace until one was.
+    struct FileSendPace {
+        int chunkSize;
+        int delayMs;
+    };
+    FileSendPace FileSendPaceOf(const QString& link, FileSendPace pace) const;
+    void SetFileSendPace(const QString& link, FileSendPace pace);
+
     // The line settings of COM<number> (the group "COM<number>"); nothing when the number has no
     // entry of its own, and it opens as specified. A value the file spells wrongly reads as its
     // default.

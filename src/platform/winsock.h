@@ -48,6 +48,11 @@ constexpr u_long INADDR_ANY = 0;
 constexpr int SOL_SOCKET = 0xFFFF;
 constexpr int SO_BROADCAST = 0x0020;
 
+// Options of level IPPROTO_IP, as ws2ipdef.h numbers them.
+constexpr int IP_MULTICAST_TTL = 10;
+constexpr int IP_ADD_MEMBERSHIP = 12;
+constexpr int IP_DROP_MEMBERSHIP = 13;
+
 constexpr int SD_RECEIVE = 0;
 constexpr int SD_SEND = 1;
 constexpr int SD_BOTH = 2;
@@ -147,6 +152,13 @@ struct sockaddr_in {
 
 static_assert(sizeof(in_addr) == 4 && sizeof(sockaddr_in) == 16 && sizeof(sockaddr) == 16);
 
+// A multicast group and the local address of the interface to join it on (INADDR_ANY: the
+// system's choice).
+struct ip_mreq {
+    in_addr imr_multiaddr;
+    in_addr imr_interface;
+};
+
 struct fd_set {
     u_int fd_count;
     SOCKET fd_array[FD_SETSIZE];
@@ -178,7 +190,12 @@ int WSAGetLastError();
 SOCKET socket(int af, int type, int protocol);
 int bind(SOCKET s, const sockaddr* name, int namelen);
 int getsockname(SOCKET s, sockaddr* name, int* namelen);
-// SO_BROADCAST at SOL_SOCKET only; optval points to an int, non-zero meaning on.
+// SO_BROADCAST at SOL_SOCKET: optval points to an int, non-zero meaning on. At IPPROTO_IP:
+// IP_MULTICAST_TTL, an int from 0 to 255, the time to live of multicast datagrams sent (1 until
+// set); IP_ADD_MEMBERSHIP and IP_DROP_MEMBERSHIP, an ip_mreq. Joining a group twice on the same
+// interface fails with WSAEADDRINUSE, on an interface or with a group the system does not have with
+// WSAEADDRNOTAVAIL; leaving a group not joined fails with WSAEADDRNOTAVAIL. Any other option fails
+// with WSAENOPROTOOPT.
 int setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen);
 // nfds is ignored. Each given set is cut down to its ready sockets; the result is their count, 0
 // when the time-out ended first (a null time-out waits for ever). On failure the sets are left as

@@ -138,9 +138,15 @@ HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
     return OpenAndConfigure(panes, portNumber, baudRate, Opening::Return);
 }
 
-void SendData(LogPanes& panes, const ByteString& payload, std::function<void()> ended) {
-    if (payload.empty())
+void SendData(LogPanes& panes, const ByteString& payload, std::function<void(bool sent)> ended) {
+    const auto end = [&ended](bool sent) {
+        if (ended)
+            ended(sent);
+    };
+    if (payload.empty()) {
+        end(true);
         return;
+    }
     try {
         const DWORD size = static_cast<DWORD>(payload.size());
         DWORD written = 0;
@@ -149,16 +155,19 @@ void SendData(LogPanes& panes, const ByteString& payload, std::function<void()> 
         const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         panes.AddToLog(kSentArrow + StrToHexView(payload));
         if (!ok && error == ERROR_IO_PENDING) {
-            AwaitSerialWrite(port, [&panes, size, ended = std::move(ended)](const WriteEnd& end) {
-                ReportWriteEnd(panes, size, end);
+            AwaitSerialWrite(port, [&panes, size, ended = std::move(ended)](const WriteEnd& done) {
+                ReportWriteEnd(panes, size, done);
                 if (ended)
-                    ended();
+                    ended(done.ok && done.written == size);
             });
             return;
         }
-        ReportWriteEnd(panes, size, WriteEnd{ok != FALSE, error, written});
+        const WriteEnd done{ok != FALSE, error, written};
+        ReportWriteEnd(panes, size, done);
+        end(done.ok && done.written == size);
     } catch (...) {
         panes.AddToLog(kSendDataError);
+        end(false);
     }
 }
 

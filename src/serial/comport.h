@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Serial port access: opening and configuring a COM port, and writing payloads to it. UI thread
-// only; failures become lines in the upper pane and nothing raises, except a failing pane.
+// only but for SendData; failures become lines in the upper pane and nothing raises, except a
+// failing pane.
 
 #include "core/bytestring.h"
 #include "core/logpanes.h"
@@ -29,10 +30,13 @@ HANDLE ReopenComPort(LogPanes& panes, BYTE portNumber, DWORD baudRate);
 
 // Writes payload to hComPort and logs "<- " and its hex view. A write the port cannot finish at
 // once (the device holds it back, or the line is slow) is awaited beside the UI thread
-// (serial/writewait.h): SendData returns at once and ended runs on the UI thread when the write
-// has ended; the write time-outs end it within 100 + 10 ms a byte. An empty payload does nothing.
-// A write that fails or ends short is logged as an error after its "<- " line.
-void SendData(LogPanes& panes, const ByteString& payload, std::function<void()> ended = {});
+// (serial/writewait.h): SendData returns at once, and the write time-outs end it within 100 + 10 ms
+// a byte. ended runs on the UI thread when the write has ended, with whether every byte went out:
+// at once for a write that ended at once. An empty payload writes and logs nothing. A write that
+// fails or ends short is logged as an error after its "<- " line. UI thread only; a write must not
+// be started while another is pending (SerialWritePending).
+void SendData(LogPanes& panes, const ByteString& payload,
+              std::function<void(bool sent)> ended = {});
 
 // The system's text for an error code, without its trailing blanks, line breaks and full stops.
 ByteString SystemErrorText(DWORD code);

@@ -53,5 +53,7 @@ CORVANE_DECLARE_EXCEPTION(EIdSocketHandleError, EIdException);
 CORVANE_DECLARE_EXCEPTION(EIdCouldNotBindSocket, EIdSocketHandleError);
 CORVANE_DECLARE_EXCEPTION(EIdPackageSizeTooBig, EIdSocketHandleError);
 CORVANE_DECLARE_EXCEPTION(EIdNotAllBytesSent, EIdSocketHandleError);
+// A destination port outside 1 to 65535.
+CORVANE_DECLARE_EXCEPTION(EIdInvalidPortNumber, EIdException);
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "udp/idstackwindows.h"
 
+#include "platform/commapi.h"
 #include "udp/idexceptions.h"
 
 #include <atomic>
@@ -41,6 +42,16 @@ void ReadAddress(const sockaddr_in& address, ByteString& ip, int& port) {
 
 bool StackStarted() {
     return started.load();
+}
+
+ByteString SystemSocketErrorText(int number) {
+    char buffer[512];
+    DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(number), 0, buffer, sizeof buffer, nullptr);
+    while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n'))
+        --length;
+    return ByteString(buffer, length);
 }
 
 TIdStackWindows::TIdStackWindows() {

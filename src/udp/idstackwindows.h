@@ -38,4 +38,8 @@ protected:
 // Whether the socket interface has been started in this process; never reset while it runs.
 bool StackStarted();
 
+// The system's own words for a socket error number, without the line break they end in; empty
+// when the system has none.
+ByteString SystemSocketErrorText(int number);
+
 } // namespace corvane

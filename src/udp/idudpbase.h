@@ -26,7 +26,8 @@ public:
 
     // Sends data as one datagram to host (a name, "LOCALHOST" or a dotted address) at port's low
     // 16 bits, activating the endpoint first when it is inactive. A host that cannot be resolved
-    // raises before anything else happens.
+    // raises before anything else happens. Another thread may call it too, with a dotted address
+    // and while the UI thread keeps the endpoint active: it then only sends.
     void SendDatagram(const ByteString& host, int port, const ByteString& data);
 
 protected:

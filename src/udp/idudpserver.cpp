@@ -2,10 +2,21 @@
 #include "udp/idudpserver.h"
 
 #include "udp/datagramqueue.h"
+#include "udp/idstackwindows.h"
 #include "udp/idudplistenerthread.h"
+
+#include <algorithm>
+#include <bit>
 
 namespace corvane {
 using namespace winsock;
+
+bool IsMulticastGroupAddress(const ByteString& text) {
+    if (!TIdStack::IsDottedAddress(text))
+        return false;
+    const BYTE first = TIdStack::TextToAddress(text)[0];
+    return first >= 224 && first <= 239;
+}
 
 TIdUDPServer::TIdUDPServer() : queueBudget_(DatagramQueue::kDefaultBudget) {}
 
@@ -35,6 +46,7 @@ TIdSocketHandle& TIdUDPServer::AcquireBinding() {
     listener_ = std::make_unique<TIdUDPListenerThread>(*this, BufferSize(), queueBudget_);
     listener_->Start();
     ApplyBroadcast();
+    ApplyMulticast();
     return *currentBinding_.load();
 }
 
@@ -89,6 +101,54 @@ void TIdUDPServer::ApplyBroadcast() {
             stack.SetSocketOption(bindings_.Items(i).OsSocket(), SOL_SOCKET, SO_BROADCAST,
                                   reinterpret_cast<const char*>(&value), sizeof value));
     }
+}
+
+void TIdUDPServer::ApplyMulticast() {
+    TIdStack& stack = *StackInstance();
+    const int ttl = multicastTTL_;
+    for (int i = 0; i < bindings_.Count(); ++i) {
+        stack.CheckSocketResult(
+            stack.SetSocketOption(bindings_.Items(i).OsSocket(), IPPROTO_IP, IP_MULTICAST_TTL,
+                                  reinterpret_cast<const char*>(&ttl), sizeof ttl));
+    }
+    for (const TIdMulticastGroup& group : groups_)
+        Join(group);
+}
+
+void TIdUDPServer::JoinMulticastGroup(const TIdMulticastGroup& group) {
+    if (std::find(groups_.begin(), groups_.end(), group) != groups_.end())
+        return;
+    groups_.push_back(group);
+    if (IsActive())
+        Join(group);
+}
+
+void TIdUDPServer::LeaveMulticastGroup(const TIdMulticastGroup& group) {
+    const auto found = std::find(groups_.begin(), groups_.end(), group);
+    if (found == groups_.end())
+        return;
+    groups_.erase(found);
+    if (IsActive())
+        ChangeMembership(group, IP_DROP_MEMBERSHIP);
+}
+
+void TIdUDPServer::Join(const TIdMulticastGroup& group) {
+    const int error = ChangeMembership(group, IP_ADD_MEMBERSHIP);
+    if (error != 0 && onJoinFailure_)
+        onJoinFailure_(*this, group, SystemSocketErrorText(error));
+}
+
+int TIdUDPServer::ChangeMembership(const TIdMulticastGroup& group, int option) {
+    ip_mreq request{};
+    request.imr_multiaddr.S_un.S_addr = std::bit_cast<u_long>(TIdStack::TextToAddress(group.group));
+    if (!group.local.empty())
+        request.imr_interface.S_un.S_addr =
+            std::bit_cast<u_long>(TIdStack::TextToAddress(group.local));
+    TIdStack& stack = *StackInstance();
+    const int result =
+        stack.SetSocketOption(currentBinding_.load()->OsSocket(), IPPROTO_IP, option,
+                              reinterpret_cast<const char*>(&request), sizeof request);
+    return result == SOCKET_ERROR ? stack.LastSocketError() : 0;
 }
 
 void TIdUDPServer::FinishReleaseAfterDelivery() {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace corvane {
 
@@ -25,6 +26,20 @@ using TUDPReadEvent =
 // ALost datagrams were lost on receipt since the last call: the kernel dropped them, or the queue
 // of received datagrams had no room for them.
 using TUDPLossEvent = std::function<void(TIdUDPServer& Sender, std::uint64_t ALost)>;
+
+// A multicast group to receive: its dotted address, and the dotted local address of the interface
+// to join it on (empty: the system's choice).
+struct TIdMulticastGroup {
+    ByteString group;
+    ByteString local;
+    bool operator==(const TIdMulticastGroup&) const = default;
+};
+// Whether text is a dotted address from 224.0.0.0 to 239.255.255.255.
+bool IsMulticastGroupAddress(const ByteString& text);
+
+// A join the system refused: the group and the system's text for the refusal.
+using TUDPJoinFailureEvent = std::function<void(
+    TIdUDPServer& Sender, const TIdMulticastGroup& AGroup, const ByteString& ASystemText)>;
 
 class TIdUDPServer : public TIdUDPBase {
 public:
@@ -46,6 +61,20 @@ public:
     // 24 bytes each included; read when the listener is created.
     std::size_t QueueBudget() const { return queueBudget_; }
     void SetQueueBudget(std::size_t bytes) { queueBudget_ = bytes; }
+    // multicast
+    // The groups joined at every activation, in the order they were added.
+    const std::vector<TIdMulticastGroup>& MulticastGroups() const { return groups_; }
+    // Adds the group (once) and, while active, joins it at once. A join the system refuses goes to
+    // OnJoinFailure and the group stays in the list; the endpoint stays active.
+    void JoinMulticastGroup(const TIdMulticastGroup& group);
+    // Removes the group and, while active, leaves it at once; a refusal is of no concern.
+    void LeaveMulticastGroup(const TIdMulticastGroup& group);
+    const TUDPJoinFailureEvent& OnJoinFailure() const { return onJoinFailure_; }
+    void SetOnJoinFailure(TUDPJoinFailureEvent handler) { onJoinFailure_ = std::move(handler); }
+    // The time to live of multicast datagrams sent, 0 to 255; written at every activation.
+    int MulticastTTL() const { return multicastTTL_; }
+    void SetMulticastTTL(int ttl) { multicastTTL_ = ttl; }
+
     // True: deliver on the listener thread; false: on the UI thread.
     bool ThreadedEvent() const { return threadedEvent_.load(); }
     void SetThreadedEvent(bool value) { threadedEvent_.store(value); }
@@ -75,12 +104,20 @@ private:
     // listener free itself once the delivery has returned to it.
     void FinishReleaseAfterDelivery();
     void ShutDownReceiving();
+    // Writes the multicast time to live and joins every group, at the end of an activation.
+    void ApplyMulticast();
+    // Joins or leaves on the current binding's socket; the platform's error number, or 0.
+    int ChangeMembership(const TIdMulticastGroup& group, int option);
+    void Join(const TIdMulticastGroup& group);
     // Calls OnUDPLoss; a failure there is dropped, as one of OnUDPRead is.
     void ReportLoss(std::uint64_t lost);
 
     TIdSocketHandles bindings_;
     TUDPReadEvent onUDPRead_;
     TUDPLossEvent onUDPLoss_;
+    std::vector<TIdMulticastGroup> groups_;
+    TUDPJoinFailureEvent onJoinFailure_;
+    int multicastTTL_ = 1;
     std::size_t queueBudget_;
     std::atomic<bool> threadedEvent_{false};
     std::atomic<TIdSocketHandle*> currentBinding_{nullptr};

@@ -131,6 +131,39 @@ TEST_F(UdpPanel, ASendToLocalhostShowsTheTypedTextAndComesBackFrom127001) {
     EXPECT_TRUE(dialogs.errors.empty());
 }
 
+TEST_F(UdpPanel, AHostWithAPortSendsThereAndTheAnswerFromThatPortComesBack) {
+    const int port = OpenToMyself();
+    LoopbackPeer device(5); // listens on one port, the window on another
+    frm.edtHost->setText(QStringLiteral("127.0.0.5:%1").arg(device.Port()));
+    frm.chkbxRawDataUDP->click();
+    frm.edtUDPData->setText("ping");
+    frm.btnSendUDP->click();
+    EXPECT_TRUE(dialogs.errors.empty());
+    EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{"<- ping"});
+    ByteString got;
+    ASSERT_TRUE(device.Receive(got));
+    EXPECT_EQ(got, "ping");
+    ASSERT_TRUE(device.Send(port, "pong"));
+    ASSERT_TRUE(WaitForLines(frm.mmLogRec, 1));
+    EXPECT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"-> (127.0.0.5) : 70 6F 6E 67"});
+}
+
+TEST_F(UdpPanel, ABadPortPartShowsItsMessageAndSendsNothing) {
+    OpenToMyself();
+    frm.edtUDPData->setText("01");
+    for (const auto& [host, message] :
+         {std::pair{"LOCALHOST:12a", "'12a' is not a valid integer value."},
+          {"LOCALHOST:70000", "Invalid port number: 70000."},
+          {"LOCALHOST:0", "Invalid port number: 0."}}) {
+        dialogs.errors.clear();
+        frm.edtHost->setText(host);
+        frm.btnSendUDP->click();
+        ASSERT_EQ(dialogs.errors.size(), 1u) << host;
+        EXPECT_EQ(dialogs.errors[0], message);
+    }
+    EXPECT_TRUE(frm.mmLog->toPlainText().isEmpty());
+}
+
 TEST_F(UdpPanel, AReceivedLineCarriesTheArrivalItsBindingRecorded) {
     // As the listener delivers it: the binding holds the sender and the arrival.
     constexpr std::int64_t kArrived = 1'796'000'000'123'456;

@@ -199,3 +199,45 @@ TEST(Settings, TheFileLivesInTheConfigurationFolderTheEnvironmentNames) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SettingsOfTheLinks, BroadcastGroupsAndPacesAreKeptAndTheTimeToLiveIsReadAsWritten) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath("corvane.conf");
+    {
+        Settings fresh(file);
+        EXPECT_FALSE(fresh.AllowBroadcast());
+        EXPECT_EQ(fresh.MulticastTTL(), 1);
+        EXPECT_TRUE(fresh.MulticastGroups().isEmpty());
+        const Settings::FileSendPace pace = fresh.FileSendPaceOf("udp", {1024, 1});
+        EXPECT_EQ(pace.chunkSize, 1024);
+        EXPECT_EQ(pace.delayMs, 1);
+
+        fresh.SetAllowBroadcast(true);
+        fresh.SetMulticastGroups({"239.0.0.1", "239.1.2.3 192.0.2.1"});
+        fresh.SetFileSendPace("serial", {64, 5});
+        EXPECT_TRUE(fresh.Sync());
+    }
+    const Settings later(file);
+    EXPECT_TRUE(later.AllowBroadcast());
+    EXPECT_EQ(later.MulticastGroups(), (QStringList{"239.0.0.1", "239.1.2.3 192.0.2.1"}));
+    const Settings::FileSendPace serial = later.FileSendPaceOf("serial", {256, 0});
+    EXPECT_EQ(serial.chunkSize, 64);
+    EXPECT_EQ(serial.delayMs, 5);
+    EXPECT_EQ(later.FileSendPaceOf("udp", {1024, 1}).chunkSize, 1024) << "per link";
+
+    // The time to live as an administrator writes it by hand, held to what a datagram can carry.
+    for (const auto& [text, ttl] :
+         {std::pair{"8", 8}, {"0", 0}, {"300", 255}, {"-4", 0}, {"x", 1}}) {
+        // A file of its own each: the process keeps what it read of a file for a while.
+        QFile edited(folder.filePath(QStringLiteral("ttl%1.conf").arg(text)));
+        ASSERT_TRUE(edited.open(QIODevice::WriteOnly));
+        edited.write(QByteArray("[udp]\nmulticastTTL=") + text + "\n");
+        edited.close();
+        EXPECT_EQ(Settings(edited.fileName()).MulticastTTL(), ttl) << text;
+    }
+}
+
+} // namespace

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <termios.h>
 
 using namespace corvane;
@@ -152,20 +153,23 @@ TEST_F(ComPort, AFailedWriteIsReportedAfterItsLine) {
     Open(7, 19200);
     ASSERT_NE(hComPort, INVALID_HANDLE_VALUE);
     CloseHandle(hComPort);
-    SendData(panes, "\x05");
+    std::optional<bool> sent;
+    SendData(panes, "\x05", [&](bool all) { sent = all; });
     EXPECT_EQ(panes.Log(), (std::vector<ByteString>{"<-  05", kSendDataError}));
+    EXPECT_EQ(sent, std::optional<bool>(false)); // told at once: nothing was left pending
 }
 
 TEST_F(ComPort, AHeldWriteIsAwaitedBesideTheCallerAndItsEndReportedAfterItsLine) {
     Open(7, 19200);
     ASSERT_NE(hComPort, INVALID_HANDLE_VALUE);
     device.StopTakingOutput(); // the write can only time out
-    bool ended = false;
-    SendData(panes, "\x06", [&] { ended = true; });
+    std::optional<bool> sent;
+    SendData(panes, "\x06", [&](bool all) { sent = all; });
     EXPECT_TRUE(SerialWritePending());
+    EXPECT_FALSE(sent.has_value());
     EXPECT_EQ(panes.Log(), std::vector<ByteString>{"<-  06"});
     AwaitWriteEnd();
-    EXPECT_TRUE(ended);
+    EXPECT_EQ(sent, std::optional<bool>(false));
     EXPECT_EQ(panes.Log(), (std::vector<ByteString>{"<-  06", kSendDataError}));
 }
 

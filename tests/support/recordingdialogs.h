@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Dialogs for tests: records every box instead of showing it, answers the confirmation with a
-// scripted answer and every file dialog with fileAnswer. onError, when set, runs once, inside the
-// next error box, as the event loop would while a real box is open.
+// scripted answer, every file dialog with fileAnswer, and the link dialogs with theirs. onError,
+// when set, runs once, inside the next error box, as the event loop would while a real box is open.
 
 #include "console/dialogs.h"
 
@@ -22,6 +22,10 @@ public:
     std::optional<FileChoice> fileAnswer; // what every file dialog answers
     std::vector<QString> textQuestions;   // the labels of the text questions
     std::optional<QString> textAnswer;    // what every text question answers
+    int multicastQuestions = 0;
+    std::optional<MulticastChoice> multicastAnswer;
+    std::vector<FileSendQuestion> fileSendQuestions;
+    std::optional<FileSendChoice> fileSendAnswer;
 
     void ShowError(const corvane::ByteString& text) override {
         errors.push_back(text);
@@ -43,5 +47,13 @@ public:
     std::optional<QString> AskText(const QString&, const QString& label, const QString&) override {
         textQuestions.push_back(label);
         return textAnswer;
+    }
+    std::optional<MulticastChoice> AskMulticastGroup() override {
+        ++multicastQuestions;
+        return multicastAnswer;
+    }
+    std::optional<FileSendChoice> AskFileToSend(const FileSendQuestion& question) override {
+        fileSendQuestions.push_back(question);
+        return fileSendAnswer;
     }
 };

@@ -64,6 +64,18 @@ int SetBroadcast(int fd, bool on) {
     return ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &value, sizeof value);
 }
 
+int SetMulticastTtl(int fd, int ttl) {
+    return ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
+}
+
+int SetMembership(int fd, std::uint32_t group, std::uint32_t local, bool join) {
+    ip_mreq request{};
+    request.imr_multiaddr.s_addr = group;
+    request.imr_interface.s_addr = local;
+    return ::setsockopt(fd, IPPROTO_IP, join ? IP_ADD_MEMBERSHIP : IP_DROP_MEMBERSHIP, &request,
+                        sizeof request);
+}
+
 long ReceiveFrom(int fd, void* buffer, std::size_t capacity, Endpoint& from, bool& truncated,
                  bool& hasSender) {
     sockaddr_in address{};

@@ -25,6 +25,10 @@ int Socket(SocketType type, int protocol);
 int Bind(int fd, Endpoint local);
 int LocalEndpoint(int fd, Endpoint& local);
 int SetBroadcast(int fd, bool on);
+int SetMulticastTtl(int fd, int ttl);
+// Joins (join) or leaves the group on the interface with the local address; both in network order,
+// local 0 for the system's choice.
+int SetMembership(int fd, std::uint32_t group, std::uint32_t local, bool join);
 
 // Takes one datagram. When it was longer than capacity, truncated is set and the result is its
 // full length; its tail is gone. hasSender is false when the call returned without a datagram's

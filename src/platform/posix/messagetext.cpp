@@ -34,6 +34,19 @@ constexpr Text kTexts[] = {
      "request."},
     {ERROR_IO_INCOMPLETE, "Overlapped I/O event is not in a signaled state."},
     {ERROR_IO_PENDING, "Overlapped I/O operation is in progress."},
+    // the socket errors a multicast join reports
+    {10013, "An attempt was made to access a socket in a way forbidden by its access permissions."},
+    {10022, "An invalid argument was supplied."},
+    {10042, "An unknown, invalid, or unsupported option or level was specified in a getsockopt or "
+            "setsockopt call."},
+    {10048, "Only one usage of each socket address (protocol/network address/port) is normally "
+            "permitted."},
+    {10049, "The requested address is not valid in its context."},
+    {10050, "A socket operation encountered a dead network."},
+    {10051, "A socket operation was attempted to an unreachable network."},
+    {10055, "An operation on a socket could not be performed because the system lacked sufficient "
+            "buffer space or because a queue was full."},
+    {10065, "A socket operation was attempted to an unreachable host."},
 };
 
 } // namespace

@@ -194,6 +194,7 @@ int WsaErrorFromErrno(int error) {
     case EADDRINUSE:
         return WSAEADDRINUSE;
     case EADDRNOTAVAIL:
+    case ENODEV: // a group joined on an interface, or by a route, that is not there
         return WSAEADDRNOTAVAIL;
     case ENETDOWN:
         return WSAENETDOWN;
@@ -318,13 +319,29 @@ int setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen)
     int fd;
     if (!Usable(s, fd))
         return SOCKET_ERROR;
-    if (level != SOL_SOCKET || optname != SO_BROADCAST)
+    if (level == IPPROTO_IP && (optname == IP_ADD_MEMBERSHIP || optname == IP_DROP_MEMBERSHIP)) {
+        if (!optval || optlen < static_cast<int>(sizeof(ip_mreq)))
+            return Fail(WSAEFAULT);
+        ip_mreq request;
+        std::memcpy(&request, optval, sizeof request);
+        const int result =
+            bsd::SetMembership(fd, request.imr_multiaddr.S_un.S_addr,
+                               request.imr_interface.S_un.S_addr, optname == IP_ADD_MEMBERSHIP);
+        return result < 0 ? FailFromErrno() : 0;
+    }
+    const bool broadcast = level == SOL_SOCKET && optname == SO_BROADCAST;
+    if (!broadcast && (level != IPPROTO_IP || optname != IP_MULTICAST_TTL))
         return Fail(WSAENOPROTOOPT);
     if (!optval || optlen < static_cast<int>(sizeof(int)))
         return Fail(WSAEFAULT);
     int value;
     std::memcpy(&value, optval, sizeof value);
-    return bsd::SetBroadcast(fd, value != 0) < 0 ? FailFromErrno() : 0;
+    if (broadcast)
+        return bsd::SetBroadcast(fd, value != 0) < 0 ? FailFromErrno() : 0;
+    // Linux takes -1 as "the default"; Windows refuses what is not a time to live.
+    if (value < 0 || value > 255)
+        return Fail(WSAEINVAL);
+    return bsd::SetMulticastTtl(fd, value) < 0 ? FailFromErrno() : 0;
 }
 
 int select(int, fd_set* readfds, fd_set* writefds, fd_set* exceptfds, const timeval* timeout) {
