@@ -98,7 +98,9 @@ QString TSerialLineTools::FrameHint() const {
 }
 
 bool TSerialLineTools::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_.shpComPortState && event->type() == QEvent::ToolTip)
-        window_.shpComPortState->setToolTip(FrameHint());
+    // Watches the lamp alone. The window is not asked which widget that is: the lamp still gets
+    // events while the window's own part of it is already gone.
+    if (event->type() == QEvent::ToolTip)
+        static_cast<QWidget*>(watched)->setToolTip(FrameHint());
     return QObject::eventFilter(watched, event);
 }
