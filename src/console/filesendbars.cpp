@@ -99,7 +99,7 @@ void TFileSendBars::Remove(QWidget* row) {
     delete row;
     if (rows_->count() == 0) {
         hide();
-        pane_->SetEdgeRoom(Qt::TopEdge, 0);
+        pane_->SetEdgeRoom(Qt::TopEdge, 0, this);
         return;
     }
     Place();
@@ -107,10 +107,11 @@ void TFileSendBars::Remove(QWidget* row) {
 
 void TFileSendBars::Place() {
     const int height = sizeHint().height();
-    pane_->SetEdgeRoom(Qt::TopEdge, height);
+    pane_->SetEdgeRoom(Qt::TopEdge, height, this);
     const QRect text = viewport_->geometry();
     const int left = pane_->frameWidth();
-    setGeometry(left, text.top() - height, text.right() + 1 - left, height);
+    const int top = text.top() - pane_->EdgeRoomInside(Qt::TopEdge, this) - height;
+    setGeometry(left, top, text.right() + 1 - left, height);
 }
 
 bool TFileSendBars::eventFilter(QObject* watched, QEvent* event) {

@@ -515,23 +515,46 @@ TLogPane::TextPos TLogPane::PositionAt(QPoint point) const {
     return cursor_.NearestTo(line, cell);
 }
 
-void TLogPane::SetEdgeRoom(Qt::Edge edge, int size) {
-    QMargins room = viewportMargins();
+void TLogPane::SetEdgeRoom(Qt::Edge edge, int size, const QObject* owner) {
+    const auto mine = std::find_if(edgeRooms_.begin(), edgeRooms_.end(), [&](const EdgeRoom& room) {
+        return room.edge == edge && room.owner == owner;
+    });
+    if (mine != edgeRooms_.end())
+        mine->size = size;
+    else
+        edgeRooms_.push_back({edge, owner, size});
+    int total = 0;
+    for (const EdgeRoom& room : edgeRooms_)
+        total += room.edge == edge ? room.size : 0;
+    QMargins margins = viewportMargins();
     switch (edge) {
     case Qt::LeftEdge:
-        room.setLeft(size);
+        margins.setLeft(total);
         break;
     case Qt::RightEdge:
-        room.setRight(size);
+        margins.setRight(total);
         break;
     case Qt::TopEdge:
-        room.setTop(size);
+        margins.setTop(total);
         break;
     case Qt::BottomEdge:
-        room.setBottom(size);
+        margins.setBottom(total);
         break;
     }
-    setViewportMargins(room);
+    setViewportMargins(margins);
+}
+
+int TLogPane::EdgeRoomInside(Qt::Edge edge, const QObject* owner) const {
+    int inside = 0;
+    bool past = false;
+    for (const EdgeRoom& room : edgeRooms_) {
+        if (room.edge != edge)
+            continue;
+        if (past)
+            inside += room.size;
+        past = past || room.owner == owner;
+    }
+    return inside;
 }
 
 void TLogPane::RequestFrame() {

@@ -23,6 +23,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <vector>
 
 class QMenu;
 class QMimeData;
@@ -119,8 +120,12 @@ public:
     QMenu* createStandardContextMenu();
 
     // Room at one edge of the text for a widget the pane hosts (a column beside it, a bar under
-    // it): the text's rows and columns are those of the smaller viewport.
-    void SetEdgeRoom(Qt::Edge edge, int size);
+    // it): the text's rows and columns are those of the smaller viewport. Several hosted widgets
+    // at one edge (owner: each one's own) are stacked in the order they first asked, the first
+    // farthest from the text; a size of 0 gives the room back.
+    void SetEdgeRoom(Qt::Edge edge, int size, const QObject* owner = nullptr);
+    // The room at the edge between the text and owner's: that of the widgets nearer the text.
+    int EdgeRoomInside(Qt::Edge edge, const QObject* owner) const;
 
 signals:
     // The text changed: an append, Clear, or the operator's edit.
@@ -152,6 +157,12 @@ public:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
+    struct EdgeRoom {
+        Qt::Edge edge;
+        const QObject* owner;
+        int size;
+    };
+    std::vector<EdgeRoom> edgeRooms_; // in the order first asked
     friend class TLogPaneAccessible;
 
     // model

@@ -59,6 +59,7 @@ private:
 
     TfrmMain& window_;
     TLogPane* pane_;
+    QWidget* viewport_;       // the pane's: asked once, as the pane may be half destroyed later
     HANDLE port_;             // the port the bar shows, INVALID_HANDLE_VALUE while none is open
     unsigned generation_ = 0; // counts the ports shown: a change of an earlier one is dropped
 };

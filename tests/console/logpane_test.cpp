@@ -608,4 +608,22 @@ TEST(WindowPanes, AWorkersLinesArriveInOrderWhileItWaitsForEach) {
     }
 }
 
+TEST(LogPane, BarsAtOneEdgeAreStackedAndGiveTheirRoomBack) {
+    ShownPane shown;
+    TLogPane& pane = shown.pane;
+    const QObject outer;
+    const QObject inner;
+    const int top = pane.viewport()->geometry().top();
+    pane.SetEdgeRoom(Qt::TopEdge, 20, &outer);
+    pane.SetEdgeRoom(Qt::TopEdge, 30, &inner);
+    EXPECT_EQ(pane.viewport()->geometry().top(), top + 50);
+    EXPECT_EQ(pane.EdgeRoomInside(Qt::TopEdge, &outer), 30); // the inner bar lies between
+    EXPECT_EQ(pane.EdgeRoomInside(Qt::TopEdge, &inner), 0);
+    pane.SetEdgeRoom(Qt::BottomEdge, 10, &inner); // another edge counts apart
+    EXPECT_EQ(pane.EdgeRoomInside(Qt::TopEdge, &outer), 30);
+    pane.SetEdgeRoom(Qt::TopEdge, 0, &inner);
+    EXPECT_EQ(pane.viewport()->geometry().top(), top + 20);
+    EXPECT_EQ(pane.EdgeRoomInside(Qt::TopEdge, &outer), 0);
+}
+
 } // namespace
