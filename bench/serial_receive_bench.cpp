@@ -51,6 +51,12 @@ public:
         TfrmMain::AddToLogRec(line, time);
         handed += BytesIn(line);
     }
+    void AddLinesToLogRec(std::span<const ByteString> lines,
+                          std::span<const std::int64_t> times) override {
+        TfrmMain::AddLinesToLogRec(lines, times);
+        for (const ByteString& line : lines)
+            handed += BytesIn(line);
+    }
     std::atomic<std::size_t> handed{0};
 };
 

@@ -105,16 +105,23 @@ TLogPane::~TLogPane() {
 // ---- the text ----
 
 void TLogPane::Append(const ByteString& line, std::int64_t time) {
+    Append(std::span(&line, 1), std::span(&time, 1));
+}
+
+void TLogPane::Append(std::span<const ByteString> lines, std::span<const std::int64_t> times) {
     const bool accessible = LogPaneAnnouncesChanges();
     if (accessible && unannouncedFrom_ < 0)
         unannouncedFrom_ = OffsetOf(store_.End());
-    store_.AppendLine(line, time);
-    if (capture_ && View().view != corvane::DataView::Hex) {
-        ByteString shown;
-        corvane::AppendLineInView(line, View(), shown);
-        capture_->Add(shown, time);
-    } else if (capture_) {
-        capture_->Add(line, time);
+    ByteString shown;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        store_.AppendLine(lines[i], times[i]);
+        if (capture_ && View().view != corvane::DataView::Hex) {
+            shown.clear();
+            corvane::AppendLineInView(lines[i], View(), shown);
+            capture_->Add(shown, times[i]);
+        } else if (capture_) {
+            capture_->Add(lines[i], times[i]);
+        }
     }
     const bool shifted = FollowShiftedLines();
     PlaceCursor(store_.End(), store_.End());

@@ -23,6 +23,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 class QMenu;
@@ -54,6 +55,9 @@ public:
     // came into being (core/walltime.h); without one, now.
     void Append(const corvane::ByteString& line, std::int64_t time);
     void Append(const corvane::ByteString& line) { Append(line, corvane::WallClockNow()); }
+    // Appends the lines in turn, the ith with times[i], and follows them once: the caret, the
+    // scrolling and the change signal as after the last of them.
+    void Append(std::span<const corvane::ByteString> lines, std::span<const std::int64_t> times);
     // Every line appended from now on also goes to capture, with its time; null: none.
     void SetCapture(corvane::LineCapture* capture) { capture_ = capture; }
     void Clear();

@@ -391,6 +391,11 @@ void TfrmMain::AddToLogRec(const corvane::ByteString& line, std::int64_t time) {
     mmLogRec->Append(line, time);
 }
 
+void TfrmMain::AddLinesToLogRec(std::span<const corvane::ByteString> lines,
+                                std::span<const std::int64_t> times) {
+    mmLogRec->Append(lines, times);
+}
+
 void TfrmMain::btnClearLogClick() {
     mmLog->Clear();
     mmLogRec->Clear();

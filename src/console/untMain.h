@@ -43,6 +43,8 @@ public:
     using LogPanes::AddToLogRec;
     void AddToLog(const corvane::ByteString& line, std::int64_t time) override;
     void AddToLogRec(const corvane::ByteString& line, std::int64_t time) override;
+    void AddLinesToLogRec(std::span<const corvane::ByteString> lines,
+                          std::span<const std::int64_t> times) override;
 
     // layout
     QWidget* client;

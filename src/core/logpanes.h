@@ -12,7 +12,9 @@
 #include "core/bytestring.h"
 #include "core/walltime.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace corvane {
 
@@ -23,6 +25,13 @@ public:
     virtual void AddToLog(const ByteString& line, std::int64_t time) = 0;
     // Appends one line to the lower pane: received data.
     virtual void AddToLogRec(const ByteString& line, std::int64_t time) = 0;
+    // Appends lines to the lower pane at once, the ith with times[i]: the frames a worker hands
+    // over together, which a pane can follow once rather than line by line.
+    virtual void AddLinesToLogRec(std::span<const ByteString> lines,
+                                  std::span<const std::int64_t> times) {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            AddToLogRec(lines[i], times[i]);
+    }
 
     // The same, stamped now. (An implementation brings them into view with
     // `using LogPanes::AddToLog;`.)

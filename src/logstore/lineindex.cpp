@@ -39,7 +39,9 @@ void LineIndex::Set(std::int64_t line, IndexEntry entry) {
 void LineIndex::Push(IndexEntry entry) {
     if (blocks_.empty() || blocks_.back().size() >= kBlockLines) {
         blockFirst_.push_back(Count());
-        blocks_.emplace_back();
+        // Taken whole at once: a block grown by doubling would hold its old and new copies at
+        // once, and only the pages written take memory.
+        blocks_.emplace_back().reserve(kBlockLines);
     }
     blocks_.back().push_back(entry);
 }

@@ -16,6 +16,16 @@ namespace corvane {
 
 using namespace serial;
 
+namespace {
+
+// Bytes of a read split into frames and handed over at once: with one-byte frames, a slice's
+// lines still take well under a megabyte.
+constexpr DWORD kSplitSlice = 32 * 1024;
+// The buffer of a line of up to about 80 bytes: kept for the next hand-over's line.
+constexpr std::size_t kKeptLineCapacity = 256;
+
+} // namespace
+
 void RxThread::Execute() {
     // First of all, so that every way out of here frees the worker.
     SetFreeOnTerminate(true);
@@ -144,8 +154,13 @@ void RxThread::RcvData() {
     const std::int64_t readAt = WallClockNow();
     if (delivered > 0 && (splitter_.Rule().Timed() || splitter_.Rule().everyN)) {
         ReceivedBytesCapture().Write(buffer.data(), delivered);
-        splitter_.Add(std::string_view(buffer.data(), delivered), readAt, frames_);
-        ShowFrames();
+        // A read can be megabytes of short frames: they are made and handed over a slice at a
+        // time, so that the lines held on their way to the pane stay few.
+        for (DWORD at = 0; at < delivered; at += kSplitSlice) {
+            const std::string_view slice(buffer.data() + at, std::min(kSplitSlice, delivered - at));
+            splitter_.Add(slice, readAt, frames_);
+            ShowFrames();
+        }
     } else if (delivered > 0) {
         ReceivedBytesCapture().Write(buffer.data(), delivered);
         // The line is built in place: a read can be megabytes, and its view three times that.
@@ -192,19 +207,26 @@ void RxThread::AddToLogRec(const ByteString& line, std::int64_t time) {
 void RxThread::ShowFrames() {
     if (frames_.empty())
         return;
-    std::vector<ByteString> lines;
-    lines.reserve(frames_.size());
-    for (const Frame& frame : frames_) {
-        ByteString& line = lines.emplace_back();
-        line.reserve(kReceivedArrow.size() + 3 * frame.bytes.size());
+    // The lines of the last hand-over are written over: their buffers are used again.
+    if (lines_.size() < frames_.size())
+        lines_.resize(frames_.size());
+    times_.clear();
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        times_.push_back(frames_[i].time);
+        ByteString& line = lines_[i];
+        const ByteString& bytes = frames_[i].bytes;
+        line.clear();
+        line.reserve(kReceivedArrow.size() + 3 * bytes.size());
         line.append(kReceivedArrow);
-        AppendHexView(line, frame.bytes.data(), frame.bytes.size());
+        AppendHexView(line, bytes.data(), bytes.size());
     }
-    Synchronize([&] {
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            panes_.AddToLogRec(lines[i], frames_[i].time);
-    });
+    Synchronize([&] { panes_.AddLinesToLogRec(std::span(lines_).first(frames_.size()), times_); });
     frames_.clear();
+    // A long frame's line is not kept: only short lines' buffers are worth keeping.
+    for (ByteString& line : lines_) {
+        if (line.capacity() > kKeptLineCapacity)
+            ByteString().swap(line);
+    }
 }
 
 } // namespace corvane

@@ -150,6 +150,33 @@ TEST(LogPane, ScrollsToTheNewLineEvenWhenScrolledAway) {
     EXPECT_EQ(pane.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 }
 
+TEST(LogPane, LinesAppendedTogetherEndAsWhenAppendedOneByOne) {
+    ShownPane one;
+    ShownPane together;
+    const std::vector<corvane::ByteString> lines = {"first", "a\r\nb", std::string(400, 'W'),
+                                                    "last"};
+    const std::vector<std::int64_t> times = {10, 20, 30, 40};
+    for (TLogPane* pane : {&one.pane, &together.pane}) {
+        for (int i = 0; i < 100; ++i)
+            pane->Append("line " + std::to_string(i), 1);
+        QTest::keyClick(pane, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(pane, "typed");
+        pane->verticalScrollBar()->setValue(0);
+    }
+    int changes = 0;
+    QObject::connect(&together.pane, &TLogPane::textChanged, [&] { ++changes; });
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        one.pane.Append(lines[i], times[i]);
+    together.pane.Append(lines, times);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(together.pane.toPlainText(), one.pane.toPlainText());
+    for (std::int64_t line = 101; line < one.pane.LineCount(); ++line) // after "typed"
+        EXPECT_EQ(together.pane.Store().LineTime(line), one.pane.Store().LineTime(line)) << line;
+    EXPECT_EQ(together.pane.Caret(), one.pane.Caret());
+    EXPECT_EQ(together.pane.FirstVisibleLine(), one.pane.FirstVisibleLine());
+    EXPECT_GT(together.pane.FirstVisibleLine(), 90);
+}
+
 TEST(LogPane, ClearEmptiesAtOnce) {
     TLogPane pane(nullptr);
     for (int i = 0; i < 50; ++i)

@@ -3,6 +3,8 @@
 #include "serial/untRxThread.h"
 
 #include "configfolder.h"
+#include "core/logarrows.h"
+#include "payload/hexcodec.h"
 #include "ptydevice.h"
 #include "recordingpanes.h"
 #include "serial/messages.h"
@@ -120,6 +122,26 @@ TEST_F(SplittingWorker, EveryNBytesCutsEachReadAtEachRead) {
     ASSERT_TRUE(ServeUntil([&] { return DataLines().size() >= 3; }));
     EXPECT_EQ(DataLines(),
               (std::vector<ByteString>{"->  30 31 32 33", "->  34 35 36 37", "->  38 39"}));
+}
+
+// Far more than the worker splits at once, in lines of every length: short ones, and ones long
+// enough that their hex lines are not kept for the next hand-over.
+TEST_F(SplittingWorker, EveryByteOfALongFeedIsInItsFramesExactly) {
+    Open({.end = End::AfterByte, .endByte = '\n', .everyN = true, .n = 300});
+    ByteString feed;
+    for (std::size_t length = 0; feed.size() < 400'000; length = (length * 7 + 13) % 700)
+        feed += ByteString(length, static_cast<char>('a' + length % 26)) + '\n';
+    device.Write(feed);
+    ByteString shown;
+    ASSERT_TRUE(ServeUntil([&] {
+        shown.clear();
+        for (const ByteString& line : DataLines())
+            shown += HexStrToData(line.substr(kReceivedArrow.size() + 1));
+        return shown.size() >= feed.size();
+    }));
+    EXPECT_EQ(shown, feed);
+    for (const ByteString& line : DataLines())
+        ASSERT_LE(line.size(), kReceivedArrow.size() + 3 * 300) << line;
 }
 
 TEST_F(SplittingWorker, ALineLeftOpenIsShownAtCloseBeforeTheEndLine) {
