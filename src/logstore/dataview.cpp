@@ -43,6 +43,44 @@ char* Escape(unsigned char byte, char* to) {
     return to + kEscapeSize;
 }
 
+// How the Text view writes a byte that stands alone: its characters, and how many. None for a
+// byte that may lead a UTF-8 sequence, written as the character it starts if it starts one.
+// Looked up rather than worked out: binary data mixes the kinds of bytes at random.
+struct Writing {
+    std::array<char, kEscapeSize> characters{};
+    unsigned char length = 0;
+};
+
+constexpr std::array<Writing, 256> Writings(TextEncoding encoding) {
+    std::array<Writing, 256> writings{};
+    for (int byte = 0; byte < 256; ++byte) {
+        const Writing self{{static_cast<char>(byte)}, 1};
+        const Writing escape{kEscapes[byte], kEscapeSize};
+        switch (kClasses[byte]) {
+        case kAsIs:
+            writings[byte] = self;
+            break;
+        case kBackslash:
+            writings[byte] = {{'\\', '\\'}, 2};
+            break;
+        case kEscaped:
+            writings[byte] = escape;
+            break;
+        default:
+            if (encoding == TextEncoding::Windows1251) {
+                // Every byte of the upper half is a character of the code page but 0x98.
+                writings[byte] = byte == kUndefined1251 ? escape : self;
+            } else if (byte < 0xC2 || byte > 0xF4) {
+                writings[byte] = escape; // leads no sequence
+            }
+        }
+    }
+    return writings;
+}
+
+constexpr std::array<Writing, 256> kUtf8Writings = Writings(TextEncoding::Utf8);
+constexpr std::array<Writing, 256> kWindows1251Writings = Writings(TextEncoding::Windows1251);
+
 std::string_view WithoutLineEnd(std::string_view bytes) {
     if (bytes.ends_with("\r\n"))
         return bytes.substr(0, bytes.size() - 2);
@@ -100,48 +138,32 @@ int ShownByte(char32_t character) {
 void AppendText(std::string_view bytes, TextEncoding encoding, ByteString& out) {
     bytes = WithoutLineEnd(bytes);
     const std::size_t start = out.size();
+    // Room for every byte's escape: a byte's characters are copied as four at once.
     out.resize(start + kEscapeSize * bytes.size());
     char* to = out.data() + start;
+    const auto& writings = encoding == TextEncoding::Utf8 ? kUtf8Writings : kWindows1251Writings;
     const auto* from = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
     for (std::size_t at = 0; at < size;) {
-        const unsigned char byte = from[at];
-        switch (kClasses[byte]) {
-        case kAsIs:
-            // Text is mostly runs of such bytes.
-            do {
-                *to++ = static_cast<char>(from[at++]);
-            } while (at < size && kClasses[from[at]] == kAsIs);
-            break;
-        case kBackslash:
-            *to++ = '\\';
-            *to++ = '\\';
+        const Writing& writing = writings[from[at]];
+        if (writing.length != 0) {
+            std::memcpy(to, writing.characters.data(), kEscapeSize);
+            to += writing.length;
             ++at;
-            break;
-        case kEscaped:
-            to = Escape(byte, to);
-            ++at;
-            break;
-        default:
-            if (encoding == TextEncoding::Windows1251) {
-                // Every byte of the upper half is a character of the code page but 0x98.
-                if (byte == kUndefined1251)
-                    to = Escape(byte, to);
-                else
-                    *to++ = static_cast<char>(byte);
-                ++at;
-                break;
-            }
-            const Decoded decoded = DecodeUtf8(from + at, size - at);
-            const int shown = decoded.length ? ShownByte(decoded.character) : -1;
-            if (shown >= 0) {
-                *to++ = static_cast<char>(shown);
-                at += decoded.length;
-            } else {
-                for (const std::size_t end = at + std::max<std::size_t>(decoded.length, 1);
-                     at < end; ++at)
-                    to = Escape(from[at], to);
-            }
+            continue;
+        }
+        // A lead byte followed by no continuation byte starts nothing: the commonest case in
+        // binary data, told at once.
+        const bool continued = at + 1 < size && (from[at + 1] & 0xC0) == 0x80;
+        const Decoded decoded = continued ? DecodeUtf8(from + at, size - at) : Decoded{};
+        const int shown = decoded.length ? ShownByte(decoded.character) : -1;
+        if (shown >= 0) {
+            *to++ = static_cast<char>(shown);
+            at += decoded.length;
+        } else {
+            for (const std::size_t end = at + std::max<std::size_t>(decoded.length, 1); at < end;
+                 ++at)
+                to = Escape(from[at], to);
         }
     }
     out.resize(static_cast<std::size_t>(to - out.data()));

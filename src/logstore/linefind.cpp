@@ -263,6 +263,7 @@ std::vector<Match> FindQuery::MatchesIn(const LineStore& store, std::int64_t fir
 std::size_t FindQuery::ScanPiece(const LineStore& store, LineScan& scan, std::int64_t bytes,
                                  std::vector<Match>* out) const {
     const std::int64_t length = store.LineLength(scan.line);
+    scan.length = length;
     if (text_.empty() || scan.next >= length) {
         scan.next = length;
         return 0;
@@ -396,7 +397,7 @@ bool MatchWalk::Step(const LineStore& store, FindClock::time_point deadline) {
             if (forward && candidate_)
                 break;
         }
-        const bool lineDone = scan_.next >= store.LineLength(line_);
+        const bool lineDone = scan_.Done();
         if (candidate_ && (forward || lineDone))
             result_ = candidate_;
         if (result_ || (lineDone && wrapped_ && startLine)) {
@@ -443,7 +444,7 @@ bool MatchCounter::Step(const LineStore& store, FindClock::time_point deadline) 
             static_cast<std::int64_t>(query_.ScanPiece(store, scan_, kPieceBytes, nullptr));
         const auto searched = static_cast<std::size_t>(scan_.next - start);
         partBytes_ += scan_.next - start;
-        scanning_ = scan_.next < store.LineLength(counted_);
+        scanning_ = !scan_.Done();
         if (scanning_) {
             if (slice.After(searched))
                 return false;

@@ -80,10 +80,12 @@ public:
         std::int64_t line = 0;
         std::int64_t next = 0;
         std::int64_t viewStart = -1;
+        std::int64_t length = 0; // the line's, as the last piece found it
+        bool Done() const { return next >= length; }
     };
     // Searches the matches that start in about the next bytes bytes of the line (appended to
-    // out when given) and moves next on past them. Returns how many; done once next has reached
-    // the line's length. The matches are those of the whole line's search.
+    // out when given) and moves next on past them. Returns how many; Done() once next has
+    // reached the line's length. The matches are those of the whole line's search.
     std::size_t ScanPiece(const LineStore& store, LineScan& scan, std::int64_t bytes,
                           std::vector<Match>* out) const;
 
