@@ -117,6 +117,9 @@ void RxThread::RcvData() {
         waitFailed_ = true;
         AddToLog(kRx1Error);
     }
+    // The rule may have changed during the wait (the change ends it): bytes that came after the
+    // change are split by the new one.
+    TakeRule();
     if (due) {
         splitter_.Tick(WallClockNow(), frames_);
         ShowFrames();
