@@ -105,8 +105,10 @@ void LineIndex::Clear() {
 std::size_t LineIndex::BytesInMemory() const {
     std::size_t bytes =
         blocks_.capacity() * sizeof(blocks_[0]) + blockFirst_.capacity() * sizeof(std::int64_t);
+    // A block's entries as written: the rest of the last block is taken but never touched, so
+    // takes no memory.
     for (const auto& block : blocks_)
-        bytes += block.capacity() * sizeof(IndexEntry);
+        bytes += block.size() * sizeof(IndexEntry);
     return bytes;
 }
 

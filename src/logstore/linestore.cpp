@@ -141,13 +141,14 @@ struct LineStore::Impl {
         // Hex views of a few bytes are kept as text.
         if (!TextArena::Packed(ref))
             return AppendLineInView(kept, in, out);
-        const std::string_view prefix = std::string_view(kept).substr(0, ref.hexPrefix);
+        const std::size_t prefixLength = TextArena::PrefixLength(ref);
+        const std::string_view prefix = std::string_view(kept).substr(0, prefixLength);
         if (!IsDataPrefix(prefix)) {
             arena.Read(ref, 0, arena.Length(ref), out);
             return false;
         }
         out.append(prefix);
-        AppendDataView(std::string_view(kept).substr(ref.hexPrefix), in, out);
+        AppendDataView(std::string_view(kept).substr(prefixLength), in, out);
         return true;
     }
 
@@ -329,8 +330,8 @@ std::int64_t LineStore::LineTime(std::int64_t line) const {
 
 std::int64_t LineStore::HexViewStart(std::int64_t line) const {
     const LineRef ref = impl_->index.At(line);
-    if (ref.hexPrefix != LineRef::kNotPacked)
-        return ref.hexPrefix;
+    if (TextArena::Packed(ref))
+        return static_cast<std::int64_t>(TextArena::PrefixLength(ref));
     return static_cast<std::int64_t>(FindHexView(Line(line)).prefix);
 }
 
@@ -481,10 +482,11 @@ std::optional<std::int64_t> LineStore::DataBytes(std::int64_t line, ByteString& 
     impl_->arena.ReadKept(ref, kept);
     const std::string_view text = kept;
     if (TextArena::Packed(ref)) {
-        if (!IsDataPrefix(text.substr(0, ref.hexPrefix)))
+        const std::size_t prefixLength = TextArena::PrefixLength(ref);
+        if (!IsDataPrefix(text.substr(0, prefixLength)))
             return std::nullopt;
-        bytes.assign(text.substr(ref.hexPrefix));
-        return ref.hexPrefix;
+        bytes.assign(text.substr(prefixLength));
+        return static_cast<std::int64_t>(prefixLength);
     }
     const HexView hex = FindHexView(text);
     if (hex.groups == 0 || !IsDataPrefix(text.substr(0, hex.prefix)))

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logstore/textarena.h"
 
+#include "core/logarrows.h"
 #include "logstore/hexview.h"
 
 #include <algorithm>
@@ -32,6 +33,28 @@ std::size_t PageSizeFor(std::size_t chunkSize) {
 }
 
 } // namespace
+
+std::string_view TextArena::ArrowOf(LineRef line) {
+    switch (line.hexPrefix) {
+    case LineRef::kFirstArrow:
+        return kReceivedArrow;
+    case LineRef::kFirstArrow + 1:
+        return kDatagramArrow;
+    case LineRef::kFirstArrow + 2:
+        return kSentArrow;
+    default:
+        return {};
+    }
+}
+
+std::size_t TextArena::PrefixLength(LineRef line) {
+    const std::string_view arrow = ArrowOf(line);
+    return arrow.empty() ? line.hexPrefix : arrow.size();
+}
+
+std::size_t TextArena::KeptPrefix(LineRef line) {
+    return ArrowOf(line).empty() ? line.hexPrefix : 0;
+}
 
 TextArena::TextArena(std::size_t budget, std::string spoolFolder)
     : budget_(budget), chunkSize_(ChunkSizeFor(budget)),
@@ -93,11 +116,18 @@ LineRef TextArena::Add(std::string_view text) {
     const bool ownChunk = text.size() >= chunkSize_ / 4;
     HexView hex = FindHexView(text);
     // Packing pays from a few bytes on; a prefix must fit its field.
-    if (hex.groups >= kPackFromGroups && hex.prefix < LineRef::kNotPacked)
+    if (hex.groups >= kPackFromGroups && hex.prefix < LineRef::kFirstArrow)
         line.hexPrefix = static_cast<std::uint32_t>(hex.prefix);
     else
         hex = {};
-    const std::size_t stored = hex.groups ? hex.prefix + hex.groups : text.size();
+    const std::string_view prefix = text.substr(0, hex.prefix);
+    for (const std::uint32_t arrow :
+         {LineRef::kFirstArrow, LineRef::kFirstArrow + 1, LineRef::kFirstArrow + 2}) {
+        if (hex.groups && prefix == ArrowOf({.hexPrefix = arrow}))
+            line.hexPrefix = arrow;
+    }
+    const std::size_t kept = hex.groups ? KeptPrefix(line) : 0;
+    const std::size_t stored = hex.groups ? kept + hex.groups : text.size();
     if (ownChunk) {
         line.chunk = NewChunk(stored);
     } else {
@@ -113,8 +143,8 @@ LineRef TextArena::Add(std::string_view text) {
     Chunk& chunk = chunks_[line.chunk];
     char* to = chunk.bytes.get() + chunk.size;
     if (hex.groups) {
-        std::memcpy(to, text.data(), hex.prefix);
-        PackHexView(text.substr(hex.prefix), to + hex.prefix);
+        std::memcpy(to, text.data(), kept);
+        PackHexView(text.substr(hex.prefix), to + kept);
     } else {
         std::memcpy(to, text.data(), text.size());
     }
@@ -130,7 +160,7 @@ std::size_t TextArena::StoredSize(LineRef line) const {
     const auto length = static_cast<std::size_t>(Length(line));
     if (line.hexPrefix == LineRef::kNotPacked)
         return length;
-    return line.hexPrefix + (length - line.hexPrefix) / 3;
+    return KeptPrefix(line) + (length - PrefixLength(line)) / 3;
 }
 
 void TextArena::Remove(LineRef line) {
@@ -149,7 +179,8 @@ std::int64_t TextArena::Length(LineRef line) const {
     const auto stored = static_cast<std::int64_t>(chunks_[line.chunk].size);
     if (line.hexPrefix == LineRef::kNotPacked)
         return stored;
-    return line.hexPrefix + 3 * (stored - line.hexPrefix);
+    return static_cast<std::int64_t>(PrefixLength(line)) +
+           3 * (stored - static_cast<std::int64_t>(KeptPrefix(line)));
 }
 
 void TextArena::ReadStored(const Chunk& chunk, std::int64_t at, std::size_t size,
@@ -161,6 +192,7 @@ void TextArena::ReadStored(const Chunk& chunk, std::int64_t at, std::size_t size
 }
 
 void TextArena::ReadKept(LineRef line, ByteString& out) const {
+    out.append(ArrowOf(line));
     const std::size_t size = StoredSize(line);
     if (size > 0)
         ReadStored(chunks_[line.chunk], line.offset, size, out);
@@ -174,16 +206,20 @@ void TextArena::Read(LineRef line, std::int64_t column, std::int64_t count, Byte
         return;
     const Chunk& chunk = chunks_[line.chunk];
     const std::int64_t prefix =
-        line.hexPrefix == LineRef::kNotPacked ? length : static_cast<std::int64_t>(line.hexPrefix);
-    if (column < prefix)
-        ReadStored(chunk, line.offset + column,
-                   static_cast<std::size_t>(std::min(end, prefix) - column), out);
+        Packed(line) ? static_cast<std::int64_t>(PrefixLength(line)) : length;
+    if (column < prefix) {
+        const auto size = static_cast<std::size_t>(std::min(end, prefix) - column);
+        if (const std::string_view arrow = ArrowOf(line); !arrow.empty())
+            out.append(arrow.substr(static_cast<std::size_t>(column), size));
+        else
+            ReadStored(chunk, line.offset + column, size, out);
+    }
     if (end <= prefix)
         return;
     // The characters from..to of the hex view, from the bytes of the groups they fall in.
     const std::int64_t from = std::max(column, prefix) - prefix;
     const std::int64_t to = end - prefix;
-    const std::int64_t at = line.offset + prefix + from / 3;
+    const std::int64_t at = line.offset + static_cast<std::int64_t>(KeptPrefix(line)) + from / 3;
     // Straight from memory; from the spool file through a buffer kept from read to read, as
     // finding and saving read every line one after the other.
     if (chunk.bytes) {

@@ -28,8 +28,11 @@ struct LineRef {
     // of its own, whose size is what the line keeps (its length, or its prefix and raw bytes).
     static constexpr std::uint32_t kWholeChunk = 0xFFFFFFFF;
     // hexPrefix of a line kept as it is; any other value: the line ends in a hex view kept as
-    // raw bytes after this many bytes of prefix.
+    // raw bytes after its prefix. Below kFirstArrow, the prefix's length, its bytes kept before
+    // the raw bytes; from kFirstArrow on, one of the arrows that start nearly every data line
+    // (core/logarrows.h), known by its number and not kept.
     static constexpr std::uint32_t kNotPacked = 1023;
+    static constexpr std::uint32_t kFirstArrow = 1020;
 
     std::uint32_t chunk = 0;
     // Lines with a chunk of their own start at 0; the others lie within the first 4 MiB.
@@ -52,6 +55,8 @@ public:
     std::int64_t Length(LineRef line) const;
     // Whether the line ends in a hex view kept as its raw bytes.
     static bool Packed(LineRef line) { return line.hexPrefix != LineRef::kNotPacked; }
+    // Where the hex view of a packed line starts: its prefix's length.
+    static std::size_t PrefixLength(LineRef line);
     // Appends to out what the arena keeps of the line: its text, or for a packed line its prefix
     // and then the raw bytes of its hex view.
     void ReadKept(LineRef line, ByteString& out) const;
@@ -90,6 +95,10 @@ private:
         bool writing = false; // its bytes are being written to the spool file
     };
 
+    // The arrow a packed line starts with, when it is one not kept; else empty.
+    static std::string_view ArrowOf(LineRef line);
+    // The bytes of a packed line's prefix that the arena keeps.
+    static std::size_t KeptPrefix(LineRef line);
     std::uint32_t NewChunk(std::size_t capacity);
     void Seal(std::uint32_t chunk);
     std::size_t StoredSize(LineRef line) const;

@@ -171,7 +171,7 @@ TEST(LineStoreView, SwitchingShowsTheWholeHistoryInTheView) {
     corvane::LineStore store({.memoryBudget = 256 << 10, .spoolFolder = folder.Path().string()});
     const ByteString sentence = "$GPGGA,1\tx\\y\r\n";
     const ByteString line = "-> " + corvane::StrToHexView(sentence);
-    constexpr int kLines = 20000; // more than the budget: the first lines are spooled
+    constexpr int kLines = 40000; // more than the budget: the first lines are spooled
     store.AppendLine("Начало работы потока приёма", 1);
     for (int i = 0; i < kLines; ++i)
         store.AppendLine(line, 2 + i);

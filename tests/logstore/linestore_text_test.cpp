@@ -2,6 +2,7 @@
 // The text rules of the line store, in memory: how the program's lines are appended, how the
 // operator's edits change the text, and what is read back.
 #include "logstore/linestore.h"
+#include "tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -177,7 +178,8 @@ std::vector<std::string> HexLines() {
             "-> 1 02 03 04 05 06",
             "-> 01  02 03 04 05 06",
             std::string(1100, 'p') + " 01 02 03 04 05 06",
-            "->" + Repeated(" 5A", 300)};
+            "->" + Repeated(" 5A", 300),
+            "<-  31 32 33 34 35"};
 }
 
 } // namespace
@@ -190,6 +192,32 @@ TEST(LineStoreHexView, EveryPartReadsBackExactly) {
     ExpectEveryPart(store, lines);
     EXPECT_EQ(store.LongestLine(), 1118);
     EXPECT_EQ(store.Text({0, 30}, {2, 5}), lines[0].substr(30) + "\n" + lines[1] + "\n" + " 00 1");
+}
+
+TEST(LineStoreHexView, EveryPartOfASpooledLineReadsBackExactly) {
+    TempFolder folder;
+    const std::vector<std::string> lines = HexLines();
+    LineStore store({.memoryBudget = 64 << 10, .spoolFolder = folder.Path().string()});
+    for (int copy = 0; copy < 200; ++copy)
+        for (const std::string& line : lines)
+            store.AppendLine(line, 0);
+    ASSERT_GT(store.BytesSpooled(), 0u);
+    ExpectEveryPart(store, lines);
+}
+
+TEST(LineStoreHexView, AReceivedLineKeepsItsBytesAndNoArrow) {
+    // A read of 16 bytes, as "Every N Bytes" 16 cuts them: the line's bytes and its place in the
+    // index, the arrow known without being kept.
+    const std::string line = "-> " + Repeated(" 3F 01 C4 7E", 4);
+    // Chunks of 1 MiB, the one being filled counted whole.
+    LineStore store({.memoryBudget = std::size_t{16} << 20, .spoolFolder = {}});
+    constexpr std::size_t kLines = 400000;
+    for (std::size_t i = 0; i < kLines; ++i)
+        store.AppendLine(line, 0);
+    EXPECT_LT(store.BytesInMemory(), kLines * (16 + 20) + (std::size_t{1} << 20) + (64 << 10));
+    EXPECT_EQ(store.Line(kLines - 1), line);
+    EXPECT_EQ(store.Line(kLines - 1, 1, 4), ">  3");
+    EXPECT_EQ(store.HexViewStart(7), 3);
 }
 
 TEST(LineStoreHexView, KeptInAboutAThirdOfItsText) {
