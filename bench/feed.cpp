@@ -12,6 +12,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <malloc.h>
 #include <pty.h>
 #include <random>
 #include <sstream>
@@ -88,6 +89,10 @@ FeedFigures Feed(const PtyPair& pty, std::string_view data, const Receiver& rece
     std::atomic<std::size_t> taken{0};
     std::atomic<double> writerCpu{0};
 
+    // What earlier runs let go of goes back to the system first: growth taken from memory they
+    // freed would not show.
+    if (receiver.pid == getpid())
+        malloc_trim(0);
     ResetPeakResident(receiver.pid);
     const ProcessFigures before = ReadProcessFigures(receiver.pid);
     const auto start = Clock::now();
