@@ -13,13 +13,14 @@ std::int64_t LineIndex::Count() const {
 }
 
 LineIndex::Place LineIndex::Find(std::int64_t line) const {
-    if (line < 0 || line >= Count())
-        throw std::out_of_range("line number out of range");
     auto inBlock = [&](std::size_t block) {
         return line >= blockFirst_[block] &&
                line < blockFirst_[block] + static_cast<std::int64_t>(blocks_[block].size());
     };
+    // Reads go in runs: most land in the block the last one did, and are in range then.
     if (lastBlock_ >= blocks_.size() || !inBlock(lastBlock_)) {
+        if (line < 0 || line >= Count())
+            throw std::out_of_range("line number out of range");
         const auto after = std::upper_bound(blockFirst_.begin(), blockFirst_.end(), line);
         lastBlock_ = static_cast<std::size_t>(after - blockFirst_.begin()) - 1;
     }

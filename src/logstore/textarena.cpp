@@ -47,15 +47,6 @@ std::string_view TextArena::ArrowOf(LineRef line) {
     }
 }
 
-std::size_t TextArena::PrefixLength(LineRef line) {
-    const std::string_view arrow = ArrowOf(line);
-    return arrow.empty() ? line.hexPrefix : arrow.size();
-}
-
-std::size_t TextArena::KeptPrefix(LineRef line) {
-    return ArrowOf(line).empty() ? line.hexPrefix : 0;
-}
-
 TextArena::TextArena(std::size_t budget, std::string spoolFolder)
     : budget_(budget), chunkSize_(ChunkSizeFor(budget)),
       spool_(std::move(spoolFolder), PageSizeFor(chunkSize_), kCachePages) {}

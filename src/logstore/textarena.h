@@ -55,8 +55,11 @@ public:
     std::int64_t Length(LineRef line) const;
     // Whether the line ends in a hex view kept as its raw bytes.
     static bool Packed(LineRef line) { return line.hexPrefix != LineRef::kNotPacked; }
-    // Where the hex view of a packed line starts: its prefix's length.
-    static std::size_t PrefixLength(LineRef line);
+    // Where the hex view of a packed line starts: its prefix's length. (Asked of every line
+    // read: the common case is told inline.)
+    static std::size_t PrefixLength(LineRef line) {
+        return line.hexPrefix < LineRef::kFirstArrow ? line.hexPrefix : ArrowOf(line).size();
+    }
     // Appends to out what the arena keeps of the line: its text, or for a packed line its prefix
     // and then the raw bytes of its hex view.
     void ReadKept(LineRef line, ByteString& out) const;
@@ -98,7 +101,9 @@ private:
     // The arrow a packed line starts with, when it is one not kept; else empty.
     static std::string_view ArrowOf(LineRef line);
     // The bytes of a packed line's prefix that the arena keeps.
-    static std::size_t KeptPrefix(LineRef line);
+    static std::size_t KeptPrefix(LineRef line) {
+        return line.hexPrefix < LineRef::kFirstArrow ? line.hexPrefix : 0;
+    }
     std::uint32_t NewChunk(std::size_t capacity);
     void Seal(std::uint32_t chunk);
     std::size_t StoredSize(LineRef line) const;
