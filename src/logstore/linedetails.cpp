@@ -56,21 +56,23 @@ QString LineDetails(const LineStore& store, std::int64_t line, LocalTimeText& cl
     if (line > 0)
         details += u'\n' + SecondsBetween(store.LineTime(line - 1), time);
 
-    const ByteString text = store.Line(line);
-    const HexView view = FindHexView(text);
-    if (view.groups == 0)
-        return details;
-    const auto shown =
-        std::min<std::int64_t>(static_cast<std::int64_t>(view.groups), kDetailedBytes);
-    ByteString bytes(static_cast<std::size_t>(shown), '\0');
-    PackHexView(
-        std::string_view(text).substr(view.prefix, kHexGroupSize * static_cast<std::size_t>(shown)),
-        bytes.data());
+    // The bytes of the line: those of its hex view, or in another view those the view shows.
+    ByteString bytes;
+    if (store.InDataView(line)) {
+        store.DataBytes(line, bytes);
+    } else {
+        const ByteString text = store.Line(line);
+        const HexView view = FindHexView(text);
+        bytes.resize(view.groups);
+        PackHexView(std::string_view(text).substr(view.prefix), bytes.data());
+    }
+    const auto size = static_cast<std::int64_t>(bytes.size());
+    const std::int64_t shown = std::min(size, kDetailedBytes);
     for (std::int64_t row = 0; row < shown; row += kBytesPerRow)
-        details +=
-            u'\n' + BytesAsText(std::string_view(bytes).substr(
-                        static_cast<std::size_t>(row), static_cast<std::size_t>(kBytesPerRow)));
-    if (static_cast<std::int64_t>(view.groups) > shown)
+        details += u'\n' + BytesAsText(std::string_view(bytes).substr(
+                               static_cast<std::size_t>(row),
+                               static_cast<std::size_t>(std::min(kBytesPerRow, shown - row))));
+    if (size > shown)
         details += kCutOff;
     return details;
 }

@@ -75,7 +75,7 @@ TEST(LineDetails, TimeSinceTheLineBeforeAndTheBytesOfAHexLine) {
     EXPECT_EQ(text[1], "2.000000 s earlier than the line above");
 }
 
-TEST(LineDetails, ALongHexLineShowsItsFirstBytesThenAnEllipsis) {
+TEST(LineDetails, ALongHexLineShowsItsFirstBytesThenAnEllipsisInEveryView) {
     corvane::ByteString line = "-> (127.0.0.1) :";
     corvane::ByteString bytes;
     for (int i = 0; i < 300; ++i) {
@@ -88,13 +88,19 @@ TEST(LineDetails, ALongHexLineShowsItsFirstBytesThenAnEllipsis) {
     LineStore store;
     store.AppendLine(line, kTime);
     LocalTimeText clock;
-    QStringList details = corvane::LineDetails(store, 0, clock).split(u'\n');
-    ASSERT_GE(details.size(), 2);
-    details.removeFirst();
-    QString shown = details.join(QString());
-    ASSERT_TRUE(shown.endsWith(QChar(0x2026)));
-    shown.chop(1);
-    EXPECT_EQ(Unescape(shown), bytes.substr(0, corvane::kDetailedBytes));
+    // The same bytes whichever view the line is shown in.
+    for (const corvane::DataView view :
+         {corvane::DataView::Hex, corvane::DataView::Text, corvane::DataView::HexAndText}) {
+        store.SetView({view, corvane::TextEncoding::Utf8});
+        QStringList details = corvane::LineDetails(store, 0, clock).split(u'\n');
+        ASSERT_GE(details.size(), 2);
+        details.removeFirst();
+        QString shown = details.join(QString());
+        ASSERT_TRUE(shown.endsWith(QChar(0x2026)));
+        shown.chop(1);
+        EXPECT_EQ(Unescape(shown), bytes.substr(0, corvane::kDetailedBytes))
+            << static_cast<int>(view);
+    }
 }
 
 TEST(TimedText, EachLineOfTheRangeAfterItsTime) {
