@@ -18,8 +18,8 @@ using namespace serial;
 
 namespace {
 
-// Bytes of a read split into frames and handed over at once: with one-byte frames, a slice's
-// lines still take well under a megabyte.
+// Bytes of a read split into frames and handed over at once: what they take on the way is
+// bounded whatever the read, about two megabytes for one-byte frames and far less for others.
 constexpr DWORD kSplitSlice = 32 * 1024;
 // The buffer of a line of up to about 80 bytes: kept for the next hand-over's line.
 constexpr std::size_t kKeptLineCapacity = 256;
