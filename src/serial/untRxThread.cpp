@@ -142,6 +142,8 @@ void RxThread::RcvData() {
         GetOverlappedResult(port, &overlapped_, &delivered, FALSE);
     }
     const std::int64_t readAt = WallClockNow();
+    if (delivered > 0)
+        SerialCounters().AddReceivedBytes(delivered);
     if (delivered > 0 && (splitter_.Rule().Timed() || splitter_.Rule().everyN)) {
         ReceivedBytesCapture().Write(buffer.data(), delivered);
         splitter_.Add(std::string_view(buffer.data(), delivered), readAt, frames_);
@@ -154,6 +156,8 @@ void RxThread::RcvData() {
         line.append(kReceivedArrow);
         AppendHexView(line, buffer.data(), delivered);
         ByteString().swap(buffer);
+        // Counted before it is shown: whoever sees the line sees it counted.
+        SerialCounters().AddReceivedLines(1);
         AddToLogRec(line, readAt);
     }
 }
@@ -174,6 +178,7 @@ void RxThread::ReportLostBytes(HANDLE port) {
     // An overrun is counted once however many bytes it lost: with overruns among them the count
     // is only a lower bound.
     const bool atLeast = stats.SerialOverrunErrorCount != overrunsReported_;
+    SerialCounters().AddLost(lost - lostReported_);
     AddToLog(kBytesLost + (atLeast ? kAtLeast : ByteString()) +
              std::to_string(lost - lostReported_));
     lostReported_ = lost;
@@ -200,6 +205,7 @@ void RxThread::ShowFrames() {
         line.append(kReceivedArrow);
         AppendHexView(line, frame.bytes.data(), frame.bytes.size());
     }
+    SerialCounters().AddReceivedLines(lines.size());
     Synchronize([&] {
         for (std::size_t i = 0; i < lines.size(); ++i)
             panes_.AddToLogRec(lines[i], frames_[i].time);
