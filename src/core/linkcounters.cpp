@@ -39,6 +39,11 @@ std::string InBinaryUnits(double value, const char* const units[4]) {
     return Scaled(value, units[unit]);
 }
 
+// "1 line", "1,024 lines"
+std::string Counted(std::uint64_t n, const char* thing) {
+    return GroupedNumber(n) + ' ' + thing + (n == 1 ? "" : "s");
+}
+
 } // namespace
 
 void LinkCounters::Reset(Clock::time_point now) {
@@ -100,21 +105,19 @@ std::string SizeText(std::uint64_t bytes) {
 }
 
 std::string CountsTooltip(const LinkCounts& counts, bool datagrams) {
-    const char* const lines = datagrams ? " datagrams, " : " lines, ";
-    return "Received " + GroupedNumber(counts.receivedBytes) + " bytes in " +
-           GroupedNumber(counts.receivedLines) + lines + RateText(counts.receiveRate) + "\nSent " +
-           GroupedNumber(counts.sentBytes) + " bytes in " + GroupedNumber(counts.sentLines) +
-           lines + RateText(counts.sendRate) +
-           "\nFailed sends: " + GroupedNumber(counts.failedSends) +
-           "\nLost: " + GroupedNumber(counts.lost) + (datagrams ? " datagrams" : " bytes");
+    const char* const line = datagrams ? "datagram" : "line";
+    return "Received " + Counted(counts.receivedBytes, "byte") + " in " +
+           Counted(counts.receivedLines, line) + ", " + RateText(counts.receiveRate) + "\nSent " +
+           Counted(counts.sentBytes, "byte") + " in " + Counted(counts.sentLines, line) + ", " +
+           RateText(counts.sendRate) + "\nFailed sends: " + GroupedNumber(counts.failedSends) +
+           "\nLost: " + Counted(counts.lost, datagrams ? "datagram" : "byte");
 }
 
 std::string CountsLine(const std::string& link, const LinkCounts& counts, bool datagrams) {
     return link + "  Rx " + SizeText(counts.receivedBytes) + ", " +
-           GroupedNumber(counts.receivedLines) + " lines, " + RateText(counts.receiveRate) +
-           "  Tx " + SizeText(counts.sentBytes) + ", " + GroupedNumber(counts.sentLines) +
-           " lines, " + RateText(counts.sendRate) + "  failed " +
-           GroupedNumber(counts.failedSends) + "  lost " +
+           Counted(counts.receivedLines, "line") + ", " + RateText(counts.receiveRate) + "  Tx " +
+           SizeText(counts.sentBytes) + ", " + Counted(counts.sentLines, "line") + ", " +
+           RateText(counts.sendRate) + "  failed " + GroupedNumber(counts.failedSends) + "  lost " +
            (datagrams ? GroupedNumber(counts.lost) : SizeText(counts.lost));
 }
 

@@ -146,6 +146,14 @@ TEST(LinkCounters, TextsGroupTheirDigitsAndScaleSizesAndRates) {
     EXPECT_EQ(CountsLine("UDP", counts, true),
               "UDP  Rx 1.2 MB, 12,345 lines, 2.0 KB/s  Tx 56 B, 3 lines, 0 B/s  failed 1  "
               "lost 1,500");
+
+    const LinkCounts one{1, 1, 1, 1, 1, 1, 0, 0};
+    EXPECT_EQ(CountsTooltip(one, true), "Received 1 byte in 1 datagram, 0 B/s\n"
+                                        "Sent 1 byte in 1 datagram, 0 B/s\n"
+                                        "Failed sends: 1\n"
+                                        "Lost: 1 datagram");
+    EXPECT_EQ(CountsLine("Serial", one, false),
+              "Serial  Rx 1 B, 1 line, 0 B/s  Tx 1 B, 1 line, 0 B/s  failed 1  lost 1 B");
 }
 
 } // namespace
