@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/countersbar.h"
 
-#include "console/logpane.h"
-
 #include <QEvent>
 #include <QHBoxLayout>
 
@@ -21,30 +19,15 @@ QLabel* MakeLabel(QWidget* parent, QHBoxLayout* row, const char* name) {
 
 } // namespace
 
-TCountersBar::TCountersBar(TLogPane* pane)
-    : QWidget(pane), pane_(pane), viewport_(pane->viewport()) {
+TCountersBar::TCountersBar(TLogPane* pane) : TPaneTopBar(pane) {
     setObjectName(QStringLiteral("countersBar"));
-    setFont(pane->window()->font()); // the window's face, not the pane's
-    setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Window);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 1, 4, 1);
     row->setSpacing(12);
     lblSerial = MakeLabel(this, row, "lblSerialCounters");
     lblUdp = MakeLabel(this, row, "lblUdpCounters");
-    viewport_->installEventFilter(this);
     for (QLabel* label : {lblSerial, lblUdp})
         label->installEventFilter(this);
-    hide();
-}
-
-void TCountersBar::SetShown(bool shown) {
-    if (shown == !isHidden())
-        return;
-    pane_->SetEdgeRoom(Qt::TopEdge, shown ? sizeHint().height() : 0, this);
-    setVisible(shown);
-    if (shown)
-        Place();
 }
 
 void TCountersBar::ShowTexts(const QString& serial, const QString& serialTip, const QString& udp,
@@ -63,20 +46,8 @@ void TCountersBar::Elide() {
             labels[i]->fontMetrics().elidedText(lines_[i], Qt::ElideRight, labels[i]->width()));
 }
 
-void TCountersBar::Place() {
-    // Above the text, from the pane's left frame to the vertical scroll bar.
-    const QRect text = viewport_->geometry();
-    const int left = pane_->frameWidth();
-    const int height = sizeHint().height();
-    const int top = text.top() - pane_->EdgeRoomInside(Qt::TopEdge, this) - height;
-    setGeometry(left, top, text.right() + 1 - left, height);
-}
-
 bool TCountersBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == viewport_ && !isHidden() &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Move))
-        Place();
-    else if ((watched == lblSerial || watched == lblUdp) && event->type() == QEvent::Resize)
+    if ((watched == lblSerial || watched == lblUdp) && event->type() == QEvent::Resize)
         Elide();
-    return QWidget::eventFilter(watched, event);
+    return TPaneTopBar::eventFilter(watched, event);
 }

@@ -5,17 +5,14 @@
 // (console/countertools.h fills it). It only shows the texts it is given; a line wider than its
 // half of the bar ends in "…", and its tooltip holds it all.
 
+#include "console/panetopbar.h"
+
 #include <QLabel>
-#include <QWidget>
 
-class TLogPane;
-
-class TCountersBar : public QWidget {
+class TCountersBar : public TPaneTopBar {
 public:
     explicit TCountersBar(TLogPane* pane);
 
-    // Shows or hides the bar, making room for it above the text.
-    void SetShown(bool shown);
     // Each link's line, and the fuller text of its tooltip.
     void ShowTexts(const QString& serial, const QString& serialTip, const QString& udp,
                    const QString& udpTip);
@@ -31,10 +28,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Place();
     void Elide();
 
-    TLogPane* pane_;
-    QWidget* viewport_; // the pane's: asked once, as the pane may be half destroyed later
     QString lines_[2];
 };
