@@ -23,8 +23,7 @@ TCounterTools::TCounterTools(TfrmMain& window)
     for (QWidget* lamp : {static_cast<QWidget*>(window.shpComPortState),
                           static_cast<QWidget*>(window.shpUDPPortState)})
         lamp->installEventFilter(this);
-    if (corvane::Settings().ShowCounters())
-        ShowCounters(true);
+    ShowBar(corvane::Settings().ShowCounters());
 }
 
 void TCounterTools::AddMenuItems(QMenu* menu, bool lowerPane) {
@@ -42,12 +41,16 @@ void TCounterTools::AddMenuItems(QMenu* menu, bool lowerPane) {
 }
 
 void TCounterTools::ShowCounters(bool shown) {
+    ShowBar(shown);
+    corvane::Settings().SetShowCounters(shown);
+}
+
+void TCounterTools::ShowBar(bool shown) {
     if (shown) {
         ReadCounts();
         timer_.start();
     }
     bar_->SetShown(shown);
-    corvane::Settings().SetShowCounters(shown);
 }
 
 void TCounterTools::ResetCounters() {

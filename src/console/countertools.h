@@ -36,6 +36,8 @@ protected:
 
 private:
     void AddMenuItems(QMenu* menu, bool lowerPane);
+    // Shows or hides the bar, reading the counts while it shows.
+    void ShowBar(bool shown);
     // Reads both links' counts, shows them in the bar and in a lamp's tooltip that is up, and
     // stops the timer once neither is shown.
     void Refresh();
