@@ -39,12 +39,8 @@ TShape* MakeLamp(QWidget* parent, QHBoxLayout* row, const char* name, const char
 } // namespace
 
 TSerialLinesBar::TSerialLinesBar(TfrmMain& window)
-    : QWidget(window.mmLog), window_(window), pane_(window.mmLog),
-      viewport_(window.mmLog->viewport()), port_(INVALID_HANDLE_VALUE) {
+    : TPaneTopBar(window.mmLog), window_(window), port_(INVALID_HANDLE_VALUE) {
     setObjectName(QStringLiteral("serialLinesBar"));
-    setFont(window.font()); // the window's face, not the pane's
-    setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Window);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 2, 4, 2);
     row->setSpacing(4);
@@ -72,34 +68,7 @@ TSerialLinesBar::TSerialLinesBar(TfrmMain& window)
     connect(btnBreak, &QPushButton::clicked, this, [this] { BreakClicked(); });
     connect(chkbxLogChanges, &QCheckBox::toggled, this,
             [](bool log) { corvane::Settings().SetLogLineChanges(log); });
-    viewport_->installEventFilter(this);
-    hide();
     PortChanged();
-}
-
-void TSerialLinesBar::SetShown(bool shown) {
-    if (shown == !isHidden())
-        return;
-    pane_->SetEdgeRoom(Qt::TopEdge, shown ? sizeHint().height() : 0, this);
-    setVisible(shown);
-    if (shown)
-        Place();
-}
-
-void TSerialLinesBar::Place() {
-    // Above the text, from the pane's left frame to the vertical scroll bar.
-    const QRect text = viewport_->geometry();
-    const int left = pane_->frameWidth();
-    const int height = sizeHint().height();
-    const int top = text.top() - pane_->EdgeRoomInside(Qt::TopEdge, this) - height;
-    setGeometry(left, top, text.right() + 1 - left, height);
-}
-
-bool TSerialLinesBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == viewport_ && !isHidden() &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Move))
-        Place();
-    return QWidget::eventFilter(watched, event);
 }
 
 corvane::ByteString TSerialLinesBar::Path() const {

@@ -6,18 +6,17 @@
 // Changes". The bar only shows the lines and forwards clicks; a device without modem lines shows
 // its lamps greyed and its buttons disabled.
 
+#include "console/panetopbar.h"
 #include "core/bytestring.h"
 #include "platform/windef.h"
 
 #include <QCheckBox>
 #include <QPushButton>
-#include <QWidget>
 
 class TfrmMain;
-class TLogPane;
 class TShape;
 
-class TSerialLinesBar : public QWidget {
+class TSerialLinesBar : public TPaneTopBar {
 public:
     // The lamps' colours: a line raised, a line low, and no line to show.
     static inline const QColor kOn{0, 255, 0};
@@ -26,8 +25,6 @@ public:
 
     explicit TSerialLinesBar(TfrmMain& window);
 
-    // Shows or hides the bar, making room for it above the text.
-    void SetShown(bool shown);
     // The port opened or closed (also a port reopened after a re-plug): the bar reads what the
     // device has and starts watching its input lines.
     void PortChanged();
@@ -43,11 +40,7 @@ public:
     TShape* shpRi;
     QCheckBox* chkbxLogChanges;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void Place();
     // changes: the levels come from a change the watch saw, which "Log Line Changes" logs.
     void ShowInputs(DWORD status, bool changes);
     void ShowNoLines(const QString& why);
@@ -58,8 +51,6 @@ private:
     corvane::ByteString Path() const;
 
     TfrmMain& window_;
-    TLogPane* pane_;
-    QWidget* viewport_;       // the pane's: asked once, as the pane may be half destroyed later
     HANDLE port_;             // the port the bar shows, INVALID_HANDLE_VALUE while none is open
     unsigned generation_ = 0; // counts the ports shown: a change of an earlier one is dropped
 };

@@ -9,7 +9,6 @@
 #include "serial/linesettings.h"
 #include "serial/serialstate.h"
 
-#include <QEvent>
 #include <QMenu>
 
 using corvane::LineFrame;
@@ -25,7 +24,6 @@ TSerialLineTools::TSerialLineTools(TfrmMain& window)
             menu->popup(widget->mapToGlobal(at));
         });
     }
-    window.shpComPortState->installEventFilter(this);
     // After the window's own handler: the port is open or closed by then.
     connect(window.btnOpenComPort, &QPushButton::clicked, this, [this] { bar_->PortChanged(); });
     bar_->SetShown(corvane::Settings().ShowSerialLines());
@@ -95,12 +93,4 @@ QString TSerialLineTools::FrameHint() const {
     const std::string rate =
         baud != 0 ? std::to_string(baud) : corvane::ToCodePage(window_.cmbxBaudRate->currentText());
     return QString::fromStdString(corvane::FrameText(rate, frame));
-}
-
-bool TSerialLineTools::eventFilter(QObject* watched, QEvent* event) {
-    // Watches the lamp alone. The window is not asked which widget that is: the lamp still gets
-    // events while the window's own part of it is already gone.
-    if (event->type() == QEvent::ToolTip)
-        static_cast<QWidget*>(watched)->setToolTip(FrameHint());
-    return QObject::eventFilter(watched, event);
 }

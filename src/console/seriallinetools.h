@@ -2,9 +2,9 @@
 #pragma once
 // The serial line's settings and lines, wired onto the serial group without changing it: the
 // group's and the port list's context menu ("Line Settings…", "Show Serial Lines"), the Line
-// Settings dialog, the serial lines bar in the upper pane, and the frame in the lamp's and the port
-// list's tooltips ("19200 8E1, RTS/CTS": what the driver holds while the port is open, what is
-// saved while it is closed).
+// Settings dialog, the serial lines bar in the upper pane, and the frame for the lamp's tooltip
+// (console/countertools.h shows it there, with the counts) and the port list's ("19200 8E1,
+// RTS/CTS": what the driver holds while the port is open, what is saved while it is closed).
 
 #include "core/lineframe.h"
 #include "platform/windef.h"
@@ -32,9 +32,6 @@ public:
 
     // The frame of the selected port in its short form.
     QString FrameHint() const;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     BYTE PortNumber() const;

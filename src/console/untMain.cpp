@@ -2,6 +2,7 @@
 #include "console/untMain.h"
 
 #include "commandline/commandline.h"
+#include "console/countertools.h"
 #include "console/dialogs.h"
 #include "console/logo.h"
 #include "console/portlistfacts.h"
@@ -136,6 +137,7 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
     FormCreate();
     tools_ = new TWindowTools(*this, dialogs_);
     serialLines_ = new TSerialLineTools(*this);
+    counters_ = new TCounterTools(*this);
     // The first stop of the Tab order takes the focus when the window is first activated.
     cmbxBaudRate->setFocus();
 }

@@ -27,6 +27,7 @@
 #include <memory>
 
 class Dialogs;
+class TCounterTools;
 class PortListFacts;
 class TSerialLineTools;
 class TWindowTools;
@@ -130,6 +131,8 @@ public:
     TWindowTools* Tools() const { return tools_; }
     // The serial line's settings and lines.
     TSerialLineTools* SerialLineTools() const { return serialLines_; }
+    // The links' counters in the lamps' tooltips and the counters bar.
+    TCounterTools* CounterTools() const { return counters_; }
 
 protected:
     // Opens address with the desktop's default handler; what it does is not reported.
@@ -170,6 +173,7 @@ private:
     bool sessionEnding_ = false; // only while the desktop's Quit closes the window
     TWindowTools* tools_ = nullptr;
     TSerialLineTools* serialLines_ = nullptr;
+    TCounterTools* counters_ = nullptr;
     // A datagram and its line, kept from datagram to datagram so that one costs no allocation
     // once the longest has been seen. UI thread only.
     corvane::ByteString datagram_;

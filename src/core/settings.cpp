@@ -193,6 +193,14 @@ void Settings::SetLogLineChanges(bool log) {
     Set("lines/logChanges", log);
 }
 
+bool Settings::ShowCounters() const {
+    return settings_.value("counters/show", false).toBool();
+}
+
+void Settings::SetShowCounters(bool show) {
+    Set("counters/show", show);
+}
+
 int Settings::ResetPulseMs() const {
     return std::max(1, settings_.value("lines/resetMs", 100).toInt());
 }

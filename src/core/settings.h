@@ -5,7 +5,7 @@
 // the operator chose beyond the window's specified start-up state lives here: whether a pane shows
 // its time column, the last folder a file dialog used, the payloads last sent from each payload
 // field, whether a serial port that went away is reopened when it comes back, the line settings
-// of each COM number and the serial lines bar. Nothing here
+// of each COM number, the serial lines bar and the counters bar. Nothing here
 // changes a control's initial text or value.
 //
 // UI thread. Each change is written to the file at once (Sync), so that a file that cannot be
@@ -95,6 +95,10 @@ public:
     void SetLogLineChanges(bool log);
     // How long Reset holds DTR low, in milliseconds ("lines/resetMs", 100; at least 1).
     int ResetPulseMs() const;
+
+    // Whether the lower pane shows the links' counters bar ("counters/show"); off until chosen.
+    bool ShowCounters() const;
+    void SetShowCounters(bool show);
 
     // Whether "Include times" is ticked when the Save As dialog opens: as it was last left.
     bool IncludeTimes() const;

@@ -107,13 +107,17 @@ HANDLE OpenAndConfigure(LogPanes& panes, BYTE portNumber, DWORD baudRate, Openin
 
 // The lines for a write's end: none when every byte went out or the close ended it; otherwise
 // "Ошибка при SendData", and "Передано байт: N из M" when part of the payload went out.
+// The bytes the device took are counted sent, and a send that says so a failed one.
 void ReportWriteEnd(LogPanes& panes, DWORD size, const WriteEnd& end) {
+    LinkCounters& counters = SerialCounters();
+    counters.AddSentBytes(end.written);
     // Ended by the close, or by the program's end: the operator discarded the rest.
     if (end.error == ERROR_OPERATION_ABORTED)
         return;
     // Logging the attempt and staying silent about its failure would report it as sent.
     if (end.ok && end.written == size)
         return;
+    counters.AddFailedSend();
     try {
         panes.AddToLog(kSendDataError);
         if (end.written > 0 && end.written < size)
@@ -154,6 +158,7 @@ void SendData(LogPanes& panes, const ByteString& payload, std::function<void(boo
         const BOOL ok = WriteFile(port, payload.data(), size, &written, &WriteOverlapped);
         const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         panes.AddToLog(kSentArrow + StrToHexView(payload));
+        SerialCounters().AddSentLines(1);
         if (!ok && error == ERROR_IO_PENDING) {
             AwaitSerialWrite(port, [&panes, size, ended = std::move(ended)](const WriteEnd& done) {
                 ReportWriteEnd(panes, size, done);
@@ -166,6 +171,7 @@ void SendData(LogPanes& panes, const ByteString& payload, std::function<void(boo
         ReportWriteEnd(panes, size, done);
         end(done.ok && done.written == size);
     } catch (...) {
+        SerialCounters().AddFailedSend();
         panes.AddToLog(kSendDataError);
         end(false);
     }

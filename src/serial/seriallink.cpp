@@ -15,6 +15,7 @@ bool OpenSerialLink(LogPanes& panes, BYTE portNumber, DWORD baudRate) {
         AttachComPort(port, nullptr);
         return false;
     }
+    SerialCounters().Reset();
     auto* worker = new RxThread(panes);
     AttachComPort(port, worker);
     worker->Start(); // frees itself when it ends

@@ -51,4 +51,9 @@ bool RxThreadRegistered() {
     return RxThreadRef != nullptr;
 }
 
+LinkCounters& SerialCounters() {
+    static LinkCounters* counters = new LinkCounters;
+    return *counters;
+}
+
 } // namespace corvane

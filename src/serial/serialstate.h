@@ -9,6 +9,7 @@
 // under the guard, and an ending worker unregisters itself under it (only if it is still the one
 // named) before it is freed, so Close never reaches a freed worker.
 
+#include "core/linkcounters.h"
 #include "platform/commapi.h"
 
 namespace corvane {
@@ -36,5 +37,9 @@ void ReleaseRxThread(const RxThread* worker);
 
 // Whether a worker is registered: one runs, or is on its way to its end.
 bool RxThreadRegistered();
+
+// What went through the link since it was last opened: the receive worker counts what it reads
+// and loses, SendData what it writes. Never destroyed, as the worker may outlive the program.
+LinkCounters& SerialCounters();
 
 } // namespace corvane

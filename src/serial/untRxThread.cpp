@@ -155,6 +155,8 @@ void RxThread::RcvData() {
         GetOverlappedResult(port, &overlapped_, &delivered, FALSE);
     }
     const std::int64_t readAt = WallClockNow();
+    if (delivered > 0)
+        SerialCounters().AddReceivedBytes(delivered);
     if (delivered > 0 && (splitter_.Rule().Timed() || splitter_.Rule().everyN)) {
         ReceivedBytesCapture().Write(buffer.data(), delivered);
         // A read can be megabytes of short frames: they are made and handed over a slice at a
@@ -172,6 +174,8 @@ void RxThread::RcvData() {
         line.append(kReceivedArrow);
         AppendHexView(line, buffer.data(), delivered);
         ByteString().swap(buffer);
+        // Counted before it is shown: whoever sees the line sees it counted.
+        SerialCounters().AddReceivedLines(1);
         AddToLogRec(line, readAt);
     }
 }
@@ -192,6 +196,7 @@ void RxThread::ReportLostBytes(HANDLE port) {
     // An overrun is counted once however many bytes it lost: with overruns among them the count
     // is only a lower bound.
     const bool atLeast = stats.SerialOverrunErrorCount != overrunsReported_;
+    SerialCounters().AddLost(lost - lostReported_);
     AddToLog(kBytesLost + (atLeast ? kAtLeast : ByteString()) +
              std::to_string(lost - lostReported_));
     lostReported_ = lost;
@@ -223,6 +228,7 @@ void RxThread::ShowFrames() {
         line.append(kReceivedArrow);
         AppendHexView(line, bytes.data(), bytes.size());
     }
+    SerialCounters().AddReceivedLines(frames_.size());
     Synchronize([&] { panes_.AddLinesToLogRec(std::span(lines_).first(frames_.size()), times_); });
     frames_.clear();
     // A long frame's line is not kept: only short lines' buffers are worth keeping.

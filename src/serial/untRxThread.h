@@ -6,7 +6,8 @@
 // also bytes the driver lost and the device hanging up.
 // Every line is handed to the UI thread and stands in the pane before the worker goes on. A data
 // line carries the time its read completed; the worker's other lines, the time they are handed
-// over. Every byte read also goes to the received-bytes capture (serial/bytecapture.h), from here.
+// over. Every byte read also goes to the received-bytes capture (serial/bytecapture.h), from here,
+// and is counted in the link's counters with the lines and the bytes lost (SerialCounters).
 //
 // The lines may instead follow the device's frames (serial/splitrule.h, the rule taken at each
 // step): cut to a length, at an idle gap or after an end byte. For the last two the worker reads

@@ -21,8 +21,15 @@ void TIdUDPBase::SetBroadcastEnabled(bool value) {
 }
 
 void TIdUDPBase::SendDatagram(const ByteString& host, int port, const ByteString& data) {
-    const ByteString address = StackInstance()->HostToAddress(host);
-    AcquireBinding().SendBytesTo(address, port, data.data(), static_cast<int>(data.size()));
+    try {
+        const ByteString address = StackInstance()->HostToAddress(host);
+        AcquireBinding().SendBytesTo(address, port, data.data(), static_cast<int>(data.size()));
+    } catch (...) {
+        counters_.AddFailedSend();
+        throw;
+    }
+    counters_.AddSentBytes(data.size());
+    counters_.AddSentLines(1);
 }
 
 } // namespace corvane

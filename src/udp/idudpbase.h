@@ -5,6 +5,7 @@
 // belongs to the UI thread.
 
 #include "core/bytestring.h"
+#include "core/linkcounters.h"
 #include "udp/idcomponent.h"
 #include "udp/idsockethandle.h"
 
@@ -30,6 +31,10 @@ public:
     // and while the UI thread keeps the endpoint active: it then only sends.
     void SendDatagram(const ByteString& host, int port, const ByteString& data);
 
+    // What went through the endpoint since it was last activated: the datagrams sent here (one
+    // line each, a raise a failed send), and those the endpoint delivers and loses.
+    LinkCounters& Counters() { return counters_; }
+
 protected:
     virtual void ReleaseBindings() = 0;
     virtual bool IsActive() = 0;
@@ -40,6 +45,7 @@ protected:
 private:
     int bufferSize_ = kDefaultBufferSize;
     bool broadcastEnabled_ = false;
+    LinkCounters counters_;
 };
 
 } // namespace corvane

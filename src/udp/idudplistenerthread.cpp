@@ -93,6 +93,9 @@ void TIdUDPListenerThread::DeliverQueued() {
     TIdSocketHandles& bindings = server_.Bindings();
     const auto until = Clock::now() + kHandOverTime;
     DatagramQueue::Datagram datagram;
+    // Counted once per hand-over.
+    std::uint64_t bytes = 0;
+    std::uint64_t count = 0;
     // The first datagram was handed over before any stop that came since, and is delivered. A stop
     // (a deactivation, or a handler that deactivates) discards the rest with the queue.
     for (bool first = true; (first || !Stopped()) && queue_.Front(datagram); first = false) {
@@ -106,6 +109,8 @@ void TIdUDPListenerThread::DeliverQueued() {
         incomingBinding_ = &bindings.Items(datagram.binding);
         incomingBinding_->RecordSender(senderIP_, datagram.port, datagram.receivedAt);
         queue_.Pop();
+        bytes += datagram.length;
+        ++count;
         try {
             server_.DeliverDatagram(datagramBuffer_, *incomingBinding_);
         } catch (...) {
@@ -114,14 +119,17 @@ void TIdUDPListenerThread::DeliverQueued() {
         if (Clock::now() >= until)
             break;
     }
+    LinkCounters& counters = server_.Counters();
+    counters.AddReceivedBytes(bytes);
+    counters.AddReceivedLines(count);
     const auto now = Clock::now();
     if (Stopped() || !LossReportDue(now))
         return;
     const std::uint64_t lost = queue_.Lost();
-    const std::uint64_t count = lost - reportedLoss_;
+    const std::uint64_t unreported = lost - reportedLoss_;
     reportedLoss_ = lost;
     nextLossReport_ = now + kLossReportGap;
-    server_.ReportLoss(count);
+    server_.ReportLoss(unreported);
 }
 
 } // namespace corvane

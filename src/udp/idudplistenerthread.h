@@ -8,6 +8,7 @@
 // sender fields are set just before it, and its delivery has returned before the next begins.
 // Every failure here is dropped: the datagram is lost and the next one comes. What was lost for
 // want of room (in the queue or in the kernel's) is reported to the endpoint at most once a second.
+// What a hand-over delivered is counted in the endpoint's counters at its end.
 
 #include "core/stream.h"
 #include "udp/datagramqueue.h"

@@ -43,6 +43,7 @@ TIdSocketHandle& TIdUDPServer::AcquireBinding() {
         binding.BindSocket();
     }
     currentBinding_.store(&bindings_.Items(0));
+    Counters().Reset();
     listener_ = std::make_unique<TIdUDPListenerThread>(*this, BufferSize(), queueBudget_);
     listener_->Start();
     ApplyBroadcast();
@@ -185,6 +186,7 @@ void TIdUDPServer::DeliverDatagram(Stream& data, TIdSocketHandle& binding) {
 }
 
 void TIdUDPServer::ReportLoss(std::uint64_t lost) {
+    Counters().AddLost(lost);
     if (!onUDPLoss_)
         return;
     try {

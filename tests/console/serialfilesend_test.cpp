@@ -100,6 +100,10 @@ TEST_F(SerialFileSendPanel, AFileGoesThroughThePortWithItsLinesAndThePaceIsRemem
     EXPECT_EQ(sent[0].substr(0, 13), "<-  00 01 02 ");
     EXPECT_EQ(sent[1].substr(sent[1].size() - 6), " FE FF");
     EXPECT_TRUE(dialogs.errors.empty());
+    // Each chunk is a send of the link's.
+    const corvane::LinkCounts counts = corvane::SerialCounters().Read();
+    EXPECT_EQ(counts.sentBytes, 256u);
+    EXPECT_EQ(counts.sentLines, 2u);
 
     dialogs.fileSendAnswer.reset(); // asked again: the pace chosen last is offered
     ASSERT_TRUE(QTest::qWaitFor([&] { return Sender() == nullptr; }, 60000));

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The serial groups of the main window, driven by clicks, with pseudo-terminals as the devices.
+#include "console/countersbar.h"
+#include "console/countertools.h"
 #include "console/linesettingsdialog.h"
 #include "console/seriallinesbar.h"
 #include "console/seriallinetools.h"
@@ -38,6 +40,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -126,6 +130,23 @@ protected:
         frm.btnOpenComPort->click();
         ASSERT_EQ(frm.btnOpenComPort->Tag, 1) << Lines(frm.mmLog).size();
         ASSERT_TRUE(WaitFor([&] { return Has(frm.mmLog, msg::kRxStarted); }));
+    }
+    QString Tooltip(QWidget* widget) {
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), widget->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(widget, &help);
+        return widget->toolTip();
+    }
+    // The pane's context menu item by its object name: whether it was ticked, after which it is
+    // triggered when asked; nothing when the menu has no such item.
+    std::optional<bool> MenuItem(TLogPane* pane, const char* name, bool trigger = false) {
+        std::unique_ptr<QMenu> menu(pane->createStandardContextMenu());
+        auto* item = menu->findChild<QAction*>(QString::fromLatin1(name));
+        if (!item)
+            return std::nullopt;
+        const bool ticked = item->isChecked();
+        if (trigger)
+            item->trigger();
+        return ticked;
     }
     void StartRepetition(int interval) {
         frm.chkbxManyTimes->click();
@@ -225,11 +246,6 @@ protected:
         item->trigger();
         return frm.SerialLineTools()->LineSettingsDialog();
     }
-    QString Tooltip(QWidget* widget) {
-        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), widget->mapToGlobal(QPoint(5, 5)));
-        QCoreApplication::sendEvent(widget, &help);
-        return widget->toolTip();
-    }
 };
 
 TEST_F(SerialLineSettings, AreRememberedPerComNumberAndReachTheDeviceAtTheNextOpen) {
@@ -240,7 +256,7 @@ TEST_F(SerialLineSettings, AreRememberedPerComNumberAndReachTheDeviceAtTheNextOp
     dialog->cmbxFlowControl->setCurrentIndex(1); // RTS/CTS
     EXPECT_FALSE(dialog->chkbxRtsAtOpen->isEnabled());
     dialog->buttons->button(QDialogButtonBox::Ok)->click();
-    EXPECT_EQ(Tooltip(frm.shpComPortState), "19200 8N1, RTS/CTS");
+    EXPECT_EQ(Tooltip(frm.shpComPortState).section('\n', 0, 0), "19200 8N1, RTS/CTS");
     EXPECT_TRUE(Tooltip(frm.cmbxComPorts).endsWith("\n19200 8N1, RTS/CTS"));
 
     Open();
@@ -265,14 +281,14 @@ TEST_F(SerialLineSettings, ARefusedFrameIsLoggedAndTheDialogShowsWhatTheDriverKe
     dialog->cmbxFlowControl->setCurrentIndex(2); // XON/XOFF: the pty takes it at once
     dialog->buttons->button(QDialogButtonBox::Apply)->click();
     EXPECT_EQ(ReadSlaveLine(device.Master()).iflag & (IXON | IXOFF), unsigned{IXON | IXOFF});
-    EXPECT_EQ(Tooltip(frm.shpComPortState), "19200 8N1, XON/XOFF");
+    EXPECT_EQ(Tooltip(frm.shpComPortState).section('\n', 0, 0), "19200 8N1, XON/XOFF");
 
     dialog->cmbxParity->setCurrentIndex(2); // even: a pty refuses parity
     dialog->buttons->button(QDialogButtonBox::Apply)->click();
     EXPECT_EQ(Lines(frm.mmLog).back(), msg::kWriteSettingsError + corvane::ComPortPath(7));
     EXPECT_EQ(dialog->cmbxParity->currentIndex(), 0); // what the driver kept
     EXPECT_EQ(dialog->cmbxFlowControl->currentIndex(), 2);
-    EXPECT_EQ(Tooltip(frm.shpComPortState), "19200 8N1, XON/XOFF");
+    EXPECT_EQ(Tooltip(frm.shpComPortState).section('\n', 0, 0), "19200 8N1, XON/XOFF");
     dialog->buttons->button(QDialogButtonBox::Cancel)->click();
 }
 
@@ -412,6 +428,80 @@ TEST_F(SerialPanel, ReceivedBytesShowInTheLowerPane) {
     device.Write(ByteString("\x01\x03\x02\x00\x2A", 5));
     ASSERT_TRUE(WaitFor([&] { return !Lines(frm.mmLogRec).empty(); }));
     EXPECT_EQ(Lines(frm.mmLogRec), std::vector<ByteString>{"->  01 03 02 00 2A"});
+}
+
+// The link's counters below the frame in the lamp's tooltip, from the open; "Reset Counters" in
+// either pane's menu starts both links' counts again.
+TEST_F(SerialPanel, TheLampsTooltipCountsWhatWentBothWaysAndResetCountersStartsAgain) {
+    Open();
+    device.Write(ByteString("\x01\x03\x02\x00\x2A", 5));
+    ASSERT_TRUE(WaitFor([&] { return !Lines(frm.mmLogRec).empty(); }));
+    frm.edtData->setText("01 03");
+    frm.btnWriteToPort->click();
+    EXPECT_EQ(device.Read(2), ByteString("\x01\x03", 2));
+    const auto expectTip = [&](const char* received, const char* sent) {
+        const QStringList tip = Tooltip(frm.shpComPortState).split('\n');
+        ASSERT_EQ(tip.size(), 5) << tip.join('|').toStdString();
+        EXPECT_EQ(tip[0], "19200 8N2");
+        EXPECT_TRUE(tip[1].startsWith(received)) << tip[1].toStdString();
+        EXPECT_TRUE(tip[2].startsWith(sent)) << tip[2].toStdString();
+        EXPECT_EQ(tip[3], "Failed sends: 0");
+        EXPECT_EQ(tip[4], "Lost: 0 bytes");
+    };
+    expectTip("Received 5 bytes in 1 line, ", "Sent 2 bytes in 1 line, ");
+    // The tooltip keeps the counts read while it shows; with none up the reading stops.
+    EXPECT_TRUE(frm.CounterTools()->Refreshing());
+    EXPECT_TRUE(WaitFor([&] { return !frm.CounterTools()->Refreshing(); }));
+
+    frm.IdUDPServer1->Counters().AddLost(3);
+    EXPECT_EQ(MenuItem(frm.mmLog, "reset-counters", true), false);
+    expectTip("Received 0 bytes in 0 lines, ", "Sent 0 bytes in 0 lines, ");
+    EXPECT_EQ(frm.IdUDPServer1->Counters().Read().lost, 0u);
+    device.Write("abc");
+    ASSERT_TRUE(WaitFor([&] { return Lines(frm.mmLogRec).size() == 2; }));
+    expectTip("Received 3 bytes in 1 line, ", "Sent 0 bytes in 0 lines, ");
+    EXPECT_EQ(MenuItem(frm.mmLogRec, "reset-counters", true), false);
+    expectTip("Received 0 bytes in 0 lines, ", "Sent 0 bytes in 0 lines, ");
+}
+
+// "Show Counters" in the lower pane's menu: a bar along the top of the lower pane's text, inside
+// the pane, read four times a second while it shows, and shown by the next window too.
+TEST_F(SerialPanel, ShowCountersShowsTheBarInsideTheLowerPaneAndIsRemembered) {
+    TCountersBar* bar = frm.CounterTools()->Bar();
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_EQ(MenuItem(frm.mmLog, "show-counters"), std::nullopt);
+    const QRect pane = frm.mmLogRec->geometry();
+    const QRect text = frm.mmLogRec->viewport()->geometry();
+
+    EXPECT_EQ(MenuItem(frm.mmLogRec, "show-counters", true), false);
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_TRUE(corvane::Settings().ShowCounters());
+    EXPECT_EQ(MenuItem(frm.mmLogRec, "show-counters"), true);
+    EXPECT_EQ(frm.mmLogRec->geometry(), pane);
+    EXPECT_EQ(bar->parentWidget(), frm.mmLogRec);
+    EXPECT_EQ(frm.mmLogRec->viewport()->geometry().top(), text.top() + bar->height());
+    EXPECT_EQ(bar->geometry().bottom() + 1, frm.mmLogRec->viewport()->geometry().top());
+    EXPECT_EQ(bar->geometry().left(), frm.mmLogRec->frameWidth());
+    Open();
+    device.Write("12345");
+    EXPECT_TRUE(WaitFor([&] { return bar->SerialLine().startsWith("Serial  Rx 5 B, 1 line, "); }))
+        << bar->SerialLine().toStdString();
+    EXPECT_TRUE(bar->UdpLine().startsWith("UDP  Rx 0 B, 0 lines, "))
+        << bar->UdpLine().toStdString();
+    EXPECT_TRUE(bar->lblSerial->toolTip().startsWith("Received 5 bytes in 1 line, "));
+    EXPECT_TRUE(frm.CounterTools()->Refreshing());
+    {
+        RecordingDialogs otherDialogs;
+        const TfrmMain next{otherDialogs};
+        EXPECT_FALSE(next.CounterTools()->Bar()->isHidden());
+        EXPECT_TRUE(next.CounterTools()->Refreshing());
+    }
+
+    EXPECT_EQ(MenuItem(frm.mmLogRec, "show-counters", true), true);
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_FALSE(corvane::Settings().ShowCounters());
+    EXPECT_EQ(frm.mmLogRec->viewport()->geometry(), text);
+    EXPECT_TRUE(WaitFor([&] { return !frm.CounterTools()->Refreshing(); }));
 }
 
 // Leaving the program with the port open does not stop the worker; the process must still end

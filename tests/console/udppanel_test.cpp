@@ -7,6 +7,7 @@
 #include "loopbackpeer.h"
 #include "recordingdialogs.h"
 
+#include <QHelpEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -361,6 +362,45 @@ TEST_F(UdpPanel, DatagramsLostOnReceiptShowOneLineWithTheirCount) {
     const QString line = QString::fromUtf8("Потеряно датаграмм при приёме: 1");
     EXPECT_EQ(Lines(frm.mmLog), std::vector<ByteString>{corvane::ToCodePage(line)});
     EXPECT_TRUE(Lines(frm.mmLogRec).empty());
+}
+
+// The UDP lamp's tooltip: what the endpoint received, sent, failed to send and lost since it was
+// opened.
+TEST_F(UdpPanel, TheLampsTooltipCountsDatagramsBothWaysFailedSendsAndLossesFromTheOpen) {
+    const auto tooltip = [&] {
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5),
+                        frm.shpUDPPortState->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(frm.shpUDPPortState, &help);
+        return frm.shpUDPPortState->toolTip().split('\n');
+    };
+    frm.IdUDPServer1->SetQueueBudget(64); // too small for a datagram of 100 bytes
+    const int port = OpenToMyself();
+    frm.edtUDPData->setText("01 0A FF");
+    frm.btnSendUDP->click();
+    ASSERT_TRUE(WaitForLines(frm.mmLogRec, 1));
+    LoopbackPeer other;
+    ASSERT_TRUE(other.Send(port, ByteString(100, 'x')));
+    ASSERT_TRUE(WaitForLines(frm.mmLog, 2)); // the send's line and the loss line
+    frm.edtHost->setText("127.255.255.255"); // broadcasts are not allowed
+    frm.btnSendUDP->click();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+
+    QStringList tip = tooltip();
+    ASSERT_EQ(tip.size(), 4) << tip.join('|').toStdString();
+    EXPECT_TRUE(tip[0].startsWith("Received 3 bytes in 1 datagram, ")) << tip[0].toStdString();
+    EXPECT_TRUE(tip[1].startsWith("Sent 3 bytes in 1 datagram, ")) << tip[1].toStdString();
+    EXPECT_EQ(tip[2], "Failed sends: 1");
+    EXPECT_EQ(tip[3], "Lost: 1 datagram");
+
+    frm.btnOpenUDPPort->click();
+    frm.btnOpenUDPPort->click();
+    ExpectOpen();
+    tip = tooltip();
+    ASSERT_EQ(tip.size(), 4);
+    EXPECT_TRUE(tip[0].startsWith("Received 0 bytes in 0 datagrams, ")) << tip[0].toStdString();
+    EXPECT_TRUE(tip[1].startsWith("Sent 0 bytes in 0 datagrams, ")) << tip[1].toStdString();
+    EXPECT_EQ(tip[2], "Failed sends: 0");
+    EXPECT_EQ(tip[3], "Lost: 0 datagrams");
 }
 
 TEST(UdpPanelEnding, DestroyingTheWindowEndsTheEndpointWhileDatagramsArrive) {

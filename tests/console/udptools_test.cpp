@@ -232,6 +232,10 @@ TEST_F(UdpFileSendPanel, AFileGoesToTheHostAndPortTypedInDatagramsOfTheChosenSiz
         (std::vector<ByteString>{"<- " + bytes.substr(0, 100), "<- " + bytes.substr(100, 100),
                                  "<- " + bytes.substr(200), corvane::FileSentLine(name, 300)}));
     EXPECT_TRUE(dialogs.errors.empty());
+    // Each datagram is a send of the link's.
+    const corvane::LinkCounts counts = frm().IdUDPServer1->Counters().Read();
+    EXPECT_EQ(counts.sentBytes, 300u);
+    EXPECT_EQ(counts.sentLines, 3u);
 }
 
 TEST_F(UdpFileSendPanel, CloseInTheMiddleEndsTheSendingFirstWithTheTrueCount) {

@@ -25,6 +25,7 @@ TEST(Settings, WhatIsSetIsReadBackByTheNextRunAndDefaultsHoldUntilThen) {
         EXPECT_TRUE(fresh.PayloadHistory("edtData").isEmpty());
         EXPECT_TRUE(fresh.Reconnect());
         EXPECT_FALSE(fresh.IncludeTimes());
+        EXPECT_FALSE(fresh.ShowCounters());
 
         fresh.SetShowTimes("mmLogRec", true);
         fresh.SetLastFolder("/home/engineer/логи");
@@ -34,6 +35,7 @@ TEST(Settings, WhatIsSetIsReadBackByTheNextRunAndDefaultsHoldUntilThen) {
         fresh.AddPayload("edtUDPData", "ping");
         fresh.SetReconnect(false);
         fresh.SetIncludeTimes(true);
+        fresh.SetShowCounters(true);
         EXPECT_TRUE(fresh.Sync());
     }
     const Settings later(file);
@@ -44,6 +46,7 @@ TEST(Settings, WhatIsSetIsReadBackByTheNextRunAndDefaultsHoldUntilThen) {
     EXPECT_EQ(later.PayloadHistory("edtUDPData"), QStringList{"ping"});
     EXPECT_FALSE(later.Reconnect());
     EXPECT_TRUE(later.IncludeTimes());
+    EXPECT_TRUE(later.ShowCounters());
 
     // The reconnect key as an administrator writes it by hand.
     QFile edited(folder.filePath("edited.conf"));

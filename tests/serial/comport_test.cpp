@@ -196,6 +196,33 @@ TEST_F(ComPort, AWriteCutShortByItsTimeOutNamesTheCountTheDeviceRead) {
     EXPECT_EQ(device.ReadAvailable(), "");
 }
 
+// The link's counters: a line for each send, the bytes the device took, and a failure for each
+// send the upper pane reports failed, a write cut short included.
+TEST_F(ComPort, SendsCountTheirLinesTheBytesTheDeviceTookAndTheirFailures) {
+    Open(7, 19200);
+    ASSERT_NE(hComPort, INVALID_HANDLE_VALUE);
+    SerialCounters().Reset(); // the link's open does it; only the port is opened here
+    SendData(panes, ByteString("\x01\x03\x00\x00", 4));
+    SendData(panes, ""); // no line, nothing sent
+    EXPECT_EQ(device.Read(4), ByteString("\x01\x03\x00\x00", 4));
+    COMMTIMEOUTS timeouts{1, 1, 1, 0, 300};
+    ASSERT_TRUE(SetCommTimeouts(hComPort, &timeouts));
+    SendData(panes, ByteString(64 * 1024, 'x'));
+    AwaitWriteEnd();
+    const auto log = panes.Log();
+    ASSERT_EQ(log.size(), 4u);
+    ASSERT_EQ(log[3].rfind(kBytesSent, 0), 0u) << log[3];
+    const std::size_t taken = std::stoul(log[3].substr(kBytesSent.size()));
+    CloseHandle(hComPort);
+    SendData(panes, "\x05");
+
+    const LinkCounts counts = SerialCounters().Read();
+    EXPECT_EQ(counts.sentLines, 3u);
+    EXPECT_EQ(counts.sentBytes, 4 + taken);
+    EXPECT_EQ(counts.failedSends, 2u);
+    EXPECT_EQ(counts.receivedBytes + counts.receivedLines + counts.lost, 0u);
+}
+
 TEST_F(ComPort, TheCloseEndsAHeldWriteAtOnceWithoutALine) {
     Open(7, 19200);
     ASSERT_NE(hComPort, INVALID_HANDLE_VALUE);

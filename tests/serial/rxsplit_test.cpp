@@ -114,6 +114,10 @@ TEST_F(SplittingWorker, AfterAByteLinesFollowTheSentencesAcrossReads) {
     device.Write("prompt>");
     ASSERT_TRUE(ServeUntil([&] { return DataLines().size() == 4; }));
     EXPECT_EQ(DataLines().back(), "->  70 72 6F 6D 70 74 3E");
+    // The link counts the bytes as they are read and a line for each frame shown.
+    const LinkCounts counts = SerialCounters().Read();
+    EXPECT_EQ(counts.receivedBytes, 31u);
+    EXPECT_EQ(counts.receivedLines, 4u);
 }
 
 TEST_F(SplittingWorker, EveryNBytesCutsEachReadAtEachRead) {

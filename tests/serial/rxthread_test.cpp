@@ -259,6 +259,27 @@ TEST_F(ReceiveWorker, TwelveMebibytesAtFullSpeedAllShowInOrder) {
     EXPECT_EQ(panes.Log(), std::vector<ByteString>{kRxStarted});
 }
 
+// The link's counters from the open: the bytes of each read and the lines shown; they outlast
+// the close, and the next open starts them again.
+TEST_F(ReceiveWorker, CountsTheBytesAndLinesItShowsUntilTheNextOpen) {
+    ASSERT_TRUE(ServeUntil([&] { return Has(Pane::Log, kRxStarted); }));
+    device.Write(ByteString("\x01\x03\x02\x00\x2A", 5));
+    ASSERT_TRUE(ServeUntil([&] { return Received().size() == 5; }));
+    device.Write(ByteString(3000, 'z'));
+    ASSERT_TRUE(ServeUntil([&] { return Received().size() == 3005; }));
+    LinkCounts counts = SerialCounters().Read();
+    EXPECT_EQ(counts.receivedBytes, 3005u);
+    EXPECT_EQ(counts.receivedLines, panes.LogRec().size());
+    EXPECT_GE(counts.receivedLines, 2u);
+    EXPECT_EQ(counts.sentLines + counts.sentBytes + counts.failedSends + counts.lost, 0u);
+
+    CloseAndAwaitEnd();
+    EXPECT_EQ(SerialCounters().Read().receivedBytes, 3005u);
+    ASSERT_TRUE(OpenSerialLink(panes, 7, 115200));
+    counts = SerialCounters().Read();
+    EXPECT_EQ(counts.receivedBytes + counts.receivedLines, 0u);
+}
+
 // A device fresh from the kernel, still in line mode, at a rate the driver refuses.
 TEST(ReceiveFromALineModeDevice, EveryByteArrivesExactlyBothWaysAndNothingIsEchoed) {
     ConfigFolder config; // the user's settings decide nothing here
@@ -309,6 +330,7 @@ TEST_F(ReceiveWorkerOnAUart, EachReadThatFoundBytesLostSaysHowMany) {
     Send("d", 0, 0, 2); // framing errors are line errors: not reported
     Send("e", 0, 2, 0);
     EXPECT_TRUE(Received() == "abcde");
+    EXPECT_EQ(SerialCounters().Read().lost, 1234u + 8u + 2u);
     // Each overrun lost one byte or more: a count that holds overruns is a lower bound.
     EXPECT_EQ(panes.Log(),
               (std::vector<ByteString>{kRxStarted, kBytesLost + "1234",

@@ -492,6 +492,41 @@ TEST_F(Endpoint, DeactivationReportsTheLossLeftToReport) {
     EXPECT_TRUE(received.empty());
 }
 
+// The endpoint's counters from its activation: a datagram delivered is a line received, one the
+// queue had no room for is counted as its loss report says, and each send is a line sent or, when
+// it raises, a failed send.
+TEST_F(Endpoint, CountsWhatItDeliversLosesAndSendsFromItsActivation) {
+    server.SetQueueBudget(64); // room for 8 bytes, not for 100
+    std::vector<std::uint64_t> losses;
+    server.SetOnUDPLoss([&](TIdUDPServer&, std::uint64_t lost) { losses.push_back(lost); });
+    server.SetDefaultPort(0);
+    server.Counters().AddReceivedBytes(7); // an earlier activation's
+    server.SetActive(true);
+    LoopbackPeer other;
+    ASSERT_TRUE(other.Send(BoundPort(), ByteString(100, 'x')));
+    ASSERT_TRUE(ServeUntil([&] { return !losses.empty(); }));
+    ASSERT_TRUE(other.Send(BoundPort(), "12345678"));
+    ASSERT_TRUE(ServeUntilReceived(1));
+    server.SendDatagram("127.0.0.5", other.Port(), "reply");
+    EXPECT_THROW(server.SendDatagram("", other.Port(), "x"), EIdSocketError);
+
+    LinkCounts counts = server.Counters().Read();
+    EXPECT_EQ(counts.receivedBytes, 8u);
+    EXPECT_EQ(counts.receivedLines, 1u);
+    EXPECT_EQ(counts.lost, 1u);
+    EXPECT_EQ(counts.sentBytes, 5u);
+    EXPECT_EQ(counts.sentLines, 1u);
+    EXPECT_EQ(counts.failedSends, 1u);
+
+    server.SetActive(false);
+    EXPECT_EQ(server.Counters().Read().receivedBytes, 8u);
+    server.SetActive(true);
+    counts = server.Counters().Read();
+    EXPECT_EQ(counts.receivedBytes + counts.receivedLines + counts.lost + counts.sentBytes +
+                  counts.sentLines + counts.failedSends,
+              0u);
+}
+
 // The stop discards what the queue holds: only the datagram already handed over is delivered,
 // the rest is counted in one loss report made before the deactivation returns, and the port is
 // free by then.
