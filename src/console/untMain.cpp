@@ -4,6 +4,7 @@
 #include "commandline/commandline.h"
 #include "console/dialogs.h"
 #include "console/logo.h"
+#include "console/plotmenu.h"
 #include "console/portlistfacts.h"
 #include "console/seriallinetools.h"
 #include "console/userguide.h"
@@ -142,6 +143,8 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
 
 TfrmMain::~TfrmMain() {
     tools_->EndFileSends(); // they write through the links and to the panes
+    // The plot follows the lower pane's lines, and writes its place to the settings file.
+    tools_->Plot()->Close();
     corvane::OnDeviceBack(nullptr);
     // Leaving does not close the port, but a write held back would keep the program waiting.
     corvane::EndSerialWrite();
@@ -388,7 +391,14 @@ void TfrmMain::AddToLog(const corvane::ByteString& line, std::int64_t time) {
 }
 
 void TfrmMain::AddToLogRec(const corvane::ByteString& line, std::int64_t time) {
+    AppendReceived(corvane::PlotLink::Serial, {}, line, time);
+}
+
+void TfrmMain::AppendReceived(corvane::PlotLink link, std::string_view sender,
+                              const corvane::ByteString& line, std::int64_t time) {
     mmLogRec->Append(line, time);
+    if (receivedTap_)
+        receivedTap_(link, sender, line, time);
 }
 
 void TfrmMain::btnClearLogClick() {

@@ -76,4 +76,37 @@ std::int64_t PlotSeries::SamplesKept() const {
     return kept;
 }
 
+const PlotSample* NearestSample(const std::deque<PlotSample>& samples, std::int64_t time) {
+    if (samples.empty())
+        return nullptr;
+    const auto after =
+        std::lower_bound(samples.begin(), samples.end(), time,
+                         [](const PlotSample& sample, std::int64_t t) { return sample.time < t; });
+    if (after == samples.begin())
+        return &*after;
+    const auto before = std::prev(after);
+    if (after == samples.end() || time - before->time <= after->time - time)
+        return &*before;
+    return &*after;
+}
+
+std::optional<ValueRange> ValuesBetween(const PlotSeries& series, const std::vector<bool>& shown,
+                                        std::int64_t from, std::int64_t to) {
+    std::optional<ValueRange> range;
+    const auto& all = series.All();
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (i < shown.size() && !shown[i])
+            continue;
+        for (const PlotSample& sample : all[i].samples) {
+            if (sample.time < from || sample.time > to)
+                continue;
+            if (!range)
+                range = ValueRange{sample.value, sample.value};
+            range->least = std::min(range->least, sample.value);
+            range->greatest = std::max(range->greatest, sample.value);
+        }
+    }
+    return range;
+}
+
 } // namespace corvane

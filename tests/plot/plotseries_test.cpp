@@ -146,3 +146,39 @@ TEST_F(PlotSeriesTest, SeriesKeepsAtMostItsCap) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PlotSeriesTest, CursorReadsTheNearestSample) {
+    EXPECT_EQ(corvane::NearestSample({}, kStart), nullptr);
+    for (std::int64_t ms : {0, 100, 200})
+        Line(ms, {{"v", static_cast<double>(ms)}});
+    const auto& samples = Named("v").samples;
+    const auto valueAt = [&](std::int64_t ms) {
+        return corvane::NearestSample(samples, kStart + ms * kMs)->value;
+    };
+    EXPECT_EQ(valueAt(-500), 0);
+    EXPECT_EQ(valueAt(49), 0);
+    EXPECT_EQ(valueAt(50), 0); // as near: the earlier
+    EXPECT_EQ(valueAt(51), 100);
+    EXPECT_EQ(valueAt(100), 100);
+    EXPECT_EQ(valueAt(180), 200);
+    EXPECT_EQ(valueAt(9000), 200);
+}
+
+TEST_F(PlotSeriesTest, ValueRangeOfTheShownSeriesInTheSpan) {
+    Line(0, {{"a", -5}, {"b", 100}});
+    Line(100, {{"a", 3}, {"b", -100}});
+    Line(200, {{"a", 7}});
+    using corvane::ValueRange;
+    EXPECT_EQ(corvane::ValuesBetween(series_, {true, true}, kStart, kStart + 200 * kMs),
+              (ValueRange{-100, 100}));
+    EXPECT_EQ(corvane::ValuesBetween(series_, {true, false}, kStart, kStart + 200 * kMs),
+              (ValueRange{-5, 7}));
+    EXPECT_EQ(corvane::ValuesBetween(series_, {true, true}, kStart + 150 * kMs, kStart + kMs * 300),
+              (ValueRange{7, 7}));
+    EXPECT_EQ(corvane::ValuesBetween(series_, {false, false}, kStart, kStart + 200 * kMs),
+              std::nullopt);
+}
+
+} // namespace
