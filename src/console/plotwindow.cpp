@@ -5,29 +5,23 @@
 #include "console/errordisplay.h"
 #include "console/logpane.h"
 #include "console/logpanetools.h"
+#include "console/plotchart.h"
 #include "core/codepage.h"
 #include "logstore/filereplace.h"
 #include "plot/plotcsv.h"
+#include "plot/plotenvelope.h"
 
 #include <QBuffer>
-#include <QChart>
-#include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QDoubleSpinBox>
-#include <QFileInfo>
-#include <QGraphicsLineItem>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineSeries>
 #include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -146,7 +140,7 @@ void TPlotWindow::MakeControls() {
             return;
         }
         // Fixed where it stands now, for the operator to move from there.
-        SetFixedScale(std::pair{valueAxis_->min(), valueAxis_->max()});
+        SetFixedScale(std::pair{chart_->Least(), chart_->Greatest()});
     });
 
     pause_ = new QPushButton(QStringLiteral("Pause"), this);
@@ -174,25 +168,9 @@ void TPlotWindow::MakeControls() {
     controls->addWidget(png);
     controls->addWidget(csv);
 
-    chart_ = new QChart;
-    chart_->legend()->hide();
-    chart_->setMargins(QMargins(4, 4, 4, 4));
-    timeAxis_ = new QDateTimeAxis(chart_);
-    timeAxis_->setTickCount(6);
-    valueAxis_ = new QValueAxis(chart_);
-    chart_->addAxis(timeAxis_, Qt::AlignBottom);
-    chart_->addAxis(valueAxis_, Qt::AlignLeft);
-    cursorMark_ = new QGraphicsLineItem(chart_);
-    cursorMark_->setPen(QPen(Qt::darkGray, 0, Qt::DashLine));
-    cursorMark_->setZValue(100);
-    cursorMark_->hide();
-
     picture_ = new QWidget(this);
-    view_ = new QChartView(chart_, picture_);
-    view_->setObjectName(QStringLiteral("chart"));
-    view_->setMinimumSize(320, 200);
-    view_->viewport()->setMouseTracking(true);
-    view_->viewport()->installEventFilter(this);
+    chart_ = new TPlotChart(picture_);
+    chart_->installEventFilter(this);
     ticks_ = new QListWidget(picture_);
     ticks_->setObjectName(QStringLiteral("series"));
     ticks_->setFixedWidth(170);
@@ -202,7 +180,7 @@ void TPlotWindow::MakeControls() {
     });
     auto* pictureLayout = new QHBoxLayout(picture_);
     pictureLayout->setContentsMargins(0, 0, 0, 0);
-    pictureLayout->addWidget(view_, 1);
+    pictureLayout->addWidget(chart_, 1);
     pictureLayout->addWidget(ticks_);
 
     cursorLine_ = new QLabel(this);
@@ -269,10 +247,9 @@ void TPlotWindow::SetFixedScale(std::optional<std::pair<double, double>> scale) 
 }
 
 void TPlotWindow::SetShown(std::size_t series, bool shown) {
-    if (series >= lines_.size())
+    if (series >= Lines())
         return;
-    shown_[series] = shown;
-    lines_[series]->setVisible(shown);
+    chart_->Lines()[series].shown = shown;
     const QSignalBlocker quiet(ticks_);
     ticks_->item(static_cast<int>(series))->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
     UpdateAxes();
@@ -280,51 +257,55 @@ void TPlotWindow::SetShown(std::size_t series, bool shown) {
 }
 
 void TPlotWindow::AddLine(const PlotSeries::Series& series) {
-    const QColor colour(kColours[lines_.size()]);
-    auto* line = new QLineSeries(chart_);
-    line->setName(corvane::FromCodePage(series.name));
-    // A cosmetic pen one pixel wide: the fastest line the raster engine draws.
-    line->setPen(QPen(colour, 0));
-    chart_->addSeries(line);
-    line->attachAxis(timeAxis_);
-    line->attachAxis(valueAxis_);
-    lines_.push_back(line);
+    const QColor colour(kColours[Lines()]);
+    chart_->Lines().push_back({colour, true, {}});
     given_.emplace_back();
-    shown_.push_back(true);
 
     QPixmap swatch(12, 12);
     swatch.fill(colour);
-    auto* tick = new QListWidgetItem(QIcon(swatch), line->name());
+    auto* tick = new QListWidgetItem(QIcon(swatch), corvane::FromCodePage(series.name));
     tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
     tick->setCheckState(Qt::Checked);
     const QSignalBlocker quiet(ticks_);
     ticks_->addItem(tick);
 }
 
+std::size_t TPlotWindow::Lines() const {
+    return chart_->Lines().size();
+}
+
+const std::vector<PlotSample>& TPlotWindow::Drawn(std::size_t series) const {
+    return chart_->Lines().at(series).points;
+}
+
 void TPlotWindow::Frame() {
     frameTimer_.stop();
+    // A paint late for its frame (the event loop was busy) is not followed by another within
+    // the same display frame.
+    if (const qint64 since = chart_->SincePaint();
+        since < kFrameMs && series_.Changes() != framedChanges_ && !series_.Paused()) {
+        frameTimer_.start(static_cast<int>(kFrameMs - since));
+        return;
+    }
     ++frames_;
     framedChanges_ = series_.Changes();
     const auto& all = series_.All();
-    while (lines_.size() < all.size())
-        AddLine(all[lines_.size()]);
-    const std::int64_t from = series_.ViewStart();
-    const std::int64_t to = series_.ViewEnd();
-    QList<QPointF> points;
+    while (Lines() < all.size())
+        AddLine(all[Lines()]);
+    const FrameSpan span{series_.ViewStart(), series_.ViewEnd(), chart_->PlotArea().width()};
+    lastSpan_ = span;
     for (std::size_t i = 0; i < all.size(); ++i) {
         const auto& samples = all[i].samples;
-        const auto [first, end] = InView(samples, from, to);
+        const auto [first, end] = InView(samples, span.from, span.to);
         const Given now =
-            first == end ? Given{} : Given{end - first, samples[first].time, samples[end - 1].time};
+            first == end ? Given{}
+                         : Given{span, end - first, samples[first].time, samples[end - 1].time};
         if (now == given_[i])
             continue;
         given_[i] = now;
+        std::vector<PlotSample>& points = chart_->Lines()[i].points;
         points.clear();
-        points.reserve(static_cast<qsizetype>(end - first));
-        for (std::size_t at = first; at < end; ++at)
-            points.append(
-                QPointF(static_cast<double>(samples[at].time) / 1000.0, samples[at].value));
-        lines_[i]->replace(points);
+        corvane::AppendEnvelope(samples, span.from, span.to, span.columns, points);
     }
     UpdateAxes();
     UpdateCursor();
@@ -333,31 +314,39 @@ void TPlotWindow::Frame() {
 void TPlotWindow::UpdateAxes() {
     const std::int64_t to = series_.Started() ? series_.ViewEnd() : corvane::WallClockNow();
     const std::int64_t from = to - series_.Window();
-    timeAxis_->setFormat(series_.Window() <= 5 * PlotSeries::kSecond
-                             ? QStringLiteral("hh:mm:ss.zzz")
-                             : QStringLiteral("hh:mm:ss"));
-    timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(from / 1000),
-                        QDateTime::fromMSecsSinceEpoch(to / 1000));
+    chart_->SetSpan(from, to);
     if (fixed_->isChecked()) {
-        valueAxis_->setRange(least_->value(), greatest_->value());
+        chart_->SetValues(least_->value(), greatest_->value());
+        chart_->update();
         return;
     }
-    const auto range = corvane::ValuesBetween(series_, shown_, from, to);
-    if (!range) {
-        valueAxis_->setRange(-1, 1);
-        return;
+    // The points drawn hold the least and the greatest sample of each column in view.
+    double least = INFINITY;
+    double greatest = -INFINITY;
+    for (const TPlotChart::Line& line : chart_->Lines()) {
+        if (!line.shown)
+            continue;
+        for (const PlotSample& point : line.points) {
+            least = std::min(least, point.value);
+            greatest = std::max(greatest, point.value);
+        }
     }
-    // A little room above and below, and some height for a flat line.
-    const double span = range->greatest - range->least;
-    const double room = span > 0 ? span * 0.05 : std::max(std::abs(range->least) * 0.1, 1.0);
-    valueAxis_->setRange(range->least - room, range->greatest + room);
+    if (least > greatest) {
+        chart_->SetValues(-1, 1);
+    } else {
+        // A little room above and below, and some height for a flat line.
+        const double span = greatest - least;
+        const double room = span > 0 ? span * 0.05 : std::max(std::abs(least) * 0.1, 1.0);
+        chart_->SetValues(least - room, greatest + room);
+    }
+    chart_->update();
 }
 
 QString TPlotWindow::CursorText(std::int64_t time) const {
     QString text = ClockText(time);
     const auto& all = series_.All();
     for (std::size_t i = 0; i < all.size(); ++i) {
-        if (i < shown_.size() && !shown_[i])
+        if (i < Lines() && !chart_->Lines()[i].shown)
             continue;
         if (const PlotSample* sample = corvane::NearestSample(all[i].samples, time))
             text += QStringLiteral("   %1 %2")
@@ -367,23 +356,19 @@ QString TPlotWindow::CursorText(std::int64_t time) const {
 }
 
 void TPlotWindow::UpdateCursor() {
-    const QRectF area = chart_->plotArea();
-    const QPointF at = mouse_ ? chart_->mapFromScene(view_->mapToScene(*mouse_)) : QPointF(-1, -1);
-    if (!mouse_ || !area.contains(at) || !series_.Started() || area.width() <= 0) {
-        cursorMark_->hide();
+    const std::optional<std::int64_t> time =
+        mouse_ && series_.Started() ? chart_->TimeAt(mouse_->x()) : std::nullopt;
+    if (!time) {
+        chart_->SetCursor(std::nullopt);
         cursorLine_->setText(QStringLiteral("Point at the plot to read its values."));
         return;
     }
-    const double fraction = (at.x() - area.left()) / area.width();
-    const std::int64_t time =
-        series_.ViewStart() + std::llround(fraction * static_cast<double>(series_.Window()));
-    cursorMark_->setLine(at.x(), area.top(), at.x(), area.bottom());
-    cursorMark_->show();
-    cursorLine_->setText(CursorText(time));
+    chart_->SetCursor(mouse_->x());
+    cursorLine_->setText(CursorText(*time));
 }
 
 bool TPlotWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == view_->viewport()) {
+    if (watched == chart_) {
         if (event->type() == QEvent::MouseMove) {
             mouse_ = static_cast<QMouseEvent*>(event)->position().toPoint();
             UpdateCursor();

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The plot window: the numbers of the received lines over their time, drawn with Qt Charts, one
-// line series a series (plot/plotseries.h). Lines come in through Take, as the lower pane gets
-// them; the chart follows at most once a display frame, however many lines came in it, and
-// paused not at all. Above the chart: the link followed, the time shown, a fixed vertical scale,
-// Pause, "Save as PNG" and "Save as CSV"; beside it one tick a series, in its colour, to hide it;
-// under it what the cursor reads at the time the mouse points at.
+// The plot window: the numbers of the received lines over their time (plot/plotseries.h), one
+// line a series, drawn through what draws its samples exactly at the chart's resolution
+// (plot/plotenvelope.h): a few points a pixel column, however many samples the window holds.
+// Lines come in through Take, as the lower pane gets them; the chart follows at most once a
+// display frame, however many lines came in it, and paused not at all. Above the chart: the link
+// followed, the time shown, a fixed vertical scale, Pause, "Save as PNG" and "Save as CSV";
+// beside it one tick a series, in its colour, to hide it; under it what the cursor reads at the
+// time the mouse points at.
 
 #include "plot/plotfeed.h"
 #include "plot/plotseries.h"
@@ -21,17 +23,12 @@
 
 class Dialogs;
 class QCheckBox;
-class QChart;
-class QChartView;
 class QComboBox;
-class QDateTimeAxis;
 class QDoubleSpinBox;
-class QGraphicsLineItem;
 class QLabel;
-class QLineSeries;
 class QListWidget;
 class QPushButton;
-class QValueAxis;
+class TPlotChart;
 namespace corvane {
 class Settings;
 }
@@ -60,12 +57,22 @@ public:
 
     // reading (tests and benchmarks)
     const corvane::PlotSeries& Series() const { return series_; }
-    QChart* Chart() const { return chart_; }
-    QChartView* View() const { return view_; }
-    QLineSeries* Line(std::size_t series) const { return lines_.at(series); }
-    std::size_t Lines() const { return lines_.size(); }
+    TPlotChart* Chart() const { return chart_; }
+    // The series the chart has a line for (one each, in the order of Series().All()), and the
+    // points the last frame drew of one.
+    std::size_t Lines() const;
+    const std::vector<corvane::PlotSample>& Drawn(std::size_t series) const;
     // The chart brought up to date with the series: a frame.
     int Frames() const { return frames_; }
+    // What the last frame drew: the span of times, cut into columns of a pixel, each line given
+    // per column the samples plot/plotenvelope.h draws of the samples in it.
+    struct FrameSpan {
+        std::int64_t from = 0;
+        std::int64_t to = 0;
+        int columns = 0;
+        bool operator==(const FrameSpan&) const = default;
+    };
+    FrameSpan LastFrame() const { return lastSpan_; }
     // What the cursor reads at time (µs), as the line under the chart says it.
     QString CursorText(std::int64_t time) const;
     // The picture "Save as PNG" writes: the chart and its ticks.
@@ -82,7 +89,8 @@ private:
     void MakeControls();
     void RequestFrame();
     // Brings the chart up to date with the series: new series get their line and tick, each
-    // line gets the samples in view, and the axes the view's span.
+    // line gets what draws its samples in view, the axes the view's span, and the chart one
+    // repaint.
     void Frame();
     void AddLine(const corvane::PlotSeries::Series& series);
     void UpdateAxes();
@@ -102,27 +110,23 @@ private:
     QDoubleSpinBox* greatest_;
     QPushButton* pause_;
     QWidget* picture_;
-    QChart* chart_;
-    QChartView* view_;
-    QDateTimeAxis* timeAxis_;
-    QValueAxis* valueAxis_;
+    TPlotChart* chart_;
     QListWidget* ticks_;
     QLabel* cursorLine_;
-    QGraphicsLineItem* cursorMark_;
 
-    std::vector<QLineSeries*> lines_;
-    // What each line was last given: its sample count and the times of its ends, to leave a
-    // line whose samples did not change alone.
+    // What each line was last given: the span, its sample count and the times of its ends, to
+    // leave a line whose samples did not change alone.
     struct Given {
+        FrameSpan span;
         std::size_t count = 0;
         std::int64_t first = 0;
         std::int64_t last = 0;
         bool operator==(const Given&) const = default;
     };
     std::vector<Given> given_;
-    std::vector<bool> shown_;
+    FrameSpan lastSpan_;
     QTimer frameTimer_;
     std::uint64_t framedChanges_ = 0;
     int frames_ = 0;
-    std::optional<QPoint> mouse_; // over the chart, in the view's coordinates
+    std::optional<QPoint> mouse_; // over the chart, in its coordinates
 };

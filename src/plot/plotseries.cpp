@@ -90,23 +90,4 @@ const PlotSample* NearestSample(const std::deque<PlotSample>& samples, std::int6
     return &*after;
 }
 
-std::optional<ValueRange> ValuesBetween(const PlotSeries& series, const std::vector<bool>& shown,
-                                        std::int64_t from, std::int64_t to) {
-    std::optional<ValueRange> range;
-    const auto& all = series.All();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        if (i < shown.size() && !shown[i])
-            continue;
-        for (const PlotSample& sample : all[i].samples) {
-            if (sample.time < from || sample.time > to)
-                continue;
-            if (!range)
-                range = ValueRange{sample.value, sample.value};
-            range->least = std::min(range->least, sample.value);
-            range->greatest = std::max(range->greatest, sample.value);
-        }
-    }
-    return range;
-}
-
 } // namespace corvane

@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -86,15 +85,5 @@ private:
 // The sample of samples nearest to time (the earlier of two as near): what a cursor at time
 // reads. Null when there is none.
 const PlotSample* NearestSample(const std::deque<PlotSample>& samples, std::int64_t time);
-
-// The least and the greatest value of the samples from time from to time to (both included) of
-// the series shown (one flag a series, in the order of All); nothing when there are none.
-struct ValueRange {
-    double least;
-    double greatest;
-    bool operator==(const ValueRange&) const = default;
-};
-std::optional<ValueRange> ValuesBetween(const PlotSeries& series, const std::vector<bool>& shown,
-                                        std::int64_t from, std::int64_t to);
 
 } // namespace corvane

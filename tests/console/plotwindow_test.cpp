@@ -2,6 +2,7 @@
 // The plot window, opened from the lower pane's menu of the main window and fed by the lines the
 // pane receives from either link: what the chart's series hold, when it redraws, and its controls.
 #include "console/paneviewmenu.h"
+#include "console/plotchart.h"
 #include "console/plotmenu.h"
 #include "console/plotwindow.h"
 #include "console/untMain.h"
@@ -12,18 +13,15 @@
 #include "core/walltime.h"
 #include "payload/hexcodec.h"
 #include "plot/plotcsv.h"
+#include "plot/plotenvelope.h"
 #include "recordingdialogs.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QFile>
-#include <QLineSeries>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QValueAxis>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -70,24 +68,29 @@ protected:
         const int frames = plot->Frames();
         return QTest::qWaitFor([&] { return plot->Frames() > frames; }, 10000);
     }
-    // Each line series of the chart holds exactly its series' samples, in order.
-    void ExpectEverySamplePlotted(const TPlotWindow* plot) {
+    // Each line of the chart is drawn through what draws every sample of its series in view at
+    // the chart's resolution; through all of them, where there are no more than four a column.
+    void ExpectEverySamplePlotted(const TPlotWindow* plot, bool each = false) {
         const auto& all = plot->Series().All();
+        const TPlotWindow::FrameSpan span = plot->LastFrame();
+        EXPECT_EQ(span.to, plot->Series().ViewEnd());
+        EXPECT_EQ(span.columns, plot->Chart()->PlotArea().width());
+        EXPECT_GT(span.columns, 100);
         ASSERT_EQ(plot->Lines(), all.size());
         for (std::size_t i = 0; i < all.size(); ++i) {
-            const QList<QPointF> points = plot->Line(i)->points();
-            ASSERT_EQ(static_cast<std::size_t>(points.size()), all[i].samples.size()) << i;
-            for (std::size_t at = 0; at < all[i].samples.size(); ++at) {
-                const corvane::PlotSample& sample = all[i].samples[at];
-                ASSERT_EQ(points[at].x(), static_cast<double>(sample.time) / 1000.0);
-                ASSERT_EQ(points[at].y(), sample.value);
+            std::vector<corvane::PlotSample> drawn;
+            corvane::AppendEnvelope(all[i].samples, span.from, span.to, span.columns, drawn);
+            EXPECT_EQ(plot->Drawn(i), drawn) << i;
+            if (each) {
+                EXPECT_EQ(plot->Drawn(i).size(), all[i].samples.size()) << i;
             }
         }
     }
     std::vector<QString> Names(const TPlotWindow* plot) const {
         std::vector<QString> names;
-        for (std::size_t i = 0; i < plot->Lines(); ++i)
-            names.push_back(plot->Line(i)->name());
+        const auto* ticks = plot->findChild<QListWidget*>(QStringLiteral("series"));
+        for (int i = 0; i < ticks->count(); ++i)
+            names.push_back(ticks->item(i)->text());
         return names;
     }
 
@@ -110,8 +113,8 @@ TEST_F(PlotWindow, OpensOnceFollowsBothLinksAndRemembersItsPlace) {
     Serial("no numbers\r\n", start_ + 600'000);
     ASSERT_TRUE(Drawn(plot));
     EXPECT_EQ(Names(plot), (std::vector<QString>{"t", "sin", "127.0.0.5 1", "127.0.0.5 2"}));
-    ExpectEverySamplePlotted(plot);
-    EXPECT_EQ(plot->Line(3)->points().back().y(), -49);
+    ExpectEverySamplePlotted(plot, true);
+    EXPECT_EQ(plot->Drawn(3).back().value, -49);
     EXPECT_EQ(frm.mmLogRec->LinesWithTimes(), 101) << "the pane keeps every line";
 
     plot->setGeometry(120, 90, 640, 380);
@@ -142,7 +145,7 @@ TEST_F(PlotWindow, FollowsTheLinkChosenAndRemembersIt) {
     Datagram("3", "127.0.0.6", start_ + 1000);
     ASSERT_TRUE(Drawn(plot));
     EXPECT_EQ(Names(plot), (std::vector<QString>{"127.0.0.6 1", "1", "2"}));
-    EXPECT_EQ(plot->Line(0)->points().size(), 1);
+    EXPECT_EQ(plot->Drawn(0).size(), 1u);
     EXPECT_EQ(corvane::Settings().PlotFollow(), "serial");
     plot->close();
     EXPECT_EQ(Open()->Series().All().size(), 0u);
@@ -164,7 +167,9 @@ TEST_F(PlotWindow, RedrawsOnceAFrameWithEverySampleOfSixteenSeries) {
     TPlotWindow* plot = Open();
     ASSERT_NE(plot, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(plot));
+    QTest::qWait(50);
     const int frames = plot->Frames();
+    const int paints = plot->Chart()->Paints();
     // Two seconds of 1,000 lines a second, all come before the event loop runs again.
     for (int line = 0; line < 2000; ++line) {
         std::string text;
@@ -179,9 +184,11 @@ TEST_F(PlotWindow, RedrawsOnceAFrameWithEverySampleOfSixteenSeries) {
     EXPECT_EQ(plot->Series().Dropped(), 2000u) << "the seventeenth";
     EXPECT_EQ(plot->Series().SamplesKept(), 16 * 2000);
     ExpectEverySamplePlotted(plot);
-    // Nothing new: no more frames.
+    EXPECT_LT(plot->Drawn(0).size(), 2000u) << "fewer points than samples: a few a pixel";
+    // Nothing new: no more frames, and the one frame painted once.
     QTest::qWait(100);
     EXPECT_EQ(plot->Frames(), frames + 1);
+    EXPECT_EQ(plot->Chart()->Paints(), paints + 1);
 }
 
 TEST_F(PlotWindow, PauseStopsThePlotAndKeepsTheData) {
@@ -199,13 +206,13 @@ TEST_F(PlotWindow, PauseStopsThePlotAndKeepsTheData) {
         Serial("v=" + std::to_string(i) + "\n", start_ + i * 10'000);
     QTest::qWait(100);
     EXPECT_EQ(plot->Frames(), frames);
-    EXPECT_EQ(plot->Line(0)->points().back().y(), 100) << "the plot stopped";
+    EXPECT_EQ(plot->Drawn(0).back().value, 100) << "the plot stopped";
     EXPECT_EQ(plot->Series().SamplesKept(), 401) << "every line since the view's start kept";
     plot->findChild<QPushButton*>(QStringLiteral("pause"))->click();
     EXPECT_FALSE(plot->Series().Paused());
-    EXPECT_EQ(plot->Line(0)->points().back().y(), 400);
-    EXPECT_EQ(plot->Line(0)->points().size(), 101) << "the last second";
-    ExpectEverySamplePlotted(plot);
+    EXPECT_EQ(plot->Drawn(0).back().value, 400);
+    EXPECT_EQ(plot->Drawn(0).size(), 101u) << "the last second";
+    ExpectEverySamplePlotted(plot, true);
 }
 
 TEST_F(PlotWindow, ScaleFollowsTheShownSeriesOrIsFixed) {
@@ -215,24 +222,24 @@ TEST_F(PlotWindow, ScaleFollowsTheShownSeriesOrIsFixed) {
         Serial("small=" + std::to_string(i % 3) + " big=" + std::to_string(1000 + i) + "\n",
                start_ + i * 1000);
     ASSERT_TRUE(Drawn(plot));
-    auto* axis = qobject_cast<QValueAxis*>(plot->Chart()->axes(Qt::Vertical).front());
-    EXPECT_GE(axis->max(), 1009);
-    EXPECT_LE(axis->min(), 0);
+    const TPlotChart* axis = plot->Chart();
+    EXPECT_GE(axis->Greatest(), 1009);
+    EXPECT_LE(axis->Least(), 0);
     auto* ticks = plot->findChild<QListWidget*>(QStringLiteral("series"));
     ASSERT_EQ(ticks->count(), 2);
     EXPECT_EQ(ticks->item(1)->text(), "big");
     ticks->item(1)->setCheckState(Qt::Unchecked);
-    EXPECT_FALSE(plot->Line(1)->isVisible());
-    EXPECT_LT(axis->max(), 10);
-    EXPECT_LE(axis->min(), 0);
+    EXPECT_FALSE(plot->Chart()->Lines()[1].shown);
+    EXPECT_LT(axis->Greatest(), 10);
+    EXPECT_LE(axis->Least(), 0);
     plot->SetFixedScale(std::pair{-5.0, 5.0});
-    EXPECT_EQ(axis->min(), -5);
-    EXPECT_EQ(axis->max(), 5);
+    EXPECT_EQ(axis->Least(), -5);
+    EXPECT_EQ(axis->Greatest(), 5);
     Serial("small=40\n", start_ + 20'000);
     ASSERT_TRUE(Drawn(plot));
-    EXPECT_EQ(axis->max(), 5) << "fixed";
+    EXPECT_EQ(axis->Greatest(), 5) << "fixed";
     plot->SetFixedScale(std::nullopt);
-    EXPECT_GE(axis->max(), 40);
+    EXPECT_GE(axis->Greatest(), 40);
 }
 
 TEST_F(PlotWindow, CursorReadsEachShownSeriesAtATime) {
@@ -272,7 +279,7 @@ TEST_F(PlotWindow, SavesTheSamplesAsCsvAndThePictureAsPng) {
     QImage png(folder.filePath("plot.png"), "PNG");
     ASSERT_FALSE(png.isNull());
     EXPECT_EQ(png.size(), plot->Picture().size());
-    EXPECT_GT(png.width(), plot->View()->width()) << "the ticks beside the chart";
+    EXPECT_GT(png.width(), plot->Chart()->width()) << "the ticks beside the chart";
 
     dialogs.fileAnswer = Dialogs::FileChoice{folder.path(), false, false};
     plot->SaveAsCsv();

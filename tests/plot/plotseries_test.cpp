@@ -166,19 +166,4 @@ TEST_F(PlotSeriesTest, CursorReadsTheNearestSample) {
     EXPECT_EQ(valueAt(9000), 200);
 }
 
-TEST_F(PlotSeriesTest, ValueRangeOfTheShownSeriesInTheSpan) {
-    Line(0, {{"a", -5}, {"b", 100}});
-    Line(100, {{"a", 3}, {"b", -100}});
-    Line(200, {{"a", 7}});
-    using corvane::ValueRange;
-    EXPECT_EQ(corvane::ValuesBetween(series_, {true, true}, kStart, kStart + 200 * kMs),
-              (ValueRange{-100, 100}));
-    EXPECT_EQ(corvane::ValuesBetween(series_, {true, false}, kStart, kStart + 200 * kMs),
-              (ValueRange{-5, 7}));
-    EXPECT_EQ(corvane::ValuesBetween(series_, {true, true}, kStart + 150 * kMs, kStart + kMs * 300),
-              (ValueRange{7, 7}));
-    EXPECT_EQ(corvane::ValuesBetween(series_, {false, false}, kStart, kStart + 200 * kMs),
-              std::nullopt);
-}
-
 } // namespace
