@@ -5,6 +5,7 @@
 #include "core/codepage.h"
 #include "core/logarrows.h"
 #include "payload/hexcodec.h"
+#include "seriesnames.h"
 
 #include <gtest/gtest.h>
 
@@ -36,12 +37,7 @@ ByteString DatagramLine(std::string_view bytes, std::string_view sender) {
 
 class PlotFeedTest : public testing::Test {
 protected:
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& one : series_.All())
-            names.push_back(one.name);
-        return names;
-    }
+    std::vector<std::string> Names() const { return SeriesNames(series_); }
 
     PlotSeries series_;
     PlotFeed feed_{series_};

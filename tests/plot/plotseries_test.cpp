@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The series over their time window: made as names come, trimmed as time goes, kept while paused.
 #include "plot/plotseries.h"
+#include "seriesnames.h"
 
 #include <gtest/gtest.h>
 
@@ -33,12 +34,7 @@ protected:
         ADD_FAILURE() << "no series " << name;
         return series_.All().front();
     }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& one : series_.All())
-            names.push_back(one.name);
-        return names;
-    }
+    std::vector<std::string> Names() const { return SeriesNames(series_); }
 
     PlotSeries series_;
 };
