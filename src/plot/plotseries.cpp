@@ -45,7 +45,8 @@ void PlotSeries::Add(std::int64_t time, std::string_view prefix,
         if (series->samples.size() > kMaxSamples)
             series->samples.pop_front();
     }
-    latest_ = latest_ == kNone ? time : std::max(latest_, time);
+    latest_ = started_ ? std::max(latest_, time) : time;
+    started_ = true;
     Trim();
     ++changes_;
 }
@@ -54,13 +55,13 @@ void PlotSeries::SetPaused(bool paused) {
     if (paused == paused_)
         return;
     paused_ = paused;
-    pausedEnd_ = latest_ == kNone ? 0 : latest_;
+    pausedEnd_ = latest_;
     Trim();
     ++changes_;
 }
 
 void PlotSeries::Trim() {
-    if (latest_ == kNone)
+    if (!started_)
         return;
     // Paused, what the frozen view shows is kept as well as what came after it.
     const std::int64_t keepFrom = std::min(ViewStart(), latest_ - window_);

@@ -55,11 +55,11 @@ public:
     void SetPaused(bool paused);
     bool Paused() const { return paused_; }
 
-    // The time the view ends at: the newest line's, or that at the pause.
+    // The time the view ends at: the newest line's, or that at the pause (0 before any line).
     std::int64_t ViewEnd() const { return paused_ ? pausedEnd_ : latest_; }
     std::int64_t ViewStart() const { return ViewEnd() - window_; }
     // Whether a line has come yet.
-    bool Started() const { return latest_ != kNone; }
+    bool Started() const { return started_; }
 
     const std::vector<Series>& All() const { return series_; }
     std::int64_t SamplesKept() const;
@@ -69,13 +69,13 @@ public:
     std::uint64_t Changes() const { return changes_; }
 
 private:
-    static constexpr std::int64_t kNone = INT64_MIN;
     Series* Find(std::string_view prefix, std::string_view name);
     void Trim();
 
     std::vector<Series> series_;
     std::int64_t window_ = kDefaultWindow;
-    std::int64_t latest_ = kNone;
+    std::int64_t latest_ = 0;
+    bool started_ = false;
     std::int64_t pausedEnd_ = 0;
     bool paused_ = false;
     std::uint64_t dropped_ = 0;
