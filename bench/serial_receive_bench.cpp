@@ -7,9 +7,13 @@
 // Then the same for lines split into the device's frames: 10 MB of 80-character text lines split
 // after each line feed and shown in the Text view, and the random bytes cut every 16 bytes.
 // Last, the link alone, to a pane that only counts: what the receive path itself costs.
+// With --plot: only the text lines in the Text view, three times each without and with the plot
+// window open on the lower pane (its lines hold numbers here and there: up to 16 series).
 #include "benchsupport.h"
 #include "console/dialogs.h"
+#include "console/plotmenu.h"
 #include "console/untMain.h"
+#include "console/windowtools.h"
 #include "core/handover.h"
 #include "cutecompeer.h"
 #include "feed.h"
@@ -116,6 +120,7 @@ private:
 struct Showing {
     corvane::SplitRule rule;
     corvane::PaneView view;
+    bool plot = false; // the plot window open
 };
 
 Run RunWindow(const std::string& data, const Showing& showing = {}) {
@@ -128,6 +133,8 @@ Run RunWindow(const std::string& data, const Showing& showing = {}) {
     // As the menus would set them, without remembering them.
     corvane::ReceivedSplitRule().Set(showing.rule);
     frm.mmLogRec->SetView(showing.view);
+    if (showing.plot)
+        frm.Tools()->Plot()->Open();
     frm.btnOpenComPort->click();
     if (frm.btnOpenComPort->Tag != 1) {
         std::fprintf(stderr, "COM7 did not open\n");
@@ -290,8 +297,30 @@ void RunAll() {
     PrintLinkAlone(link, data.size());
 }
 
+void RunWithPlot() {
+    const std::string text = FeedTextData();
+    const double megabytes = static_cast<double>(text.size()) / 1e6;
+    std::printf("After a Byte 0A and the Text view, 10 MB of 80-character text lines, without and "
+                "with the plot window open\n");
+    for (int round = 0; round < 3; ++round)
+        for (const bool plot : {false, true}) {
+            const Run run =
+                RunWindow(text, {{.end = corvane::SplitRule::End::AfterByte, .endByte = 0x0A},
+                                 {corvane::DataView::Text, corvane::TextEncoding::Utf8},
+                                 plot});
+            std::printf("  %-12s %6.2f MB/s shown, %.3f CPU s per MB, %s%s\n",
+                        plot ? "with plot" : "without plot", megabytes / run.feed.seconds,
+                        run.feed.cpuSeconds / megabytes, run.note.c_str(),
+                        !run.readback                 ? " (not read)"
+                        : run.readback->fault.empty() ? ", every byte"
+                                                      : ", FAULT");
+        }
+    corvane::ReceivedSplitRule().Set({});
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    return RunOffscreen(argc, argv, [] { RunAll(); });
+    const bool plot = argc > 1 && std::string_view(argv[1]) == "--plot";
+    return RunOffscreen(argc, argv, [plot] { plot ? RunWithPlot() : RunAll(); });
 }

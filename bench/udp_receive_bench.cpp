@@ -32,6 +32,7 @@
 #include "console/untMain.h"
 #include "console/windowtools.h"
 #include "core/codepage.h"
+#include "latenessprobe.h"
 #include "platform/winsock.h"
 #include "processfigures.h"
 #include "udp/datagramqueue.h"
@@ -116,7 +117,6 @@ void PrintReceiveQueueLimit(long limit) {
                 "bytes\n",
                 limit);
 }
-constexpr auto kTick = std::chrono::milliseconds(10);
 // A flood datagram: the sender's address byte and its number, then filler up to 8192 bytes.
 constexpr int kFloodSize = 8192;
 
@@ -198,39 +198,6 @@ void RunEventsFor(std::chrono::milliseconds time) {
     QTimer::singleShot(time, &loop, &QEventLoop::quit);
     loop.exec();
 }
-
-// How late a 10 ms timer on the UI thread fires: each tick's distance from the one before, less
-// the interval.
-class LatenessProbe {
-public:
-    LatenessProbe() {
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const auto now = Clock::now();
-            if (previous_)
-                lateness_.push_back(
-                    std::chrono::duration<double, std::milli>(now - *previous_ - kTick).count());
-            previous_ = now;
-        });
-        timer_.start(kTick);
-    }
-    double Worst() const {
-        return lateness_.empty() ? 0 : *std::max_element(lateness_.begin(), lateness_.end());
-    }
-    double Percentile99() const {
-        if (lateness_.empty())
-            return 0;
-        std::vector<double> sorted = lateness_;
-        const std::size_t at = sorted.size() * 99 / 100;
-        std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(at), sorted.end());
-        return sorted[at];
-    }
-
-private:
-    QTimer timer_;
-    std::optional<Clock::time_point> previous_;
-    std::vector<double> lateness_;
-};
 
 // The number in a pane line "-> (127.0.0.5) : XX XX XX XX XX XX XX XX" that shows a datagram of
 // size bytes, read from its first eight; none for another line.

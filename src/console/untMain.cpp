@@ -5,6 +5,7 @@
 #include "console/countertools.h"
 #include "console/dialogs.h"
 #include "console/logo.h"
+#include "console/plotmenu.h"
 #include "console/portlistfacts.h"
 #include "console/seriallinetools.h"
 #include "console/userguide.h"
@@ -144,6 +145,8 @@ TfrmMain::TfrmMain(Dialogs& dialogs)
 
 TfrmMain::~TfrmMain() {
     tools_->EndFileSends(); // they write through the links and to the panes
+    // The plot follows the lower pane's lines, and writes its place to the settings file.
+    tools_->Plot()->Close();
     corvane::OnDeviceBack(nullptr);
     // Leaving does not close the port, but a write held back would keep the program waiting.
     corvane::EndSerialWrite();
@@ -390,12 +393,23 @@ void TfrmMain::AddToLog(const corvane::ByteString& line, std::int64_t time) {
 }
 
 void TfrmMain::AddToLogRec(const corvane::ByteString& line, std::int64_t time) {
+    AppendReceived(corvane::PlotLink::Serial, {}, line, time);
+}
+
+void TfrmMain::AppendReceived(corvane::PlotLink link, std::string_view sender,
+                              const corvane::ByteString& line, std::int64_t time) {
     mmLogRec->Append(line, time);
+    if (receivedTap_)
+        receivedTap_(link, sender, line, time);
 }
 
 void TfrmMain::AddLinesToLogRec(std::span<const corvane::ByteString> lines,
                                 std::span<const std::int64_t> times) {
     mmLogRec->Append(lines, times);
+    if (receivedTap_) {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            receivedTap_(corvane::PlotLink::Serial, {}, lines[i], times[i]);
+    }
 }
 
 void TfrmMain::btnClearLogClick() {

@@ -13,6 +13,7 @@
 #include "console/ttimer.h"
 #include "core/logpanes.h"
 #include "core/stream.h"
+#include "plot/plotfeed.h"
 #include "udp/idudpserver.h"
 
 #include <QAction>
@@ -24,7 +25,9 @@
 #include <QMainWindow>
 #include <QMenuBar>
 
+#include <functional>
 #include <memory>
+#include <string_view>
 
 class Dialogs;
 class TCounterTools;
@@ -127,6 +130,12 @@ public:
     // The user guide's file:// address, which the logo and the About box lead to.
     const corvane::ByteString& GuideAddress() const { return guideAddress_; }
 
+    // Each received line as it goes to the lower pane, with its link and a datagram's sender:
+    // what a plot follows. Empty: nobody, and a line costs nothing more.
+    using ReceivedTap = std::function<void(corvane::PlotLink link, std::string_view sender,
+                                           const corvane::ByteString& line, std::int64_t time)>;
+    void SetReceivedTap(ReceivedTap tap) { receivedTap_ = std::move(tap); }
+
     // The panes' tools, the received-bytes capture and the payload recall.
     TWindowTools* Tools() const { return tools_; }
     // The serial line's settings and lines.
@@ -155,6 +164,8 @@ private:
     void SetTabOrder();
     void LayOutLogGroup();
     int LogGroupMaxTopHeight() const;
+    void AppendReceived(corvane::PlotLink link, std::string_view sender,
+                        const corvane::ByteString& line, std::int64_t time);
 
     // Connects signal to handler through the central error display.
     template <class Sender, class Signal>
@@ -174,6 +185,7 @@ private:
     TWindowTools* tools_ = nullptr;
     TSerialLineTools* serialLines_ = nullptr;
     TCounterTools* counters_ = nullptr;
+    ReceivedTap receivedTap_;
     // A datagram and its line, kept from datagram to datagram so that one costs no allocation
     // once the longest has been seen. UI thread only.
     corvane::ByteString datagram_;

@@ -114,7 +114,8 @@ void TfrmMain::IdUDPServer1UDPRead(corvane::TIdUDPServer&, corvane::Stream& ADat
         line += ") :";
     }
     corvane::AppendHexView(line, data.data(), data.size());
-    AddToLogRec(line, ABinding.ReceivedAt()); // the datagram's arrival, not the handler's call
+    // The datagram's arrival, not the handler's call.
+    AppendReceived(corvane::PlotLink::Udp, ABinding.SenderIP(), line, ABinding.ReceivedAt());
 }
 
 void TfrmMain::IdUDPServer1UDPLoss(corvane::TIdUDPServer&, std::uint64_t ALost) {

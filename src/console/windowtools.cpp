@@ -7,6 +7,7 @@
 #include "console/logpanetools.h"
 #include "console/paneviewmenu.h"
 #include "console/payloadhistory.h"
+#include "console/plotmenu.h"
 #include "console/splitmenu.h"
 #include "console/udpnetworkmenu.h"
 #include "console/untMain.h"
@@ -61,6 +62,7 @@ TWindowTools::TWindowTools(TfrmMain& window, Dialogs& dialogs)
     logView_ = new TPaneViewMenu(window.mmLog, settings_);
     logRecView_ = new TPaneViewMenu(window.mmLogRec, settings_);
     split_ = new TSplitMenu(window.mmLogRec, window.cmbxComPorts, dialogs, settings_);
+    plot_ = new TPlotMenu(window, dialogs, settings_);
     // A click on Send sends what the edit holds (or starts repeating it): it is remembered.
     connect(window.btnWriteToPort, &QPushButton::clicked, this,
             [this] { serialHistory_->Remember(); });

@@ -2,9 +2,9 @@
 #pragma once
 // What the main window offers beyond its specified controls, wired onto them without changing
 // them: the tools of both log panes with their "View", "Capture Received Bytes…" and "Split
-// Received Data" in the lower pane's menu, the recall of the payloads sent from edtData and
-// edtUDPData, the UDP group's multicast and broadcast items, and "Send File…" in each send group's
-// menu. What is chosen is remembered in the settings file.
+// Received Data" and "Plot…" in the lower pane's menu, the recall of the payloads sent from edtData
+// and edtUDPData, the UDP group's multicast and broadcast items, and "Send File…" in each send
+// group's menu. What is chosen is remembered in the settings file.
 
 #include "console/filesending.h"
 #include "core/settings.h"
@@ -20,6 +20,7 @@ class TUdpNetworkMenu;
 class TfrmMain;
 class TLogPaneTools;
 class TPaneViewMenu;
+class TPlotMenu;
 class TSplitMenu;
 
 class TWindowTools : public QObject {
@@ -32,6 +33,8 @@ public:
     TPaneViewMenu* LogView() const { return logView_; }
     TPaneViewMenu* LogRecView() const { return logRecView_; }
     TSplitMenu* Split() const { return split_; }
+    // "Plot…" of the lower pane and its window.
+    TPlotMenu* Plot() const { return plot_; }
 
     // "Capture Received Bytes…": asks for the file and starts, or, while capturing, stops.
     void ToggleReceivedBytesCapture();
@@ -64,4 +67,5 @@ private:
     TFileSendBars* fileSendBars_;
     TFileSending* serialFileSend_;
     TFileSending* udpFileSend_;
+    TPlotMenu* plot_;
 };

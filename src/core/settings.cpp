@@ -239,6 +239,32 @@ void Settings::SetFileSendPace(const QString& link, FileSendPace pace) {
     Set(group + "delayMs", pace.delayMs);
 }
 
+QByteArray Settings::PlotGeometry() const {
+    return settings_.value("plot/geometry").toByteArray();
+}
+
+void Settings::SetPlotGeometry(const QByteArray& geometry) {
+    Set("plot/geometry", geometry);
+}
+
+QString Settings::PlotFollow() const {
+    return settings_.value("plot/follow").toString();
+}
+
+void Settings::SetPlotFollow(const QString& follow) {
+    Set("plot/follow", follow);
+}
+
+int Settings::PlotSeconds() const {
+    bool ok = false;
+    const int seconds = settings_.value("plot/seconds", 10).toInt(&ok);
+    return ok ? seconds : 10;
+}
+
+void Settings::SetPlotSeconds(int seconds) {
+    Set("plot/seconds", seconds);
+}
+
 bool Settings::Sync() {
     // One program at a time between taking in the file and writing it back, so that a history
     // written by another in between is not lost. Without the lock (a folder not there yet, or a

@@ -5,7 +5,7 @@
 // the operator chose beyond the window's specified start-up state lives here: whether a pane shows
 // its time column, the last folder a file dialog used, the payloads last sent from each payload
 // field, whether a serial port that went away is reopened when it comes back, the line settings
-// of each COM number, the serial lines bar and the counters bar. Nothing here
+// of each COM number, the serial lines bar, the counters bar and the plot window. Nothing here
 // changes a control's initial text or value.
 //
 // UI thread. Each change is written to the file at once (Sync), so that a file that cannot be
@@ -17,6 +17,7 @@
 #include "core/fileerror.h"
 #include "core/lineframe.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QSettings>
 #include <QString>
@@ -123,6 +124,16 @@ public:
     // worker's own text form; empty until chosen.
     QString SplitReceived(int port) const;
     void SetSplitReceived(int port, const QString& rule);
+
+    // The plot window ("plot" group): its place and size as QWidget::saveGeometry gives them
+    // (empty until it was first closed), the link it follows ("serial", "udp", "both"; empty
+    // until chosen) and the seconds it shows (10 until chosen).
+    QByteArray PlotGeometry() const;
+    void SetPlotGeometry(const QByteArray& geometry);
+    QString PlotFollow() const;
+    void SetPlotFollow(const QString& follow);
+    int PlotSeconds() const;
+    void SetPlotSeconds(int seconds);
 
 private:
     void Set(const QString& key, const QVariant& value);

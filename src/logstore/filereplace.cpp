@@ -105,4 +105,23 @@ int CompleteReplacement(const FileReplacement& replacement) {
     return code;
 }
 
+std::optional<FileError> ReplaceFileWith(const std::string& path, std::string_view bytes) {
+    KeepFileSizeLimitFromEndingProgram();
+    FileReplacement file;
+    if (auto error = BeginReplacement(path, file))
+        return error;
+    int code = WriteWhole(file.fd, bytes.data(), bytes.size());
+    // On the disk before it takes the target's name.
+    if (code == 0 && ::fsync(file.fd) != 0)
+        code = errno;
+    if (::close(file.fd) != 0 && code == 0)
+        code = errno;
+    if (code == 0)
+        code = CompleteReplacement(file);
+    if (code == 0)
+        return std::nullopt;
+    ::unlink(file.temporary.c_str());
+    return FileErrorOf(path, code);
+}
+
 } // namespace corvane

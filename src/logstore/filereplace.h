@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace corvane {
 
@@ -26,5 +27,9 @@ std::optional<FileError> BeginReplacement(const std::string& path, FileReplaceme
 // Puts the new file (written, synced and closed) in the target's place, then syncs the folder so
 // that the new name survives a power cut. 0, or the errno value of the failure.
 int CompleteReplacement(const FileReplacement& replacement);
+
+// Replaces the file path leads to with one that holds bytes, as above, in one go (for a file
+// small enough to be made in memory first); the failure names path.
+std::optional<FileError> ReplaceFileWith(const std::string& path, std::string_view bytes);
 
 } // namespace corvane

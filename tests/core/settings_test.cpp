@@ -244,3 +244,25 @@ TEST(SettingsOfTheLinks, BroadcastGroupsAndPacesAreKeptAndTheTimeToLiveIsReadAsW
 }
 
 } // namespace
+
+namespace {
+
+TEST(Settings, PlotWindowIsRememberedAndShowsTenSecondsUntilChosen) {
+    QTemporaryDir folder;
+    const QString file = folder.filePath("corvane.conf");
+    {
+        Settings fresh(file);
+        EXPECT_TRUE(fresh.PlotGeometry().isEmpty());
+        EXPECT_TRUE(fresh.PlotFollow().isEmpty());
+        EXPECT_EQ(fresh.PlotSeconds(), 10);
+        fresh.SetPlotGeometry(QByteArray("\x01\xd9\xd0\xcb\0\x03", 6));
+        fresh.SetPlotFollow("udp");
+        fresh.SetPlotSeconds(60);
+    }
+    const Settings later(file);
+    EXPECT_EQ(later.PlotGeometry(), QByteArray("\x01\xd9\xd0\xcb\0\x03", 6));
+    EXPECT_EQ(later.PlotFollow(), "udp");
+    EXPECT_EQ(later.PlotSeconds(), 60);
+}
+
+} // namespace

@@ -3,6 +3,8 @@
 // appears only when complete, and a cancel or a failure leaves no file behind.
 #include "logstore/storesave.h"
 
+#include "logstore/filereplace.h"
+
 #include "core/walltime.h"
 #include "filesizelimit.h"
 #include "tempfolder.h"
@@ -269,6 +271,22 @@ TEST_F(Save, ReplacesTheFileALinkLeadsToWithItsPermissionsAndRefusesWhatIsNoFile
     }
     EXPECT_TRUE(std::filesystem::is_fifo(path("fifo")));
     EXPECT_EQ(folder.Entries(), entries) << "nothing made beside";
+}
+
+TEST_F(Save, FileMadeInMemoryReplacesWholeOrFailsLeavingNothing) {
+    const std::string target = Target();
+    {
+        std::ofstream old(target);
+        old << "old text that is longer\n";
+    }
+    EXPECT_EQ(ReplaceFileWith(target, std::string_view("a\0b", 3)), std::nullopt);
+    EXPECT_EQ(ReadFile(target), std::string("a\0b", 3));
+    const std::size_t entries = folder.Entries();
+    std::filesystem::create_directory(folder.Path() / "sub");
+    const auto error = ReplaceFileWith((folder.Path() / "sub").string(), "x");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->reason, "Is a directory");
+    EXPECT_EQ(folder.Entries(), entries) << "no file made beside";
 }
 
 } // namespace

@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The lower pane's lines into the series: as the Text view decodes them, from the links followed.
+#include "plot/plotfeed.h"
+
+#include "core/codepage.h"
+#include "core/logarrows.h"
+#include "payload/hexcodec.h"
+#include "seriesnames.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using corvane::ByteString;
+using corvane::PlotFeed;
+using corvane::PlotFollow;
+using corvane::PlotLink;
+using corvane::PlotSeries;
+
+constexpr std::int64_t kTime = 1'765'000'000'000'000;
+
+// A serial data line of the lower pane, as the receive worker writes it.
+ByteString SerialLine(std::string_view bytes) {
+    ByteString line = corvane::kReceivedArrow;
+    corvane::AppendHexView(line, bytes.data(), bytes.size());
+    return line;
+}
+
+// A datagram's line, its sender shown or not (only one host listened to).
+ByteString DatagramLine(std::string_view bytes, std::string_view sender) {
+    ByteString line = corvane::kDatagramArrow;
+    if (!sender.empty())
+        line.append(" (").append(sender).append(") :");
+    corvane::AppendHexView(line, bytes.data(), bytes.size());
+    return line;
+}
+
+class PlotFeedTest : public testing::Test {
+protected:
+    std::vector<std::string> Names() const { return SeriesNames(series_); }
+
+    PlotSeries series_;
+    PlotFeed feed_{series_};
+};
+
+TEST_F(PlotFeedTest, SerialLineDecodedAsTextView) {
+    feed_.Take(PlotLink::Serial, {}, SerialLine("t=0.5,sin=0.25,cos=-1e-1\r\n"), kTime);
+    ASSERT_EQ(Names(), (std::vector<std::string>{"t", "sin", "cos"}));
+    EXPECT_EQ(series_.All()[2].samples.front(), (corvane::PlotSample{kTime, -0.1}));
+    // A line end inside the line is an escape in the Text view, not a separator: the word it
+    // ends is no number.
+    feed_.Take(PlotLink::Serial, {}, SerialLine("7\r8 9\n"), kTime + 1);
+    ASSERT_EQ(series_.All().size(), 4u);
+    EXPECT_EQ(series_.All()[3].name, "1");
+    EXPECT_EQ(series_.All()[3].samples.front().value, 9);
+}
+
+TEST_F(PlotFeedTest, NamesDecodedInThePanesEncoding) {
+    const QString name = QString::fromUtf8("темп");
+    const QByteArray utf8 = (name + "=5").toUtf8();
+    feed_.Take(PlotLink::Serial, {}, SerialLine(std::string_view(utf8.data(), utf8.size())), kTime);
+    feed_.SetEncoding(corvane::TextEncoding::Windows1251);
+    const ByteString cp1251 = corvane::ToCodePage(name) + "=6";
+    feed_.Take(PlotLink::Serial, {}, SerialLine(cp1251), kTime);
+    ASSERT_EQ(series_.All().size(), 1u);
+    EXPECT_EQ(series_.All()[0].name, corvane::ToCodePage(name));
+    EXPECT_EQ(series_.All()[0].samples.size(), 2u);
+    // The same UTF-8 bytes read as Windows-1251 are another name.
+    feed_.Take(PlotLink::Serial, {}, SerialLine(std::string_view(utf8.data(), utf8.size())), kTime);
+    EXPECT_EQ(series_.All().size(), 2u);
+}
+
+TEST_F(PlotFeedTest, FollowsTheLinksChosen) {
+    const ByteString serial = SerialLine("1");
+    const ByteString datagram = DatagramLine("2", "127.0.0.5");
+    const ByteString fromOneHost = DatagramLine("3", "");
+    const auto takeAll = [&] {
+        feed_.Take(PlotLink::Serial, {}, serial, kTime);
+        feed_.Take(PlotLink::Udp, "127.0.0.5", datagram, kTime);
+        feed_.Take(PlotLink::Udp, "127.0.0.6", fromOneHost, kTime);
+    };
+    feed_.SetFollow(PlotFollow::Serial);
+    takeAll();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"1"}));
+    feed_.SetFollow(PlotFollow::Udp);
+    takeAll();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"1", "127.0.0.5 1", "127.0.0.6 1"}));
+    EXPECT_EQ(series_.All()[0].samples.size(), 1u);
+    feed_.SetFollow(PlotFollow::Both);
+    takeAll();
+    EXPECT_EQ(series_.All()[0].samples.size(), 2u);
+    EXPECT_EQ(series_.All()[1].samples.back().value, 2);
+    EXPECT_EQ(series_.All()[2].samples.back().value, 3);
+}
+
+TEST_F(PlotFeedTest, OtherLinesAddNothing) {
+    for (const ByteString& line :
+         {ByteString("Port COM1 opened"), ByteString("-> "), SerialLine("no numbers here"),
+          ByteString("Lost 12 bytes"), SerialLine("nan, inf")})
+        feed_.Take(PlotLink::Serial, {}, line, kTime);
+    EXPECT_TRUE(series_.All().empty());
+    EXPECT_FALSE(series_.Started());
+}
+
+} // namespace
