@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/codepage.h"
 #include "logstore/linedetails.h"
-#include "logstore/timedtext.h"
+#include "logstore/selectiontext.h"
 
 #include <QDateTime>
 #include <gtest/gtest.h>
@@ -109,16 +109,16 @@ TEST(TimedText, EachLineOfTheRangeAfterItsTime) {
 
     // From inside the first line to inside the third, in either order.
     const QString expected = t0 + "\tline\n" + t1 + "\tsecond\n" + t2 + "\tth";
-    EXPECT_EQ(corvane::TextWithTimes(store, {0, 6}, {2, 2}, clock), expected);
-    EXPECT_EQ(corvane::TextWithTimes(store, {2, 2}, {0, 6}, clock), expected);
+    EXPECT_EQ(corvane::TextOf(store, {0, 6}, {2, 2}, &clock), expected);
+    EXPECT_EQ(corvane::TextOf(store, {2, 2}, {0, 6}, &clock), expected);
     // Whole lines, their last line break included: no time for the empty part after it.
-    EXPECT_EQ(corvane::TextWithTimes(store, {1, 0}, {2, 0}, clock), t1 + "\tsecond\n");
+    EXPECT_EQ(corvane::TextOf(store, {1, 0}, {2, 0}, &clock), t1 + "\tsecond\n");
 
     // A lone LF or CR inside a line comes out as the pane shows it, as plain Copy gives it: the
     // text holds the pane's lines and no others.
     store.Clear();
     store.AppendLine("a\nb\rc\xC0", kTime);
-    EXPECT_EQ(corvane::TextWithTimes(store, {0, 0}, store.End(), clock),
+    EXPECT_EQ(corvane::TextOf(store, {0, 0}, store.End(), &clock),
               t0 + QString::fromUtf8("\ta␊b␍cА\n"));
 }
 
