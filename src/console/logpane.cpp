@@ -8,6 +8,7 @@
 #include "logstore/dataview.h"
 #include "logstore/linecapture.h"
 #include "logstore/panetext.h"
+#include "logstore/selectiontext.h"
 #include "logstore/tabstops.h"
 
 #include <QAccessible>
@@ -82,7 +83,8 @@ private:
 TLogPane::TLogPane(QWidget* parent) : TLogPane(parent, corvane::LineStore::Limits{}) {}
 
 TLogPane::TLogPane(QWidget* parent, corvane::LineStore::Limits limits)
-    : QAbstractScrollArea(parent), store_(std::move(limits)), copier_(new TPaneCopy(this)) {
+    : QAbstractScrollArea(parent), store_(std::move(limits)),
+      copier_(new TPaneCopy(this, [this] { emit CopyRefused(); })) {
     InstallLogPaneAccessibility();
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -206,13 +208,6 @@ void TLogPane::PlaceCursor(TextPos anchor, TextPos caret) {
     lastSelection_ = cursor_.HasSelection() ? cursor_.Selection() : TextRange{};
 }
 
-std::int64_t TLogPane::SizeUpTo(TextRange range, std::int64_t limit) const {
-    std::int64_t size = range.to.column - range.from.column;
-    for (std::int64_t line = range.from.line; line < range.to.line && size <= limit; ++line)
-        size += store_.LineLength(line) + 1;
-    return size;
-}
-
 void TLogPane::OfferSelection() {
     // As Qt's own editors do: every selection, made by keys or the mouse, becomes the primary
     // selection where the platform has one; one beyond the copy limit does not, as a clipboard
@@ -220,18 +215,19 @@ void TLogPane::OfferSelection() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!HasSelection() || !clipboard->supportsSelection())
         return;
-    const std::int64_t size = SizeUpTo(cursor_.Selection(), copyLimit_);
-    if (size > copyLimit_) {
-        copier_->StopOffer();
-        clipboard->clear(QClipboard::Selection);
-        return;
-    }
+    const TextRange selection = cursor_.Selection();
+    const std::int64_t size =
+        corvane::SizeUpTo(store_, selection.from, selection.to, kKeptSelection);
     if (size > kKeptSelection) {
-        copier_->Offer(cursor_.Selection(), size);
+        copier_->Offer(selection, copyLimit_);
         return;
     }
     copier_->StopOffer();
-    auto* offered = new OfferedSelection(this, cursor_.Selection());
+    if (size > copyLimit_) {
+        clipboard->clear(QClipboard::Selection);
+        return;
+    }
+    auto* offered = new OfferedSelection(this, selection);
     clipboard->setMimeData(offered, QClipboard::Selection);
     offered_ = offered;
 }
@@ -315,15 +311,8 @@ void TLogPane::cut() {
 }
 
 bool TLogPane::CopySelection(corvane::LocalTimeText* times, std::function<void()> copied) {
-    if (!HasSelection())
-        return false;
-    const std::int64_t size = SizeUpTo(cursor_.Selection(), copyLimit_);
-    if (size > copyLimit_) {
-        emit CopyRefused();
-        return false;
-    }
-    copier_->Copy(cursor_.Selection(), size, times, std::move(copied));
-    return true;
+    return HasSelection() &&
+           copier_->Copy(cursor_.Selection(), copyLimit_, times, std::move(copied));
 }
 
 void TLogPane::paste() {

@@ -95,9 +95,9 @@ public:
     void ReplaceText(TextPos from, TextPos to, const QString& text);
     // A selection beyond the copy limit is not put on the clipboard (building it would take
     // seconds and keep gigabytes): CopyRefused is emitted instead, and a selection beyond it is
-    // not offered as the primary selection either. A large selection is copied in slices
-    // (panecopy.h); Cut deletes it once it is on the clipboard, unless the text was edited
-    // meanwhile. True when copied or being copied.
+    // not offered as the primary selection either. A large selection is counted and copied in
+    // slices (panecopy.h), and may be refused only once counted; Cut deletes it once it is on
+    // the clipboard, unless the text was edited meanwhile. True when copied or being copied.
     bool copy();
     // The same with each line preceded by its time when times is given ("Copy with Times"; the
     // limit counts the text without them); copied runs once the text is on the clipboard.
@@ -184,8 +184,6 @@ private:
     // Puts the cursor after an edit of the store's text.
     void PlaceCursor(TextPos anchor, TextPos caret);
     void OfferSelection();
-    // The size of the text of range, counted only as far as limit (beyond it: more than limit).
-    std::int64_t SizeUpTo(corvane::TextRange range, std::int64_t limit) const;
     // The text of a small selection offered to the primary selection is read when another
     // program asks for it; before the text changes, it is kept as it is.
     void KeepOfferedSelection();

@@ -18,12 +18,9 @@ constexpr int kLinesPerClockRead = 256;
 } // namespace
 
 SelectionText::SelectionText(const LineStore& store, TextPos from, TextPos to, LocalTimeText* clock,
-                             std::int64_t expected)
+                             std::int64_t limit)
     : lines_(store.TakeSnapshot()), from_(std::min(from, to)), to_(std::max(from, to)),
-      clock_(clock), line_(from_.line) {
-    if (expected > 0)
-        text_.reserve(static_cast<qsizetype>(expected));
-}
+      clock_(clock), limit_(limit), size_(to_.column - from_.column), line_(from_.line) {}
 
 SelectionText::~SelectionText() = default;
 
@@ -32,7 +29,7 @@ void SelectionText::BeginLine() {
     converted_ = 0;
     part_.clear();
     if (line_ > from_.line)
-        text_ += u'\n';
+        text_ += '\n';
     const std::int64_t begin = line_ == from_.line ? from_.column : 0;
     // The empty line after the last line break is not in the snapshot: it has no text.
     if (line_ < lines_->LineCount())
@@ -50,18 +47,48 @@ void SelectionText::BeginLine() {
     if (clock_) {
         ByteString time;
         clock_->AppendClock(time, lines_->LineTime(line_));
-        text_ += QLatin1String(time.data(), static_cast<qsizetype>(time.size()));
-        text_ += u'\t';
+        text_.append(time.data(), static_cast<qsizetype>(time.size()));
+        text_ += '\t';
     }
 }
 
+bool SelectionText::Count(std::chrono::steady_clock::time_point deadline) {
+    // Each line before the last with its line break; the columns of the first and the last are
+    // counted in size_ from the start.
+    for (int lines = 0; line_ < to_.line; ++line_) {
+        if (line_ < lines_->LineCount())
+            size_ += lines_->LineLength(line_);
+        // Beyond the limit already: the rest only adds.
+        if (++size_ > limit_)
+            break;
+        if (++lines % kLinesPerClockRead == 0 && std::chrono::steady_clock::now() >= deadline) {
+            ++line_;
+            return false;
+        }
+    }
+    if (size_ > limit_) {
+        tooLarge_ = done_ = true;
+        return true;
+    }
+    counted_ = true;
+    line_ = from_.line;
+    // Most characters of a log are ASCII, one byte of UTF-8 each: the text is not copied as it
+    // grows, up to that size at least.
+    text_.reserve(static_cast<qsizetype>(size_));
+    return true;
+}
+
 bool SelectionText::Step(std::chrono::steady_clock::time_point deadline) {
+    if (!counted_ && !Count(deadline))
+        return false;
     int lines = 0;
     while (!done_) {
         if (!begun_)
             BeginLine();
         const std::size_t piece = std::min(kPieceBytes, part_.size() - converted_);
-        AppendShown(text_, std::string_view(part_).substr(converted_, piece));
+        piece_.clear();
+        AppendShownUtf8(piece_, std::string_view(part_).substr(converted_, piece));
+        text_.append(piece_.data(), static_cast<qsizetype>(piece_.size()));
         converted_ += piece;
         const bool lineDone = converted_ == part_.size();
         if (lineDone) {
@@ -73,19 +100,24 @@ bool SelectionText::Step(std::chrono::steady_clock::time_point deadline) {
             std::chrono::steady_clock::now() >= deadline)
             break;
     }
-    if (done_)
+    if (done_) {
         ByteString().swap(part_);
+        ByteString().swap(piece_);
+    }
     return done_;
 }
 
-QString SelectionText::Take() {
-    return std::exchange(text_, QString());
+QByteArray SelectionText::Take() {
+    return std::exchange(text_, QByteArray());
 }
 
-QString TextOf(const LineStore& store, TextPos from, TextPos to, LocalTimeText* clock) {
-    SelectionText text(store, from, to, clock);
-    text.Step(std::chrono::steady_clock::time_point::max());
-    return text.Take();
+std::int64_t SizeUpTo(const LineStore& store, TextPos from, TextPos to, std::int64_t limit) {
+    if (to < from)
+        std::swap(from, to);
+    std::int64_t size = to.column - from.column;
+    for (std::int64_t line = from.line; line < to.line && size <= limit; ++line)
+        size += store.LineLength(line) + 1;
+    return size;
 }
 
 } // namespace corvane

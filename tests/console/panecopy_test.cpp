@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -63,7 +64,7 @@ TEST_F(PaneCopy, ALargeSelectionIsCopiedInSlicesWhileTimersRun) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !copier->Copying(); }));
     EXPECT_GT(ticks, 0) << "the event loop turned during the copy";
     EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
-    EXPECT_EQ(copier->HeldCharacters(), expected.size());
+    EXPECT_EQ(copier->HeldBytes(), expected.toUtf8().size());
     EXPECT_TRUE(QTest::qWaitFor([&] { return Progress() == nullptr; })) << "the dialog goes";
 }
 
@@ -74,7 +75,7 @@ TEST_F(PaneCopy, ACancelledCopyLeavesTheClipboardAsItWas) {
     EXPECT_FALSE(copier->Copying());
     QTest::qWait(50);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
-    EXPECT_EQ(copier->HeldCharacters(), 0);
+    EXPECT_EQ(copier->HeldBytes(), 0);
 
     // Cut deletes nothing that was not copied.
     const std::int64_t lines = pane->LineCount();
@@ -89,22 +90,45 @@ TEST_F(PaneCopy, AnotherOwnerOfTheClipboardTakesTheTextFromThePane) {
     pane->SelectAll();
     pane->copy();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !copier->Copying(); }));
-    const qsizetype copied = copier->HeldCharacters();
+    const qsizetype copied = copier->HeldBytes();
     EXPECT_GT(copied, 12'000'000);
     // A new Copy of the same selection holds the text once.
     pane->copy();
-    EXPECT_EQ(copier->HeldCharacters(), copied);
+    EXPECT_EQ(copier->HeldBytes(), copied);
 
     auto* other = new QMimeData;
     other->setText(QStringLiteral("another program's"));
     QGuiApplication::clipboard()->setMimeData(other);
-    EXPECT_EQ(copier->HeldCharacters(), 0);
+    EXPECT_EQ(copier->HeldBytes(), 0);
 
     pane->copy();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !copier->Copying(); }));
-    EXPECT_EQ(copier->HeldCharacters(), copied);
+    EXPECT_EQ(copier->HeldBytes(), copied);
     QGuiApplication::clipboard()->setText(QStringLiteral("typed elsewhere"));
-    EXPECT_EQ(copier->HeldCharacters(), 0);
+    EXPECT_EQ(copier->HeldBytes(), 0);
+}
+
+// Counted in slices, a selection beyond the limit is refused once counted, and nothing is cut.
+TEST_F(PaneCopy, ALargeSelectionBeyondTheLimitIsRefusedOnceCounted) {
+    QSignalSpy refused(pane.get(), &TLogPane::CopyRefused);
+    pane->SetCopyLimit(5'000'000);
+    pane->SetSelection({0, 0}, {1999, 0}); // some 8 MB
+    const std::int64_t lines = pane->LineCount();
+    for (const bool cut : {false, true}) {
+        cut ? pane->cut() : void(pane->copy());
+        EXPECT_TRUE(copier->Copying());
+        EXPECT_EQ(refused.count(), cut ? 1 : 0) << "counting";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !copier->Copying(); }));
+        EXPECT_EQ(refused.count(), cut ? 2 : 1);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
+        EXPECT_EQ(copier->HeldBytes(), 0);
+        EXPECT_EQ(pane->LineCount(), lines);
+    }
+    pane->SetSelection({0, 0}, {1000, 0}); // some 4 MB
+    ASSERT_TRUE(pane->copy());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !copier->Copying(); }));
+    EXPECT_EQ(refused.count(), 2);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), pane->SelectedText());
 }
 
 TEST_F(PaneCopy, ACutIsDoneOnceCopiedUnlessTheTextWasEditedMeanwhile) {
