@@ -4,6 +4,7 @@
 #include "console/findbar.h"
 #include "console/logpane.h"
 #include "core/hexformat.h"
+#include "logstore/linefind.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <random>
@@ -100,6 +102,36 @@ void Fill(TLogPane& pane) {
     }
 }
 
+// The number of the last match of the longest line, once the count has passed it: how long the
+// find bar's "N of M" takes to follow a step to it.
+void NumberAtTheEndOfTheLongestLine(const corvane::LineStore& store) {
+    std::int64_t longest = 0;
+    for (std::int64_t line = 1; line < store.LineCount(); ++line) {
+        if (store.LineLength(line) > store.LineLength(longest))
+            longest = line;
+    }
+    const corvane::FindQuery query("ff", {});
+    corvane::MatchCounter counter(query);
+    while (!counter.Step(store, corvane::FindClock::now() + std::chrono::seconds(1))) {
+    }
+    const std::int64_t length = store.LineLength(longest);
+    const std::vector<corvane::Match> matches =
+        query.MatchesInColumns(store, longest, length - 3000, length);
+    if (matches.empty()) {
+        std::printf("  no match at the end of the longest line\n");
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const std::optional<std::int64_t> number = counter.NumberOf(store, matches.back());
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf("  the number of the last match of the longest line (%.1f MiB of text), %lld of "
+                "%lld: found in %.2f ms\n",
+                static_cast<double>(length) / (1 << 20),
+                static_cast<long long>(number.value_or(-1)),
+                static_cast<long long>(counter.Total(store)), ms);
+}
+
 } // namespace
 
 void RunLongLineFind() {
@@ -145,4 +177,6 @@ void RunLongLineFind() {
     field->setText(QStringLiteral("zz"));
     RunEventsFor(3000);
     lateness.Stop("a count over the whole history (3 s watched)");
+
+    NumberAtTheEndOfTheLongestLine(pane.Store());
 }
