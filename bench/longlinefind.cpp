@@ -4,10 +4,10 @@
 #include "console/findbar.h"
 #include "console/logpane.h"
 #include "core/hexformat.h"
+#include "lateness.h"
 #include "logstore/linefind.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <random>
 #include <string>
 
@@ -24,50 +23,6 @@ namespace {
 
 constexpr std::size_t kHistoryBytes = 20'000'000;
 constexpr std::size_t kLongestLine = std::size_t{4} << 20; // of text: a third of it in bytes
-
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-// How late a 10 ms timer fires at worst, over what runs while it is watched; and, as the machine's
-// other load does not change it, the most CPU time the UI thread spent from one tick to the next.
-class Lateness {
-public:
-    Lateness() {
-        ticker_.setTimerType(Qt::PreciseTimer);
-        ticker_.setInterval(10);
-        QObject::connect(&ticker_, &QTimer::timeout, [this] {
-            worstMs_ = std::max(worstMs_, static_cast<double>(since_.nsecsElapsed()) / 1e6 - 10);
-            const double cpu = ThreadCpuMs();
-            worstCpuMs_ = std::max(worstCpuMs_, cpu - cpuAtTick_);
-            cpuAtTick_ = cpu;
-            since_.start();
-        });
-    }
-    void Start() {
-        worstMs_ = 0;
-        worstCpuMs_ = 0;
-        cpuAtTick_ = ThreadCpuMs();
-        since_.start();
-        ticker_.start();
-    }
-    // Prints the figures of what ran since Start.
-    void Stop(const char* what) {
-        ticker_.stop();
-        std::printf("  %s: a 10 ms timer at worst %.1f ms late; the UI thread's work between two "
-                    "ticks at most %.1f ms of CPU\n",
-                    what, worstMs_, worstCpuMs_);
-    }
-
-private:
-    QTimer ticker_;
-    QElapsedTimer since_;
-    double worstMs_ = 0;
-    double worstCpuMs_ = 0;
-    double cpuAtTick_ = 0;
-};
 
 void RunEventsFor(int ms) {
     QEventLoop loop;
