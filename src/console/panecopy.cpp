@@ -125,8 +125,14 @@ void TPaneCopy::Offer(TextRange range, std::int64_t limit) {
     if (offer_ && Matches(*offer_, range, false))
         return;
     offer_.reset();
-    if (HeldText(range, false))
+    const Held& selection = held_[QClipboard::Selection];
+    if (const QMimeData* held = HeldText(range, false)) {
+        // The clipboard holds this text already: the primary selection shares it.
+        if (held != selection.mime)
+            Put(QClipboard::Selection, held->data(kPlainText),
+                Held{nullptr, range, pane_->Store().Rewrites(), false});
         return;
+    }
     offer_ = Begin(range, limit, nullptr);
     offer_->toSelection = true;
     offer_->task->Start();
