@@ -10,17 +10,26 @@
 //   logpane_bench --clear    Clear, and Ctrl+A then Delete, of some 150 million characters:
 //                            run it through bench/with_reader.sh for the figures with a screen
 //                            reader listening, and alone for those without one
+//   logpane_bench --copy     Ctrl+A then Ctrl+C of some 95 million characters: how long a 10 ms
+//                            timer waited at most, and the resident memory before, after, and
+//                            after another owner took the clipboard. On an X display
+//                            (bench/xdisplay.sh) another program (xclip) also reads the primary
+//                            selection, as a clipboard manager does, and takes both over.
 //
 // Offscreen unless a platform is named: QT_QPA_PLATFORM=xcb DISPLAY=:77 runs it on a display.
 #include "benchsupport.h"
 #include "console/logpane.h"
+#include "lateness.h"
 #include "payload/hexcodec.h"
 #include "processfigures.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -311,6 +320,107 @@ void ClearLargeText(const std::vector<ByteString>& pool) {
     std::printf("  resident memory at the end: %.0f MB\n", ResidentBytes() / 1e6);
 }
 
+// Runs the event loop until done says so.
+template <class Done> void RunUntil(Done done) {
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+// Another program taking a selection of the X display (xclip -i), or reading it (xclip -o): the
+// bytes it read are counted by wc, as the bench's own reading of them would hold the event loop.
+bool RunXclip(QProcess& xclip, const char* selection, bool take) {
+    if (take) {
+        xclip.start(QStringLiteral("xclip"), {"-quiet", "-selection", selection, "-i"});
+    } else {
+        xclip.start(QStringLiteral("sh"),
+                    {"-c", QStringLiteral("xclip -selection %1 -o | wc -c").arg(selection)});
+    }
+    if (!xclip.waitForStarted())
+        return false;
+    if (take) {
+        xclip.write("another program's");
+        xclip.closeWriteChannel();
+    }
+    return true;
+}
+
+void CopyLargeText(const std::vector<ByteString>& pool) {
+    constexpr std::int64_t kCharacters = 95'000'000;
+    auto pane = ShownPane();
+    pane->setFocus();
+    Fill(*pane, pool, kCharacters);
+    const std::int64_t lines = pane->LineCount();
+    std::int64_t characters = lines - 1;
+    for (std::int64_t line = 0; line < lines; ++line)
+        characters += pane->Store().LineLength(line);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
+    const QMimeData* const before = clipboard->mimeData();
+    malloc_trim(0);
+    RunEventsFor(200);
+    const double resident = ResidentBytes() / 1e6;
+
+    Lateness lateness;
+    lateness.Start();
+    const auto start = Clock::now();
+    KeyWith(*pane, Qt::Key_A, Qt::ControlModifier);
+    KeyWith(*pane, Qt::Key_C, Qt::ControlModifier);
+    RunUntil([&] { return clipboard->mimeData() != before; });
+    const double seconds = Seconds(Clock::now() - start);
+    const Lateness::Figures copying = lateness.Stop();
+    RunEventsFor(200);
+    const double after = ResidentBytes() / 1e6;
+    // The lines are ASCII: as many bytes of UTF-8 as characters.
+    const bool whole =
+        clipboard->mimeData()->data(QStringLiteral("text/plain")).size() == characters;
+    std::printf(
+        "Ctrl+A, Ctrl+C of %lld lines, %.1f million characters: on the clipboard in "
+        "%.3f s; a 10 ms timer at worst %.1f ms late (UI thread's work between ticks at most "
+        "%.1f ms of CPU)   whole: %s\n",
+        static_cast<long long>(lines - 1), characters / 1e6, seconds, copying.worstMs,
+        copying.worstCpuMs, whole ? "yes" : "NO");
+    std::printf("  resident memory: %.0f MB before, %.0f MB after (+%.0f MB)\n", resident, after,
+                after - resident);
+
+    const bool x11 = clipboard->supportsSelection();
+    if (x11) {
+        // A clipboard manager asks for the primary selection as soon as it is offered.
+        QProcess reader;
+        lateness.Start();
+        const auto asked = Clock::now();
+        if (RunXclip(reader, "primary", false)) {
+            RunUntil([&] { return reader.state() == QProcess::NotRunning; });
+            const long long read = reader.readAllStandardOutput().trimmed().toLongLong();
+            std::printf("  xclip read the primary selection: %lld bytes of UTF-8 in %.3f s; "
+                        "a 10 ms timer at worst %.1f ms late\n",
+                        read, Seconds(Clock::now() - asked), lateness.Stop().worstMs);
+        } else {
+            lateness.Stop();
+            std::printf("  xclip could not be started: the primary selection was not read\n");
+        }
+    }
+
+    // Another owner takes the clipboard (and the primary selection): on an X display another
+    // program, offscreen this process in its stead.
+    QProcess clipboardOwner;
+    QProcess selectionOwner;
+    if (x11) {
+        RunXclip(clipboardOwner, "clipboard", true);
+        RunXclip(selectionOwner, "primary", true);
+    } else {
+        clipboard->setText(QStringLiteral("another owner's"));
+    }
+    RunEventsFor(1000);
+    const double taken = ResidentBytes() / 1e6;
+    std::printf("  after %s took the clipboard%s: %.0f MB (%+.0f MB from before the copy)\n",
+                x11 ? "xclip" : "this process", x11 ? " and the primary selection" : "", taken,
+                taken - resident);
+    clipboardOwner.kill();
+    selectionOwner.kill();
+    clipboardOwner.waitForFinished();
+    selectionOwner.waitForFinished();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -320,6 +430,10 @@ int main(int argc, char** argv) {
         const std::vector<ByteString> pool = TypicalLines();
         if (mode == "--clear") {
             ClearLargeText(pool);
+            return;
+        }
+        if (mode == "--copy") {
+            CopyLargeText(pool);
             return;
         }
         // The long run first, so that its resident growth is not memory the shorter run freed;

@@ -4,17 +4,19 @@
 #include "console/findbar.h"
 #include "console/logpane.h"
 #include "core/hexformat.h"
+#include "lateness.h"
+#include "logstore/dataview.h"
+#include "logstore/linefind.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <random>
 #include <string>
 
@@ -22,50 +24,6 @@ namespace {
 
 constexpr std::size_t kHistoryBytes = 20'000'000;
 constexpr std::size_t kLongestLine = std::size_t{4} << 20; // of text: a third of it in bytes
-
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-// How late a 10 ms timer fires at worst, over what runs while it is watched; and, as the machine's
-// other load does not change it, the most CPU time the UI thread spent from one tick to the next.
-class Lateness {
-public:
-    Lateness() {
-        ticker_.setTimerType(Qt::PreciseTimer);
-        ticker_.setInterval(10);
-        QObject::connect(&ticker_, &QTimer::timeout, [this] {
-            worstMs_ = std::max(worstMs_, static_cast<double>(since_.nsecsElapsed()) / 1e6 - 10);
-            const double cpu = ThreadCpuMs();
-            worstCpuMs_ = std::max(worstCpuMs_, cpu - cpuAtTick_);
-            cpuAtTick_ = cpu;
-            since_.start();
-        });
-    }
-    void Start() {
-        worstMs_ = 0;
-        worstCpuMs_ = 0;
-        cpuAtTick_ = ThreadCpuMs();
-        since_.start();
-        ticker_.start();
-    }
-    // Prints the figures of what ran since Start.
-    void Stop(const char* what) {
-        ticker_.stop();
-        std::printf("  %s: a 10 ms timer at worst %.1f ms late; the UI thread's work between two "
-                    "ticks at most %.1f ms of CPU\n",
-                    what, worstMs_, worstCpuMs_);
-    }
-
-private:
-    QTimer ticker_;
-    QElapsedTimer since_;
-    double worstMs_ = 0;
-    double worstCpuMs_ = 0;
-    double cpuAtTick_ = 0;
-};
 
 void RunEventsFor(int ms) {
     QEventLoop loop;
@@ -100,6 +58,65 @@ void Fill(TLogPane& pane) {
     }
 }
 
+// The number of the last match of the longest line, once the count has passed it: how long the
+// find bar's "N of M" takes to follow a step to it.
+void NumberAtTheEndOfTheLongestLine(const corvane::LineStore& store) {
+    std::int64_t longest = 0;
+    for (std::int64_t line = 1; line < store.LineCount(); ++line) {
+        if (store.LineLength(line) > store.LineLength(longest))
+            longest = line;
+    }
+    const corvane::FindQuery query("ff", {});
+    corvane::MatchCounter counter(query);
+    while (!counter.Step(store, corvane::FindClock::now() + std::chrono::seconds(1))) {
+    }
+    const std::int64_t length = store.LineLength(longest);
+    const std::vector<corvane::Match> matches =
+        query.MatchesInColumns(store, longest, length - 3000, length);
+    if (matches.empty()) {
+        std::printf("  no match at the end of the longest line\n");
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const std::optional<std::int64_t> number = counter.NumberOf(store, matches.back());
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf("  the number of the last match of the longest line (%.1f MiB of text), %lld of "
+                "%lld: found in %.2f ms\n",
+                static_cast<double>(length) / (1 << 20),
+                static_cast<long long>(number.value_or(-1)),
+                static_cast<long long>(counter.Total(store)), ms);
+}
+
+// Types "0d 0a ff" into the field, a key at a time as fast as a quick typist, steps with F3, and
+// turns pages with the bar open, printing how late the timer was in each.
+void TypeStepAndTurnPages(TLogPane& pane, QLineEdit* field, const char* view) {
+    Lateness lateness;
+    const auto stop = [&](const char* what) { lateness.Stop((std::string(view) + what).c_str()); };
+    lateness.Start();
+    for (const QChar c : QStringLiteral("0d 0a ff")) {
+        Press(field, c == u' ' ? int{Qt::Key_Space} : c.toUpper().unicode(), QString(c));
+        RunEventsFor(120);
+    }
+    stop("typing \"0d 0a ff\" into the find field");
+
+    lateness.Start();
+    for (int i = 0; i < 8; ++i) {
+        Press(field, Qt::Key_F3);
+        RunEventsFor(150);
+    }
+    stop("F3 eight times");
+
+    lateness.Start();
+    pane.setFocus();
+    for (int i = 0; i < 10; ++i) {
+        Press(&pane, Qt::Key_PageUp);
+        RunEventsFor(60);
+    }
+    stop("Page Up ten times with the bar open");
+    field->setFocus();
+}
+
 } // namespace
 
 void RunLongLineFind() {
@@ -116,33 +133,20 @@ void RunLongLineFind() {
     auto* field = bar->findChild<QLineEdit*>(QStringLiteral("findText"));
     RunEventsFor(200);
 
-    Lateness lateness;
-    lateness.Start();
-    // "0d 0a ff", a key at a time, as fast as a quick typist.
-    for (const QChar c : QStringLiteral("0d 0a ff")) {
-        Press(field, c == u' ' ? int{Qt::Key_Space} : c.toUpper().unicode(), QString(c));
-        RunEventsFor(120);
-    }
-    lateness.Stop("typing \"0d 0a ff\" into the find field");
-
-    lateness.Start();
-    for (int i = 0; i < 8; ++i) {
-        Press(field, Qt::Key_F3);
-        RunEventsFor(150);
-    }
-    lateness.Stop("F3 eight times");
-
-    lateness.Start();
-    pane.setFocus();
-    for (int i = 0; i < 10; ++i) {
-        Press(&pane, Qt::Key_PageUp);
-        RunEventsFor(60);
-    }
-    lateness.Stop("Page Up ten times with the bar open");
+    TypeStepAndTurnPages(pane, field, "");
 
     // The count of a text found nowhere: every byte of the history searched.
+    Lateness lateness;
     lateness.Start();
     field->setText(QStringLiteral("zz"));
     RunEventsFor(3000);
     lateness.Stop("a count over the whole history (3 s watched)");
+
+    NumberAtTheEndOfTheLongestLine(pane.Store());
+
+    // In the Text view the hex bytes are found in the lines' bytes, where the view shows them.
+    pane.SetView({corvane::DataView::Text, corvane::TextEncoding::Utf8});
+    field->clear();
+    RunEventsFor(300);
+    TypeStepAndTurnPages(pane, field, "Text view: ");
 }

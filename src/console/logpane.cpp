@@ -4,9 +4,11 @@
 #include "console/breakmark.h"
 #include "console/logpaneaccessible.h"
 #include "console/mutedink.h"
+#include "console/panecopy.h"
 #include "logstore/dataview.h"
 #include "logstore/linecapture.h"
 #include "logstore/panetext.h"
+#include "logstore/selectiontext.h"
 #include "logstore/tabstops.h"
 
 #include <QAccessible>
@@ -36,17 +38,15 @@ constexpr int kFrameMs = 16;
 // Beyond it, sending a change whole would put megabytes through the accessibility bus at once.
 constexpr std::int64_t kAnnounceReach = 4096;
 
-// A selection offered as the primary selection up to this size is kept as it was when the text
-// changes under it; a larger one would cost as much as copying it.
+// A selection up to this size is offered as the primary selection by the pane itself and read
+// when asked for (a millisecond or two); a larger one is built in slices and offered when built.
 constexpr std::int64_t kKeptSelection = 1 << 20;
 
-// The pane's selection as X11's primary selection: its text is read from the pane only when a
-// program asks for it, so selecting all of a large text costs nothing until it is pasted.
+// A small selection of the pane as X11's primary selection: its text is read from the pane only
+// when a program asks for it, or when the pane is about to change it.
 class OfferedSelection : public QMimeData {
 public:
     OfferedSelection(const TLogPane* pane, TextRange range) : pane_(pane), range_(range) {}
-
-    TextRange Range() const { return range_; }
 
     // The text as it stands now: the pane is about to change it.
     void Keep() {
@@ -83,7 +83,8 @@ private:
 TLogPane::TLogPane(QWidget* parent) : TLogPane(parent, corvane::LineStore::Limits{}) {}
 
 TLogPane::TLogPane(QWidget* parent, corvane::LineStore::Limits limits)
-    : QAbstractScrollArea(parent), store_(std::move(limits)) {
+    : QAbstractScrollArea(parent), store_(std::move(limits)),
+      copier_(new TPaneCopy(this, [this] { emit CopyRefused(); })) {
     InstallLogPaneAccessibility();
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -214,13 +215,6 @@ void TLogPane::PlaceCursor(TextPos anchor, TextPos caret) {
     lastSelection_ = cursor_.HasSelection() ? cursor_.Selection() : TextRange{};
 }
 
-std::int64_t TLogPane::SizeUpTo(TextRange range, std::int64_t limit) const {
-    std::int64_t size = range.to.column - range.from.column;
-    for (std::int64_t line = range.from.line; line < range.to.line && size <= limit; ++line)
-        size += store_.LineLength(line) + 1;
-    return size;
-}
-
 void TLogPane::OfferSelection() {
     // As Qt's own editors do: every selection, made by keys or the mouse, becomes the primary
     // selection where the platform has one; one beyond the copy limit does not, as a clipboard
@@ -228,24 +222,26 @@ void TLogPane::OfferSelection() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!HasSelection() || !clipboard->supportsSelection())
         return;
-    if (SizeUpTo(cursor_.Selection(), copyLimit_) > copyLimit_) {
-        KeepOfferedSelection();
+    const TextRange selection = cursor_.Selection();
+    const std::int64_t size =
+        corvane::SizeUpTo(store_, selection.from, selection.to, kKeptSelection);
+    if (size > kKeptSelection) {
+        copier_->Offer(selection, copyLimit_);
+        return;
+    }
+    copier_->StopOffer();
+    if (size > copyLimit_) {
         clipboard->clear(QClipboard::Selection);
         return;
     }
-    auto* offered = new OfferedSelection(this, cursor_.Selection());
+    auto* offered = new OfferedSelection(this, selection);
     clipboard->setMimeData(offered, QClipboard::Selection);
     offered_ = offered;
 }
 
 void TLogPane::KeepOfferedSelection() {
-    auto* offered = static_cast<OfferedSelection*>(offered_.data());
-    if (!offered)
-        return;
-    if (SizeUpTo(offered->Range(), kKeptSelection) <= kKeptSelection)
+    if (auto* offered = static_cast<OfferedSelection*>(offered_.data()))
         offered->Keep();
-    else
-        QGuiApplication::clipboard()->clear(QClipboard::Selection);
     offered_ = nullptr;
 }
 
@@ -307,20 +303,23 @@ void TLogPane::DeleteSelection() {
 }
 
 bool TLogPane::copy() {
-    if (!HasSelection())
-        return false;
-    if (SizeUpTo(cursor_.Selection(), copyLimit_) > copyLimit_) {
-        emit CopyRefused();
-        return false;
-    }
-    QGuiApplication::clipboard()->setText(SelectedText());
-    return true;
+    return CopySelection(nullptr);
 }
 
 void TLogPane::cut() {
-    // What cannot be copied is not cut either.
-    if (copy())
-        DeleteSelection();
+    // What cannot be copied is not cut either; what is still being copied is cut once copied,
+    // unless an edit came first.
+    const TextRange range = cursor_.HasSelection() ? cursor_.Selection() : TextRange{};
+    const std::uint64_t rewrites = store_.Rewrites();
+    CopySelection(nullptr, [this, range, rewrites] {
+        if (store_.Rewrites() == rewrites)
+            ReplaceText(range.from, range.to, QString());
+    });
+}
+
+bool TLogPane::CopySelection(corvane::LocalTimeText* times, std::function<void()> copied) {
+    return HasSelection() &&
+           copier_->Copy(cursor_.Selection(), copyLimit_, times, std::move(copied));
 }
 
 void TLogPane::paste() {

@@ -23,14 +23,17 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
 class QMenu;
 class QMimeData;
+class TPaneCopy;
 namespace corvane {
 class LineCapture;
-}
+class LocalTimeText;
+} // namespace corvane
 
 // An offset, count or scroll value of the pane for Qt's int-sized interfaces, saturated.
 inline int ClampToInt(std::int64_t value) {
@@ -94,12 +97,19 @@ public:
     void InsertText(const QString& text);
     // Replaces the text between two places with text (as InsertText) and puts the caret after it.
     void ReplaceText(TextPos from, TextPos to, const QString& text);
-    // A selection beyond the copy limit is not put on the clipboard (building it would hold the
-    // window for seconds and keep gigabytes): CopyRefused is emitted instead, and a selection
-    // beyond it is not offered as the primary selection either. True when copied.
+    // A selection beyond the copy limit is not put on the clipboard (building it would take
+    // seconds and keep gigabytes): CopyRefused is emitted instead, and a selection beyond it is
+    // not offered as the primary selection either. A large selection is counted and copied in
+    // slices (panecopy.h), and may be refused only once counted; Cut deletes it once it is on
+    // the clipboard, unless the text was edited meanwhile. True when copied or being copied.
     bool copy();
+    // The same with each line preceded by its time when times is given ("Copy with Times"; the
+    // limit counts the text without them); copied runs once the text is on the clipboard.
+    bool CopySelection(corvane::LocalTimeText* times, std::function<void()> copied = {});
     void SetCopyLimit(std::int64_t bytes) { copyLimit_ = bytes; }
     std::int64_t CopyLimit() const { return copyLimit_; }
+    // What puts the pane's text on the clipboard and the primary selection.
+    TPaneCopy* Copier() const { return copier_; }
     void cut();
     void paste();
     void DeleteSelection();
@@ -178,10 +188,8 @@ private:
     // Puts the cursor after an edit of the store's text.
     void PlaceCursor(TextPos anchor, TextPos caret);
     void OfferSelection();
-    // The size of the text of range, counted only as far as limit (beyond it: more than limit).
-    std::int64_t SizeUpTo(corvane::TextRange range, std::int64_t limit) const;
-    // The text of a selection offered to the primary selection is read when another program
-    // asks for it; before the text changes, a small one is kept as it is.
+    // The text of a small selection offered to the primary selection is read when another
+    // program asks for it; before the text changes, it is kept as it is.
     void KeepOfferedSelection();
     // Follows the store when it dropped old lines (disk full): every held line number moves down.
     bool FollowShiftedLines();
@@ -259,6 +267,7 @@ private:
     corvane::TextRange lastSelection_; // as the last move left it: a change is offered anew
     QPointer<QMimeData> offered_;      // the pane's selection, while it is the primary one
     std::int64_t copyLimit_ = std::int64_t{256} << 20;
+    TPaneCopy* copier_;
 
     // Appends not yet told to readers: from this offset on, or -1.
     std::int64_t unannouncedFrom_ = -1;

@@ -10,12 +10,10 @@
 #include "core/codepage.h"
 #include "core/settings.h"
 #include "logstore/linedetails.h"
-#include "logstore/timedtext.h"
 
 #include <QAction>
-#include <QClipboard>
 #include <QContextMenuEvent>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QTextDocument>
@@ -105,10 +103,7 @@ bool TLogPaneTools::TimesShown() const {
 }
 
 void TLogPaneTools::CopyWithTimes() {
-    if (!pane_->HasSelection())
-        return;
-    QGuiApplication::clipboard()->setText(
-        corvane::TextWithTimes(pane_->Store(), pane_->Anchor(), pane_->Caret(), clock_));
+    pane_->CopySelection(&clock_);
 }
 
 void TLogPaneTools::ToggleCapture() {

@@ -445,15 +445,13 @@ bool MatchCounter::Step(const LineStore& store, FindClock::time_point deadline) 
         const auto searched = static_cast<std::size_t>(scan_.next - start);
         partBytes_ += scan_.next - start;
         scanning_ = !scan_.Done();
-        if (scanning_) {
-            if (slice.After(searched))
-                return false;
-            continue;
-        }
-        ++counted_;
-        if (++partLines_ == kBlockLines || partBytes_ >= kBlockBytes) {
+        if (!scanning_)
+            ++counted_;
+        // A block ends after so many lines, or so many bytes, within a line if need be.
+        if ((!scanning_ && ++partLines_ == kBlockLines) || partBytes_ >= kBlockBytes) {
             inBlocks_ += inPartBlock_;
-            blockEnds_.push_back({counted_, inBlocks_});
+            blockEnds_.push_back(
+                {scanning_ ? scan_ : FindQuery::LineScan{counted_, 0, -1}, inBlocks_});
             inPartBlock_ = 0;
             partLines_ = 0;
             partBytes_ = 0;
@@ -479,26 +477,42 @@ std::int64_t MatchCounter::Total(const LineStore& store) const {
 std::optional<std::int64_t> MatchCounter::NumberOf(const LineStore& store,
                                                    const Match& match) const {
     const std::int64_t line = match.from.line;
+    const bool passed = line < counted_ || (line == counted_ && CaughtUp(store)) ||
+                        (line == counted_ && scanning_ && match.from.column < scan_.next);
     if (!started_ || store.Rewrites() != rewrites_ || line < 0 || line >= store.LineCount() ||
-        (line >= counted_ && !(line == counted_ && CaughtUp(store))))
+        !passed)
         return std::nullopt;
     if (lastNumber_ && lastNumber_->first == match)
         return lastNumber_->second;
-    // The last block that ends at or before the line: the lines after it are searched.
-    const auto after = std::upper_bound(
-        blockEnds_.begin(), blockEnds_.end(), line,
-        [](std::int64_t wanted, const BlockEnd& end) { return wanted < end.line; });
-    std::int64_t before = after == blockEnds_.begin() ? 0 : std::prev(after)->matches;
-    const std::int64_t first = after == blockEnds_.begin() ? 0 : std::prev(after)->line;
-    for (std::int64_t earlier = first; earlier < line; ++earlier)
-        before += static_cast<std::int64_t>(query_.MatchesInLine(store, earlier, line_, nullptr));
-    scratch_.clear();
-    query_.MatchesInLine(store, line, line_, &scratch_);
-    const auto found = std::find(scratch_.begin(), scratch_.end(), match);
-    if (found == scratch_.end())
-        return std::nullopt;
-    lastNumber_.emplace(match, before + (found - scratch_.begin()) + 1);
-    return lastNumber_->second;
+    // From the last block end at or before the match, searched as the count searched.
+    const auto after = std::upper_bound(blockEnds_.begin(), blockEnds_.end(), match.from,
+                                        [](const TextPos& wanted, const BlockEnd& end) {
+                                            return wanted < TextPos{end.at.line, end.at.next};
+                                        });
+    const bool first = after == blockEnds_.begin();
+    FindQuery::LineScan scan = first ? FindQuery::LineScan{} : std::prev(after)->at;
+    std::int64_t before = first ? 0 : std::prev(after)->matches;
+    for (;;) {
+        scratch_.clear();
+        const std::size_t found =
+            query_.ScanPiece(store, scan, kPieceBytes, scan.line == line ? &scratch_ : nullptr);
+        if (scan.line < line)
+            before += static_cast<std::int64_t>(found);
+        for (const Match& other : scratch_) {
+            if (other == match) {
+                lastNumber_.emplace(match, before + 1);
+                return lastNumber_->second;
+            }
+            if (match.from < other.from)
+                return std::nullopt;
+            ++before;
+        }
+        if (scan.Done()) {
+            if (scan.line == line)
+                return std::nullopt;
+            scan = {scan.line + 1, 0, -1};
+        }
+    }
 }
 
 } // namespace corvane

@@ -151,8 +151,9 @@ private:
 
 // The count of all matches in a store, kept up to date as lines arrive, with the number of any
 // match (its place among all of them, from 1). Lines are counted in blocks of at most 4096 lines
-// and about a megabyte, and the count up to each block's end is kept, so that the number of a
-// match costs at most a megabyte's search (and its own line's) once the count has passed it.
+// and about a quarter megabyte, a long line split across blocks, and the count up to each block's
+// end is kept, so that the number of a match costs at most a block's search once the count has
+// passed it, however long its line.
 class MatchCounter {
 public:
     explicit MatchCounter(FindQuery query);
@@ -168,18 +169,19 @@ public:
     // Lines counted and lines there are, for progress.
     std::int64_t LinesCounted() const { return counted_; }
 
-    // The number (from 1) of match among all matches, once the count has passed its line;
-    // nothing before then, or when it is not a match of this query. The last number found is
-    // kept: the find bar asks for the same match after every step of the count.
+    // The number (from 1) of match among all matches, once the count has passed it (in a long
+    // line, its place in the line); nothing before then, or when it is not a match of this query.
+    // The last number found is kept: the find bar asks for the same match after every step of
+    // the count.
     std::optional<std::int64_t> NumberOf(const LineStore& store, const Match& match) const;
 
 private:
     static constexpr std::int64_t kBlockLines = 4096;
-    static constexpr std::int64_t kBlockBytes = std::int64_t{1} << 20;
+    static constexpr std::int64_t kBlockBytes = std::int64_t{256} << 10;
 
     struct BlockEnd {
-        std::int64_t line;    // the first line after the block
-        std::int64_t matches; // in the lines before it
+        FindQuery::LineScan at; // where the count went on after the block: a line, or a place in it
+        std::int64_t matches;   // before it
     };
 
     void Restart(const LineStore& store);

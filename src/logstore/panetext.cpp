@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <array>
+
 namespace corvane {
 
 QChar ShownCharacter(unsigned char byte) {
@@ -32,10 +34,23 @@ void AppendShownUtf8(ByteString& out, std::string_view bytes) {
 }
 
 QString ShownLine(std::string_view bytes) {
-    QString text = FromCodePage(ByteString(bytes));
-    text.replace(u'\n', QChar(kShownLineFeed));
-    text.replace(u'\r', QChar(kShownCarriageReturn));
+    QString text;
+    AppendShown(text, bytes);
     return text;
+}
+
+void AppendShown(QString& out, std::string_view bytes) {
+    static const std::array<char16_t, 256> shown = [] {
+        std::array<char16_t, 256> table{};
+        for (int byte = 0; byte < 256; ++byte)
+            table[byte] = ShownCharacter(static_cast<unsigned char>(byte)).unicode();
+        return table;
+    }();
+    const qsizetype start = out.size();
+    out.resize(start + static_cast<qsizetype>(bytes.size()));
+    char16_t* to = reinterpret_cast<char16_t*>(out.data()) + start;
+    for (const char byte : bytes)
+        *to++ = shown[static_cast<unsigned char>(byte)];
 }
 
 QString ShownText(const LineStore& store, TextPos from, TextPos to) {
@@ -47,7 +62,7 @@ QString ShownText(const LineStore& store, TextPos from, TextPos to) {
             text += u'\n';
         const std::int64_t start = line == from.line ? from.column : 0;
         const std::int64_t end = line == to.line ? to.column : store.LineLength(line);
-        text += ShownLine(store.Line(line, start, end - start));
+        AppendShown(text, store.Line(line, start, end - start));
     }
     return text;
 }

@@ -28,6 +28,8 @@ void AppendShownUtf8(ByteString& out, std::string_view bytes);
 
 // The text of one line's bytes, each LF or CR in it shown.
 QString ShownLine(std::string_view bytes);
+// The same appended to out: a table lookup a byte, for text of hundreds of megabytes.
+void AppendShown(QString& out, std::string_view bytes);
 // The text between two places of a store, its lines joined by "\n".
 QString ShownText(const LineStore& store, TextPos from, TextPos to);
 

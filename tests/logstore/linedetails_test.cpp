@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/codepage.h"
 #include "logstore/linedetails.h"
-#include "logstore/timedtext.h"
 
 #include <QDateTime>
 #include <gtest/gtest.h>
@@ -101,31 +100,6 @@ TEST(LineDetails, ALongHexLineShowsItsFirstBytesThenAnEllipsisInEveryView) {
         EXPECT_EQ(Unescape(shown), bytes.substr(0, corvane::kDetailedBytes))
             << static_cast<int>(view);
     }
-}
-
-TEST(TimedText, EachLineOfTheRangeAfterItsTime) {
-    LineStore store;
-    store.AppendLine("first line", kTime);
-    store.AppendLine("second", kLater);
-    store.AppendLine("third", kLater + 1000);
-    LocalTimeText clock;
-    const QString t0 = Local(kTime, "HH:mm:ss.zzz");
-    const QString t1 = Local(kLater, "HH:mm:ss.zzz");
-    const QString t2 = Local(kLater + 1000, "HH:mm:ss.zzz");
-
-    // From inside the first line to inside the third, in either order.
-    const QString expected = t0 + "\tline\n" + t1 + "\tsecond\n" + t2 + "\tth";
-    EXPECT_EQ(corvane::TextWithTimes(store, {0, 6}, {2, 2}, clock), expected);
-    EXPECT_EQ(corvane::TextWithTimes(store, {2, 2}, {0, 6}, clock), expected);
-    // Whole lines, their last line break included: no time for the empty part after it.
-    EXPECT_EQ(corvane::TextWithTimes(store, {1, 0}, {2, 0}, clock), t1 + "\tsecond\n");
-
-    // A lone LF or CR inside a line comes out as the pane shows it, as plain Copy gives it: the
-    // text holds the pane's lines and no others.
-    store.Clear();
-    store.AppendLine("a\nb\rc\xC0", kTime);
-    EXPECT_EQ(corvane::TextWithTimes(store, {0, 0}, store.End(), clock),
-              t0 + QString::fromUtf8("\ta␊b␍cА\n"));
 }
 
 } // namespace

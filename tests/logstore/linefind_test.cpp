@@ -269,6 +269,43 @@ TEST(MatchCounter, ASliceEndsByTheBytesItSearchedAndNumbersStayRight) {
     }
 }
 
+// A long line is split across blocks of the count: a match in it is numbered as soon as the count
+// has passed it, without the rest of its line, and the numbers hold across the blocks' edges.
+TEST(MatchCounter, AMatchInALongLineIsNumberedOnceTheCountHasPassedIt) {
+    LineStore store;
+    std::string line(3 << 20, 'x');
+    for (std::size_t at = 5; at + 3 < line.size(); at += 99'991)
+        line.replace(at, 3, "hit");
+    // Across the edges of the count's pieces.
+    for (std::size_t piece = 1; piece < 12; ++piece)
+        line.replace(piece * (256 << 10) - 1, 3, "hit");
+    store.AppendLine("hit before", 0);
+    store.AppendLine(line, 0);
+    store.AppendLine(line, 0);
+    const FindQuery query("hit", {});
+    std::vector<Match> all = query.MatchesIn(store, 0, store.LineCount() - 1);
+    ASSERT_GT(all.size(), 60u);
+
+    MatchCounter counter(query);
+    const Match early = query.MatchesIn(store, 1, 1).front();
+    const Match late = query.MatchesIn(store, 1, 1).back();
+    while (counter.LinesCounted() < 1 || !counter.NumberOf(store, early)) {
+        ASSERT_FALSE(counter.Step(store, FindClock::time_point::min()));
+    }
+    EXPECT_EQ(counter.LinesCounted(), 1) << "still in the long line";
+    EXPECT_EQ(counter.NumberOf(store, early), 2);
+    EXPECT_FALSE(counter.NumberOf(store, late).has_value()) << "not counted yet";
+
+    while (!counter.Step(store, kNoDeadline)) {
+    }
+    EXPECT_EQ(counter.Total(store), static_cast<std::int64_t>(all.size()));
+    std::int64_t expected = 0;
+    for (const Match& match : all)
+        EXPECT_EQ(counter.NumberOf(store, match), ++expected)
+            << match.from.line << ':' << match.from.column;
+    EXPECT_FALSE(counter.NumberOf(store, At(1, 6, 3)).has_value()) << "no match there";
+}
+
 // Long lines are searched a piece at a time: a walk's slice ends inside a line of megabytes, and
 // the walk and the count still see every match of the whole lines, those across the pieces'
 // edges included.

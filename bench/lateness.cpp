@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "lateness.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+constexpr int kTickMs = 10;
+
+double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+} // namespace
+
+Lateness::Lateness() {
+    ticker_.setTimerType(Qt::PreciseTimer);
+    ticker_.setInterval(kTickMs);
+    QObject::connect(&ticker_, &QTimer::timeout, [this] {
+        figures_.worstMs =
+            std::max(figures_.worstMs, static_cast<double>(since_.nsecsElapsed()) / 1e6 - kTickMs);
+        const double cpu = ThreadCpuMs();
+        figures_.worstCpuMs = std::max(figures_.worstCpuMs, cpu - cpuAtTick_);
+        cpuAtTick_ = cpu;
+        since_.start();
+    });
+}
+
+void Lateness::Start() {
+    figures_ = {};
+    cpuAtTick_ = ThreadCpuMs();
+    since_.start();
+    ticker_.start();
+}
+
+Lateness::Figures Lateness::Stop() {
+    ticker_.stop();
+    figures_.worstMs =
+        std::max(figures_.worstMs, static_cast<double>(since_.nsecsElapsed()) / 1e6 - kTickMs);
+    return figures_;
+}
+
+void Lateness::Stop(const char* what) {
+    const Figures figures = Stop();
+    std::printf("  %s: a 10 ms timer at worst %.1f ms late; the UI thread's work between two "
+                "ticks at most %.1f ms of CPU\n",
+                what, figures.worstMs, figures.worstCpuMs);
+}
