@@ -21,17 +21,19 @@ Lateness::Lateness() {
     ticker_.setTimerType(Qt::PreciseTimer);
     ticker_.setInterval(kTickMs);
     QObject::connect(&ticker_, &QTimer::timeout, [this] {
-        figures_.worstMs =
-            std::max(figures_.worstMs, static_cast<double>(since_.nsecsElapsed()) / 1e6 - kTickMs);
+        late_.push_back(static_cast<double>(since_.nsecsElapsed()) / 1e6 - kTickMs);
+        figures_.worstMs = std::max(figures_.worstMs, late_.back());
         const double cpu = ThreadCpuMs();
         figures_.worstCpuMs = std::max(figures_.worstCpuMs, cpu - cpuAtTick_);
         cpuAtTick_ = cpu;
         since_.start();
     });
+    Start();
 }
 
 void Lateness::Start() {
     figures_ = {};
+    late_.clear();
     cpuAtTick_ = ThreadCpuMs();
     since_.start();
     ticker_.start();
@@ -42,6 +44,15 @@ Lateness::Figures Lateness::Stop() {
     figures_.worstMs =
         std::max(figures_.worstMs, static_cast<double>(since_.nsecsElapsed()) / 1e6 - kTickMs);
     return figures_;
+}
+
+double Lateness::Percentile99() const {
+    if (late_.empty())
+        return 0;
+    std::vector<double> sorted = late_;
+    const auto at = static_cast<std::ptrdiff_t>(sorted.size() * 99 / 100);
+    std::nth_element(sorted.begin(), sorted.begin() + at, sorted.end());
+    return sorted[static_cast<std::size_t>(at)];
 }
 
 void Lateness::Stop(const char* what) {

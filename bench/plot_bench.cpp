@@ -20,7 +20,7 @@
 #include "console/windowtools.h"
 #include "core/logarrows.h"
 #include "core/walltime.h"
-#include "latenessprobe.h"
+#include "lateness.h"
 #include "payload/hexcodec.h"
 #include "plot/plotenvelope.h"
 #include "processfigures.h"
@@ -163,7 +163,7 @@ struct Run {
 Run Feed(TfrmMain& frm, int seconds, std::int64_t start, int firstLine, ReadBack* readBack,
          const std::function<void(int second)>& tenSeconds) {
     Run run;
-    LatenessProbe probe;
+    Lateness probe;
     QEventLoop loop;
     QTimer pace;
     pace.setTimerType(Qt::PreciseTimer);

@@ -32,7 +32,7 @@
 #include "console/untMain.h"
 #include "console/windowtools.h"
 #include "core/codepage.h"
-#include "latenessprobe.h"
+#include "lateness.h"
 #include "platform/winsock.h"
 #include "processfigures.h"
 #include "udp/datagramqueue.h"
@@ -362,12 +362,12 @@ public:
     Figures Phase(double rate, Clock::duration length = kPhase) {
         frm_.btnClearLog->click();
         Sender sender(5, port_);
-        LatenessProbe probe;
+        Lateness probe;
         return Offered(sender, rate, probe, length);
     }
 
     // Offers datagrams at rate from sender's address and reads the panes back.
-    Figures Offered(Sender& sender, double rate, const LatenessProbe& probe,
+    Figures Offered(Sender& sender, double rate, const Lateness& probe,
                     Clock::duration length = kPhase) {
         const std::uint64_t before = handled_ + reported_;
         const auto switches = ReadProcessFigures().mainThreadSwitches;
@@ -381,7 +381,7 @@ public:
     }
 
     // The figures of a phase in which the numbers 0 to sent - 1 were offered.
-    Figures ReadBack(double rate, std::uint64_t sent, const LatenessProbe& probe) const {
+    Figures ReadBack(double rate, std::uint64_t sent, const Lateness& probe) const {
         Tally tally(sent);
         Pane().EachLine([&](const ByteString& line) {
             if (const auto number = NumberInLine(line))
@@ -426,7 +426,7 @@ void BenchEndpoint() {
     for (double rate : kLadder) {
         numbers.clear();
         reports = reported = 0;
-        LatenessProbe probe;
+        Lateness probe;
         const std::uint64_t sent = Offer(sender, rate, [&] { return numbers.size() + reported; });
         Tally tally(sent);
         for (std::uint64_t number : numbers)
@@ -468,7 +468,7 @@ void BenchStall() {
     PrintHeader("Window panel at 10000 datagrams/s, the UI thread stalled for 2 s after 0.5 s");
     panel.Form().btnClearLog->click();
     Sender sender(5, panel.Port());
-    LatenessProbe probe;
+    Lateness probe;
     StallUiThreadSoon(std::chrono::milliseconds(500), std::chrono::seconds(2));
     const Figures f = panel.Offered(sender, kRate, probe);
     PrintRow(f);
