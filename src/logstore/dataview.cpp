@@ -224,15 +224,24 @@ void AppendDataView(std::string_view bytes, PaneView view, ByteString& out) {
     }
 }
 
+std::optional<std::size_t> DataLineBytes(std::string_view line, ByteString& bytes) {
+    const HexView hex = FindHexView(line);
+    if (hex.groups == 0 || !IsDataPrefix(line.substr(0, hex.prefix)))
+        return std::nullopt;
+    bytes.resize(hex.groups);
+    PackHexView(line.substr(hex.prefix), bytes.data());
+    return hex.prefix;
+}
+
 bool AppendLineInView(std::string_view line, PaneView view, ByteString& out) {
-    const HexView hex = view.view == DataView::Hex ? HexView{} : FindHexView(line);
-    if (hex.groups == 0 || !IsDataPrefix(line.substr(0, hex.prefix))) {
+    ByteString bytes;
+    const std::optional<std::size_t> prefix =
+        view.view == DataView::Hex ? std::nullopt : DataLineBytes(line, bytes);
+    if (!prefix) {
         out.append(line);
         return false;
     }
-    ByteString bytes(hex.groups, '\0');
-    PackHexView(line.substr(hex.prefix), bytes.data());
-    out.append(line.substr(0, hex.prefix));
+    out.append(line.substr(0, *prefix));
     AppendDataView(bytes, view, out);
     return true;
 }

@@ -15,7 +15,9 @@
 
 #include "core/bytestring.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -38,6 +40,10 @@ bool IsDataPrefix(std::string_view prefix);
 // Appends the rendering of bytes that takes the hex view's place in the view (a Hex view is
 // written as the hex view).
 void AppendDataView(std::string_view bytes, PaneView view, ByteString& out);
+
+// The bytes of a data line given as its text (a data prefix and at least one hex group), written
+// over bytes, and the length of its prefix; nothing for any other line.
+std::optional<std::size_t> DataLineBytes(std::string_view line, ByteString& bytes);
 
 // A line as the view shows it, appended to out: a data line (a data prefix and at least one hex
 // group) with its bytes in the view, any other line as it is. True when it is a data line shown

@@ -488,12 +488,9 @@ std::optional<std::int64_t> LineStore::DataBytes(std::int64_t line, ByteString& 
         bytes.assign(text.substr(prefixLength));
         return static_cast<std::int64_t>(prefixLength);
     }
-    const HexView hex = FindHexView(text);
-    if (hex.groups == 0 || !IsDataPrefix(text.substr(0, hex.prefix)))
-        return std::nullopt;
-    bytes.assign(hex.groups, '\0');
-    PackHexView(text.substr(hex.prefix), bytes.data());
-    return static_cast<std::int64_t>(hex.prefix);
+    if (const std::optional<std::size_t> prefix = DataLineBytes(text, bytes))
+        return static_cast<std::int64_t>(*prefix);
+    return std::nullopt;
 }
 
 std::uint64_t LineStore::Rewrites() const {

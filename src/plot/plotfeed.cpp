@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plot/plotfeed.h"
 
-#include "logstore/hexview.h"
-
 namespace corvane {
 
 void PlotFeed::Take(PlotLink link, std::string_view sender, std::string_view line,
@@ -10,11 +8,8 @@ void PlotFeed::Take(PlotLink link, std::string_view sender, std::string_view lin
     if (follow_ != PlotFollow::Both &&
         (follow_ == PlotFollow::Serial) != (link == PlotLink::Serial))
         return;
-    const HexView hex = FindHexView(line);
-    if (hex.groups == 0 || !IsDataPrefix(line.substr(0, hex.prefix)))
+    if (!DataLineBytes(line, bytes_))
         return;
-    bytes_.resize(hex.groups);
-    PackHexView(line.substr(hex.prefix), bytes_.data());
     text_.clear();
     AppendDataView(bytes_, {DataView::Text, encoding_}, text_);
     ParseLineNumbers(text_, numbers_);
