@@ -2,6 +2,7 @@
 #include "console/panecopy.h"
 
 #include "console/logpane.h"
+#include "console/taskprogress.h"
 #include "logstore/selectiontext.h"
 #include "logstore/slicedtask.h"
 
@@ -18,9 +19,6 @@ namespace {
 
 // A text this large is counted and built at once: a millisecond or two.
 constexpr std::int64_t kAtOnce = std::int64_t{1} << 20;
-// A copy that takes longer than this shows its progress.
-constexpr int kQuietMs = 500;
-constexpr int kProgressSteps = 1000;
 
 const QString kPlainText = QStringLiteral("text/plain");
 
@@ -109,14 +107,8 @@ bool TPaneCopy::Copy(TextRange range, std::int64_t limit, corvane::LocalTimeText
 }
 
 void TPaneCopy::ShowProgress(Build& build) {
-    // Not modal: a modal progress dialog runs the event loop inside every update of its value.
-    auto* progress = new QProgressDialog(QStringLiteral("Copying the selection"),
-                                         QStringLiteral("Cancel"), 0, 0, pane_->window());
-    progress->setObjectName(QStringLiteral("copyProgress"));
-    progress->setWindowTitle(QStringLiteral("Corvane"));
-    progress->setMinimumDuration(kQuietMs);
-    progress->setAutoClose(false);
-    progress->setAutoReset(false);
+    QProgressDialog* progress = NewTaskProgress(QStringLiteral("Copying the selection"),
+                                                QStringLiteral("copyProgress"), pane_->window());
     connect(progress, &QProgressDialog::canceled, this, [this] { copy_.reset(); });
     build.progress = progress;
 }
@@ -165,12 +157,9 @@ void TPaneCopy::Stepped(Build& build, bool done) {
         // Only once the dialog has shown itself, after half a second: a value set earlier
         // would have it shown at once on a guess of the time left.
         if (build.progress && build.progress->isVisible()) {
-            // In thousandths of the counted characters, by the bytes of UTF-8 built: a character
-            // outside ASCII, or a line's time, makes the count short of them.
-            const std::int64_t total = std::max<std::int64_t>(1, build.text.Size());
-            build.progress->setMaximum(kProgressSteps);
-            build.progress->setValue(static_cast<int>(std::min<std::int64_t>(
-                build.text.Built() * kProgressSteps / total, kProgressSteps - 1)));
+            // The counted characters, by the bytes of UTF-8 built: a character outside ASCII, or
+            // a line's time, makes the count short of them.
+            SetTaskProgress(*build.progress, build.text.Built(), build.text.Size());
         }
         return;
     }
