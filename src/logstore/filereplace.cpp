@@ -91,7 +91,13 @@ std::optional<FileError> BeginReplacement(const std::string& path, FileReplaceme
     return std::nullopt;
 }
 
-int CompleteReplacement(const FileReplacement& replacement) {
+int CompleteReplacement(FileReplacement& replacement) {
+    // On the disk before it takes the target's name.
+    const int synced = ::fsync(replacement.fd) != 0 ? errno : 0;
+    const int closed = ::close(replacement.fd) != 0 ? errno : 0;
+    replacement.fd = -1;
+    if (synced != 0 || closed != 0)
+        return synced != 0 ? synced : closed;
     if (::rename(replacement.temporary.c_str(), replacement.target.c_str()) != 0)
         return errno;
     const std::string folder = FolderOf(replacement.target);
@@ -111,13 +117,11 @@ std::optional<FileError> ReplaceFileWith(const std::string& path, std::string_vi
     if (auto error = BeginReplacement(path, file))
         return error;
     int code = WriteWhole(file.fd, bytes.data(), bytes.size());
-    // On the disk before it takes the target's name.
-    if (code == 0 && ::fsync(file.fd) != 0)
-        code = errno;
-    if (::close(file.fd) != 0 && code == 0)
-        code = errno;
-    if (code == 0)
+    if (code == 0) {
         code = CompleteReplacement(file);
+    } else {
+        ::close(file.fd);
+    }
     if (code == 0)
         return std::nullopt;
     ::unlink(file.temporary.c_str());

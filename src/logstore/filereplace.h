@@ -24,9 +24,10 @@ struct FileReplacement {
 // Makes the new file beside the file path leads to; the failure names path.
 std::optional<FileError> BeginReplacement(const std::string& path, FileReplacement& replacement);
 
-// Puts the new file (written, synced and closed) in the target's place, then syncs the folder so
-// that the new name survives a power cut. 0, or the errno value of the failure.
-int CompleteReplacement(const FileReplacement& replacement);
+// Puts the written new file on the disk and closes it (fd is -1 after, whatever happens), puts it
+// in the target's place, then syncs the folder so that the new name survives a power cut. 0, or
+// the errno value of the first failure.
+int CompleteReplacement(FileReplacement& replacement);
 
 // Replaces the file path leads to with one that holds bytes, as above, in one go (for a file
 // small enough to be made in memory first); the failure names path.

@@ -89,13 +89,6 @@ void StoreSave::Shared::Run() {
                 break;
             if (queue.empty()) {
                 lock.unlock();
-                // Complete: on the disk before it takes the target's name.
-                if (::fsync(file.fd) != 0)
-                    return End(State::Failed, FileErrorOf(path, errno));
-                const int closed = ::close(file.fd);
-                file.fd = -1;
-                if (closed != 0)
-                    return End(State::Failed, FileErrorOf(path, errno));
                 if (const int code = CompleteReplacement(file))
                     return End(State::Failed, FileErrorOf(path, code));
                 return End(State::Done);
