@@ -63,8 +63,10 @@ QString LineDetails(const LineStore& store, std::int64_t line, LocalTimeText& cl
     } else {
         const ByteString text = store.Line(line);
         const HexView view = FindHexView(text);
-        bytes.resize(view.groups);
-        PackHexView(std::string_view(text).substr(view.prefix), bytes.data());
+        // As many as are told, and one more to tell that more follow.
+        bytes.resize(std::min<std::size_t>(view.groups, kDetailedBytes + 1));
+        PackHexView(std::string_view(text).substr(view.prefix, kHexGroupSize * bytes.size()),
+                    bytes.data());
     }
     const auto size = static_cast<std::int64_t>(bytes.size());
     const std::int64_t shown = std::min(size, kDetailedBytes);
