@@ -10,7 +10,8 @@
 //   left any sample out;
 // - the chart's repaints and the frames it took in, and the shortest time between two repaints;
 // - how late a 10 ms timer on the UI thread fired (worst and 99th percentile);
-// - the CPU spent per 1,000 samples with the plot open, less what the same lines cost without it;
+// - the CPU spent per 1,000 samples with the plot open (its reading thread's included), less what
+//   the same lines cost without it;
 // - the resident memory every ten seconds and the samples the plot keeps (bounded by its window).
 
 #include "benchsupport.h"
@@ -257,6 +258,7 @@ int main(int argc, char** argv) {
                         static_cast<long long>(plot.Series().SamplesKept()), Points(plot));
             std::fflush(stdout);
         });
+        plot.Settle();
         WaitForFrame(plot);
         const int frames = plot.Frames() - framesBefore;
 

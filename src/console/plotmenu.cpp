@@ -23,9 +23,10 @@ void TPlotMenu::Open() {
         plot_ = new TPlotWindow(&window_, window_.mmLogRec, settings_, dialogs_);
         plot_->restoreGeometry(settings_.PlotGeometry());
         window_.SetReceivedTap([plot = plot_](corvane::PlotLink link, std::string_view sender,
-                                              const corvane::ByteString& line, std::int64_t time) {
+                                              std::span<const corvane::ByteString> lines,
+                                              std::span<const std::int64_t> times) {
             if (plot)
-                plot->Take(link, sender, line, time);
+                plot->Take(link, sender, lines, times);
         });
         plot_->installEventFilter(this);
     }

@@ -81,7 +81,8 @@ QString ClockText(std::int64_t time) {
 
 TPlotWindow::TPlotWindow(QWidget* parent, TLogPane* pane, corvane::Settings& settings,
                          Dialogs& dialogs)
-    : QWidget(parent, Qt::Window), settings_(settings), dialogs_(dialogs), pane_(pane) {
+    : QWidget(parent, Qt::Window), settings_(settings), dialogs_(dialogs), pane_(pane),
+      feed_([this](corvane::PlotNumbers& numbers) { TakeNumbers(numbers); }) {
     setObjectName(QStringLiteral("plotWindow"));
     setWindowTitle(QStringLiteral("Plot"));
     MakeControls();
@@ -195,9 +196,13 @@ void TPlotWindow::MakeControls() {
 }
 
 void TPlotWindow::Take(corvane::PlotLink link, std::string_view sender,
-                       const corvane::ByteString& line, std::int64_t time) {
-    feed_.SetEncoding(pane_->View().encoding);
-    feed_.Take(link, sender, line, time);
+                       std::span<const corvane::ByteString> lines,
+                       std::span<const std::int64_t> times) {
+    feed_.Take(link, sender, lines, times, pane_->View().encoding);
+}
+
+void TPlotWindow::TakeNumbers(corvane::PlotNumbers& numbers) {
+    numbers.AddTo(series_);
     if (series_.Changes() != framedChanges_)
         RequestFrame();
 }

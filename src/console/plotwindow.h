@@ -3,7 +3,8 @@
 // The plot window: the numbers of the received lines over their time (plot/plotseries.h), one
 // line a series, drawn through what draws its samples exactly at the chart's resolution
 // (plot/plotenvelope.h): a few points a pixel column, however many samples the window holds.
-// Lines come in through Take, as the lower pane gets them; the chart follows at most once a
+// Lines come in through Take, as the lower pane gets them, and their numbers a moment later from
+// the feed's thread (plot/plotfeed.h); the chart follows at most once a
 // display frame, however many lines came in it, and paused not at all. Above the chart: the link
 // followed, the time shown, a fixed vertical scale, Pause, "Save as PNG" and "Save as CSV";
 // beside it one tick a series, in its colour, to hide it; under it what the cursor reads at the
@@ -18,6 +19,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -39,9 +41,9 @@ public:
     TPlotWindow(QWidget* parent, class TLogPane* pane, corvane::Settings& settings,
                 Dialogs& dialogs);
 
-    // One line of the lower pane, from link at time (sender: a datagram's).
-    void Take(corvane::PlotLink link, std::string_view sender, const corvane::ByteString& line,
-              std::int64_t time);
+    // Lines of the lower pane from link, each at its time (sender: a datagram's).
+    void Take(corvane::PlotLink link, std::string_view sender,
+              std::span<const corvane::ByteString> lines, std::span<const std::int64_t> times);
 
     // controls, as the operator uses them
     void SetFollow(corvane::PlotFollow follow);
@@ -56,6 +58,8 @@ public:
     void SaveAsCsv();
 
     // reading (tests and benchmarks)
+    // Waits until the numbers of every line taken are in the series.
+    void Settle() { feed_.Settle(); }
     const corvane::PlotSeries& Series() const { return series_; }
     TPlotChart* Chart() const { return chart_; }
     // The series the chart has a line for (one each, in the order of Series().All()), and the
@@ -88,6 +92,7 @@ private:
     // controls
     void MakeControls();
     void RequestFrame();
+    void TakeNumbers(corvane::PlotNumbers& numbers);
     // Brings the chart up to date with the series: new series get their line and tick, each
     // line gets what draws its samples in view, the axes the view's span, and the chart one
     // repaint.
@@ -101,7 +106,6 @@ private:
     Dialogs& dialogs_;
     TLogPane* pane_;
     corvane::PlotSeries series_;
-    corvane::PlotFeed feed_{series_};
 
     QComboBox* follow_;
     QComboBox* seconds_;
@@ -129,4 +133,6 @@ private:
     std::uint64_t framedChanges_ = 0;
     int frames_ = 0;
     std::optional<QPoint> mouse_; // over the chart, in its coordinates
+    // Last: its thread hands numbers over to what is above until it ends.
+    corvane::PlotFeed feed_;
 };

@@ -400,16 +400,14 @@ void TfrmMain::AppendReceived(corvane::PlotLink link, std::string_view sender,
                               const corvane::ByteString& line, std::int64_t time) {
     mmLogRec->Append(line, time);
     if (receivedTap_)
-        receivedTap_(link, sender, line, time);
+        receivedTap_(link, sender, {&line, 1}, {&time, 1});
 }
 
 void TfrmMain::AddLinesToLogRec(std::span<const corvane::ByteString> lines,
                                 std::span<const std::int64_t> times) {
     mmLogRec->Append(lines, times);
-    if (receivedTap_) {
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            receivedTap_(corvane::PlotLink::Serial, {}, lines[i], times[i]);
-    }
+    if (receivedTap_)
+        receivedTap_(corvane::PlotLink::Serial, {}, lines, times);
 }
 
 void TfrmMain::btnClearLogClick() {

@@ -13,7 +13,7 @@
 #include "console/ttimer.h"
 #include "core/logpanes.h"
 #include "core/stream.h"
-#include "plot/plotfeed.h"
+#include "plot/plotlink.h"
 #include "udp/idudpserver.h"
 
 #include <QAction>
@@ -27,6 +27,7 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 #include <string_view>
 
 class Dialogs;
@@ -130,10 +131,11 @@ public:
     // The user guide's file:// address, which the logo and the About box lead to.
     const corvane::ByteString& GuideAddress() const { return guideAddress_; }
 
-    // Each received line as it goes to the lower pane, with its link and a datagram's sender:
-    // what a plot follows. Empty: nobody, and a line costs nothing more.
+    // The received lines as they go to the lower pane, each with its time, with their link and
+    // a datagram's sender: what a plot follows. Empty: nobody, and a line costs nothing more.
     using ReceivedTap = std::function<void(corvane::PlotLink link, std::string_view sender,
-                                           const corvane::ByteString& line, std::int64_t time)>;
+                                           std::span<const corvane::ByteString> lines,
+                                           std::span<const std::int64_t> times)>;
     void SetReceivedTap(ReceivedTap tap) { receivedTap_ = std::move(tap); }
 
     // The panes' tools, the received-bytes capture and the payload recall.

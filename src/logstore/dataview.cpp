@@ -81,14 +81,6 @@ constexpr std::array<Writing, 256> Writings(TextEncoding encoding) {
 constexpr std::array<Writing, 256> kUtf8Writings = Writings(TextEncoding::Utf8);
 constexpr std::array<Writing, 256> kWindows1251Writings = Writings(TextEncoding::Windows1251);
 
-std::string_view WithoutLineEnd(std::string_view bytes) {
-    if (bytes.ends_with("\r\n"))
-        return bytes.substr(0, bytes.size() - 2);
-    if (bytes.ends_with('\n') || bytes.ends_with('\r'))
-        return bytes.substr(0, bytes.size() - 1);
-    return bytes;
-}
-
 // The character of a well-formed UTF-8 sequence of two to four bytes at the start of bytes
 // (no overlong form, no surrogate, nothing beyond U+10FFFF) and its length; length 0 when the
 // bytes do not start one.
@@ -200,6 +192,14 @@ void AppendUtf8Character(char32_t character, ByteString& out) {
 
 } // namespace
 
+std::string_view WithoutLineEnd(std::string_view bytes) {
+    if (bytes.ends_with("\r\n"))
+        return bytes.substr(0, bytes.size() - 2);
+    if (bytes.ends_with('\n') || bytes.ends_with('\r'))
+        return bytes.substr(0, bytes.size() - 1);
+    return bytes;
+}
+
 bool IsDataPrefix(std::string_view prefix) {
     // The arrow of a datagram stands alone when one host is listened to; a sent datagram's line
     // ("<-" and the text as typed) is the operator's text, not a view of bytes.
@@ -225,11 +225,9 @@ void AppendDataView(std::string_view bytes, PaneView view, ByteString& out) {
 }
 
 std::optional<std::size_t> DataLineBytes(std::string_view line, ByteString& bytes) {
-    const HexView hex = FindHexView(line);
+    const HexView hex = PackHexViewAtEnd(line, bytes);
     if (hex.groups == 0 || !IsDataPrefix(line.substr(0, hex.prefix)))
         return std::nullopt;
-    bytes.resize(hex.groups);
-    PackHexView(line.substr(hex.prefix), bytes.data());
     return hex.prefix;
 }
 
@@ -244,6 +242,14 @@ bool AppendLineInView(std::string_view line, PaneView view, ByteString& out) {
     out.append(line.substr(0, *prefix));
     AppendDataView(bytes, view, out);
     return true;
+}
+
+bool ShownAsIs(std::string_view bytes, TextEncoding encoding) {
+    const auto& writings = encoding == TextEncoding::Utf8 ? kUtf8Writings : kWindows1251Writings;
+    return std::all_of(bytes.begin(), bytes.end(), [&](char byte) {
+        const Writing& writing = writings[static_cast<unsigned char>(byte)];
+        return writing.length == 1 && writing.characters[0] == byte;
+    });
 }
 
 ByteString TextViewBytes(std::string_view text, TextEncoding encoding) {

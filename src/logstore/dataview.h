@@ -50,6 +50,13 @@ std::optional<std::size_t> DataLineBytes(std::string_view line, ByteString& byte
 // in a view other than Hex.
 bool AppendLineInView(std::string_view line, PaneView view, ByteString& out);
 
+// The bytes the Text view shows: a line end at the end (CR LF, LF or CR) left out.
+std::string_view WithoutLineEnd(std::string_view bytes);
+
+// Whether the Text view writes each of bytes as it is: printable ASCII but the backslash, a tab,
+// and in Windows-1251 the upper half but 0x98. What most devices print.
+bool ShownAsIs(std::string_view bytes, TextEncoding encoding);
+
 // The bytes the text of a Text view (what follows its space) stands for, line end excepted: the
 // inverse of the rendering.
 ByteString TextViewBytes(std::string_view text, TextEncoding encoding);

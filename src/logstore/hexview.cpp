@@ -38,6 +38,25 @@ void PackHexView(std::string_view view, char* raw) {
         *raw++ = static_cast<char>(DigitValue(view[at + 1]) << 4 | DigitValue(view[at + 2]));
 }
 
+HexView PackHexViewAtEnd(std::string_view text, ByteString& raw) {
+    raw.resize(text.size() / kHexGroupSize);
+    char* const rawEnd = raw.data() + raw.size();
+    char* to = rawEnd;
+    const char* const begin = text.data();
+    const char* at = begin + text.size();
+    while (at - begin >= static_cast<std::ptrdiff_t>(kHexGroupSize)) {
+        const int high = DigitValue(at[-2]);
+        const int low = DigitValue(at[-1]);
+        if (at[-3] != kHexGroupSeparator || (high | low) < 0)
+            break;
+        *--to = static_cast<char>(high << 4 | low);
+        at -= kHexGroupSize;
+    }
+    const auto groups = static_cast<std::size_t>(rawEnd - to);
+    raw.erase(0, static_cast<std::size_t>(to - raw.data()));
+    return {static_cast<std::size_t>(at - begin), groups};
+}
+
 void UnpackHexView(const char* raw, std::int64_t from, std::int64_t to, ByteString& out) {
     const auto start = out.size();
     out.resize(start + static_cast<std::size_t>(to - from));

@@ -24,6 +24,10 @@ HexView FindHexView(std::string_view text);
 // Writes the bytes the groups of view show (text from the first group on) to raw.
 void PackHexView(std::string_view view, char* raw);
 
+// The hex view at the end of text, as FindHexView finds it, with the bytes it shows written over
+// raw: one pass over the view where the two above take two.
+HexView PackHexViewAtEnd(std::string_view text, ByteString& raw);
+
 // Appends to out the characters from..to of the view that shows raw, where raw holds the bytes
 // from group from / 3 on.
 void UnpackHexView(const char* raw, std::int64_t from, std::int64_t to, ByteString& out);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plot/linenumbers.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -8,8 +9,19 @@ namespace corvane {
 
 namespace {
 
-bool IsSeparator(char c) {
-    return c == ',' || c == ' ' || c == '\t' || c == ';';
+// Each byte's part in a line, looked up: a plot reads a hundred thousand lines a second.
+enum Part : unsigned char { kInWord, kSeparator, kNameEnd };
+constexpr std::array<unsigned char, 256> kParts = [] {
+    std::array<unsigned char, 256> parts{};
+    for (const unsigned char separator : {',', ' ', '\t', ';'})
+        parts[separator] = kSeparator;
+    parts[':'] = kNameEnd;
+    parts['='] = kNameEnd;
+    return parts;
+}();
+
+Part PartOf(char c) {
+    return static_cast<Part>(kParts[static_cast<unsigned char>(c)]);
 }
 
 bool IsDigit(char c) {
@@ -24,22 +36,22 @@ std::size_t SkipDigits(std::string_view text, std::size_t& at) {
     return at - start;
 }
 
-// The word's name and value part: split at its last ':' or '='. A name starts with neither a
-// digit nor a sign nor a point, so that a clock time ("12:30:45") names nothing.
+// The word's name and value part: split at its last ':' or '=' (nameEnd, or npos for none). A
+// name starts with neither a digit nor a sign nor a point, so that a clock time ("12:30:45")
+// names nothing.
 struct Word {
     std::string_view name;
     std::string_view value;
     bool named = false;
 };
 
-Word SplitWord(std::string_view word) {
-    const std::size_t mark = word.find_last_of(":=");
-    if (mark == std::string_view::npos || mark == 0)
+Word SplitWord(std::string_view word, std::size_t nameEnd) {
+    if (nameEnd == std::string_view::npos || nameEnd == 0)
         return {{}, word, false};
     const char first = word.front();
     if (IsDigit(first) || first == '+' || first == '-' || first == '.')
         return {{}, word, false};
-    return {word.substr(0, mark), word.substr(mark + 1), true};
+    return {word.substr(0, nameEnd), word.substr(nameEnd + 1), true};
 }
 
 } // namespace
@@ -79,14 +91,20 @@ void ParseLineNumbers(std::string_view line, std::vector<LineNumber>& numbers) {
     std::string_view pendingName;
     bool pending = false;
     for (std::size_t at = 0; at < line.size();) {
-        while (at < line.size() && IsSeparator(line[at]))
+        while (at < line.size() && PartOf(line[at]) == kSeparator)
             ++at;
         std::size_t end = at;
-        while (end < line.size() && !IsSeparator(line[end]))
-            ++end;
+        std::size_t nameEnd = std::string_view::npos;
+        for (; end < line.size(); ++end) {
+            const Part part = PartOf(line[end]);
+            if (part == kSeparator)
+                break;
+            if (part == kNameEnd)
+                nameEnd = end - at;
+        }
         if (end == at)
             break;
-        const Word word = SplitWord(line.substr(at, end - at));
+        const Word word = SplitWord(line.substr(at, end - at), nameEnd);
         at = end;
         double value = 0;
         const bool isNumber = ParseNumber(word.value, value);

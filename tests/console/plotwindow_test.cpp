@@ -63,9 +63,10 @@ protected:
         data.Write(bytes.data(), bytes.size());
         frm.IdUDPServer1UDPRead(*frm.IdUDPServer1, data, binding);
     }
-    // Waits for the chart to take what came.
-    bool Drawn(const TPlotWindow* plot) {
+    // Waits for the chart to take what came: the numbers of every line, then a frame.
+    bool Drawn(TPlotWindow* plot) {
         const int frames = plot->Frames();
+        plot->Settle();
         return QTest::qWaitFor([&] { return plot->Frames() > frames; }, 10000);
     }
     // Each line of the chart is drawn through what draws every sample of its series in view at
@@ -151,6 +152,7 @@ TEST_F(PlotWindow, FollowsTheLinkChosenAndRemembersIt) {
     EXPECT_EQ(Open()->Series().All().size(), 0u);
     Datagram("3", "127.0.0.6", start_ + 2000);
     Serial("4\r\n", start_ + 2000);
+    frm.Tools()->Plot()->Window()->Settle();
     EXPECT_EQ(frm.Tools()->Plot()->Window()->Series().All().size(), 1u) << "serial, as left";
 }
 
@@ -204,6 +206,7 @@ TEST_F(PlotWindow, PauseStopsThePlotAndKeepsTheData) {
     const int frames = plot->Frames();
     for (int i = 101; i <= 400; ++i)
         Serial("v=" + std::to_string(i) + "\n", start_ + i * 10'000);
+    plot->Settle();
     QTest::qWait(100);
     EXPECT_EQ(plot->Frames(), frames);
     EXPECT_EQ(plot->Drawn(0).back().value, 100) << "the plot stopped";

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "plot/linereader.h"
+
+#include <algorithm>
+
+namespace corvane {
+
+std::span<const LineNumber> DataLineReader::Read(std::string_view line, TextEncoding encoding) {
+    numbers_.clear();
+    if (!DataLineBytes(line, bytes_))
+        return {};
+    // A byte the view writes otherwise than as it is becomes characters that are neither
+    // separators nor a number's (an escape, a doubled backslash, a decoded character), so the
+    // bytes hold the numbers, their places and their names' places of the view. Only a name
+    // holding such a byte reads otherwise there.
+    ParseLineNumbers(WithoutLineEnd(bytes_), numbers_);
+    if (std::all_of(numbers_.begin(), numbers_.end(),
+                    [&](const LineNumber& number) { return ShownAsIs(number.name, encoding); }))
+        return numbers_;
+    text_.clear();
+    AppendDataView(bytes_, {DataView::Text, encoding}, text_);
+    ParseLineNumbers(text_, numbers_);
+    return numbers_;
+}
+
+} // namespace corvane
