@@ -95,6 +95,7 @@ FeedFigures Feed(const PtyPair& pty, std::string_view data, const Receiver& rece
         malloc_trim(0);
     ResetPeakResident(receiver.pid);
     const ProcessFigures before = ReadProcessFigures(receiver.pid);
+    const double uiCpuBefore = ThreadCpuSeconds();
     const auto start = Clock::now();
     std::thread device([&] {
         while (written < data.size()) {
@@ -112,13 +113,16 @@ FeedFigures Feed(const PtyPair& pty, std::string_view data, const Receiver& rece
     });
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const ProcessFigures after = ReadProcessFigures(receiver.pid);
+    const double uiCpu = ThreadCpuSeconds() - uiCpuBefore;
     device.join();
 
     FeedFigures figures;
     figures.seconds = seconds;
     figures.cpuSeconds = after.cpuSeconds - before.cpuSeconds;
-    if (receiver.pid == getpid())
+    if (receiver.pid == getpid()) {
         figures.cpuSeconds -= writerCpu;
+        figures.uiCpuSeconds = uiCpu;
+    }
     figures.memoryGrowthMb = after.peakMb - before.residentMb;
     return figures;
 }

@@ -42,6 +42,7 @@ struct Receiver {
 struct FeedFigures {
     double seconds = 0;        // first write until all taken and on screen
     double cpuSeconds = 0;     // the receiver's, without the writing
+    double uiCpuSeconds = 0;   // of that, its UI thread's (the window in this process)
     double memoryGrowthMb = 0; // its peak resident size over its size at the start
 };
 

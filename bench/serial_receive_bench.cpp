@@ -60,9 +60,9 @@ public:
         TfrmMain::AddToLogRec(line, time);
         handed += BytesIn(line);
     }
-    void AddLinesToLogRec(std::span<const ByteString> lines,
-                          std::span<const std::int64_t> times) override {
-        TfrmMain::AddLinesToLogRec(lines, times);
+    void AddLinesToLogRec(std::span<const ByteString> lines, std::span<const std::int64_t> times,
+                          std::span<const std::string_view> bytes) override {
+        TfrmMain::AddLinesToLogRec(lines, times, bytes);
         for (const ByteString& line : lines)
             handed += BytesIn(line);
     }
@@ -348,9 +348,10 @@ void RunWithPlot(int rounds) {
                 RunWindow(text, {{.end = corvane::SplitRule::End::AfterByte, .endByte = 0x0A},
                                  {corvane::DataView::Text, corvane::TextEncoding::Utf8},
                                  plot});
-            std::printf("  %-12s %6.2f MB/s shown, %.3f CPU s per MB, %s%s\n",
+            std::printf("  %-12s %6.2f MB/s shown, %.4f CPU s per MB (UI thread %.4f), %s%s\n",
                         plot ? "with plot" : "without plot", megabytes / run.feed.seconds,
-                        run.feed.cpuSeconds / megabytes, run.note.c_str(),
+                        run.feed.cpuSeconds / megabytes, run.feed.uiCpuSeconds / megabytes,
+                        run.note.c_str(),
                         !run.readback                 ? " (not read)"
                         : run.readback->fault.empty() ? ", every byte"
                                                       : ", FAULT");

@@ -24,9 +24,10 @@ void TPlotMenu::Open() {
         plot_->restoreGeometry(settings_.PlotGeometry());
         window_.SetReceivedTap([plot = plot_](corvane::PlotLink link, std::string_view sender,
                                               std::span<const corvane::ByteString> lines,
-                                              std::span<const std::int64_t> times) {
+                                              std::span<const std::int64_t> times,
+                                              std::span<const std::string_view> bytes) {
             if (plot)
-                plot->Take(link, sender, lines, times);
+                plot->Take(link, sender, lines, times, bytes);
         });
         plot_->installEventFilter(this);
     }

@@ -197,8 +197,9 @@ void TPlotWindow::MakeControls() {
 
 void TPlotWindow::Take(corvane::PlotLink link, std::string_view sender,
                        std::span<const corvane::ByteString> lines,
-                       std::span<const std::int64_t> times) {
-    feed_.Take(link, sender, lines, times, pane_->View().encoding);
+                       std::span<const std::int64_t> times,
+                       std::span<const std::string_view> bytes) {
+    feed_.Take(link, sender, lines, times, bytes, pane_->View().encoding);
 }
 
 void TPlotWindow::TakeNumbers(corvane::PlotNumbers& numbers) {

@@ -41,9 +41,11 @@ public:
     TPlotWindow(QWidget* parent, class TLogPane* pane, corvane::Settings& settings,
                 Dialogs& dialogs);
 
-    // Lines of the lower pane from link, each at its time (sender: a datagram's).
+    // Lines of the lower pane from link, each at its time (sender: a datagram's), with the bytes
+    // their hex views show where the link gave them (plot/plotfeed.h).
     void Take(corvane::PlotLink link, std::string_view sender,
-              std::span<const corvane::ByteString> lines, std::span<const std::int64_t> times);
+              std::span<const corvane::ByteString> lines, std::span<const std::int64_t> times,
+              std::span<const std::string_view> bytes);
 
     // controls, as the operator uses them
     void SetFollow(corvane::PlotFollow follow);

@@ -393,21 +393,23 @@ void TfrmMain::AddToLog(const corvane::ByteString& line, std::int64_t time) {
 }
 
 void TfrmMain::AddToLogRec(const corvane::ByteString& line, std::int64_t time) {
-    AppendReceived(corvane::PlotLink::Serial, {}, line, time);
+    AppendReceived(corvane::PlotLink::Serial, {}, line, time, {});
 }
 
 void TfrmMain::AppendReceived(corvane::PlotLink link, std::string_view sender,
-                              const corvane::ByteString& line, std::int64_t time) {
+                              const corvane::ByteString& line, std::int64_t time,
+                              std::span<const std::string_view> bytes) {
     mmLogRec->Append(line, time);
     if (receivedTap_)
-        receivedTap_(link, sender, {&line, 1}, {&time, 1});
+        receivedTap_(link, sender, {&line, 1}, {&time, 1}, bytes);
 }
 
 void TfrmMain::AddLinesToLogRec(std::span<const corvane::ByteString> lines,
-                                std::span<const std::int64_t> times) {
+                                std::span<const std::int64_t> times,
+                                std::span<const std::string_view> bytes) {
     mmLogRec->Append(lines, times);
     if (receivedTap_)
-        receivedTap_(corvane::PlotLink::Serial, {}, lines, times);
+        receivedTap_(corvane::PlotLink::Serial, {}, lines, times, bytes);
 }
 
 void TfrmMain::btnClearLogClick() {

@@ -49,7 +49,8 @@ public:
     void AddToLog(const corvane::ByteString& line, std::int64_t time) override;
     void AddToLogRec(const corvane::ByteString& line, std::int64_t time) override;
     void AddLinesToLogRec(std::span<const corvane::ByteString> lines,
-                          std::span<const std::int64_t> times) override;
+                          std::span<const std::int64_t> times,
+                          std::span<const std::string_view> bytes) override;
 
     // layout
     QWidget* client;
@@ -132,10 +133,12 @@ public:
     const corvane::ByteString& GuideAddress() const { return guideAddress_; }
 
     // The received lines as they go to the lower pane, each with its time, with their link and
-    // a datagram's sender: what a plot follows. Empty: nobody, and a line costs nothing more.
-    using ReceivedTap = std::function<void(corvane::PlotLink link, std::string_view sender,
-                                           std::span<const corvane::ByteString> lines,
-                                           std::span<const std::int64_t> times)>;
+    // a datagram's sender, and the bytes each one's hex view shows where the link gave them
+    // (none: read them from the lines): what a plot follows. Empty: nobody, and a line costs
+    // nothing more.
+    using ReceivedTap = std::function<void(
+        corvane::PlotLink link, std::string_view sender, std::span<const corvane::ByteString> lines,
+        std::span<const std::int64_t> times, std::span<const std::string_view> bytes)>;
     void SetReceivedTap(ReceivedTap tap) { receivedTap_ = std::move(tap); }
 
     // The panes' tools, the received-bytes capture and the payload recall.
@@ -166,8 +169,10 @@ private:
     void SetTabOrder();
     void LayOutLogGroup();
     int LogGroupMaxTopHeight() const;
+    // bytes: what the line's hex view shows, where the link has them at hand.
     void AppendReceived(corvane::PlotLink link, std::string_view sender,
-                        const corvane::ByteString& line, std::int64_t time);
+                        const corvane::ByteString& line, std::int64_t time,
+                        std::span<const std::string_view> bytes);
 
     // Connects signal to handler through the central error display.
     template <class Sender, class Signal>

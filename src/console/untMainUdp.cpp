@@ -115,7 +115,9 @@ void TfrmMain::IdUDPServer1UDPRead(corvane::TIdUDPServer&, corvane::Stream& ADat
     }
     corvane::AppendHexView(line, data.data(), data.size());
     // The datagram's arrival, not the handler's call.
-    AppendReceived(corvane::PlotLink::Udp, ABinding.SenderIP(), line, ABinding.ReceivedAt());
+    const std::string_view bytes = data;
+    AppendReceived(corvane::PlotLink::Udp, ABinding.SenderIP(), line, ABinding.ReceivedAt(),
+                   {&bytes, 1});
 }
 
 void TfrmMain::IdUDPServer1UDPLoss(corvane::TIdUDPServer&, std::uint64_t ALost) {

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 namespace corvane {
 
@@ -26,9 +27,12 @@ public:
     // Appends one line to the lower pane: received data.
     virtual void AddToLogRec(const ByteString& line, std::int64_t time) = 0;
     // Appends lines to the lower pane at once, the ith with times[i]: the frames a worker hands
-    // over together, which a pane can follow once rather than line by line.
+    // over together, which a pane can follow once rather than line by line. bytes[i] is what the
+    // hex view of lines[i] shows, for whoever follows the bytes without reading the view back.
     virtual void AddLinesToLogRec(std::span<const ByteString> lines,
-                                  std::span<const std::int64_t> times) {
+                                  std::span<const std::int64_t> times,
+                                  std::span<const std::string_view> bytes) {
+        (void)bytes;
         for (std::size_t i = 0; i < lines.size(); ++i)
             AddToLogRec(lines[i], times[i]);
     }

@@ -21,8 +21,10 @@ namespace corvane {
 class DataLineReader {
 public:
     // The numbers of line with its bytes in encoding; none for a line other than a data line.
-    // Names point into what the reader keeps: valid until the next Read.
+    // Names point into the line or what the reader keeps: valid until the next read.
     std::span<const LineNumber> Read(std::string_view line, TextEncoding encoding);
+    // The same for a data line given as the bytes its hex view shows.
+    std::span<const LineNumber> ReadBytes(std::string_view bytes, TextEncoding encoding);
 
 private:
     // Kept between lines: no allocation per line once they have grown.

@@ -9,6 +9,10 @@ namespace corvane {
 
 PlotFeed::PlotFeed(std::function<void(PlotNumbers&)> numbers, std::size_t mostQueued)
     : numbersTaker_(std::move(numbers)), mostQueued_(mostQueued) {
+    for (Queue* queue : {&queued_, &reading_}) {
+        queue->text.reserve(kReserved);
+        queue->lines.reserve(kReserved / 128);
+    }
     Start();
 }
 
@@ -23,7 +27,8 @@ PlotFeed::~PlotFeed() {
 }
 
 void PlotFeed::Take(PlotLink link, std::string_view sender, std::span<const ByteString> lines,
-                    std::span<const std::int64_t> times, TextEncoding encoding) {
+                    std::span<const std::int64_t> times, std::span<const std::string_view> bytes,
+                    TextEncoding encoding) {
     if (follow_ != PlotFollow::Both &&
         (follow_ == PlotFollow::Serial) != (link == PlotLink::Serial))
         return;
@@ -41,10 +46,12 @@ void PlotFeed::Take(PlotLink link, std::string_view sender, std::span<const Byte
     if (link == PlotLink::Udp)
         text.append(sender).append(" ");
     const std::size_t prefixLength = text.size() - prefixAt;
+    const bool given = !bytes.empty();
     for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = given ? bytes[i] : std::string_view(lines[i]);
         queued_.lines.push_back(
-            {text.size(), lines[i].size(), prefixAt, prefixLength, times[i], encoding});
-        text.append(lines[i]);
+            {text.size(), line.size(), prefixAt, prefixLength, times[i], encoding, given});
+        text.append(line);
     }
     lock.unlock();
     taken_ += lines.size();
@@ -69,8 +76,7 @@ void PlotFeed::Execute() {
         const std::size_t read = reading_.lines.size();
         reading_.text.clear();
         reading_.lines.clear();
-        const bool handOver = !numbers_.Empty();
-        if (handOver) {
+        if (!numbers_.Empty()) {
             // Dropped once the end was asked for: the taker may be on its way out.
             Synchronize([this] {
                 if (!Terminated())
@@ -80,17 +86,21 @@ void PlotFeed::Execute() {
         }
         read_ += read;
         WakeUiThread(); // Settle may be waiting
-        // The lines of the pause are read and handed over together.
-        if (handOver && !SleepUnlessTerminated(kHandOverMs))
+        // The lines of the pause are read and handed over together, and meanwhile a Take finds
+        // no thread to wake: a wake-up costs the UI thread more than the copy of a line.
+        if (!SleepUnlessTerminated(kHandOverMs))
             return;
     }
 }
 
 void PlotFeed::Read() {
     const std::string_view text = reading_.text;
-    for (const Queue::Line& line : reading_.lines)
+    for (const Queue::Line& line : reading_.lines) {
+        const std::string_view characters = text.substr(line.at, line.length);
         numbers_.Add(line.time, text.substr(line.prefixAt, line.prefixLength),
-                     reader_.Read(text.substr(line.at, line.length), line.encoding));
+                     line.bytes ? reader_.ReadBytes(characters, line.encoding)
+                                : reader_.Read(characters, line.encoding));
+    }
 }
 
 } // namespace corvane

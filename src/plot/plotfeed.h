@@ -7,11 +7,11 @@
 //
 // The pane takes tens of thousands of lines a second on the UI thread, and reading them there
 // would cost it half its speed. So the UI thread only copies the lines it follows into a queue;
-// a thread of the feed's own reads them and hands their numbers over to the UI thread
-// (core/handover.h) in the order of the lines, a hand-over at most every kHandOverMs however fast
-// lines come. Once the queue holds more than kMostQueued characters (by default), Take waits for
-// the thread to take them (running hand-overs meanwhile), so that a machine too busy for the
-// thread slows the pane down rather than fills the memory.
+// a thread of the feed's own reads them every kHandOverMs and hands their numbers over to the UI
+// thread (core/handover.h) in the order of the lines, one hand-over each time. Once the queue holds
+// more than kMostQueued characters (by default), Take waits for the thread to take them (running
+// hand-overs meanwhile), so that a machine too busy for the thread slows the pane down rather than
+// fills the memory.
 
 #include "core/bytestring.h"
 #include "core/thread.h"
@@ -34,8 +34,12 @@ namespace corvane {
 
 class PlotFeed final : private Thread {
 public:
-    static constexpr unsigned kHandOverMs = 10;
+    static constexpr unsigned kHandOverMs = 2;
     static constexpr std::size_t kMostQueued = 32 << 20;
+    // Characters each of the two queues has room for from the start: what comes in a few reads
+    // even at full speed. Grown at random as lines come, the queues would cost the UI thread
+    // more in new pages and copies than in lines.
+    static constexpr std::size_t kReserved = 4 << 20;
 
     // numbers: run on the UI thread with the numbers read since it last ran; it may take them.
     // mostQueued: the characters the queue holds at most.
@@ -48,16 +52,20 @@ public:
     void SetFollow(PlotFollow follow) { follow_ = follow; }
     PlotFollow Follow() const { return follow_; }
     // Lines of the lower pane from link, each at its time, their bytes in encoding; sender: the
-    // sender address of datagrams. Lines of a link not followed are left out here.
+    // sender address of datagrams. bytes: none, or what each line's hex view shows, which is then
+    // queued instead of the line, a third of its size, and read without decoding the hex view.
+    // Lines of a link not followed are left out here.
     void Take(PlotLink link, std::string_view sender, std::span<const ByteString> lines,
-              std::span<const std::int64_t> times, TextEncoding encoding);
+              std::span<const std::int64_t> times, std::span<const std::string_view> bytes,
+              TextEncoding encoding);
     // Whether the numbers of every line taken have been handed over.
     bool Settled() const { return read_.load() == taken_; }
     // Waits until Settled, running hand-overs (tests and benchmarks).
     void Settle();
 
 private:
-    // Lines as taken: their characters, and each one's series prefix, back to back.
+    // Lines as taken: each one's characters, or the bytes its hex view shows, and its series
+    // prefix, back to back.
     struct Queue {
         struct Line {
             std::size_t at;
@@ -66,6 +74,7 @@ private:
             std::size_t prefixLength;
             std::int64_t time;
             TextEncoding encoding;
+            bool bytes; // the line's bytes rather than its characters
         };
         ByteString text;
         std::vector<Line> lines;

@@ -219,8 +219,10 @@ void RxThread::ShowFrames() {
     if (lines_.size() < frames_.size())
         lines_.resize(frames_.size());
     times_.clear();
+    bytes_.clear();
     for (std::size_t i = 0; i < frames_.size(); ++i) {
         times_.push_back(frames_[i].time);
+        bytes_.push_back(frames_[i].bytes);
         ByteString& line = lines_[i];
         const ByteString& bytes = frames_[i].bytes;
         line.clear();
@@ -229,7 +231,8 @@ void RxThread::ShowFrames() {
         AppendHexView(line, bytes.data(), bytes.size());
     }
     SerialCounters().AddReceivedLines(frames_.size());
-    Synchronize([&] { panes_.AddLinesToLogRec(std::span(lines_).first(frames_.size()), times_); });
+    Synchronize(
+        [&] { panes_.AddLinesToLogRec(std::span(lines_).first(frames_.size()), times_, bytes_); });
     frames_.clear();
     // A long frame's line is not kept: only short lines' buffers are worth keeping.
     for (ByteString& line : lines_) {

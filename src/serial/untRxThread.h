@@ -20,6 +20,7 @@
 #include "platform/commapi.h"
 #include "serial/framesplitter.h"
 
+#include <string_view>
 #include <vector>
 
 namespace corvane {
@@ -54,12 +55,13 @@ private:
     DWORD overrunsReported_ = 0; // of which the UART's overrun events
     bool hangUpReported_ = false;
     FrameSplitter splitter_;
-    std::vector<Frame> frames_;       // ended, to be shown
-    std::vector<ByteString> lines_;   // the hex lines of the frames being shown
-    std::vector<std::int64_t> times_; // and their times
-    bool waitPending_ = false;        // a WaitCommEvent is pending on overlapped_
-    bool waitFailed_ = false;         // the last step's wait failed
-    DWORD events_ = 0;                // written when that wait completes
+    std::vector<Frame> frames_;           // ended, to be shown
+    std::vector<ByteString> lines_;       // the hex lines of the frames being shown
+    std::vector<std::int64_t> times_;     // and their times
+    std::vector<std::string_view> bytes_; // and their bytes
+    bool waitPending_ = false;            // a WaitCommEvent is pending on overlapped_
+    bool waitFailed_ = false;             // the last step's wait failed
+    DWORD events_ = 0;                    // written when that wait completes
 };
 
 } // namespace corvane

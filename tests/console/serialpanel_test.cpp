@@ -3,6 +3,8 @@
 #include "console/countersbar.h"
 #include "console/countertools.h"
 #include "console/linesettingsdialog.h"
+#include "console/plotmenu.h"
+#include "console/plotwindow.h"
 #include "console/seriallinesbar.h"
 #include "console/seriallinetools.h"
 #include "console/splitmenu.h"
@@ -788,6 +790,32 @@ TEST_F(SerialPanel, ReceivedBytesAreCapturedFromTheLowerPanesMenu) {
 }
 
 } // namespace
+
+// The worker hands a read's frames over together, each with its bytes: the plot reads each
+// frame's numbers, in the lines' order, from the bytes beside its line.
+TEST_F(SerialPanel, APlotReadsTheNumbersOfEachFrameOfARead) {
+    struct Restore {
+        TSplitMenu* menu;
+        ~Restore() { menu->Choose({}); }
+    } restore{frm.Tools()->Split()};
+    frm.Tools()->Split()->Choose({.end = corvane::SplitRule::End::AfterByte, .endByte = '\n'});
+    frm.Tools()->Plot()->Open();
+    TPlotWindow* plot = frm.Tools()->Plot()->Window();
+    ASSERT_NE(plot, nullptr);
+    Open();
+    device.Write("a=1 2\nb=3\na=4 5\n");
+    ASSERT_TRUE(WaitFor([&] { return Lines(frm.mmLogRec).size() == 3; }));
+    plot->Settle();
+    std::vector<std::pair<std::string, std::vector<double>>> read;
+    for (const auto& series : plot->Series().All()) {
+        read.emplace_back(series.name, std::vector<double>{});
+        for (const corvane::PlotSample& sample : series.samples)
+            read.back().second.push_back(sample.value);
+    }
+    EXPECT_EQ(read, (std::vector<std::pair<std::string, std::vector<double>>>{
+                        {"a", {1, 4}}, {"1", {2, 5}}, {"b", {3}}}));
+    plot->close();
+}
 
 // "Split Received Data" in the lower pane's menu: remembered per COM number, followed by the
 // worker of the open port from the moment it is chosen.

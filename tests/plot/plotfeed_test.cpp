@@ -44,7 +44,7 @@ protected:
     std::vector<std::string> Names() const { return SeriesNames(series_); }
     // One line, its numbers in the series when it returns.
     void Take(PlotLink link, std::string_view sender, const ByteString& line, std::int64_t time) {
-        feed_.Take(link, sender, {&line, 1}, {&time, 1}, encoding_);
+        feed_.Take(link, sender, {&line, 1}, {&time, 1}, {}, encoding_);
         feed_.Settle();
     }
 
@@ -112,17 +112,19 @@ TEST_F(PlotFeedTest, OtherLinesAddNothing) {
     EXPECT_FALSE(series_.Started());
 }
 
-// Lines taken faster than they are read, in batches and past the queue's limit, come out in
-// the series in their order, every number of every line; the feed's end drops what it has not
-// handed over yet, and nothing reaches the taker after it.
+// Lines taken faster than they are read, in batches and past the queue's limit, as lines or with
+// their bytes, come out in the series in their order, every number of every line; the feed's end
+// drops what it has not handed over yet, and nothing reaches the taker after it.
 TEST(PlotFeedBatches, EveryLineInOrderPastTheQueuesLimitAndNothingAfterTheEnd) {
     std::vector<ByteString> lines;
+    std::vector<ByteString> texts;
     std::vector<std::int64_t> times;
     PlotSeries expected;
     std::vector<corvane::LineNumber> numbers;
     for (int i = 0; i < 3000; ++i) {
         const std::string text = "a=" + std::to_string(i) + " " + std::to_string(-i) + "\n";
         lines.push_back(SerialLine(text));
+        texts.push_back(text);
         times.push_back(kTime + i);
         corvane::ParseLineNumbers(text.substr(0, text.size() - 1), numbers);
         expected.Add(times.back(), "", numbers);
@@ -135,10 +137,14 @@ TEST(PlotFeedBatches, EveryLineInOrderPastTheQueuesLimitAndNothingAfterTheEnd) {
             ++handOvers;
         },
         4096);
-    for (std::size_t at = 0; at < lines.size();) {
+    const std::vector<std::string_view> bytes(texts.begin(), texts.end());
+    for (std::size_t at = 0, batch = 0; at < lines.size(); ++batch) {
         const std::size_t count = std::min<std::size_t>(1 + at % 97, lines.size() - at);
         feed->Take(PlotLink::Serial, {}, std::span(lines).subspan(at, count),
-                   std::span(times).subspan(at, count), corvane::TextEncoding::Utf8);
+                   std::span(times).subspan(at, count),
+                   batch % 2 ? std::span(bytes).subspan(at, count)
+                             : std::span<const std::string_view>(),
+                   corvane::TextEncoding::Utf8);
         at += count;
     }
     feed->Settle();
@@ -151,7 +157,7 @@ TEST(PlotFeedBatches, EveryLineInOrderPastTheQueuesLimitAndNothingAfterTheEnd) {
     }
 
     // Its thread is reading these when the feed ends: what it hands over is dropped.
-    feed->Take(PlotLink::Serial, {}, lines, times, corvane::TextEncoding::Utf8);
+    feed->Take(PlotLink::Serial, {}, lines, times, {}, corvane::TextEncoding::Utf8);
     const int before = handOvers;
     feed.reset();
     corvane::CheckSynchronize();
