@@ -34,7 +34,7 @@ namespace corvane {
 
 class PlotFeed final : private Thread {
 public:
-    static constexpr unsigned kHandOverMs = 2;
+    static constexpr unsigned kHandOverMs = 10;
     static constexpr std::size_t kMostQueued = 32 << 20;
     // Characters each of the two queues has room for from the start: what comes in a few reads
     // even at full speed. Grown at random as lines come, the queues would cost the UI thread
