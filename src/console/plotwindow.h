@@ -4,8 +4,8 @@
 // line a series, drawn through what draws its samples exactly at the chart's resolution
 // (plot/plotenvelope.h): a few points a pixel column, however many samples the window holds.
 // Lines come in through Take, as the lower pane gets them, and their numbers a moment later from
-// the feed's thread (plot/plotfeed.h); the chart follows at most once a
-// display frame, however many lines came in it, and paused not at all. Above the chart: the link
+// the feed's thread (plot/plotfeed.h); the chart follows at most 30 times a second, however many
+// lines came meanwhile, and paused not at all. Above the chart: the link
 // followed, the time shown, a fixed vertical scale, Pause, "Save as PNG" and "Save as CSV";
 // beside it one tick a series, in its colour, to hide it; under it what the cursor reads at the
 // time the mouse points at.
