@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logstore/linestore.h"
 
+#include "core/hexformat.h"
 #include "logstore/hexview.h"
 #include "logstore/lineindex.h"
 #include "logstore/linepieces.h"
@@ -491,6 +492,46 @@ std::optional<std::int64_t> LineStore::DataBytes(std::int64_t line, ByteString& 
     if (const std::optional<std::size_t> prefix = DataLineBytes(text, bytes))
         return static_cast<std::int64_t>(*prefix);
     return std::nullopt;
+}
+
+std::optional<LineStore::DataLine> LineStore::DataLineAt(std::int64_t line) const {
+    const LineRef ref = impl_->index.At(line);
+    if (!TextArena::Packed(ref)) {
+        // A hex view of a few bytes kept as text, or no data line: told by the line as shown,
+        // which is kept from one reader to the next.
+        if (impl_->view.view != DataView::Hex && !impl_->Shown(ref))
+            return std::nullopt;
+        ByteString bytes;
+        const std::optional<std::int64_t> prefix = DataBytes(line, bytes);
+        if (!prefix)
+            return std::nullopt;
+        return DataLine{impl_->kept.substr(0, static_cast<std::size_t>(*prefix)),
+                        static_cast<std::int64_t>(bytes.size())};
+    }
+    const auto prefixLength = static_cast<std::int64_t>(TextArena::PrefixLength(ref));
+    DataLine data;
+    impl_->arena.Read(ref, 0, prefixLength, data.prefix);
+    if (!IsDataPrefix(data.prefix))
+        return std::nullopt;
+    data.bytes =
+        (impl_->arena.Length(ref) - prefixLength) / static_cast<std::int64_t>(kHexGroupSize);
+    return data;
+}
+
+void LineStore::AppendDataBytes(std::int64_t line, std::int64_t from, std::int64_t count,
+                                ByteString& out) const {
+    const LineRef ref = impl_->index.At(line);
+    if (TextArena::Packed(ref)) {
+        impl_->arena.ReadPacked(ref, from, count, out);
+        return;
+    }
+    ByteString bytes;
+    if (!DataBytes(line, bytes))
+        return;
+    from = std::clamp<std::int64_t>(from, 0, static_cast<std::int64_t>(bytes.size()));
+    out.append(
+        std::string_view(bytes).substr(static_cast<std::size_t>(from),
+                                       static_cast<std::size_t>(std::max<std::int64_t>(count, 0))));
 }
 
 std::uint64_t LineStore::Rewrites() const {

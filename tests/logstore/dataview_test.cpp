@@ -3,6 +3,7 @@
 #include "logstore/dataview.h"
 #include "logstore/linefind.h"
 #include "logstore/linestore.h"
+#include "mixedbytes.h"
 #include "payload/hexcodec.h"
 #include "tempfolder.h"
 
@@ -223,15 +224,59 @@ namespace {
 
 using Columns = std::vector<std::pair<std::int64_t, std::int64_t>>;
 
+// The columns of each byte in the Text view, walked with the bytes given piece bytes at a time.
+Columns TextColumnsOf(std::string_view bytes, TextEncoding encoding, std::size_t piece) {
+    const auto shown = static_cast<std::int64_t>(bytes.size() - corvane::LineEndLength(bytes));
+    corvane::TextColumns columns(encoding, shown, 0, 1);
+    Columns all;
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        if (at % piece == 0) {
+            const auto first = static_cast<std::size_t>(
+                std::min<std::int64_t>(columns.Byte(), static_cast<std::int64_t>(at)));
+            columns.Read(bytes.substr(first, at + piece + 3 - first),
+                         static_cast<std::int64_t>(first));
+        }
+        all.push_back(columns.Of(static_cast<std::int64_t>(at)));
+    }
+    return all;
+}
+
 TEST(DataView, EachByteStandsWhereTheViewShowsIt) {
     // a, é (two bytes, escaped), П (two bytes, one letter), a tab, a backslash, CR LF left out.
     const ByteString bytes = "a\xC3\xA9\xD0\x9F\t\\\r\n";
     EXPECT_EQ(View(bytes, kUtf8Text), " a\\xC3\\xA9\xCF\t\\\\");
     EXPECT_EQ(
-        corvane::ByteColumns(bytes, kUtf8Text),
+        TextColumnsOf(bytes, TextEncoding::Utf8, bytes.size()),
         (Columns{
             {1, 2}, {2, 6}, {6, 10}, {10, 11}, {10, 11}, {11, 12}, {12, 14}, {14, 14}, {14, 14}}));
-    EXPECT_EQ(corvane::ByteColumns("ab", kHexAndText), (Columns{{1, 3}, {4, 6}}));
+}
+
+// Cut into pieces anywhere, in sequences and in the line end, a line's rendering and its bytes'
+// columns come out as those of the whole line: each piece's rendering follows the one before,
+// and every character starts at the column that the rendering before it ends at.
+TEST(DataView, TheTextViewComesOutTheSameAPieceAtATime) {
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Windows1251}) {
+        for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+            const ByteString bytes = MixedBytes(300 + seed, seed);
+            const std::string_view shown =
+                std::string_view(bytes).substr(0, bytes.size() - corvane::LineEndLength(bytes));
+            const ByteString whole = View(bytes, {DataView::Text, encoding});
+            const Columns columns = TextColumnsOf(bytes, encoding, bytes.size());
+            for (const std::size_t piece : {1u, 2u, 3u, 5u, 64u}) {
+                ByteString pieces = " ";
+                for (std::size_t at = 0; at < shown.size();) {
+                    ASSERT_EQ(columns[at].first, static_cast<std::int64_t>(pieces.size()))
+                        << "seed " << seed << " byte " << at;
+                    at += corvane::AppendTextPiece(shown.substr(at), piece, encoding, pieces);
+                }
+                EXPECT_EQ(pieces, whole) << "seed " << seed << ", pieces of " << piece;
+                EXPECT_EQ(TextColumnsOf(bytes, encoding, piece), columns)
+                    << "seed " << seed << ", pieces of " << piece;
+            }
+            EXPECT_EQ(columns.back().second, static_cast<std::int64_t>(whole.size()))
+                << "seed " << seed;
+        }
+    }
 }
 
 TEST(LineStoreView, HexBytesAreFoundWhereTheViewShowsThem) {

@@ -2,6 +2,7 @@
 // Find over a line store: what matches (case, Cyrillic, hex bytes), the walk to the next and the
 // previous match round the ends, and the count with the number of a match, over spooled lines
 // and lines arriving between steps.
+#include "findfixtures.h"
 #include "logstore/linefind.h"
 #include "tempfolder.h"
 
@@ -14,17 +15,10 @@ using namespace corvane;
 
 namespace {
 
-// No step ever runs out of time in these tests unless they say so.
-const FindClock::time_point kNoDeadline = FindClock::time_point::max();
-
 std::vector<Match> Matches(const FindQuery& query, std::string_view text) {
     std::vector<Match> matches;
     query.MatchesInText(text, 0, &matches);
     return matches;
-}
-
-Match At(std::int64_t line, std::int64_t column, std::int64_t length) {
-    return {{line, column}, length};
 }
 
 TEST(FindQuery, MatchesPlainTextWithAndWithoutCase) {
