@@ -38,7 +38,7 @@ void Press(QWidget* widget, int key, const QString& text = {}) {
                                 new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
 }
 
-// Random bytes as the receive worker logs them: "<- " and a hex view, lines of up to 4 MiB.
+// Random bytes as the receive worker logs them: "-> " and a hex view, lines of up to 4 MiB.
 void Fill(TLogPane& pane) {
     std::mt19937_64 random(20261207);
     std::uniform_int_distribution<std::size_t> length(1, kLongestLine / 3);
@@ -46,8 +46,8 @@ void Fill(TLogPane& pane) {
     std::int64_t time = 1'796'000'000'000'000;
     for (std::size_t bytes = 0; bytes < kHistoryBytes;) {
         const std::size_t count = std::min(length(random), kHistoryBytes - bytes);
-        line = "<-";
-        line.reserve(2 + 3 * count);
+        line = "-> ";
+        line.reserve(3 + 3 * count);
         for (std::size_t i = 0; i < count; ++i) {
             const auto byte = static_cast<unsigned char>(random());
             line += ' ';
