@@ -134,11 +134,8 @@ TEST_F(FindInView, TheColumnsInViewFindWhatTheWholeLineFindsThere) {
                      {std::int64_t{0}, std::int64_t{3}, length / 3, length / 2 + 1, length - 40}) {
                     from = std::max<std::int64_t>(from, 0);
                     const std::int64_t to = from + 80;
-                    std::vector<Match> expected;
-                    for (const Match& match : whole)
-                        if (match.To().column > from && match.from.column < to)
-                            expected.push_back(match);
-                    EXPECT_EQ(query.MatchesInColumns(store_, line, from, to), expected)
+                    EXPECT_EQ(query.MatchesInColumns(store_, line, from, to),
+                              WithinColumns(whole, from, to))
                         << text << " in line " << line << " from " << from << ", view "
                         << static_cast<int>(view.view) << '/' << static_cast<int>(view.encoding);
                 }
