@@ -29,9 +29,7 @@ constexpr std::int64_t kWalkPiece = std::int64_t{256} << 10;
 struct HexAndTextLine {
     const LineStore::DataLine& data;
     std::int64_t Prefix() const { return static_cast<std::int64_t>(data.prefix.size()); }
-    std::int64_t HexEnd() const { return Prefix() + kGroup * data.bytes; }
-    std::int64_t CharactersStart() const { return HexEnd() + 2; }
-    std::int64_t Length() const { return CharactersStart() + data.bytes; }
+    std::int64_t Length() const { return Prefix() + kGroup * data.bytes + 2 + data.bytes; }
     // The first byte whose group's digits start at column or after it.
     std::int64_t FirstByteFrom(std::int64_t column) const {
         const std::int64_t digits = column - Prefix() - 1;
@@ -39,32 +37,6 @@ struct HexAndTextLine {
                                         data.bytes);
     }
 };
-
-// Appends columns [from, to) of the line's Hex and Text view, read from the bytes they show.
-void AppendHexAndText(const LineStore& store, std::int64_t line, const HexAndTextLine& view,
-                      std::int64_t from, std::int64_t to, ByteString& raw, ByteString& out) {
-    const std::int64_t prefix = view.Prefix();
-    if (from < prefix)
-        out.append(std::string_view(view.data.prefix)
-                       .substr(static_cast<std::size_t>(from),
-                               static_cast<std::size_t>(std::min(to, prefix) - from)));
-    if (to > prefix && from < view.HexEnd()) {
-        const std::int64_t first = std::max(from, prefix) - prefix;
-        const std::int64_t end = std::min(to, view.HexEnd()) - prefix;
-        raw.clear();
-        store.AppendDataBytes(line, first / kGroup, (end - 1) / kGroup - first / kGroup + 1, raw);
-        UnpackHexView(raw.data(), first, end, out);
-    }
-    for (std::int64_t column = std::max(from, view.HexEnd());
-         column < std::min(to, view.CharactersStart()); ++column)
-        out.push_back(' ');
-    if (to > view.CharactersStart()) {
-        const std::int64_t first = std::max(from, view.CharactersStart()) - view.CharactersStart();
-        raw.clear();
-        store.AppendDataBytes(line, first, to - view.CharactersStart() - first, raw);
-        AppendAsciiColumn(raw, out);
-    }
-}
 
 // The bytes of a data line before its line end.
 std::int64_t ShownBytes(const LineStore& store, std::int64_t line, std::int64_t count,
@@ -158,8 +130,7 @@ std::size_t FindQuery::ScanViewPiece(const LineStore& store, const LineStore::Da
         last = end == hexAndText.Length();
         const std::int64_t textFrom = std::max(start, scan.textNext);
         piece_.clear();
-        AppendHexAndText(store, line, hexAndText, textFrom,
-                         std::min(hexAndText.Length(), end + reach), bytes_, piece_);
+        store.AppendLineTo(line, piece_, textFrom, end + reach - textFrom);
         if (size > 0) {
             const std::int64_t byte = hexAndText.FirstByteFrom(start);
             endByte = hexAndText.FirstByteFrom(end);

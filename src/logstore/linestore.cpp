@@ -48,7 +48,8 @@ struct LineStore::Impl {
         ByteString text;
     };
     mutable Rendered rendered;
-    mutable ByteString kept; // a line's kept bytes, read to be rendered
+    mutable ByteString kept;  // a line's kept bytes, read to be rendered
+    mutable ByteString piece; // a part of a line read to be rendered
     std::int64_t textBytes = 0;
     std::vector<Snapshot::Kept*> snapshots;
 
@@ -95,6 +96,8 @@ struct LineStore::Impl {
     std::int64_t Width(LineRef ref) const {
         if (Empty(ref))
             return 0;
+        if (const std::int64_t length = HexAndTextLength(ref))
+            return length; // a data prefix and the view hold no tab
         if (const ByteString* text = Shown(ref))
             return HasTab(*text) ? CellAfter(*text) : static_cast<std::int64_t>(text->size());
         const auto found = tabbed.find(Place(ref));
@@ -103,6 +106,8 @@ struct LineStore::Impl {
 
     std::int64_t Length(std::int64_t line) const {
         const LineRef ref = index.At(line);
+        if (const std::int64_t length = HexAndTextLength(ref))
+            return length;
         if (const ByteString* text = Shown(ref))
             return static_cast<std::int64_t>(text->size());
         return arena.Length(ref);
@@ -118,6 +123,10 @@ struct LineStore::Impl {
             count == std::numeric_limits<std::int64_t>::max()) {
             // A whole line, as finding and saving read every line: rendered straight into out.
             RenderInto(ref, view, out);
+            return;
+        }
+        if (const std::int64_t length = HexAndTextLength(ref)) {
+            ReadHexAndText(ref, length, column, count, out);
             return;
         }
         const ByteString* text = Shown(ref);
@@ -151,6 +160,41 @@ struct LineStore::Impl {
         out.append(prefix);
         AppendDataView(std::string_view(kept).substr(prefixLength), in, out);
         return true;
+    }
+
+    // The length of a long data line in the Hex and Text view, told without rendering it: its
+    // prefix and hex view (as the Hex view shows them), two spaces and a character a byte. 0 for
+    // any other line.
+    std::int64_t HexAndTextLength(LineRef ref) const {
+        if (view.view != DataView::HexAndText || !TextArena::Packed(ref))
+            return 0;
+        const auto prefix = static_cast<std::int64_t>(TextArena::PrefixLength(ref));
+        piece.clear();
+        arena.Read(ref, 0, prefix, piece);
+        if (!IsDataPrefix(piece))
+            return 0;
+        const std::int64_t hex = arena.Length(ref) - prefix;
+        return prefix + hex + 2 + hex / static_cast<std::int64_t>(kHexGroupSize);
+    }
+
+    // Appends columns [column, column + count) of such a line, rendered from what lies under
+    // them alone: a pane reads what is in view of a line of megabytes.
+    void ReadHexAndText(LineRef ref, std::int64_t length, std::int64_t column, std::int64_t count,
+                        ByteString& out) const {
+        const std::int64_t hexEnd = arena.Length(ref);
+        const std::int64_t charactersStart = hexEnd + 2;
+        column = std::clamp<std::int64_t>(column, 0, length);
+        const std::int64_t end = column + std::clamp<std::int64_t>(count, 0, length - column);
+        if (column < hexEnd)
+            arena.Read(ref, column, std::min(end, hexEnd) - column, out);
+        for (std::int64_t at = std::max(column, hexEnd); at < std::min(end, charactersStart); ++at)
+            out.push_back(' ');
+        if (end > charactersStart) {
+            const std::int64_t first = std::max(column, charactersStart) - charactersStart;
+            piece.clear();
+            arena.ReadPacked(ref, first, end - charactersStart - first, piece);
+            AppendAsciiColumn(piece, out);
+        }
     }
 
     static bool SameRef(LineRef a, LineRef b) {
@@ -298,6 +342,8 @@ std::int64_t LineStore::LineWidth(std::int64_t line) const {
 
 bool LineStore::HasTabs(std::int64_t line) const {
     const LineRef ref = impl_->index.At(line);
+    if (impl_->HexAndTextLength(ref))
+        return false;
     if (const ByteString* text = impl_->Shown(ref))
         return Impl::HasTab(*text);
     return !Impl::Empty(ref) && impl_->tabbed.contains(Impl::Place(ref));
@@ -471,7 +517,8 @@ PaneView LineStore::View() const {
 }
 
 bool LineStore::InDataView(std::int64_t line) const {
-    return impl_->Shown(impl_->index.At(line)) != nullptr;
+    const LineRef ref = impl_->index.At(line);
+    return impl_->HexAndTextLength(ref) || impl_->Shown(ref) != nullptr;
 }
 
 std::optional<std::int64_t> LineStore::DataBytes(std::int64_t line, ByteString& bytes) const {

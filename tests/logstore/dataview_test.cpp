@@ -279,6 +279,34 @@ TEST(DataView, TheTextViewComesOutTheSameAPieceAtATime) {
     }
 }
 
+// A long line in the Hex and Text view is read a part at a time from the bytes under the part,
+// spooled or not: every part is that part of the whole line, which is as long and wide as read.
+TEST(LineStoreView, PartsOfALongHexAndTextLineAreThoseOfTheWholeLine) {
+    TempFolder folder;
+    corvane::LineStore store({.memoryBudget = 64 << 10, .spoolFolder = folder.Path().string()});
+    for (std::uint32_t seed = 1; seed <= 3; ++seed)
+        store.AppendLine((seed == 2 ? "-> (127.0.0.5) :" : "-> ") +
+                             corvane::StrToHexView(MixedBytes(40'000 * seed, seed)),
+                         seed);
+    ASSERT_GT(store.BytesSpooled(), 0u);
+    store.SetView(kHexAndText);
+    for (std::int64_t line = 0; line < 3; ++line) {
+        const ByteString whole = store.Line(line);
+        const auto length = static_cast<std::int64_t>(whole.size());
+        EXPECT_EQ(store.LineLength(line), length);
+        EXPECT_EQ(store.LineWidth(line), length);
+        EXPECT_FALSE(store.HasTabs(line));
+        EXPECT_TRUE(store.InDataView(line));
+        for (const std::int64_t column :
+             {std::int64_t{0}, std::int64_t{2}, length / 4 * 3 - 1, length / 4 * 3 + 1, length - 7})
+            for (const std::int64_t count : {1, 5, 300})
+                EXPECT_EQ(
+                    store.Line(line, column, count),
+                    whole.substr(static_cast<std::size_t>(column), static_cast<std::size_t>(count)))
+                    << "line " << line << " from " << column;
+    }
+}
+
 TEST(LineStoreView, HexBytesAreFoundWhereTheViewShowsThem) {
     corvane::LineStore store;
     store.AppendLine("-> " + corvane::StrToHexView("OK \x1B[0m\r\n"), 1);
