@@ -121,8 +121,12 @@ struct LineStore::Impl {
         const LineRef ref = index.At(line);
         if (view.view != DataView::Hex && column == 0 &&
             count == std::numeric_limits<std::int64_t>::max()) {
-            // A whole line, as finding and saving read every line: rendered straight into out.
-            RenderInto(ref, view, out);
+            // A whole line, as saving reads every line: rendered straight into out, unless it is
+            // the line last rendered, which a pane painting a row reads several times.
+            if (rendered.valid && SameRef(rendered.ref, ref) && rendered.data)
+                out.append(rendered.text);
+            else
+                RenderInto(ref, view, out);
             return;
         }
         if (const std::int64_t length = HexAndTextLength(ref)) {
