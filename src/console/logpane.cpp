@@ -713,9 +713,11 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
     QString escapes;
     if (View().view == corvane::DataView::Text && store_.InDataView(line)) {
         escapes = QString(static_cast<qsizetype>(count), u' ');
-        // The cells are walked on from escape to escape, once over the line: a line of megabytes
-        // of bytes holds hundreds of thousands of escapes.
-        const ByteString text = store_.Line(line);
+        // The cells are walked on from escape to escape, once over the line as far as the row's
+        // last cell (a character takes at least one): a line of megabytes of bytes holds
+        // hundreds of thousands of escapes.
+        const ByteString text = store_.Line(
+            line, 0, leftColumn_ + count + static_cast<std::int64_t>(corvane::kEscapeSize));
         std::size_t walked = 0;
         std::int64_t cell = 0;
         const auto cellOf = [&](std::int64_t column) {
@@ -771,7 +773,8 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
 ByteString TLogPane::CellsOf(std::int64_t line, std::int64_t first, std::int64_t count) const {
     if (!store_.HasTabs(line))
         return store_.Line(line, first, count);
-    const ByteString bytes = store_.Line(line);
+    // A byte takes at least a cell: those up to the last cell asked for are enough.
+    const ByteString bytes = store_.Line(line, 0, first + count);
     ByteString cells;
     std::int64_t cell = 0;
     for (const char byte : bytes) {

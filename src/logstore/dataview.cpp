@@ -28,7 +28,6 @@ constexpr std::array<unsigned char, 256> kClasses = [] {
     return classes;
 }();
 
-constexpr std::size_t kEscapeSize = 4; // \xNN
 constexpr unsigned char kUndefined1251 = 0x98;
 
 // Every byte's escape, copied whole: binary data is mostly escapes.

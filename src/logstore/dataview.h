@@ -25,6 +25,9 @@
 namespace corvane {
 
 enum class DataView { Hex, Text, HexAndText };
+
+// The length of the Text view's escape of a byte, "\xNN".
+inline constexpr std::size_t kEscapeSize = 4;
 enum class TextEncoding { Utf8, Windows1251 };
 
 struct PaneView {
