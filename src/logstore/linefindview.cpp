@@ -186,10 +186,12 @@ FindQuery::LineScan FindQuery::ViewScanFrom(const LineStore& store, const LineSt
         const std::int64_t byte = HexAndTextLine{data}.FirstByteFrom(column);
         return {line, column, -1, kUnknown, byte, column, column, byte};
     }
-    // The Text view's columns are known only from the line's start: a walk over its bytes, which
-    // renders nothing.
+    // The Text view's columns are known only from the line's start, or from a mark the store
+    // took there: a walk over its bytes from there, which renders nothing.
     const std::int64_t shown = ShownBytes(store, line, data.bytes, bytes_);
-    TextColumns columns(view.encoding, shown, 0, prefix + 1);
+    const LineStore::TextMark mark = store.TextViewMark(line, column);
+    TextColumns columns(view.encoding, shown, mark.column < 0 ? 0 : mark.byte,
+                        mark.column < 0 ? prefix + 1 : mark.column);
     for (;;) {
         const std::int64_t byte = columns.Byte();
         bytes_.clear();

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace corvane {
@@ -48,6 +49,12 @@ struct LineStore::Impl {
         ByteString text;
     };
     mutable Rendered rendered;
+    // Where pieces of long data lines start in the Text view, taken as each was last rendered
+    // whole: a reader of some columns of a line of megabytes starts from the mark before them.
+    // Kept for the lines rendered lately (a pane renders those in view), by their place.
+    static constexpr std::size_t kMarkBytes = std::size_t{64} << 10;
+    static constexpr std::size_t kMarkedLines = 1024;
+    mutable std::unordered_map<std::uint64_t, std::vector<TextMark>> textMarks;
     mutable ByteString kept;  // a line's kept bytes, read to be rendered
     mutable ByteString piece; // a part of a line read to be rendered
     std::int64_t textBytes = 0;
@@ -78,6 +85,7 @@ struct LineStore::Impl {
 
     // The line's bytes are no longer used.
     void Forget(LineRef ref) {
+        textMarks.erase(Place(ref));
         textBytes -= arena.Length(ref);
         const std::int64_t width = Width(ref);
         if (width > 0) {
@@ -161,8 +169,25 @@ struct LineStore::Impl {
             arena.Read(ref, 0, arena.Length(ref), out);
             return false;
         }
+        const std::size_t start = out.size();
         out.append(prefix);
-        AppendDataView(std::string_view(kept).substr(prefixLength), in, out);
+        const std::string_view bytes = std::string_view(kept).substr(prefixLength);
+        if (in.view != DataView::Text || in != view) {
+            AppendDataView(bytes, in, out);
+            return true;
+        }
+        // A piece at a time, marking where each starts.
+        out.push_back(kHexGroupSeparator);
+        const std::size_t shown = bytes.size() - LineEndLength(bytes);
+        std::vector<TextMark>& marks = textMarks[Place(ref)];
+        marks.clear();
+        for (std::size_t at = 0; at < shown;) {
+            marks.push_back(
+                {static_cast<std::int64_t>(at), static_cast<std::int64_t>(out.size() - start)});
+            at += AppendTextPiece(bytes.substr(at, shown - at), kMarkBytes, in.encoding, out);
+        }
+        if (textMarks.size() > kMarkedLines)
+            textMarks = {{Place(ref), std::move(marks)}};
         return true;
     }
 
@@ -513,6 +538,7 @@ void LineStore::SetView(PaneView view) {
         return;
     impl_->view = view;
     impl_->rendered.valid = false;
+    impl_->textMarks.clear();
     ++impl_->rewrites;
 }
 
@@ -583,6 +609,18 @@ void LineStore::AppendDataBytes(std::int64_t line, std::int64_t from, std::int64
     out.append(
         std::string_view(bytes).substr(static_cast<std::size_t>(from),
                                        static_cast<std::size_t>(std::max<std::int64_t>(count, 0))));
+}
+
+LineStore::TextMark LineStore::TextViewMark(std::int64_t line, std::int64_t column) const {
+    const LineRef ref = impl_->index.At(line);
+    const auto found = impl_->textMarks.find(Impl::Place(ref));
+    if (found == impl_->textMarks.end() || found->second.empty())
+        return {};
+    const std::vector<TextMark>& marks = found->second;
+    const auto after = std::upper_bound(
+        marks.begin(), marks.end(), column,
+        [](std::int64_t wanted, const TextMark& mark) { return wanted < mark.column; });
+    return after == marks.begin() ? TextMark{} : *std::prev(after);
 }
 
 std::uint64_t LineStore::Rewrites() const {

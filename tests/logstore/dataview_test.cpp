@@ -307,6 +307,33 @@ TEST(LineStoreView, PartsOfALongHexAndTextLineAreThoseOfTheWholeLine) {
     }
 }
 
+// A long line rendered in the Text view leaves marks where characters start, not far before any
+// column: the text from a mark is the rendering of the bytes from its byte.
+TEST(LineStoreView, ALongTextViewLineIsMarkedWhereItsCharactersStart) {
+    corvane::LineStore store;
+    const ByteString bytes = MixedBytes(300'000, 5);
+    store.AppendLine("-> " + corvane::StrToHexView(bytes), 1);
+    for (const PaneView view : {kUtf8Text, k1251Text}) {
+        store.SetView(view);
+        EXPECT_EQ(store.TextViewMark(0, 1000).column, -1) << "not rendered yet";
+        const ByteString whole = store.Line(0);
+        const std::string_view shown =
+            std::string_view(bytes).substr(0, bytes.size() - corvane::LineEndLength(bytes));
+        for (const std::int64_t column :
+             {std::int64_t{4}, std::int64_t{70'000}, static_cast<std::int64_t>(whole.size()) - 1}) {
+            const corvane::LineStore::TextMark mark = store.TextViewMark(0, column);
+            ASSERT_GE(mark.column, 4);
+            EXPECT_LE(mark.column, column);
+            EXPECT_LT(column - mark.column, 4 * (64 << 10));
+            ByteString from;
+            corvane::AppendTextPiece(shown.substr(static_cast<std::size_t>(mark.byte)), 100,
+                                     view.encoding, from);
+            EXPECT_EQ(whole.substr(static_cast<std::size_t>(mark.column), 100), from.substr(0, 100))
+                << "column " << column;
+        }
+    }
+}
+
 TEST(LineStoreView, HexBytesAreFoundWhereTheViewShowsThem) {
     corvane::LineStore store;
     store.AppendLine("-> " + corvane::StrToHexView("OK \x1B[0m\r\n"), 1);

@@ -177,11 +177,27 @@ TEST(FindInViewByHand, TheWalkAndTheCountGoThroughALongLineInPieces) {
     store.SetView(kViews[0]);
     const FindQuery query("d0 9f", {});
     const std::vector<Match> all = query.MatchesIn(store, 0, store.LineCount() - 1);
-    std::vector<Match> whole = WholeLine(store, query, 0);
+    const std::vector<Match> first = WholeLine(store, query, 0);
+    std::vector<Match> whole = first;
     const std::vector<Match> second = WholeLine(store, query, 1);
     whole.insert(whole.end(), second.begin(), second.end());
     ASSERT_EQ(all, whole);
     ASSERT_GT(all.size(), 1000u);
+
+    // The columns in view, deep in the line, before and after the store rendered it whole.
+    const std::int64_t length = store.LineLength(0);
+    for (const std::int64_t from : {length / 5, length / 2 + 3, length - 100}) {
+        store.SetView({}); // which lets the marks go
+        store.SetView(kViews[0]);
+        ASSERT_EQ(store.TextViewMark(0, from).column, -1);
+        EXPECT_EQ(query.MatchesInColumns(store, 0, from, from + 200),
+                  WithinColumns(first, from, from + 200))
+            << "from " << from;
+        ASSERT_EQ(store.Line(0).size(), static_cast<std::size_t>(length));
+        EXPECT_EQ(query.MatchesInColumns(store, 0, from, from + 200),
+                  WithinColumns(first, from, from + 200))
+            << "from " << from << ", marked";
+    }
 
     MatchCounter counter(query);
     int steps = 0;
