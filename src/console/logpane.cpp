@@ -713,11 +713,23 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
     QString escapes;
     if (View().view == corvane::DataView::Text && store_.InDataView(line)) {
         escapes = QString(static_cast<qsizetype>(count), u' ');
-        for (const auto& [from, to] : corvane::EscapesIn(store_.Line(line))) {
-            if (!store_.HasTabs(line) && from >= leftColumn_ + count)
+        // The cells are walked on from escape to escape, once over the line as far as the row's
+        // last cell (a character takes at least one): a line of megabytes of bytes holds
+        // hundreds of thousands of escapes.
+        const ByteString text = store_.Line(
+            line, 0, leftColumn_ + count + static_cast<std::int64_t>(corvane::kEscapeSize));
+        std::size_t walked = 0;
+        std::int64_t cell = 0;
+        const auto cellOf = [&](std::int64_t column) {
+            for (; walked < static_cast<std::size_t>(column); ++walked)
+                cell = corvane::CellAfter(text[walked], cell);
+            return cell;
+        };
+        for (const auto& [from, to] : corvane::EscapesIn(text)) {
+            const std::int64_t begin = cellOf(from) - leftColumn_;
+            if (begin >= count)
                 break;
-            const std::int64_t begin = cursor_.CellOf({line, from}) - leftColumn_;
-            const std::int64_t end = cursor_.CellOf({line, to}) - leftColumn_;
+            const std::int64_t end = cellOf(to) - leftColumn_;
             for (std::int64_t i = std::max<std::int64_t>(begin, 0); i < std::min(end, count); ++i)
                 std::swap(run[i], escapes[i]);
         }
@@ -761,7 +773,8 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
 ByteString TLogPane::CellsOf(std::int64_t line, std::int64_t first, std::int64_t count) const {
     if (!store_.HasTabs(line))
         return store_.Line(line, first, count);
-    const ByteString bytes = store_.Line(line);
+    // A byte takes at least a cell: those up to the last cell asked for are enough.
+    const ByteString bytes = store_.Line(line, 0, first + count);
     ByteString cells;
     std::int64_t cell = 0;
     for (const char byte : bytes) {

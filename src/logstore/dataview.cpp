@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 
 namespace corvane {
 
@@ -27,7 +28,6 @@ constexpr std::array<unsigned char, 256> kClasses = [] {
     return classes;
 }();
 
-constexpr std::size_t kEscapeSize = 4; // \xNN
 constexpr unsigned char kUndefined1251 = 0x98;
 
 // Every byte's escape, copied whole: binary data is mostly escapes.
@@ -127,16 +127,18 @@ int ShownByte(char32_t character) {
     return character < 0xA0 ? -1 : CodePageByte(character);
 }
 
-void AppendText(std::string_view bytes, TextEncoding encoding, ByteString& out) {
-    bytes = WithoutLineEnd(bytes);
+std::size_t AppendTextTo(std::string_view bytes, std::size_t stop, TextEncoding encoding,
+                         ByteString& out) {
     const std::size_t start = out.size();
     // Room for every byte's escape: a byte's characters are copied as four at once.
-    out.resize(start + kEscapeSize * bytes.size());
+    out.resize(start + kEscapeSize * (std::min(stop, bytes.size()) + kEscapeSize));
     char* to = out.data() + start;
     const auto& writings = encoding == TextEncoding::Utf8 ? kUtf8Writings : kWindows1251Writings;
     const auto* from = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
-    for (std::size_t at = 0; at < size;) {
+    stop = std::min(stop, size);
+    std::size_t at = 0;
+    while (at < stop) {
         const Writing& writing = writings[from[at]];
         if (writing.length != 0) {
             std::memcpy(to, writing.characters.data(), kEscapeSize);
@@ -159,6 +161,7 @@ void AppendText(std::string_view bytes, TextEncoding encoding, ByteString& out) 
         }
     }
     out.resize(static_cast<std::size_t>(to - out.data()));
+    return at;
 }
 
 void AppendHex(std::string_view bytes, ByteString& out) {
@@ -168,13 +171,7 @@ void AppendHex(std::string_view bytes, ByteString& out) {
 void AppendHexAndText(std::string_view bytes, ByteString& out) {
     AppendHex(bytes, out);
     out += "  ";
-    const std::size_t start = out.size();
-    out.append(bytes);
-    for (std::size_t at = start; at < out.size(); ++at) {
-        const auto byte = static_cast<unsigned char>(out[at]);
-        if (byte < 0x20 || byte > 0x7E)
-            out[at] = '.';
-    }
+    AppendAsciiColumn(bytes, out);
 }
 
 void AppendUtf8Character(char32_t character, ByteString& out) {
@@ -216,7 +213,7 @@ void AppendDataView(std::string_view bytes, PaneView view, ByteString& out) {
         break;
     case DataView::Text:
         out.push_back(kHexGroupSeparator);
-        AppendText(bytes, view.encoding, out);
+        AppendTextTo(WithoutLineEnd(bytes), bytes.size(), view.encoding, out);
         break;
     case DataView::HexAndText:
         AppendHexAndText(bytes, out);
@@ -273,55 +270,81 @@ ByteString TextViewBytes(std::string_view text, TextEncoding encoding) {
     return bytes;
 }
 
-std::vector<std::pair<std::int64_t, std::int64_t>> ByteColumns(std::string_view bytes,
-                                                               PaneView view) {
-    std::vector<std::pair<std::int64_t, std::int64_t>> columns;
-    columns.reserve(bytes.size());
-    if (view.view != DataView::Text) {
-        // The hex view's groups, without their spaces; Hex and Text starts with them.
-        for (std::size_t at = 0; at < bytes.size(); ++at) {
-            const auto start = static_cast<std::int64_t>(kHexGroupSize * at + 1);
-            columns.emplace_back(start, start + 2);
-        }
-        return columns;
+std::size_t LineEndLength(std::string_view bytes) {
+    return bytes.size() - WithoutLineEnd(bytes).size();
+}
+
+std::size_t AppendTextPiece(std::string_view bytes, std::size_t stop, TextEncoding encoding,
+                            ByteString& out) {
+    return AppendTextTo(bytes, stop, encoding, out);
+}
+
+void AppendAsciiColumn(std::string_view bytes, ByteString& out) {
+    const std::size_t start = out.size();
+    out.append(bytes);
+    for (std::size_t at = start; at < out.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(out[at]);
+        if (byte < 0x20 || byte > 0x7E)
+            out[at] = '.';
     }
-    const std::string_view shown = WithoutLineEnd(bytes);
-    const auto* from = reinterpret_cast<const unsigned char*>(shown.data());
-    std::int64_t column = 1; // after the view's space
-    const auto take = [&](std::size_t count, std::int64_t width) {
-        for (std::size_t i = 0; i < count; ++i)
-            columns.emplace_back(column, column + width);
-        column += width;
-    };
-    for (std::size_t at = 0; at < shown.size();) {
-        const unsigned char byte = from[at];
-        std::size_t length = 1;
-        std::int64_t width = 1;
-        switch (kClasses[byte]) {
-        case kAsIs:
-            break;
-        case kBackslash:
-            width = 2;
-            break;
-        case kEscaped:
-            width = kEscapeSize;
-            break;
-        default:
-            if (view.encoding == TextEncoding::Windows1251) {
-                width = byte == kUndefined1251 ? kEscapeSize : 1;
-                break;
-            }
-            const Decoded decoded = DecodeUtf8(from + at, shown.size() - at);
-            if (decoded.length && ShownByte(decoded.character) >= 0)
-                length = decoded.length;
-            else
-                width = kEscapeSize;
-        }
-        take(length, width);
-        at += length;
+}
+
+TextColumns::TextColumns(TextEncoding encoding, std::int64_t shown, std::int64_t byte,
+                         std::int64_t column)
+    : encoding_(encoding), shown_(shown), byte_(byte), column_(column) {}
+
+void TextColumns::Read(std::string_view bytes, std::int64_t first) {
+    bytes_ = bytes;
+    first_ = first;
+}
+
+std::pair<std::size_t, std::int64_t> TextColumns::Character() const {
+    const auto at = static_cast<std::size_t>(byte_ - first_);
+    const auto left =
+        std::min<std::size_t>(bytes_.size() - at, static_cast<std::size_t>(shown_ - byte_));
+    const auto* from = reinterpret_cast<const unsigned char*>(bytes_.data()) + at;
+    const unsigned char byte = *from;
+    switch (kClasses[byte]) {
+    case kAsIs:
+        return {1, 1};
+    case kBackslash:
+        return {1, 2};
+    case kEscaped:
+        return {1, kEscapeSize};
+    default:
+        if (encoding_ == TextEncoding::Windows1251)
+            return {1, byte == kUndefined1251 ? kEscapeSize : 1};
+        const Decoded decoded = DecodeUtf8(from, left);
+        if (decoded.length && ShownByte(decoded.character) >= 0)
+            return {decoded.length, 1};
+        return {1, kEscapeSize};
     }
-    take(bytes.size() - shown.size(), 0);
-    return columns;
+}
+
+void TextColumns::MoveOn(std::int64_t end, std::int64_t column) {
+    end = std::min(end, shown_);
+    while (byte_ < end) {
+        const auto [length, width] = Character();
+        if (column_ + width > column)
+            return;
+        byte_ += static_cast<std::int64_t>(length);
+        column_ += width;
+    }
+}
+
+std::pair<std::int64_t, std::int64_t> TextColumns::Of(std::int64_t at) {
+    if (at >= shown_) {
+        MoveOn(shown_, std::numeric_limits<std::int64_t>::max());
+        return {column_, column_};
+    }
+    // Past the characters that end at or before byte at.
+    for (;;) {
+        const auto [length, width] = Character();
+        if (byte_ + static_cast<std::int64_t>(length) > at)
+            return {column_, column_ + width};
+        byte_ += static_cast<std::int64_t>(length);
+        column_ += width;
+    }
 }
 
 std::vector<std::pair<std::int64_t, std::int64_t>> EscapesIn(std::string_view line) {

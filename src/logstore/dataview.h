@@ -25,6 +25,9 @@
 namespace corvane {
 
 enum class DataView { Hex, Text, HexAndText };
+
+// The length of the Text view's escape of a byte, "\xNN".
+inline constexpr std::size_t kEscapeSize = 4;
 enum class TextEncoding { Utf8, Windows1251 };
 
 struct PaneView {
@@ -61,11 +64,52 @@ bool ShownAsIs(std::string_view bytes, TextEncoding encoding);
 // inverse of the rendering.
 ByteString TextViewBytes(std::string_view text, TextEncoding encoding);
 
-// Where each byte of a data line stands in the view's rendering of bytes (AppendDataView), from
-// its start: columns [first, second) of what shows it. The bytes of one decoded character share
-// its column; a line end the Text view leaves out stands at the end, taking nothing.
-std::vector<std::pair<std::int64_t, std::int64_t>> ByteColumns(std::string_view bytes,
-                                                               PaneView view);
+// How many bytes at the end of a data line's bytes are a line end the Text view leaves out (the
+// last two bytes tell).
+std::size_t LineEndLength(std::string_view bytes);
+
+// The Text view's rendering of bytes (the shown ones: no line end) a piece at a time, appended
+// to out: the characters that start before stop, bytes starting where a character starts and
+// holding three bytes beyond stop or every byte up to the line end. Returns where the next
+// character starts.
+std::size_t AppendTextPiece(std::string_view bytes, std::size_t stop, TextEncoding encoding,
+                            ByteString& out);
+
+// The Hex and Text view's column of characters: printable ASCII as itself, any other byte ".".
+void AppendAsciiColumn(std::string_view bytes, ByteString& out);
+
+// Where the bytes of a data line stand in the Text view, found a character at a time from a
+// place where one starts: a byte's columns [first, second) are those of the character it belongs
+// to, the running sum of the widths before it. The bytes of one decoded character share its
+// columns; a line end the view leaves out stands at the end, taking nothing. The bytes are read
+// a piece at a time, so that a line of megabytes costs no more than the bytes walked over.
+class TextColumns {
+public:
+    // shown: the line's bytes before its line end; byte and column: a character's start and its
+    // column.
+    TextColumns(TextEncoding encoding, std::int64_t shown, std::int64_t byte, std::int64_t column);
+    // The bytes to walk over: from byte first (at most Byte()) on, holding three bytes beyond
+    // any byte asked for, or every byte up to the shown end.
+    void Read(std::string_view bytes, std::int64_t first);
+    // The columns of byte at, at or beyond the character the walk stands on.
+    std::pair<std::int64_t, std::int64_t> Of(std::int64_t at);
+    // Walks over the characters that start before byte end and end at column column or before
+    // it: it then stands on a character that starts at that column or before it.
+    void MoveOn(std::int64_t end, std::int64_t column);
+    std::int64_t Byte() const { return byte_; }
+    std::int64_t Column() const { return column_; }
+
+private:
+    // The bytes and the width of the character at the walk's place.
+    std::pair<std::size_t, std::int64_t> Character() const;
+
+    TextEncoding encoding_;
+    std::int64_t shown_;
+    std::int64_t byte_;
+    std::int64_t column_;
+    std::string_view bytes_;
+    std::int64_t first_ = 0;
+};
 
 // The columns [first, second) of a Text view line that are "\xNN" escapes: drawn muted.
 std::vector<std::pair<std::int64_t, std::int64_t>> EscapesIn(std::string_view line);

@@ -3,6 +3,7 @@
 
 #include "core/hexformat.h"
 #include "logstore/dataview.h"
+#include "logstore/findfrom.h"
 #include "logstore/hexview.h"
 
 #include <algorithm>
@@ -115,15 +116,12 @@ ByteString HexBytesOf(std::string_view text) {
     return bytes;
 }
 
-// Where needle next occurs in haystack from at on, or npos.
-std::size_t FindFrom(std::string_view haystack, std::string_view needle, std::size_t at) {
-    if (at > haystack.size())
-        return std::string_view::npos;
-    const void* found =
-        ::memmem(haystack.data() + at, haystack.size() - at, needle.data(), needle.size());
-    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - haystack.data())
-                 : std::string_view::npos;
-}
+// A slice reads the clock once per this many lines or bytes searched, whichever comes first: a
+// few hundred typical lines take well under a millisecond, and so does a piece of a long line,
+// which is searched this much at a time.
+constexpr std::int64_t kLinesPerClockRead = 256;
+constexpr std::size_t kBytesPerClockRead = std::size_t{256} << 10;
+constexpr std::int64_t kPieceBytes = static_cast<std::int64_t>(kBytesPerClockRead);
 
 } // namespace
 
@@ -210,43 +208,19 @@ std::size_t FindQuery::Scan(std::string_view text, std::int64_t line, std::int64
 
 std::size_t FindQuery::MatchesInLine(const LineStore& store, std::int64_t line, ByteString& text,
                                      std::vector<Match>* out) const {
+    if (store.View().view != DataView::Hex) {
+        if (const std::optional<LineStore::DataLine> data = store.DataLineAt(line)) {
+            LineScan scan{line};
+            std::size_t count = 0;
+            do {
+                count += ScanViewPiece(store, *data, scan, kPieceBytes, out);
+            } while (!scan.Done());
+            return count;
+        }
+    }
     text.clear();
     store.AppendLineTo(line, text);
-    if (hexBytes_.empty() || store.View().view == DataView::Hex)
-        return MatchesInText(text, line, out);
-    const std::optional<std::int64_t> viewStart = store.DataBytes(line, bytes_);
-    if (!viewStart)
-        return MatchesInText(text, line, out);
-    inView_.clear();
-    MatchesInText(text, line, &inView_);
-    const auto columns = ByteColumns(bytes_, store.View());
-    const std::size_t size = hexBytes_.size();
-    for (std::size_t at = FindFrom(bytes_, hexBytes_, 0); at != std::string_view::npos;
-         at = FindFrom(bytes_, hexBytes_, at + size)) {
-        const std::int64_t from = columns[at].first;
-        const std::int64_t to = columns[at + size - 1].second;
-        if (to > from) // not a line end the view leaves out
-            inView_.push_back({{line, *viewStart + from}, to - from});
-    }
-    // Left to right, not overlapping: at the same place, the longer.
-    std::sort(inView_.begin(), inView_.end(), [](const Match& a, const Match& b) {
-        return a.from.column != b.from.column ? a.from.column < b.from.column : a.length > b.length;
-    });
-    std::size_t count = 0;
-    std::int64_t end = 0;
-    for (const Match& match : inView_) {
-        if (match.from.column < end)
-            continue;
-        end = match.To().column;
-        ++count;
-        if (out)
-            out->push_back(match);
-    }
-    return count;
-}
-
-bool FindQuery::BytesInView(const LineStore& store) const {
-    return !hexBytes_.empty() && store.View().view != DataView::Hex;
+    return MatchesInText(text, line, out);
 }
 
 std::vector<Match> FindQuery::MatchesIn(const LineStore& store, std::int64_t first,
@@ -262,23 +236,22 @@ std::vector<Match> FindQuery::MatchesIn(const LineStore& store, std::int64_t fir
 
 std::size_t FindQuery::ScanPiece(const LineStore& store, LineScan& scan, std::int64_t bytes,
                                  std::vector<Match>* out) const {
+    if (store.View().view != DataView::Hex) {
+        if (const std::optional<LineStore::DataLine> data = store.DataLineAt(scan.line))
+            return ScanViewPiece(store, *data, scan, bytes, out);
+    }
     const std::int64_t length = store.LineLength(scan.line);
     scan.length = length;
     if (text_.empty() || scan.next >= length) {
         scan.next = length;
         return 0;
     }
-    if (BytesInView(store)) {
-        // The bytes are matched in the line's bytes, not its text: the line is searched whole.
-        scan.next = length;
-        return MatchesInLine(store, scan.line, piece_, out);
-    }
     // A line searched whole finds its hex view in its own text.
     const bool whole = scan.next == 0 && length <= bytes;
     if (scan.viewStart < 0 && !hexView_.empty() && !whole)
         scan.viewStart = store.HexViewStart(scan.line);
     // A match that starts in the piece may end a little beyond it.
-    const auto reach = static_cast<std::int64_t>(std::max(text_.size(), hexView_.size())) - 1;
+    const std::int64_t reach = Reach();
     const std::int64_t pieceEnd = std::min(length, scan.next + bytes);
     piece_.clear();
     store.AppendLineTo(scan.line, piece_, scan.next, pieceEnd + reach - scan.next);
@@ -294,35 +267,34 @@ std::vector<Match> FindQuery::MatchesInColumns(const LineStore& store, std::int6
     std::vector<Match> matches;
     if (text_.empty() || line < 0 || line >= store.LineCount())
         return matches;
-    if (BytesInView(store)) {
-        MatchesInLine(store, line, piece_, &matches);
-        std::erase_if(matches, [&](const Match& match) {
-            return match.To().column <= from || match.from.column >= to;
-        });
-        return matches;
-    }
+    const auto outside = [&](const Match& match) {
+        return match.To().column <= from || match.from.column >= to;
+    };
     // A match that reaches into the columns starts at most its length less one before them.
-    const auto reach = static_cast<std::int64_t>(std::max(text_.size(), hexView_.size())) - 1;
-    const std::int64_t start = std::max<std::int64_t>(0, from - reach);
-    const ByteString text = store.Line(line, start, std::max<std::int64_t>(0, to + reach - start));
+    const std::int64_t start = std::max<std::int64_t>(0, from - Reach());
+    if (store.View().view != DataView::Hex) {
+        if (const std::optional<LineStore::DataLine> data = store.DataLineAt(line)) {
+            // Pieces of about the columns' width: a character takes at least one.
+            LineScan scan = ViewScanFrom(store, *data, line, start);
+            while (!scan.Done() && std::max<std::int64_t>(scan.pieceColumn, 0) < to)
+                ScanViewPiece(store, *data, scan,
+                              to + Reach() - std::max<std::int64_t>(scan.pieceColumn, 0) + 1,
+                              &matches);
+            std::erase_if(matches, outside);
+            return matches;
+        }
+    }
+    const ByteString text =
+        store.Line(line, start, std::max<std::int64_t>(0, to + Reach() - start));
     const std::int64_t viewStart = hexView_.empty() ? 0 : store.HexViewStart(line);
     Scan(text, line, start, viewStart, &matches);
-    std::erase_if(matches, [&](const Match& match) {
-        return match.To().column <= from || match.from.column >= to;
-    });
+    std::erase_if(matches, outside);
     return matches;
 }
 
 // ---- the walk to the next match ----
 
 namespace {
-
-// A slice reads the clock once per this many lines or bytes searched, whichever comes first: a
-// few hundred typical lines take well under a millisecond, and so does a piece of a long line,
-// which is searched this much at a time.
-constexpr std::int64_t kLinesPerClockRead = 256;
-constexpr std::size_t kBytesPerClockRead = std::size_t{256} << 10;
-constexpr std::int64_t kPieceBytes = static_cast<std::int64_t>(kBytesPerClockRead);
 
 class SliceEnd {
 public:

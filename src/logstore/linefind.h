@@ -81,6 +81,14 @@ public:
         std::int64_t next = 0;
         std::int64_t viewStart = -1;
         std::int64_t length = 0; // the line's, as the last piece found it
+        // A data line in a view other than Hex is searched by its bytes, rendered a piece at a
+        // time: the next piece starts at byte byte (where a character starts), drawn at column
+        // pieceColumn (-1: the line's first piece, from column 0); the text and the bytes each
+        // go on from where their last match ended.
+        std::int64_t byte = 0;
+        std::int64_t pieceColumn = -1;
+        std::int64_t textNext = 0;
+        std::int64_t bytesNext = 0;
         bool Done() const { return next >= length; }
     };
     // Searches the matches that start in about the next bytes bytes of the line (appended to
@@ -97,9 +105,17 @@ private:
                      std::int64_t viewStart, std::vector<Match>* out,
                      std::size_t before = std::string_view::npos, std::size_t* end = nullptr) const;
 
-    // Whether hex bytes are sought in a view other than Hex, where they are found in a data
-    // line's bytes rather than its text.
-    bool BytesInView(const LineStore& store) const;
+    // ScanPiece for a data line in a view other than Hex (linefindview.cpp): the text is found
+    // in the line as the view renders it, the hex bytes in its bytes, marked where the view
+    // shows them.
+    std::size_t ScanViewPiece(const LineStore& store, const LineStore::DataLine& data,
+                              LineScan& scan, std::int64_t bytes, std::vector<Match>* out) const;
+    // A scan of such a line that starts at about column column (at most there), for
+    // MatchesInColumns.
+    LineScan ViewScanFrom(const LineStore& store, const LineStore::DataLine& data,
+                          std::int64_t line, std::int64_t column) const;
+    // How far beyond its start a match may reach: its length less one.
+    std::int64_t Reach() const;
 
     ByteString text_; // folded to one case when the case does not matter
     // The hex bytes as the view writes them ("0D 0A"); empty when not hex, or when the plain
@@ -108,7 +124,7 @@ private:
     ByteString hexBytes_;
     bool fold_ = false; // lines are folded to one case before searching: the text has letters
     mutable ByteString folded_; // a line folded to one case: kept from line to line
-    mutable ByteString bytes_;  // a data line's bytes, for the hex bytes in a view
+    mutable ByteString bytes_;  // a piece of a data line's bytes, for the hex bytes in a view
     mutable std::vector<Match> inView_;
     mutable ByteString piece_; // the piece of a line ScanPiece searches
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logstore/linestore.h"
 
+#include "core/hexformat.h"
 #include "logstore/hexview.h"
 #include "logstore/lineindex.h"
 #include "logstore/linepieces.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 namespace corvane {
@@ -47,7 +49,14 @@ struct LineStore::Impl {
         ByteString text;
     };
     mutable Rendered rendered;
-    mutable ByteString kept; // a line's kept bytes, read to be rendered
+    // Where pieces of long data lines start in the Text view, taken as each was last rendered
+    // whole: a reader of some columns of a line of megabytes starts from the mark before them.
+    // Kept for the lines rendered lately (a pane renders those in view), by their place.
+    static constexpr std::size_t kMarkBytes = std::size_t{64} << 10;
+    static constexpr std::size_t kMarkedLines = 1024;
+    mutable std::unordered_map<std::uint64_t, std::vector<TextMark>> textMarks;
+    mutable ByteString kept;  // a line's kept bytes, read to be rendered
+    mutable ByteString piece; // a part of a line read to be rendered
     std::int64_t textBytes = 0;
     std::vector<Snapshot::Kept*> snapshots;
 
@@ -76,6 +85,7 @@ struct LineStore::Impl {
 
     // The line's bytes are no longer used.
     void Forget(LineRef ref) {
+        textMarks.erase(Place(ref));
         textBytes -= arena.Length(ref);
         const std::int64_t width = Width(ref);
         if (width > 0) {
@@ -94,6 +104,8 @@ struct LineStore::Impl {
     std::int64_t Width(LineRef ref) const {
         if (Empty(ref))
             return 0;
+        if (const std::int64_t length = HexAndTextLength(ref))
+            return length; // a data prefix and the view hold no tab
         if (const ByteString* text = Shown(ref))
             return HasTab(*text) ? CellAfter(*text) : static_cast<std::int64_t>(text->size());
         const auto found = tabbed.find(Place(ref));
@@ -102,6 +114,8 @@ struct LineStore::Impl {
 
     std::int64_t Length(std::int64_t line) const {
         const LineRef ref = index.At(line);
+        if (const std::int64_t length = HexAndTextLength(ref))
+            return length;
         if (const ByteString* text = Shown(ref))
             return static_cast<std::int64_t>(text->size());
         return arena.Length(ref);
@@ -115,8 +129,16 @@ struct LineStore::Impl {
         const LineRef ref = index.At(line);
         if (view.view != DataView::Hex && column == 0 &&
             count == std::numeric_limits<std::int64_t>::max()) {
-            // A whole line, as finding and saving read every line: rendered straight into out.
-            RenderInto(ref, view, out);
+            // A whole line, as saving reads every line: rendered straight into out, unless it is
+            // the line last rendered, which a pane painting a row reads several times.
+            if (rendered.valid && SameRef(rendered.ref, ref) && rendered.data)
+                out.append(rendered.text);
+            else
+                RenderInto(ref, view, out);
+            return;
+        }
+        if (const std::int64_t length = HexAndTextLength(ref)) {
+            ReadHexAndText(ref, length, column, count, out);
             return;
         }
         const ByteString* text = Shown(ref);
@@ -147,9 +169,61 @@ struct LineStore::Impl {
             arena.Read(ref, 0, arena.Length(ref), out);
             return false;
         }
+        const std::size_t start = out.size();
         out.append(prefix);
-        AppendDataView(std::string_view(kept).substr(prefixLength), in, out);
+        const std::string_view bytes = std::string_view(kept).substr(prefixLength);
+        if (in.view != DataView::Text || in != view) {
+            AppendDataView(bytes, in, out);
+            return true;
+        }
+        // A piece at a time, marking where each starts.
+        out.push_back(kHexGroupSeparator);
+        const std::size_t shown = bytes.size() - LineEndLength(bytes);
+        std::vector<TextMark>& marks = textMarks[Place(ref)];
+        marks.clear();
+        for (std::size_t at = 0; at < shown;) {
+            marks.push_back(
+                {static_cast<std::int64_t>(at), static_cast<std::int64_t>(out.size() - start)});
+            at += AppendTextPiece(bytes.substr(at, shown - at), kMarkBytes, in.encoding, out);
+        }
+        if (textMarks.size() > kMarkedLines)
+            textMarks = {{Place(ref), std::move(marks)}};
         return true;
+    }
+
+    // The length of a long data line in the Hex and Text view, told without rendering it: its
+    // prefix and hex view (as the Hex view shows them), two spaces and a character a byte. 0 for
+    // any other line.
+    std::int64_t HexAndTextLength(LineRef ref) const {
+        if (view.view != DataView::HexAndText || !TextArena::Packed(ref))
+            return 0;
+        const auto prefix = static_cast<std::int64_t>(TextArena::PrefixLength(ref));
+        piece.clear();
+        arena.Read(ref, 0, prefix, piece);
+        if (!IsDataPrefix(piece))
+            return 0;
+        const std::int64_t hex = arena.Length(ref) - prefix;
+        return prefix + hex + 2 + hex / static_cast<std::int64_t>(kHexGroupSize);
+    }
+
+    // Appends columns [column, column + count) of such a line, rendered from what lies under
+    // them alone: a pane reads what is in view of a line of megabytes.
+    void ReadHexAndText(LineRef ref, std::int64_t length, std::int64_t column, std::int64_t count,
+                        ByteString& out) const {
+        const std::int64_t hexEnd = arena.Length(ref);
+        const std::int64_t charactersStart = hexEnd + 2;
+        column = std::clamp<std::int64_t>(column, 0, length);
+        const std::int64_t end = column + std::clamp<std::int64_t>(count, 0, length - column);
+        if (column < hexEnd)
+            arena.Read(ref, column, std::min(end, hexEnd) - column, out);
+        for (std::int64_t at = std::max(column, hexEnd); at < std::min(end, charactersStart); ++at)
+            out.push_back(' ');
+        if (end > charactersStart) {
+            const std::int64_t first = std::max(column, charactersStart) - charactersStart;
+            piece.clear();
+            arena.ReadPacked(ref, first, end - charactersStart - first, piece);
+            AppendAsciiColumn(piece, out);
+        }
     }
 
     static bool SameRef(LineRef a, LineRef b) {
@@ -297,6 +371,8 @@ std::int64_t LineStore::LineWidth(std::int64_t line) const {
 
 bool LineStore::HasTabs(std::int64_t line) const {
     const LineRef ref = impl_->index.At(line);
+    if (impl_->HexAndTextLength(ref))
+        return false;
     if (const ByteString* text = impl_->Shown(ref))
         return Impl::HasTab(*text);
     return !Impl::Empty(ref) && impl_->tabbed.contains(Impl::Place(ref));
@@ -462,6 +538,7 @@ void LineStore::SetView(PaneView view) {
         return;
     impl_->view = view;
     impl_->rendered.valid = false;
+    impl_->textMarks.clear();
     ++impl_->rewrites;
 }
 
@@ -470,7 +547,8 @@ PaneView LineStore::View() const {
 }
 
 bool LineStore::InDataView(std::int64_t line) const {
-    return impl_->Shown(impl_->index.At(line)) != nullptr;
+    const LineRef ref = impl_->index.At(line);
+    return impl_->HexAndTextLength(ref) || impl_->Shown(ref) != nullptr;
 }
 
 std::optional<std::int64_t> LineStore::DataBytes(std::int64_t line, ByteString& bytes) const {
@@ -491,6 +569,58 @@ std::optional<std::int64_t> LineStore::DataBytes(std::int64_t line, ByteString& 
     if (const std::optional<std::size_t> prefix = DataLineBytes(text, bytes))
         return static_cast<std::int64_t>(*prefix);
     return std::nullopt;
+}
+
+std::optional<LineStore::DataLine> LineStore::DataLineAt(std::int64_t line) const {
+    const LineRef ref = impl_->index.At(line);
+    if (!TextArena::Packed(ref)) {
+        // A hex view of a few bytes kept as text, or no data line: told by the line as shown,
+        // which is kept from one reader to the next.
+        if (impl_->view.view != DataView::Hex && !impl_->Shown(ref))
+            return std::nullopt;
+        ByteString bytes;
+        const std::optional<std::int64_t> prefix = DataBytes(line, bytes);
+        if (!prefix)
+            return std::nullopt;
+        return DataLine{impl_->kept.substr(0, static_cast<std::size_t>(*prefix)),
+                        static_cast<std::int64_t>(bytes.size())};
+    }
+    const auto prefixLength = static_cast<std::int64_t>(TextArena::PrefixLength(ref));
+    DataLine data;
+    impl_->arena.Read(ref, 0, prefixLength, data.prefix);
+    if (!IsDataPrefix(data.prefix))
+        return std::nullopt;
+    data.bytes =
+        (impl_->arena.Length(ref) - prefixLength) / static_cast<std::int64_t>(kHexGroupSize);
+    return data;
+}
+
+void LineStore::AppendDataBytes(std::int64_t line, std::int64_t from, std::int64_t count,
+                                ByteString& out) const {
+    const LineRef ref = impl_->index.At(line);
+    if (TextArena::Packed(ref)) {
+        impl_->arena.ReadPacked(ref, from, count, out);
+        return;
+    }
+    ByteString bytes;
+    if (!DataBytes(line, bytes))
+        return;
+    from = std::clamp<std::int64_t>(from, 0, static_cast<std::int64_t>(bytes.size()));
+    out.append(
+        std::string_view(bytes).substr(static_cast<std::size_t>(from),
+                                       static_cast<std::size_t>(std::max<std::int64_t>(count, 0))));
+}
+
+LineStore::TextMark LineStore::TextViewMark(std::int64_t line, std::int64_t column) const {
+    const LineRef ref = impl_->index.At(line);
+    const auto found = impl_->textMarks.find(Impl::Place(ref));
+    if (found == impl_->textMarks.end() || found->second.empty())
+        return {};
+    const std::vector<TextMark>& marks = found->second;
+    const auto after = std::upper_bound(
+        marks.begin(), marks.end(), column,
+        [](std::int64_t wanted, const TextMark& mark) { return wanted < mark.column; });
+    return after == marks.begin() ? TextMark{} : *std::prev(after);
 }
 
 std::uint64_t LineStore::Rewrites() const {

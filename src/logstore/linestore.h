@@ -122,6 +122,26 @@ public:
     // The bytes of a data line (what its hex view shows), written to bytes, and the column where
     // their rendering starts (its prefix's length); nothing for any other line.
     std::optional<std::int64_t> DataBytes(std::int64_t line, ByteString& bytes) const;
+    // A data line told without reading its bytes (at once for a long line, which is kept
+    // packed): its prefix as the line starts, and how many bytes it shows; nothing for any other
+    // line.
+    struct DataLine {
+        ByteString prefix;
+        std::int64_t bytes = 0;
+    };
+    std::optional<DataLine> DataLineAt(std::int64_t line) const;
+    // A place in the Text view of a data line where a character starts, at or before column:
+    // byte and its column, from the marks taken as the line was last rendered whole (a pane
+    // renders the lines in view), at most 64 KiB of bytes before column; byte 0 and column -1
+    // when the line has no mark there.
+    struct TextMark {
+        std::int64_t byte = 0;
+        std::int64_t column = -1;
+    };
+    TextMark TextViewMark(std::int64_t line, std::int64_t column) const;
+    // Appends up to count of a data line's bytes from byte from on.
+    void AppendDataBytes(std::int64_t line, std::int64_t from, std::int64_t count,
+                         ByteString& out) const;
 
 private:
     struct Impl;

@@ -189,6 +189,16 @@ void TextArena::ReadKept(LineRef line, ByteString& out) const {
         ReadStored(chunks_[line.chunk], line.offset, size, out);
 }
 
+void TextArena::ReadPacked(LineRef line, std::int64_t from, std::int64_t count,
+                           ByteString& out) const {
+    const auto bytes = static_cast<std::int64_t>(StoredSize(line) - KeptPrefix(line));
+    from = std::clamp<std::int64_t>(from, 0, bytes);
+    count = std::clamp<std::int64_t>(count, 0, bytes - from);
+    if (count > 0)
+        ReadStored(chunks_[line.chunk], line.offset + KeptPrefix(line) + from,
+                   static_cast<std::size_t>(count), out);
+}
+
 void TextArena::Read(LineRef line, std::int64_t column, std::int64_t count, ByteString& out) const {
     const std::int64_t length = Length(line);
     column = std::clamp<std::int64_t>(column, 0, length);

@@ -63,6 +63,8 @@ public:
     // Appends to out what the arena keeps of the line: its text, or for a packed line its prefix
     // and then the raw bytes of its hex view.
     void ReadKept(LineRef line, ByteString& out) const;
+    // Appends to out up to count of the raw bytes of a packed line's hex view from byte from on.
+    void ReadPacked(LineRef line, std::int64_t from, std::int64_t count, ByteString& out) const;
     // Appends to out up to count bytes of the line from column on.
     void Read(LineRef line, std::int64_t column, std::int64_t count, ByteString& out) const;
 

@@ -130,17 +130,21 @@ TEST_F(PaneViewMenu, TheCaptureTakesTheLinesAsShown) {
 TEST_F(PaneViewMenu, EscapesAreDrawnInTheMutedInk) {
     AppendData("A\x1B"
                "B");
+    // After a tab, an escape's cells lie beyond its columns.
+    AppendData("\tA\x1B"
+               "B");
     Choose("view-text");
     ASSERT_EQ(pane->Line(0), "->  A\\x1BB");
+    ASSERT_EQ(pane->Line(1), "->  \tA\\x1BB");
     const QImage picture = pane->viewport()->grab().toImage();
     const int muted = qGray(MutedInk(pane->palette(), QPalette::Active).rgb());
     const int ink = qGray(pane->palette().color(QPalette::Active, QPalette::Text).rgb());
     // The darkest pixel of the cells: at most as dark as the ink that drew them (thin strokes
     // are smoothed lighter, never darker).
-    const auto darkest = [&](std::int64_t from, std::int64_t to) {
+    const auto darkest = [&](std::int64_t line, std::int64_t from, std::int64_t to) {
         int found = 255;
-        const QRect first = pane->CellRect({0, from});
-        const QRect last = pane->CellRect({0, to - 1});
+        const QRect first = pane->CellRect({line, from});
+        const QRect last = pane->CellRect({line, to - 1});
         // Within the cells' edges: a neighbour's glyph may reach a pixel over.
         for (int x = first.left() + 1; x < last.right(); ++x)
             for (int y = first.top(); y <= first.bottom(); ++y)
@@ -148,11 +152,13 @@ TEST_F(PaneViewMenu, EscapesAreDrawnInTheMutedInk) {
         return found;
     };
     ASSERT_GT(muted - ink, 60);
-    // \x1B: drawn, and nowhere darker than its ink
-    EXPECT_LT(darkest(5, 9), 235);
-    EXPECT_GE(darkest(5, 9), muted - 10);
-    EXPECT_LT(darkest(4, 5), muted - 60);  // A
-    EXPECT_LT(darkest(9, 10), muted - 60); // B
+    for (const std::int64_t line : {0, 1}) {
+        // \x1B: drawn, and nowhere darker than its ink
+        EXPECT_LT(darkest(line, 5 + line, 9 + line), 235) << line;
+        EXPECT_GE(darkest(line, 5 + line, 9 + line), muted - 10) << line;
+        EXPECT_LT(darkest(line, 4 + line, 5 + line), muted - 60) << line;  // A
+        EXPECT_LT(darkest(line, 9 + line, 10 + line), muted - 60) << line; // B
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "logstore/dataview.h"
 #include "logstore/linefind.h"
 #include "logstore/linestore.h"
+#include "mixedbytes.h"
 #include "payload/hexcodec.h"
 #include "tempfolder.h"
 
@@ -223,15 +224,114 @@ namespace {
 
 using Columns = std::vector<std::pair<std::int64_t, std::int64_t>>;
 
+// The columns of each byte in the Text view, walked with the bytes given piece bytes at a time.
+Columns TextColumnsOf(std::string_view bytes, TextEncoding encoding, std::size_t piece) {
+    const auto shown = static_cast<std::int64_t>(bytes.size() - corvane::LineEndLength(bytes));
+    corvane::TextColumns columns(encoding, shown, 0, 1);
+    Columns all;
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        if (at % piece == 0) {
+            const auto first = static_cast<std::size_t>(
+                std::min<std::int64_t>(columns.Byte(), static_cast<std::int64_t>(at)));
+            columns.Read(bytes.substr(first, at + piece + 3 - first),
+                         static_cast<std::int64_t>(first));
+        }
+        all.push_back(columns.Of(static_cast<std::int64_t>(at)));
+    }
+    return all;
+}
+
 TEST(DataView, EachByteStandsWhereTheViewShowsIt) {
     // a, é (two bytes, escaped), П (two bytes, one letter), a tab, a backslash, CR LF left out.
     const ByteString bytes = "a\xC3\xA9\xD0\x9F\t\\\r\n";
     EXPECT_EQ(View(bytes, kUtf8Text), " a\\xC3\\xA9\xCF\t\\\\");
     EXPECT_EQ(
-        corvane::ByteColumns(bytes, kUtf8Text),
+        TextColumnsOf(bytes, TextEncoding::Utf8, bytes.size()),
         (Columns{
             {1, 2}, {2, 6}, {6, 10}, {10, 11}, {10, 11}, {11, 12}, {12, 14}, {14, 14}, {14, 14}}));
-    EXPECT_EQ(corvane::ByteColumns("ab", kHexAndText), (Columns{{1, 3}, {4, 6}}));
+}
+
+// Cut into pieces anywhere, in sequences and in the line end, a line's rendering and its bytes'
+// columns come out as those of the whole line: each piece's rendering follows the one before,
+// and every character starts at the column that the rendering before it ends at.
+TEST(DataView, TheTextViewComesOutTheSameAPieceAtATime) {
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Windows1251}) {
+        for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+            const ByteString bytes = MixedBytes(300 + seed, seed);
+            const std::string_view shown =
+                std::string_view(bytes).substr(0, bytes.size() - corvane::LineEndLength(bytes));
+            const ByteString whole = View(bytes, {DataView::Text, encoding});
+            const Columns columns = TextColumnsOf(bytes, encoding, bytes.size());
+            for (const std::size_t piece : {1u, 2u, 3u, 5u, 64u}) {
+                ByteString pieces = " ";
+                for (std::size_t at = 0; at < shown.size();) {
+                    ASSERT_EQ(columns[at].first, static_cast<std::int64_t>(pieces.size()))
+                        << "seed " << seed << " byte " << at;
+                    at += corvane::AppendTextPiece(shown.substr(at), piece, encoding, pieces);
+                }
+                EXPECT_EQ(pieces, whole) << "seed " << seed << ", pieces of " << piece;
+                EXPECT_EQ(TextColumnsOf(bytes, encoding, piece), columns)
+                    << "seed " << seed << ", pieces of " << piece;
+            }
+            EXPECT_EQ(columns.back().second, static_cast<std::int64_t>(whole.size()))
+                << "seed " << seed;
+        }
+    }
+}
+
+// A long line in the Hex and Text view is read a part at a time from the bytes under the part,
+// spooled or not: every part is that part of the whole line, which is as long and wide as read.
+TEST(LineStoreView, PartsOfALongHexAndTextLineAreThoseOfTheWholeLine) {
+    TempFolder folder;
+    corvane::LineStore store({.memoryBudget = 64 << 10, .spoolFolder = folder.Path().string()});
+    for (std::uint32_t seed = 1; seed <= 3; ++seed)
+        store.AppendLine((seed == 2 ? "-> (127.0.0.5) :" : "-> ") +
+                             corvane::StrToHexView(MixedBytes(40'000 * seed, seed)),
+                         seed);
+    ASSERT_GT(store.BytesSpooled(), 0u);
+    store.SetView(kHexAndText);
+    for (std::int64_t line = 0; line < 3; ++line) {
+        const ByteString whole = store.Line(line);
+        const auto length = static_cast<std::int64_t>(whole.size());
+        EXPECT_EQ(store.LineLength(line), length);
+        EXPECT_EQ(store.LineWidth(line), length);
+        EXPECT_FALSE(store.HasTabs(line));
+        EXPECT_TRUE(store.InDataView(line));
+        for (const std::int64_t column :
+             {std::int64_t{0}, std::int64_t{2}, length / 4 * 3 - 1, length / 4 * 3 + 1, length - 7})
+            for (const std::int64_t count : {1, 5, 300})
+                EXPECT_EQ(
+                    store.Line(line, column, count),
+                    whole.substr(static_cast<std::size_t>(column), static_cast<std::size_t>(count)))
+                    << "line " << line << " from " << column;
+    }
+}
+
+// A long line rendered in the Text view leaves marks where characters start, not far before any
+// column: the text from a mark is the rendering of the bytes from its byte.
+TEST(LineStoreView, ALongTextViewLineIsMarkedWhereItsCharactersStart) {
+    corvane::LineStore store;
+    const ByteString bytes = MixedBytes(300'000, 5);
+    store.AppendLine("-> " + corvane::StrToHexView(bytes), 1);
+    for (const PaneView view : {kUtf8Text, k1251Text}) {
+        store.SetView(view);
+        EXPECT_EQ(store.TextViewMark(0, 1000).column, -1) << "not rendered yet";
+        const ByteString whole = store.Line(0);
+        const std::string_view shown =
+            std::string_view(bytes).substr(0, bytes.size() - corvane::LineEndLength(bytes));
+        for (const std::int64_t column :
+             {std::int64_t{4}, std::int64_t{70'000}, static_cast<std::int64_t>(whole.size()) - 1}) {
+            const corvane::LineStore::TextMark mark = store.TextViewMark(0, column);
+            ASSERT_GE(mark.column, 4);
+            EXPECT_LE(mark.column, column);
+            EXPECT_LT(column - mark.column, 4 * (64 << 10));
+            ByteString from;
+            corvane::AppendTextPiece(shown.substr(static_cast<std::size_t>(mark.byte)), 100,
+                                     view.encoding, from);
+            EXPECT_EQ(whole.substr(static_cast<std::size_t>(mark.column), 100), from.substr(0, 100))
+                << "column " << column;
+        }
+    }
 }
 
 TEST(LineStoreView, HexBytesAreFoundWhereTheViewShowsThem) {

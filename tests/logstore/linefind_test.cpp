@@ -2,6 +2,7 @@
 // Find over a line store: what matches (case, Cyrillic, hex bytes), the walk to the next and the
 // previous match round the ends, and the count with the number of a match, over spooled lines
 // and lines arriving between steps.
+#include "findfixtures.h"
 #include "logstore/linefind.h"
 #include "tempfolder.h"
 
@@ -14,17 +15,10 @@ using namespace corvane;
 
 namespace {
 
-// No step ever runs out of time in these tests unless they say so.
-const FindClock::time_point kNoDeadline = FindClock::time_point::max();
-
 std::vector<Match> Matches(const FindQuery& query, std::string_view text) {
     std::vector<Match> matches;
     query.MatchesInText(text, 0, &matches);
     return matches;
-}
-
-Match At(std::int64_t line, std::int64_t column, std::int64_t length) {
-    return {{line, column}, length};
 }
 
 TEST(FindQuery, MatchesPlainTextWithAndWithoutCase) {
@@ -235,11 +229,8 @@ TEST(FindQuery, TheColumnsOfALongLineFindWhatTheWholeLineFindsThere) {
             const std::vector<Match> whole = query.MatchesIn(store, number, number);
             for (std::int64_t from : {0, 7, 30, 301'234, 599'990}) {
                 const std::int64_t to = from + 120;
-                std::vector<Match> expected;
-                for (const Match& match : whole)
-                    if (match.To().column > from && match.from.column < to)
-                        expected.push_back(match);
-                EXPECT_EQ(query.MatchesInColumns(store, number, from, to), expected)
+                EXPECT_EQ(query.MatchesInColumns(store, number, from, to),
+                          WithinColumns(whole, from, to))
                     << text << " in line " << number << " from " << from;
             }
         }
