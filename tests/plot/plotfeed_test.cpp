@@ -126,7 +126,7 @@ TEST(PlotFeedBatches, EveryLineInOrderPastTheQueuesLimitAndNothingAfterTheEnd) {
         lines.push_back(SerialLine(text));
         texts.push_back(text);
         times.push_back(kTime + i);
-        corvane::ParseLineNumbers(text.substr(0, text.size() - 1), numbers);
+        corvane::ParseLineNumbers(std::string_view(text).substr(0, text.size() - 1), numbers);
         expected.Add(times.back(), "", numbers);
     }
     PlotSeries series;
