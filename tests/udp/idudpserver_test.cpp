@@ -55,8 +55,9 @@ protected:
 
     int BoundPort() { return server.Bindings().Items(0).Port(); }
 
-    TIdUDPServer server;
+    // Before the server: its end may still deliver what it queued, into this.
     std::vector<Received> received;
+    TIdUDPServer server;
 };
 
 TEST_F(Endpoint, ActivationBindsAllAddressesAndDeliversWithTheSenderOnTheUiThread) {
