@@ -53,8 +53,10 @@ struct LineStore::Impl {
     // whole, with what the rendering told of the whole line: a reader of some columns of a line
     // of megabytes renders them from the mark before them, and its length and width are known
     // without rendering it again. Kept for the lines rendered lately (a pane renders those in
-    // view), by their place.
-    static constexpr std::size_t kMarkBytes = std::size_t{64} << 10;
+    // view), by their place. A pane reads a row's columns from the mark before them several
+    // times over as it paints: marks this close cost that little, and their memory is less than
+    // a hundredth of the line's.
+    static constexpr std::size_t kMarkBytes = std::size_t{4} << 10;
     static constexpr std::size_t kMarkedLines = 1024;
     struct MarkedLine {
         std::vector<TextMark> marks;

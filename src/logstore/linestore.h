@@ -132,7 +132,7 @@ public:
     std::optional<DataLine> DataLineAt(std::int64_t line) const;
     // A place in the Text view of a data line where a character starts, at or before column:
     // byte, its column and its cell (tabstops.h), from the marks taken as the line was last
-    // rendered whole (a pane renders the lines in view), at most 64 KiB of bytes before column;
+    // rendered whole (a pane renders the lines in view), at most 4 KiB of bytes before column;
     // byte 0 and column and cell -1 when the line has no mark there. Once marked, a line's
     // columns are read from the mark before them: a pane painting a row of a line of megabytes
     // renders only what is in view.
