@@ -639,7 +639,7 @@ PaneView LineStore::View() const {
 
 bool LineStore::InDataView(std::int64_t line) const {
     const LineRef ref = impl_->index.At(line);
-    return impl_->HexAndTextLength(ref) || impl_->Shown(ref) != nullptr;
+    return impl_->HexAndTextLength(ref) || impl_->Marked(ref) || impl_->Shown(ref) != nullptr;
 }
 
 std::optional<std::int64_t> LineStore::DataBytes(std::int64_t line, ByteString& bytes) const {
