@@ -8,6 +8,7 @@
 #include "logstore/dataview.h"
 #include "logstore/linecapture.h"
 #include "logstore/panetext.h"
+#include "logstore/rowcells.h"
 #include "logstore/selectiontext.h"
 #include "logstore/tabstops.h"
 
@@ -676,7 +677,8 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
     const QPalette& colours = palette();
     // One cell more than fits, for the one cut at the right edge.
     const std::int64_t columns = VisibleColumns() + 1;
-    const ByteString bytes = CellsOf(line, leftColumn_, columns);
+    const corvane::RowCells cells = corvane::RowCellsOf(store_, line, leftColumn_, columns);
+    const ByteString& bytes = cells.bytes;
     const auto count = static_cast<std::int64_t>(bytes.size());
     const auto cellX = [&](std::int64_t index) {
         return margin_ + static_cast<qreal>(index) * advance_;
@@ -713,26 +715,9 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
     QString escapes;
     if (View().view == corvane::DataView::Text && store_.InDataView(line)) {
         escapes = QString(static_cast<qsizetype>(count), u' ');
-        // The cells are walked on from escape to escape, once over the line as far as the row's
-        // last cell (a character takes at least one): a line of megabytes of bytes holds
-        // hundreds of thousands of escapes.
-        const ByteString text = store_.Line(
-            line, 0, leftColumn_ + count + static_cast<std::int64_t>(corvane::kEscapeSize));
-        std::size_t walked = 0;
-        std::int64_t cell = 0;
-        const auto cellOf = [&](std::int64_t column) {
-            for (; walked < static_cast<std::size_t>(column); ++walked)
-                cell = corvane::CellAfter(text[walked], cell);
-            return cell;
-        };
-        for (const auto& [from, to] : corvane::EscapesIn(text)) {
-            const std::int64_t begin = cellOf(from) - leftColumn_;
-            if (begin >= count)
-                break;
-            const std::int64_t end = cellOf(to) - leftColumn_;
-            for (std::int64_t i = std::max<std::int64_t>(begin, 0); i < std::min(end, count); ++i)
+        for (const auto& [from, to] : cells.escapes)
+            for (std::int64_t i = from; i < to; ++i)
                 std::swap(run[i], escapes[i]);
-        }
     }
     const int baseline = y + ascent_;
     const auto drawPart = [&](const QString& text, std::int64_t begin, std::int64_t end,
@@ -768,22 +753,4 @@ void TLogPane::DrawRow(QPainter& painter, std::int64_t line, int y) const {
             painter.fillRect(QRectF(cellX(column), y, 1, lineHeight_),
                              colours.brush(group, QPalette::Text));
     }
-}
-
-ByteString TLogPane::CellsOf(std::int64_t line, std::int64_t first, std::int64_t count) const {
-    if (!store_.HasTabs(line))
-        return store_.Line(line, first, count);
-    // A byte takes at least a cell: those up to the last cell asked for are enough.
-    const ByteString bytes = store_.Line(line, 0, first + count);
-    ByteString cells;
-    std::int64_t cell = 0;
-    for (const char byte : bytes) {
-        const std::int64_t next = corvane::CellAfter(byte, cell);
-        for (; cell < next; ++cell)
-            if (cell >= first && cell < first + count)
-                cells.push_back(byte == '\t' ? ' ' : byte);
-        if (cell >= first + count)
-            break;
-    }
-    return cells;
 }

@@ -221,9 +221,6 @@ private:
     void SyncScrollBars();
     void RestartBlink();
     void DrawRow(class QPainter& painter, std::int64_t line, int y) const;
-    // The bytes of a line drawn from cell first on, count cells of them, with every TAB
-    // replaced by the blanks that reach to its tab stop.
-    corvane::ByteString CellsOf(std::int64_t line, std::int64_t first, std::int64_t count) const;
 
     // input
     bool HandleEditKey(QKeyEvent* event);

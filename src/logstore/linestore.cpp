@@ -50,13 +50,27 @@ struct LineStore::Impl {
     };
     mutable Rendered rendered;
     // Where pieces of long data lines start in the Text view, taken as each was last rendered
-    // whole: a reader of some columns of a line of megabytes starts from the mark before them.
-    // Kept for the lines rendered lately (a pane renders those in view), by their place.
-    static constexpr std::size_t kMarkBytes = std::size_t{64} << 10;
+    // whole, with what the rendering told of the whole line: a reader of some columns of a line
+    // of megabytes renders them from the mark before them, and its length and width are known
+    // without rendering it again. Kept for the lines rendered lately (a pane renders those in
+    // view), by their place. A pane reads a row's columns from the mark before them several
+    // times over as it paints: marks this close cost that little, and their memory is less than
+    // a hundredth of the line's.
+    static constexpr std::size_t kMarkBytes = std::size_t{4} << 10;
     static constexpr std::size_t kMarkedLines = 1024;
-    mutable std::unordered_map<std::uint64_t, std::vector<TextMark>> textMarks;
-    mutable ByteString kept;  // a line's kept bytes, read to be rendered
-    mutable ByteString piece; // a part of a line read to be rendered
+    struct MarkedLine {
+        std::vector<TextMark> marks;
+        std::int64_t length = 0; // columns
+        std::int64_t width = 0;  // cells
+        std::int64_t shown = 0;  // bytes before the line end
+        bool tabs = false;
+    };
+    mutable std::unordered_map<std::uint64_t, MarkedLine> textMarks;
+    // Bytes rendered at a time for some columns of a marked line.
+    static constexpr std::size_t kRenderPiece = std::size_t{4} << 10;
+    mutable ByteString kept;      // a line's kept bytes, read to be rendered
+    mutable ByteString piece;     // a part of a line read to be rendered
+    mutable ByteString rendering; // the columns of a marked line rendered from its mark
     std::int64_t textBytes = 0;
     std::vector<Snapshot::Kept*> snapshots;
 
@@ -106,6 +120,8 @@ struct LineStore::Impl {
             return 0;
         if (const std::int64_t length = HexAndTextLength(ref))
             return length; // a data prefix and the view hold no tab
+        if (const MarkedLine* marked = Marked(ref))
+            return marked->width;
         if (const ByteString* text = Shown(ref))
             return HasTab(*text) ? CellAfter(*text) : static_cast<std::int64_t>(text->size());
         const auto found = tabbed.find(Place(ref));
@@ -116,9 +132,19 @@ struct LineStore::Impl {
         const LineRef ref = index.At(line);
         if (const std::int64_t length = HexAndTextLength(ref))
             return length;
+        if (const MarkedLine* marked = Marked(ref))
+            return marked->length;
         if (const ByteString* text = Shown(ref))
             return static_cast<std::int64_t>(text->size());
         return arena.Length(ref);
+    }
+
+    // What the marks of a data line of the Text view tell; null when it has none.
+    const MarkedLine* Marked(LineRef ref) const {
+        if (view.view != DataView::Text || !TextArena::Packed(ref))
+            return nullptr;
+        const auto found = textMarks.find(Place(ref));
+        return found == textMarks.end() || found->second.marks.empty() ? nullptr : &found->second;
     }
 
     // Lines are about to change in place: each snapshot that still reads this index takes a copy
@@ -139,6 +165,10 @@ struct LineStore::Impl {
         }
         if (const std::int64_t length = HexAndTextLength(ref)) {
             ReadHexAndText(ref, length, column, count, out);
+            return;
+        }
+        if (const MarkedLine* marked = Marked(ref)) {
+            ReadMarked(ref, *marked, column, count, out);
             return;
         }
         const ByteString* text = Shown(ref);
@@ -179,16 +209,66 @@ struct LineStore::Impl {
         // A piece at a time, marking where each starts.
         out.push_back(kHexGroupSeparator);
         const std::size_t shown = bytes.size() - LineEndLength(bytes);
-        std::vector<TextMark>& marks = textMarks[Place(ref)];
-        marks.clear();
+        MarkedLine& marked = textMarks[Place(ref)];
+        marked.marks.clear();
+        std::int64_t cell = CellAfter(std::string_view(out).substr(start));
         for (std::size_t at = 0; at < shown;) {
-            marks.push_back(
-                {static_cast<std::int64_t>(at), static_cast<std::int64_t>(out.size() - start)});
+            const std::size_t pieceStart = out.size();
+            marked.marks.push_back({static_cast<std::int64_t>(at),
+                                    static_cast<std::int64_t>(pieceStart - start), cell});
             at += AppendTextPiece(bytes.substr(at, shown - at), kMarkBytes, in.encoding, out);
+            cell = CellAfter(std::string_view(out).substr(pieceStart), cell);
         }
+        marked.length = static_cast<std::int64_t>(out.size() - start);
+        marked.width = cell;
+        marked.shown = static_cast<std::int64_t>(shown);
+        marked.tabs = HasTab(std::string_view(out).substr(start));
         if (textMarks.size() > kMarkedLines)
-            textMarks = {{Place(ref), std::move(marks)}};
+            textMarks = {{Place(ref), std::move(marked)}};
         return true;
+    }
+
+    // Appends columns [column, column + count) of a marked line, rendered from the mark before
+    // them on: its prefix and space as they are, its bytes from the character the mark is on.
+    void ReadMarked(LineRef ref, const MarkedLine& marked, std::int64_t column, std::int64_t count,
+                    ByteString& out) const {
+        column = std::clamp<std::int64_t>(column, 0, marked.length);
+        const std::int64_t end =
+            column + std::clamp<std::int64_t>(count, 0, marked.length - column);
+        const std::int64_t textStart = marked.marks.front().column;
+        if (column < textStart) {
+            piece.clear();
+            arena.Read(ref, 0, static_cast<std::int64_t>(TextArena::PrefixLength(ref)), piece);
+            piece.push_back(kHexGroupSeparator);
+            out.append(piece, static_cast<std::size_t>(column),
+                       static_cast<std::size_t>(std::min(end, textStart) - column));
+        }
+        if (end <= textStart)
+            return;
+        const TextMark& mark =
+            MarkBefore(marked.marks, std::max(column, textStart), &TextMark::column);
+        rendering.clear();
+        for (std::int64_t at = mark.byte;
+             at < marked.shown &&
+             mark.column + static_cast<std::int64_t>(rendering.size()) < end;) {
+            piece.clear();
+            arena.ReadPacked(ref, at, std::min<std::int64_t>(kRenderPiece + 3, marked.shown - at),
+                             piece);
+            at += static_cast<std::int64_t>(AppendTextPiece(
+                piece, std::min(kRenderPiece, piece.size()), view.encoding, rendering));
+        }
+        const std::int64_t from = std::max(column, textStart) - mark.column;
+        out.append(rendering, static_cast<std::size_t>(from),
+                   static_cast<std::size_t>(end - mark.column - from));
+    }
+
+    // The last of marks at or before place, by the field place is of; the first when none is.
+    static const TextMark& MarkBefore(const std::vector<TextMark>& marks, std::int64_t place,
+                                      std::int64_t TextMark::*of) {
+        const auto after = std::upper_bound(
+            marks.begin(), marks.end(), place,
+            [of](std::int64_t wanted, const TextMark& mark) { return wanted < mark.*of; });
+        return after == marks.begin() ? *after : *std::prev(after);
     }
 
     // The length of a long data line in the Hex and Text view, told without rendering it: its
@@ -243,6 +323,15 @@ struct LineStore::Impl {
             rendered.valid = true;
         }
         return rendered.data ? &rendered.text : nullptr;
+    }
+
+    // The mark at or before place, by the field place is of; none when the line has none there.
+    TextMark MarkAt(std::int64_t line, std::int64_t place, std::int64_t TextMark::*of) const {
+        const auto found = textMarks.find(Place(index.At(line)));
+        if (found == textMarks.end() || found->second.marks.empty() ||
+            place < found->second.marks.front().*of)
+            return {};
+        return MarkBefore(found->second.marks, place, of);
     }
 
     // Keeps the text in memory within the budget: the oldest chunks go to the spool file, and
@@ -373,6 +462,8 @@ bool LineStore::HasTabs(std::int64_t line) const {
     const LineRef ref = impl_->index.At(line);
     if (impl_->HexAndTextLength(ref))
         return false;
+    if (const Impl::MarkedLine* marked = impl_->Marked(ref))
+        return marked->tabs;
     if (const ByteString* text = impl_->Shown(ref))
         return Impl::HasTab(*text);
     return !Impl::Empty(ref) && impl_->tabbed.contains(Impl::Place(ref));
@@ -548,7 +639,7 @@ PaneView LineStore::View() const {
 
 bool LineStore::InDataView(std::int64_t line) const {
     const LineRef ref = impl_->index.At(line);
-    return impl_->HexAndTextLength(ref) || impl_->Shown(ref) != nullptr;
+    return impl_->HexAndTextLength(ref) || impl_->Marked(ref) || impl_->Shown(ref) != nullptr;
 }
 
 std::optional<std::int64_t> LineStore::DataBytes(std::int64_t line, ByteString& bytes) const {
@@ -612,15 +703,11 @@ void LineStore::AppendDataBytes(std::int64_t line, std::int64_t from, std::int64
 }
 
 LineStore::TextMark LineStore::TextViewMark(std::int64_t line, std::int64_t column) const {
-    const LineRef ref = impl_->index.At(line);
-    const auto found = impl_->textMarks.find(Impl::Place(ref));
-    if (found == impl_->textMarks.end() || found->second.empty())
-        return {};
-    const std::vector<TextMark>& marks = found->second;
-    const auto after = std::upper_bound(
-        marks.begin(), marks.end(), column,
-        [](std::int64_t wanted, const TextMark& mark) { return wanted < mark.column; });
-    return after == marks.begin() ? TextMark{} : *std::prev(after);
+    return impl_->MarkAt(line, column, &TextMark::column);
+}
+
+LineStore::TextMark LineStore::TextViewMarkAtCell(std::int64_t line, std::int64_t cell) const {
+    return impl_->MarkAt(line, cell, &TextMark::cell);
 }
 
 std::uint64_t LineStore::Rewrites() const {

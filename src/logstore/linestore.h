@@ -131,14 +131,19 @@ public:
     };
     std::optional<DataLine> DataLineAt(std::int64_t line) const;
     // A place in the Text view of a data line where a character starts, at or before column:
-    // byte and its column, from the marks taken as the line was last rendered whole (a pane
-    // renders the lines in view), at most 64 KiB of bytes before column; byte 0 and column -1
-    // when the line has no mark there.
+    // byte, its column and its cell (tabstops.h), from the marks taken as the line was last
+    // rendered whole (a pane renders the lines in view), at most 4 KiB of bytes before column;
+    // byte 0 and column and cell -1 when the line has no mark there. Once marked, a line's
+    // columns are read from the mark before them: a pane painting a row of a line of megabytes
+    // renders only what is in view.
     struct TextMark {
         std::int64_t byte = 0;
         std::int64_t column = -1;
+        std::int64_t cell = -1;
     };
     TextMark TextViewMark(std::int64_t line, std::int64_t column) const;
+    // The same for the mark at or before a cell.
+    TextMark TextViewMarkAtCell(std::int64_t line, std::int64_t cell) const;
     // Appends up to count of a data line's bytes from byte from on.
     void AppendDataBytes(std::int64_t line, std::int64_t from, std::int64_t count,
                          ByteString& out) const;

@@ -5,9 +5,8 @@
 
 namespace corvane {
 
-std::int64_t CellAfter(std::string_view text) {
+std::int64_t CellAfter(std::string_view text, std::int64_t cell) {
     // Runs without a TAB are counted whole: a line of megabytes has none, as a rule.
-    std::int64_t cell = 0;
     for (std::size_t at = 0; at < text.size();) {
         const void* tab = std::memchr(text.data() + at, '\t', text.size() - at);
         const std::size_t end =
@@ -22,8 +21,7 @@ std::int64_t CellAfter(std::string_view text) {
     return cell;
 }
 
-std::int64_t ColumnUnder(std::string_view line, std::int64_t cell) {
-    std::int64_t start = 0;
+std::int64_t ColumnUnder(std::string_view line, std::int64_t cell, std::int64_t start) {
     for (std::size_t column = 0; column < line.size(); ++column) {
         const std::int64_t end = CellAfter(line[column], start);
         if (cell < end)
@@ -33,8 +31,7 @@ std::int64_t ColumnUnder(std::string_view line, std::int64_t cell) {
     return static_cast<std::int64_t>(line.size());
 }
 
-std::int64_t ColumnNearest(std::string_view line, double cell) {
-    std::int64_t start = 0;
+std::int64_t ColumnNearest(std::string_view line, double cell, std::int64_t start) {
     for (std::size_t column = 0; column < line.size(); ++column) {
         const std::int64_t end = CellAfter(line[column], start);
         if (cell < end)

@@ -16,15 +16,16 @@ constexpr std::int64_t CellAfter(char byte, std::int64_t cell) {
     return byte == '\t' ? (cell / kTabStop + 1) * kTabStop : cell + 1;
 }
 
-// The cell after text, drawn from the start of its line.
-std::int64_t CellAfter(std::string_view text);
+// The cell after text, drawn from cell on (by default, from the start of its line).
+std::int64_t CellAfter(std::string_view text, std::int64_t cell = 0);
 
 // The column (an index into line) whose cell range holds cell: the byte drawn there, or
-// line.size() past the end.
-std::int64_t ColumnUnder(std::string_view line, std::int64_t cell);
+// line.size() past the end. line may be the end of a line, its first byte drawn at cell start.
+std::int64_t ColumnUnder(std::string_view line, std::int64_t cell, std::int64_t start = 0);
 
 // The caret position nearest to the point cell (a fraction of cells from the line's start): a
-// point in the right half of a byte's cells puts the caret after it.
-std::int64_t ColumnNearest(std::string_view line, double cell);
+// point in the right half of a byte's cells puts the caret after it. line may be the end of a
+// line, its first byte drawn at cell start.
+std::int64_t ColumnNearest(std::string_view line, double cell, std::int64_t start = 0);
 
 } // namespace corvane

@@ -70,13 +70,31 @@ TextRange TextCursor::LineAt(std::int64_t line) const {
 
 std::int64_t TextCursor::CellOf(TextPos pos) const {
     pos = store_.Clamp(pos);
-    return store_.HasTabs(pos.line) ? CellAfter(store_.Line(pos.line, 0, pos.column)) : pos.column;
+    if (!store_.HasTabs(pos.line))
+        return pos.column;
+    // From the mark the store took before the place on a long line, else from the line's start.
+    const LineStore::TextMark mark = store_.TextViewMark(pos.line, pos.column);
+    if (mark.column < 0)
+        return CellAfter(store_.Line(pos.line, 0, pos.column));
+    return CellAfter(store_.Line(pos.line, mark.column, pos.column - mark.column), mark.cell);
+}
+
+// The end of a line from the mark at or before a cell (its column and cell), holding the byte
+// drawn at that cell and the one after it: each byte takes a cell at least.
+TextCursor::LineEnd TextCursor::EndFrom(std::int64_t line, double cell) const {
+    const auto whole = static_cast<std::int64_t>(std::floor(std::max(0.0, cell)));
+    const LineStore::TextMark mark = store_.TextViewMarkAtCell(line, whole);
+    const std::int64_t column = std::max<std::int64_t>(mark.column, 0);
+    const std::int64_t start = std::max<std::int64_t>(mark.cell, 0);
+    return {store_.Line(line, column, whole - start + 2), column, start};
 }
 
 TextPos TextCursor::NearestTo(std::int64_t line, double cell) const {
     line = store_.Clamp({line, 0}).line;
-    if (store_.HasTabs(line))
-        return {line, ColumnNearest(store_.Line(line), cell)};
+    if (store_.HasTabs(line)) {
+        const LineEnd end = EndFrom(line, cell);
+        return {line, end.column + ColumnNearest(end.text, cell, end.cell)};
+    }
     const auto column = static_cast<std::int64_t>(std::floor(std::max(0.0, cell) + 0.5));
     return store_.Clamp({line, column});
 }
@@ -84,8 +102,10 @@ TextPos TextCursor::NearestTo(std::int64_t line, double cell) const {
 TextPos TextCursor::CharacterAt(std::int64_t line, double cell) const {
     line = store_.Clamp({line, 0}).line;
     const auto whole = static_cast<std::int64_t>(std::floor(std::max(0.0, cell)));
-    if (store_.HasTabs(line))
-        return {line, ColumnUnder(store_.Line(line), whole)};
+    if (store_.HasTabs(line)) {
+        const LineEnd end = EndFrom(line, cell);
+        return {line, end.column + ColumnUnder(end.text, whole, end.cell)};
+    }
     return store_.Clamp({line, whole});
 }
 

@@ -86,6 +86,12 @@ public:
     void Follow();
 
 private:
+    struct LineEnd {
+        ByteString text;
+        std::int64_t column = 0; // where text starts
+        std::int64_t cell = 0;   // the cell it is drawn from
+    };
+    LineEnd EndFrom(std::int64_t line, double cell) const;
     void SetCaret(TextPos pos, bool extend);
 
     const LineStore& store_;

@@ -7,6 +7,7 @@
 #include "core/codepage.h"
 #include "core/settings.h"
 #include "logstore/linecapture.h"
+#include "logstore/tabstops.h"
 #include "payload/hexcodec.h"
 
 #include <QClipboard>
@@ -159,6 +160,51 @@ TEST_F(PaneViewMenu, EscapesAreDrawnInTheMutedInk) {
         EXPECT_LT(darkest(line, 4 + line, 5 + line), muted - 60) << line;  // A
         EXPECT_LT(darkest(line, 9 + line, 10 + line), muted - 60) << line; // B
     }
+}
+
+// Deep in a line of megabytes, past many tabs and pieces, the row in view is drawn from the mark
+// before it as the whole line shows it: its escape muted in its cells, and a click on a cell
+// lands on the column under it.
+TEST_F(PaneViewMenu, DeepInALongLineTheRowIsDrawnAsTheWholeLineShows) {
+    ByteString bytes;
+    while (bytes.size() < 400'000)
+        bytes += "ok\tAB\xD0\x9F";
+    bytes += "X\x1B"
+             "Y";
+    bytes += bytes.substr(0, 100'000);
+    AppendData(bytes);
+    Choose("view-text");
+    const ByteString whole = pane->Line(0);
+    const auto column = static_cast<std::int64_t>(whole.find("X\\x1BY")) + 1;
+    const std::int64_t cell =
+        corvane::CellAfter(std::string_view(whole).substr(0, static_cast<std::size_t>(column)));
+    ASSERT_GT(cell, column);
+    pane->EnsureVisible({0, column + 20});
+    const QRect escape = pane->CellRect({0, column});
+    ASSERT_TRUE(pane->viewport()->rect().contains(escape));
+    EXPECT_NEAR(pane->CellRect({0, column + 4}).left() - escape.left(), 4 * escape.width(), 4);
+    for (std::int64_t at = column - 9; at <= column + 9; ++at) {
+        const QRect rect = pane->CellRect({0, at});
+        EXPECT_EQ(pane->PositionAt(rect.center() - QPoint(rect.width() / 4, 0)),
+                  (corvane::TextPos{0, at}))
+            << at;
+    }
+
+    const QImage picture = pane->viewport()->grab().toImage();
+    const int muted = qGray(MutedInk(pane->palette(), QPalette::Active).rgb());
+    const auto darkest = [&](std::int64_t from, std::int64_t to) {
+        int found = 255;
+        const QRect first = pane->CellRect({0, from});
+        const QRect last = pane->CellRect({0, to - 1});
+        for (int x = first.left() + 1; x < last.right(); ++x)
+            for (int y = first.top(); y <= first.bottom(); ++y)
+                found = std::min(found, qGray(picture.pixel(x, y)));
+        return found;
+    };
+    EXPECT_LT(darkest(column, column + 4), 235); // \x1B: drawn, muted
+    EXPECT_GE(darkest(column, column + 4), muted - 10);
+    EXPECT_LT(darkest(column - 1, column), muted - 60);     // X
+    EXPECT_LT(darkest(column + 4, column + 5), muted - 60); // Y
 }
 
 } // namespace
