@@ -35,6 +35,10 @@ using corvane::PlotSeries;
 // The chart follows the lines at most this often: every other display frame, which still moves
 // smoothly, at half the cost of every frame to a pane that is taking a flood of lines meanwhile.
 constexpr int kFrameMs = 33;
+// Beyond this many lines a second, more than any plot can show apart, the chart follows ten times
+// a second: the UI thread is the pane's, which shows every one of them.
+constexpr qint64 kFloodLinesPerSecond = 100'000;
+constexpr int kFloodFrameMs = 100;
 
 // Sixteen colours told apart on a white ground (the first ten are Tableau's).
 constexpr QRgb kColours[PlotSeries::kMaxSeries] = {
@@ -200,6 +204,7 @@ void TPlotWindow::Take(corvane::PlotLink link, std::string_view sender,
                        std::span<const corvane::ByteString> lines,
                        std::span<const std::int64_t> times,
                        std::span<const std::string_view> bytes) {
+    linesSinceFrame_ += lines.size();
     feed_.Take(link, sender, lines, times, bytes, pane_->View().encoding);
 }
 
@@ -289,11 +294,15 @@ void TPlotWindow::Frame() {
     frameTimer_.stop();
     // A paint late for its frame (the event loop was busy) is not followed by another within
     // the same frame.
-    if (const qint64 since = chart_->SincePaint();
-        since < kFrameMs && series_.Changes() != framedChanges_ && !series_.Paused()) {
-        frameTimer_.start(static_cast<int>(kFrameMs - since));
+    const qint64 since = chart_->SincePaint();
+    const bool flood = static_cast<qint64>(linesSinceFrame_) * 1000 >
+                       kFloodLinesPerSecond * std::max<qint64>(since, 1);
+    if (const int interval = flood ? kFloodFrameMs : kFrameMs;
+        since < interval && series_.Changes() != framedChanges_ && !series_.Paused()) {
+        frameTimer_.start(static_cast<int>(interval - since));
         return;
     }
+    linesSinceFrame_ = 0;
     ++frames_;
     framedChanges_ = series_.Changes();
     const auto& all = series_.All();

@@ -5,10 +5,10 @@
 // (plot/plotenvelope.h): a few points a pixel column, however many samples the window holds.
 // Lines come in through Take, as the lower pane gets them, and their numbers a moment later from
 // the feed's thread (plot/plotfeed.h); the chart follows at most 30 times a second, however many
-// lines came meanwhile, and paused not at all. Above the chart: the link
-// followed, the time shown, a fixed vertical scale, Pause, "Save as PNG" and "Save as CSV";
-// beside it one tick a series, in its colour, to hide it; under it what the cursor reads at the
-// time the mouse points at.
+// lines came meanwhile (under a flood of lines, 10 times), and paused not at all. Above the chart:
+// the link followed, the time shown, a fixed vertical scale, Pause, "Save as PNG" and "Save as
+// CSV"; beside it one tick a series, in its colour, to hide it; under it what the cursor reads at
+// the time the mouse points at.
 
 #include "plot/plotfeed.h"
 #include "plot/plotseries.h"
@@ -133,6 +133,7 @@ private:
     FrameSpan lastSpan_;
     QTimer frameTimer_;
     std::uint64_t framedChanges_ = 0;
+    std::uint64_t linesSinceFrame_ = 0; // taken since the last frame
     int frames_ = 0;
     std::optional<QPoint> mouse_; // over the chart, in its coordinates
     // Last: its thread hands numbers over to what is above until it ends.
